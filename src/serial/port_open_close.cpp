@@ -1,0 +1,72 @@
+#include "serial/port_open_close.h"
+
+#include <iostream>
+
+#include "serial/comm_control.h"
+#include "serial/port_settings.h"
+#include "window/errors.h"
+
+namespace kiv {
+namespace {
+
+void SetSettingsEnabled(Model& w, bool enabled) {
+    w.Command1.Enabled = enabled;
+    for (int i = 0; i <= 4; ++i) w.Combo1(i).Enabled = enabled;
+}
+
+}  // namespace
+
+void Optionopen_Click(Model& w) {
+    try {
+        if (!w.MSComm1->PortOpen()) w.MSComm1->setPortOpen(true);
+        w.portOpened = true;
+        SetLamps(w, kGreen);
+        SavePortChoices(w);
+        ConfigurePort(w);
+        SetSettingsEnabled(w, false);
+        UpdatePortStatus(w);
+        w.Label50.Caption += "OPEN!";
+        w.Optionopen.Value = true;
+        w.Optionclose.Value = false;
+    } catch (const KivError& e) {
+        // The box names no cause; standard error tells a missing device, a
+        // busy one, a permission problem and refused settings apart.
+        std::cerr << "kiv: port open failed: " << e.what() << std::endl;
+        w.msgText = "串口设置有误或者已被占用!";
+        w.msgStyle = 22;
+        w.msgTitle = "串口设置信息";
+        // The window is back in its closed look before the box appears.
+        Optionclose_Click(w);
+        ShowInfo(w);
+    }
+}
+
+void Optionclose_Click(Model& w) {
+    // Closing must always reach the closed look, even if the device is
+    // already gone and refuses to close.
+    try {
+        if (w.MSComm1->PortOpen()) w.MSComm1->setPortOpen(false);
+    } catch (const KivError&) {
+    }
+    w.portOpened = false;
+    w.isSending = false;
+    SetLamps(w, kBlack);
+    SetSettingsEnabled(w, true);
+    UpdatePortStatus(w);
+    w.Label50.Caption += "CLOSE!";
+    w.Optionclose.Value = true;
+    w.Optionopen.Value = false;
+}
+
+void Command5_Click(Model& w) {
+    Optionclose_Click(w);
+    w.isSending = false;
+    try {
+        if (w.MSComm1->PortOpen()) w.MSComm1->setPortOpen(false);
+    } catch (const KivError&) {
+    }
+    w.programEnded = true;
+    if (w.endProgram) w.endProgram();
+}
+
+}  // namespace kiv

@@ -1,0 +1,139 @@
+#include "signal/numbers.h"
+
+#include <cfenv>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "window/errors.h"
+
+namespace kiv {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Strips the blanks around the text and checks it against the reading rule.
+// Returns the numeric part (sign included) or nothing.
+std::optional<std::string_view> Match(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && IsBlank(text[b])) ++b;
+    while (e > b && IsBlank(text[e - 1])) --e;
+    std::string_view s = text.substr(b, e - b);
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t intDigits = 0, fracDigits = 0;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++intDigits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++fracDigits;
+    }
+    if (intDigits + fracDigits == 0) return std::nullopt;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        std::size_t expDigits = 0;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++expDigits;
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != s.size()) return std::nullopt;
+    return s;
+}
+
+}  // namespace
+
+std::optional<double> ReadNumber(std::string_view text) {
+    auto m = Match(text);
+    if (!m) return std::nullopt;
+    std::string_view s = *m;
+    bool negative = false;
+    if (s.front() == '+' || s.front() == '-') {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    double value = 0.0;
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone on a range error: tell a huge
+        // magnitude from a tiny one by the exponent's sign.
+        bool tiny = s.find("e-") != std::string_view::npos || s.find("E-") != std::string_view::npos;
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (ec != std::errc() || ptr != s.data() + s.size()) {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+bool IsNumber(std::string_view text) { return Match(text).has_value(); }
+
+double RoundHalfEven(double v) {
+    // The program never changes the rounding mode, so nearbyint rounds to
+    // nearest with ties to even.
+    return std::nearbyint(v);
+}
+
+namespace {
+template <typename T>
+T RealToIntegral(double v, const char* what) {
+    if (!std::isfinite(v)) Raise(ErrorKind::FloatingPoint, std::string("not a finite value for ") + what);
+    double r = RoundHalfEven(v);
+    if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
+        r > static_cast<double>(std::numeric_limits<T>::max())) {
+        Raise(ErrorKind::Overflow, std::string("value out of range for ") + what);
+    }
+    return static_cast<T>(r);
+}
+}  // namespace
+
+std::int32_t RealToInt32(double v) { return RealToIntegral<std::int32_t>(v, "a 32-bit integer"); }
+std::int16_t RealToInt16(double v) { return RealToIntegral<std::int16_t>(v, "a 16-bit integer"); }
+std::uint8_t RealToByte(double v) { return RealToIntegral<std::uint8_t>(v, "a byte"); }
+
+double ToReal(std::string_view text) {
+    auto v = ReadNumber(text);
+    if (!v) Raise(ErrorKind::NotANumber, "not a number: \"" + std::string(text.substr(0, 40)) + "\"");
+    if (!std::isfinite(*v)) Raise(ErrorKind::Overflow, "number too large");
+    return *v;
+}
+
+std::int32_t ToInteger(std::string_view text) { return RealToInt32(ToReal(text)); }
+std::uint8_t ToByte(std::string_view text) { return RealToByte(ToReal(text)); }
+std::int16_t ToInt16(std::string_view text) { return RealToInt16(ToReal(text)); }
+
+std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
+    std::int32_t r;
+    if (__builtin_add_overflow(a, b, &r)) Raise(ErrorKind::Overflow, "integer overflow in addition");
+    return r;
+}
+
+std::int32_t CheckedSub(std::int32_t a, std::int32_t b) {
+    std::int32_t r;
+    if (__builtin_sub_overflow(a, b, &r)) Raise(ErrorKind::Overflow, "integer overflow in subtraction");
+    return r;
+}
+
+std::int32_t CheckedMul(std::int32_t a, std::int32_t b) {
+    std::int32_t r;
+    if (__builtin_mul_overflow(a, b, &r)) Raise(ErrorKind::Overflow, "integer overflow in multiplication");
+    return r;
+}
+
+std::int32_t CheckedMod(std::int32_t a, std::int32_t b) {
+    if (b == 0) Raise(ErrorKind::DivisionByZero, "remainder by zero");
+    // INT32_MIN % -1 is undefined in C++ although its value is 0.
+    if (b == -1) return 0;
+    return a % b;
+}
+
+std::uint8_t IntToByte(std::int64_t v) {
+    if (v < 0 || v > 255) Raise(ErrorKind::Overflow, "value out of range for a byte");
+    return static_cast<std::uint8_t>(v);
+}
+
+double CheckReal(double v) {
+    if (!std::isfinite(v)) Raise(ErrorKind::FloatingPoint, "floating-point fault");
+    return v;
+}
+
+}  // namespace kiv

@@ -1,0 +1,52 @@
+#include "signal/signal_params.h"
+
+#include "signal/numbers.h"
+#include "window/errors.h"
+
+namespace kiv {
+namespace {
+
+void ValidateEntry(const Model& w, int i) {
+    ToInteger(w.fuction_t1(i).Text);
+    ToInteger(w.fuction_t2(i).Text);
+    ToInteger(w.fuction_t3(i).Text);
+    ToByte(w.fuction_am(i).Text);
+    const std::int32_t a0 = ToByte(w.fuction_a0(i).Text);
+    // The sum is tested on the unrounded am: 100.5 + 155 fails although
+    // 100.5 alone rounds into range.
+    const double sum = ToReal(w.fuction_am(i).Text) + a0;
+    const std::int32_t rounded = RealToInt32(sum);
+    if (rounded < 0 || rounded > 255) Raise(ErrorKind::Overflow, "am + a0 outside 0..255");
+}
+
+void StoreEntry(Model& w, int i) {
+    SignalParams& p = w.signalParams(i);
+    p.t1 = ToInteger(w.fuction_t1(i).Text);
+    p.t2 = ToInteger(w.fuction_t2(i).Text);
+    p.t3 = ToInteger(w.fuction_t3(i).Text);
+    p.am = ToInteger(w.fuction_am(i).Text);
+    p.a0 = ToInteger(w.fuction_a0(i).Text);
+    // Written last: an overflow leaves the previous cycle with the new times.
+    p.cycle = CheckedAdd(CheckedAdd(p.t1, p.t2), p.t3);
+}
+
+}  // namespace
+
+void ApplySignalSettings(Model& w) {
+    try {
+        for (int i = 1; i <= 10; ++i) ValidateEntry(w, i);
+        for (int i = 1; i <= 10; ++i) StoreEntry(w, i);
+    } catch (const KivError&) {
+        w.msgText = "信号设置错误，请修改！";
+        w.msgStyle = 22;
+        w.msgTitle = "信号设置信息";
+        ShowInfo(w);
+    }
+}
+
+void Command2_Click(Model& w) { ApplySignalSettings(w); }
+void Command3_Click(Model& w) { ApplySignalSettings(w); }
+void Command4_Click(Model& w) { ApplySignalSettings(w); }
+void Command6_Click(Model& w) { ApplySignalSettings(w); }
+
+}  // namespace kiv

@@ -1,0 +1,147 @@
+#pragma once
+
+// Test doubles for the platform services: a scripted clock and yield, a
+// recording message box and port, and a replayable random source.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "serial/comm_control.h"
+#include "serial/port_settings_text.h"
+#include "window/errors.h"
+#include "window/model.h"
+
+namespace kiv::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::int32_t style;
+    std::string title;
+};
+
+class FakeMessageBox : public MessageBoxService {
+public:
+    std::int32_t Show(const std::string& text, std::int32_t style, const std::string& title,
+                      const std::string&, std::int32_t) override {
+        shown.push_back({text, style, title});
+        if (onShow) onShow();
+        return answer;
+    }
+    std::vector<ShownMessage> shown;
+    std::int32_t answer = kAnswerContinue;
+    std::function<void()> onShow;  // runs while the box is "open"
+};
+
+// A clock that only moves when the test or the yield moves it.
+class FakeClock : public MillisecondClock {
+public:
+    std::uint32_t Now() override { return now; }
+    std::uint32_t now = 0;
+};
+
+// Each yield advances the clock by `step` ms (never past wakeAt unless step
+// is larger) and runs the next scripted action, if any is due.
+class FakeYielder : public Yielder {
+public:
+    explicit FakeYielder(FakeClock& clock) : clock_(clock) {}
+    void YieldUntil(std::uint32_t wakeAt) override {
+        ++yields;
+        lastWakeAt = wakeAt;
+        clock_.now += step;
+        if (everyYield) everyYield();
+    }
+    int yields = 0;
+    std::uint32_t lastWakeAt = 0;
+    std::uint32_t step = 1;
+    std::function<void()> everyYield;
+
+private:
+    FakeClock& clock_;
+};
+
+class FakeRandom : public RandomSource {
+public:
+    float Draw() override {
+        ++draws;
+        if (values.empty()) return 0.5f;
+        float v = values.front();
+        values.pop_front();
+        return v;
+    }
+    std::deque<float> values;
+    int draws = 0;
+};
+
+// A port that records every call and its bytes, and fails on request.
+class FakeComm : public CommControl {
+public:
+    void setInBufferSize(std::int16_t v) override { Call("InBufferSize=" + std::to_string(v)); }
+    void setOutBufferSize(std::int16_t v) override {
+        Call("OutBufferSize=" + std::to_string(v));
+        outBufferSize = v;
+    }
+    void setInputMode(std::int32_t v) override { Call("InputMode=" + std::to_string(v)); }
+    void setInputLen(std::int16_t v) override { Call("InputLen=" + std::to_string(v)); }
+    void setInBufferCount(std::int16_t v) override { Call("InBufferCount=" + std::to_string(v)); }
+    void setOutBufferCount(std::int16_t v) override { Call("OutBufferCount=" + std::to_string(v)); }
+    void setRThreshold(std::int16_t v) override { Call("RThreshold=" + std::to_string(v)); }
+    void setCommPort(std::int16_t v) override {
+        Call("CommPort=" + std::to_string(v));
+        commPort = v;
+    }
+    void setSettings(const std::string& s) override {
+        Call("Settings=" + s);
+        if (!ParseLineSettings(s) || (refuseBaud && s.rfind(*refuseBaud + ",", 0) == 0))
+            Raise(ErrorKind::Port, "settings refused");
+        settings = s;
+    }
+    bool PortOpen() const override { return open; }
+    void setPortOpen(bool v) override {
+        Call(v ? "PortOpen=true" : "PortOpen=false");
+        if (v && failOpen) Raise(ErrorKind::Port, "device missing");
+        open = v;
+    }
+    void Output(std::span<const std::uint8_t> bytes) override {
+        Call("Output");
+        if (!open) Raise(ErrorKind::Port, "port closed");
+        const std::size_t n = std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(std::max<int>(outBufferSize, 0)));
+        frames.emplace_back(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+
+    std::vector<std::string> calls;
+    std::vector<std::vector<std::uint8_t>> frames;
+    bool open = false;
+    bool failOpen = false;
+    std::optional<std::string> refuseBaud;  // a baud text the port refuses
+    std::optional<std::string> failOn;      // a call prefix that raises
+    int outBufferSize = 0;
+    int commPort = 0;
+    std::string settings;
+
+private:
+    void Call(const std::string& what) {
+        calls.push_back(what);
+        if (failOn && what.rfind(*failOn, 0) == 0) Raise(ErrorKind::Port, "refused: " + what);
+    }
+};
+
+// A model wired to fresh fakes.
+struct Rig {
+    Rig() : yielder(clock) {
+        w.messageBox = &box;
+        w.clock = &clock;
+        w.yielder = &yielder;
+        w.random = &random;
+        w.MSComm1 = &port;
+    }
+    FakeMessageBox box;
+    FakeClock clock;
+    FakeYielder yielder;
+    FakeRandom random;
+    FakeComm port;
+    Model w;
+};
+
+}  // namespace kiv::testing

@@ -1,0 +1,245 @@
+#include "sending/send_loop.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "sending/send_content.h"
+#include "serial/port_open_close.h"
+#include "signal/signal_params.h"
+#include "window/startup.h"
+
+namespace kiv {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A started window with the port open and the start-up send page applied.
+struct Sending : testing::Rig {
+    Sending() {
+        StartUp(w);
+        Optionopen_Click(w);
+        Command7_Click(w);
+        port.calls.clear();
+    }
+    // Runs the loop until `frames` frames are written: pausing in the last
+    // cycle lets that cycle complete.
+    void RunFrames(std::size_t frames, std::function<void()> alsoEachYield = {}) {
+        yielder.everyYield = [this, frames, alsoEachYield] {
+            if (alsoEachYield) alsoEachYield();
+            if (port.frames.size() + 1 >= frames) pausesend_Click(w);
+        };
+        starsend_Click(w);
+    }
+};
+
+TEST(SendLoop, WritesOneFramePerPeriodAndCounts) {
+    Sending s;
+    std::vector<std::int32_t> tallies;
+    s.RunFrames(3, [&] { tallies.push_back(s.w.Tally1.Value); });
+    ASSERT_EQ(s.port.frames.size(), 3u);
+    EXPECT_EQ(s.port.frames[0], (Bytes{5, 6, 130, 140}));
+    EXPECT_EQ(s.port.frames[1], (Bytes{5, 6, 148, 145}));
+    EXPECT_EQ(s.port.frames[2], (Bytes{5, 6, 159, 150}));
+    EXPECT_EQ(s.w.sendCount, 3);
+    EXPECT_EQ(s.w.Tally1.Value, 3);
+    EXPECT_EQ(s.clock.now, 30u);  // three periods of 10 ms, one write at each end
+    EXPECT_EQ(tallies.front(), 1);
+    EXPECT_FALSE(s.w.isSending);
+    EXPECT_EQ(s.w.Shape1(0).BackColor, kGreen);  // a pause leaves the lamps green
+    EXPECT_EQ(s.w.Shape1(1).BackColor, kGreen);
+    EXPECT_FALSE(s.w.sendLoopActive);
+}
+
+TEST(SendLoop, LampsAreLightGreenForTheFirstHalf) {
+    Sending s;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;  // (ms into the cycle, colour)
+    s.RunFrames(2, [&] { seen.emplace_back((s.clock.now - 1) % 10, s.w.Shape1(1).BackColor); });
+    ASSERT_EQ(seen.size(), 20u);
+    for (auto [ms, colour] : seen) EXPECT_EQ(colour, ms < 5 ? kLightGreen : kGreen) << ms;
+}
+
+TEST(SendLoop, RefusedStart) {
+    for (int variant = 0; variant < 2; ++variant) {
+        Sending s;
+        if (variant == 0) Optionclose_Click(s.w);
+        else s.w.portOpened = false;  // open port the user did not open
+        s.w.sendCount = 7;
+        starsend_Click(s.w);
+        ASSERT_EQ(s.box.shown.size(), 1u);
+        EXPECT_EQ(s.box.shown[0].text, "串口未打开!");
+        EXPECT_EQ(s.box.shown[0].title, "串口发送信息");
+        EXPECT_EQ(s.box.shown[0].style, 22);
+        EXPECT_EQ(s.w.Shape1(0).BackColor, kBlack);
+        EXPECT_EQ(s.w.sendCount, 7);
+        EXPECT_TRUE(s.port.frames.empty());
+        EXPECT_FALSE(s.w.isSending);
+    }
+}
+
+TEST(SendLoop, CountWrapsAtOneMillion) {
+    Sending s;
+    s.w.sendText1(1).Text = "trix1";
+    s.w.sendText1(2).Text = "";
+    Command7_Click(s.w);
+    s.w.sendCount = 999998;
+    std::vector<std::int32_t> talliesAtWrite;
+    s.yielder.everyYield = [&] {
+        if (s.port.frames.size() == talliesAtWrite.size()) talliesAtWrite.push_back(s.w.Tally1.Value);
+        if (s.port.frames.size() == 2) pausesend_Click(s.w);
+    };
+    starsend_Click(s.w);
+    ASSERT_EQ(s.port.frames.size(), 3u);
+    // trix1 at n = 999998, 999999 and 0.
+    EXPECT_EQ(s.port.frames[0], Bytes{124});
+    EXPECT_EQ(s.port.frames[1], Bytes{112});
+    EXPECT_EQ(s.port.frames[2], Bytes{100});
+    EXPECT_EQ(talliesAtWrite, (std::vector<std::int32_t>{999999, 0, 1}));
+}
+
+TEST(SendLoop, PauseThenStartContinuesTheCount) {
+    Sending s;
+    s.RunFrames(2);
+    s.RunFrames(3);
+    EXPECT_EQ(s.w.sendCount, 3);
+    EXPECT_EQ(s.port.frames[2], (Bytes{5, 6, 159, 150}));
+}
+
+TEST(SendLoop, ClearDuringSendingRestartsTheSignalTime) {
+    Sending s;
+    bool cleared = false;
+    s.RunFrames(3, [&] {
+        if (s.port.frames.size() == 1 && !cleared) {
+            Command8_Click(s.w);
+            cleared = true;
+            EXPECT_EQ(s.w.Tally1.Value, 0);
+        }
+    });
+    ASSERT_EQ(s.port.frames.size(), 3u);
+    EXPECT_EQ(s.port.frames[2], (Bytes{5, 6, 130, 140}));
+    EXPECT_EQ(s.w.sendCount, 1);
+}
+
+TEST(SendLoop, ErrorInTheFrameEndsTheLoopSilently) {
+    Sending s;
+    s.RunFrames(5, [&] {
+        if (s.port.frames.size() == 1) {
+            s.w.fuction_t1(1).Text = "0";  // sinx1 with t1 = 0 fails on the next frame
+            ApplySignalSettings(s.w);
+        }
+    });
+    // The second frame was composed before the change; the third fails.
+    EXPECT_EQ(s.port.frames.size(), 2u);
+    EXPECT_EQ(s.w.sendCount, 2);  // not advanced for the failing cycle
+    EXPECT_EQ(s.w.Shape1(0).BackColor, kBlack);
+    EXPECT_EQ(s.w.Shape1(1).BackColor, kBlack);
+    EXPECT_TRUE(s.box.shown.empty());
+    EXPECT_TRUE(s.w.isSending);  // left as it was; the next pause or close clears it
+    EXPECT_FALSE(s.w.sendLoopActive);
+}
+
+TEST(SendLoop, NoSlotsWritesNothingButCounts) {
+    Sending s;
+    for (int i = 1; i <= 10; ++i) s.w.sendText1(i).Text = "";
+    Command7_Click(s.w);
+    int yields = 0;
+    s.yielder.everyYield = [&] {
+        if (++yields == 35) pausesend_Click(s.w);
+    };
+    starsend_Click(s.w);
+    EXPECT_TRUE(s.port.frames.empty());
+    EXPECT_EQ(s.w.sendCount, 4);
+}
+
+TEST(SendLoop, ClosingThePortDuringTheSecondWaitEndsTheLoop) {
+    Sending s;
+    int yields = 0;
+    s.yielder.everyYield = [&] {
+        if (++yields == 17) Optionclose_Click(s.w);  // second cycle, second half
+    };
+    starsend_Click(s.w);
+    EXPECT_EQ(s.port.frames.size(), 1u);
+    EXPECT_EQ(s.w.Shape1(1).BackColor, kBlack);
+    EXPECT_FALSE(s.w.isSending);
+    EXPECT_FALSE(s.port.open);
+}
+
+TEST(SendLoop, AStartWhileSendingKeepsTheRunningLoop) {
+    Sending s;
+    int nestedStarts = 0;
+    s.RunFrames(4, [&] {
+        if (s.port.frames.size() == 1 && nestedStarts == 0) {
+            ++nestedStarts;
+            pausesend_Click(s.w);
+            starsend_Click(s.w);  // returns at once and keeps the loop going
+            EXPECT_TRUE(s.w.isSending);
+        }
+    });
+    EXPECT_EQ(s.port.frames.size(), 4u);
+    EXPECT_EQ(s.w.sendCount, 4);
+    for (std::size_t i = 1; i < s.port.frames.size(); ++i) EXPECT_NE(s.port.frames[i], s.port.frames[i - 1]);
+}
+
+TEST(SendLoop, ZeroOrNegativePeriodStillYieldsEveryCycle) {
+    for (const char* period : {"0", "-5"}) {
+        Sending s;
+        s.w.autosendtext1.Text = period;
+        Command7_Click(s.w);
+        s.yielder.step = 0;  // the clock stands still: only the yield can stop the loop
+        s.RunFrames(5);
+        EXPECT_EQ(s.port.frames.size(), 5u) << period;
+        EXPECT_EQ(s.yielder.yields, 5) << period;
+    }
+}
+
+TEST(SendLoop, ElapsedTimeSurvivesTheClockWrapping) {
+    for (std::uint32_t start : {0x7FFFFFFBu, 0xFFFFFFFBu}) {
+        Sending s;
+        s.clock.now = start;
+        s.RunFrames(3);
+        EXPECT_EQ(s.port.frames.size(), 3u) << start;
+        EXPECT_EQ(s.clock.now, start + 30u) << start;
+        EXPECT_EQ(s.w.Shape1(0).BackColor, kGreen);
+    }
+}
+
+TEST(SendLoop, NewPeriodActsOnTheWaitUnderWay) {
+    Sending s;
+    s.RunFrames(2, [&] {
+        if (s.clock.now == 3) {
+            s.w.autosendtext1.Text = "20";
+            Command7_Click(s.w);
+        }
+    });
+    EXPECT_EQ(s.clock.now, 40u);  // both cycles already at 20 ms
+    EXPECT_EQ(s.yielder.lastWakeAt, 40u);
+}
+
+TEST(SendLoop, EndingTheProgramStopsTheLoopWithoutAnotherWrite) {
+    Sending s;
+    s.yielder.everyYield = [&] {
+        if (s.clock.now == 13) Command5_Click(s.w);
+    };
+    starsend_Click(s.w);
+    EXPECT_EQ(s.port.frames.size(), 1u);
+    EXPECT_TRUE(s.w.programEnded);
+    EXPECT_FALSE(s.port.open);
+    EXPECT_EQ(s.port.calls.back(), "PortOpen=false");
+}
+
+TEST(SendLoop, ModalBoxHoldsTheLoop) {
+    Sending s;
+    s.w.fuction_am(1).Text = "abc";
+    s.RunFrames(2, [&] {
+        if (s.clock.now == 2) {
+            s.box.onShow = [&] { s.clock.now += 100; };  // the user reads the box for 100 ms
+            ApplySignalSettings(s.w);
+            s.box.onShow = nullptr;
+        }
+    });
+    // The first cycle's wait ends at its first reading after the box closes.
+    EXPECT_EQ(s.port.frames.size(), 2u);
+    EXPECT_EQ(s.clock.now, 102u + 10u);
+}
+
+}  // namespace
+}  // namespace kiv
