@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite twice:
+# once in the normal build, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer (any finding fails the run).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j2
+ctest --test-dir build --output-on-failure -j2 --timeout 300
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_BENCH=OFF
+cmake --build build-asan -j2
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+ctest --test-dir build-asan --output-on-failure -j2 --timeout 600
