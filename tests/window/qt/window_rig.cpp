@@ -1,0 +1,50 @@
+#include "window_rig.h"
+
+#include <QTabBar>
+#include <QTabWidget>
+
+namespace kiv::testing {
+
+void WindowRig::selectPage(int page) const {
+    QTabBar* bar = window->tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+}
+
+BoxAnswerer::BoxAnswerer(QString answer) : m_answer(std::move(answer)) {
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { look(); });
+    m_timer.start(5);
+}
+
+void BoxAnswerer::look() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text() != m_answer) continue;
+        SeenBox seen{box->windowTitle(), box->text(), box->icon(), {}};
+        for (QAbstractButton* b : box->buttons()) seen.buttons << b->text();
+        m_seen.push_back(seen);
+        button->click();
+        return;
+    }
+    if (++m_unanswerableLooks > 20) {
+        ADD_FAILURE() << "a message box without the button " << m_answer.toStdString();
+        box->reject();
+    }
+}
+
+Repeater::Repeater(std::function<bool()> action, std::function<void()> giveUp, int maxTicks)
+    : m_action(std::move(action)), m_giveUp(std::move(giveUp)), m_ticksLeft(maxTicks) {
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        if (m_done) return;
+        if (m_action()) {
+            m_done = true;
+        } else if (--m_ticksLeft <= 0) {
+            m_done = m_gaveUp = true;
+            m_giveUp();
+        }
+        if (m_done) m_timer.stop();
+    });
+    m_timer.start(1);
+}
+
+}  // namespace kiv::testing
