@@ -123,23 +123,17 @@ OptionButtonBinding::OptionButtonBinding(OptionButton& option, QRadioButton* wid
 
 void OptionButtonBinding::push() {
     const QSignalBlocker block(m_widget);
-    PushIfChanged(m_value, m_option.Value, [&](bool v) {
-        if (m_widget->isChecked() == v) return;
+    if (m_widget->isChecked() != m_option.Value) {
         // An exclusive group refuses to clear its checked button; the model
         // alone decides which option is selected.
         QButtonGroup* group = m_widget->group();
-        const bool exclusive = group != nullptr && group->exclusive();
-        if (exclusive && !v) group->setExclusive(false);
-        m_widget->setChecked(v);
-        if (exclusive && !v) group->setExclusive(true);
-    });
+        const bool reopen = group != nullptr && group->exclusive() && !m_option.Value;
+        if (reopen) group->setExclusive(false);
+        m_widget->setChecked(m_option.Value);
+        if (reopen) group->setExclusive(true);
+    }
     PushIfChanged(m_caption, m_option.Caption, [&](const std::string& c) { m_widget->setText(ToQt(c)); });
     PushIfChanged(m_enabled, m_option.Enabled, [&](bool e) { m_widget->setEnabled(e); });
-}
-
-void OptionButtonBinding::userSelected() {
-    m_option.Value = true;
-    m_value = true;
 }
 
 LabelBinding::LabelBinding(const std::string& caption, QLabel* widget) : m_caption(caption), m_widget(widget) {}

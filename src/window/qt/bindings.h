@@ -107,16 +107,17 @@ private:
     std::optional<bool> m_enabled;
 };
 
+// The selection is compared with the widget itself, not with what was last
+// written: the group clears one option whenever the other gets selected.
 class OptionButtonBinding : public Binding {
 public:
     OptionButtonBinding(OptionButton& option, QRadioButton* widget);
     void push() override;
-    void userSelected();
 
 private:
     OptionButton& m_option;
     QRadioButton* m_widget;
-    std::optional<bool> m_value, m_enabled;
+    std::optional<bool> m_enabled;
     std::optional<std::string> m_caption;
 };
 

@@ -363,14 +363,12 @@ QWidget* MainWindow::buildSerialPage() {
         auto* radio = new QRadioButton(group);
         radio->setObjectName(QString::fromLatin1(spec.name));
         buttons->addButton(radio);
-        auto binding = std::make_unique<OptionButtonBinding>(*spec.option, radio);
-        OptionButtonBinding* b = binding.get();
-        m_bindings.push_back(std::move(binding));
+        m_bindings.push_back(std::make_unique<OptionButtonBinding>(*spec.option, radio));
         // Only a selection by the user reaches here: pushes are blocked, and
         // the option that loses the selection reports false.
-        connect(radio, &QRadioButton::toggled, this, [this, b, spec](bool on) {
+        connect(radio, &QRadioButton::toggled, this, [this, spec](bool on) {
             if (!on) return;
-            b->userSelected();
+            spec.option->Value = true;
             spec.other->Value = false;
             run(spec.handler);
         });
