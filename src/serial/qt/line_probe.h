@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kiv {
+
+// What the operating system says about an open serial device right now,
+// without waiting and without touching its data.
+enum class LineState {
+    Writable,  // the device takes at least one more byte without blocking
+    Full,      // its output queue is full; bytes will be taken later
+    Gone,      // hung up, unplugged, or the other end of a pty closed
+};
+
+// handle is the descriptor QSerialPort::handle() gives.
+LineState ProbeLine(std::intptr_t handle);
+
+// Bytes the operating system still holds for the line (not yet on the
+// wire), or -1 when it cannot tell. Lets a slow but moving line be told
+// apart from a stuck one.
+std::int64_t QueuedInDevice(std::intptr_t handle);
+
+}  // namespace kiv

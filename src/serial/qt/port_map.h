@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace kiv {
+
+// Which device each of the window's port numbers COM1..COM4 opens. The
+// window only knows the numbers; on this platform the devices have other
+// names, so the mapping is ours to choose and the user may override it.
+class PortMap {
+  public:
+    static constexpr int kFirstPort = 1;
+    static constexpr int kLastPort = 4;
+
+    // COM1..COM4 open /dev/ttyS0../dev/ttyS3, the on-board serial ports.
+    PortMap();
+
+    // port is 1..4; anything else is a programming error and throws
+    // std::out_of_range.
+    const std::string& device(int port) const;
+    void setDevice(int port, std::string device);
+
+    // One line per port, "COM1: /dev/ttyS0", for a tooltip.
+    std::string Describe() const;
+
+    bool operator==(const PortMap&) const = default;
+
+  private:
+    static std::size_t Index(int port);
+
+    std::array<std::string, kLastPort> devices_;
+};
+
+// Applies one command-line value "COMn=DEVICE" (n 1..4, DEVICE any
+// non-empty path or name) to map. Returns an empty string when accepted,
+// else a text saying what is wrong, and leaves map unchanged.
+std::string ApplyPortMapping(const std::string& value, PortMap& map);
+
+}  // namespace kiv
