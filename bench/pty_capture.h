@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kiv::bench {
+
+// What one read of the pty master returned, stamped when the read returned.
+struct Arrival {
+    std::int64_t ns = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A pty whose master is read on a thread of its own, so the receiving side
+// never waits for the sender under measurement. Both ends are raw and the
+// capture holds the slave open, so the line stays raw between the sender's
+// opens and close.
+class PtyCapture {
+  public:
+    PtyCapture();  // throws std::runtime_error when no pty can be had
+    ~PtyCapture();
+    PtyCapture(const PtyCapture&) = delete;
+    PtyCapture& operator=(const PtyCapture&) = delete;
+
+    const std::string& slavePath() const { return slavePath_; }
+
+    void Start();
+    // Stops once `bytes` bytes have arrived in all, or once nothing arrived
+    // for idleMs, whichever comes first.
+    void StopAfter(std::size_t bytes, int idleMs);
+
+    // Valid after StopAfter.
+    const std::vector<Arrival>& arrivals() const { return arrivals_; }
+    // CPU the reading thread used, to take out of the process's figure.
+    std::int64_t readerCpuNs() const { return readerCpuNs_; }
+
+  private:
+    void Run();
+
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+    std::thread reader_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> received_{0};
+    std::vector<Arrival> arrivals_;
+    std::int64_t readerCpuNs_ = 0;
+};
+
+}  // namespace kiv::bench

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "send_function.h"
+
+namespace kiv::bench {
+
+// The senders the program's own loop is judged against. Each writes the
+// harness's numbered 4-byte frames.
+
+// A QTimer with Qt::PreciseTimer firing every period, writing from its slot.
+void SendWithPreciseTimer(const std::string& devicePath, int periodMs, int frames);
+// Spins on the event loop until each deadline: as punctual as the window
+// thread can be, at the price of a whole core.
+void SendWithBusyWait(const std::string& devicePath, int periodMs, int frames);
+// A thread sleeping to absolute deadlines and writing with write(2): the
+// best this machine does, measured in the same run as the others.
+void SendWithAbsoluteSleep(const std::string& devicePath, int periodMs, int frames);
+
+}  // namespace kiv::bench
