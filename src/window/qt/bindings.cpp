@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,6 +11,7 @@
 #include <QSignalBlocker>
 
 #include "window/qt/lamp_widget.h"
+#include "window/qt/tally_display.h"
 
 namespace kiv {
 namespace {
@@ -148,10 +148,10 @@ void ShapeBinding::push() {
     PushIfChanged(m_colour, m_shape.BackColor, [&](std::uint32_t c) { m_widget->setBackColor(c); });
 }
 
-TallyBinding::TallyBinding(Tally& tally, QLCDNumber* widget) : m_tally(tally), m_widget(widget) {}
+TallyBinding::TallyBinding(Tally& tally, TallyDisplay* widget) : m_tally(tally), m_widget(widget) {}
 
 void TallyBinding::push() {
-    PushIfChanged(m_value, m_tally.Value, [&](std::int32_t v) { m_widget->display(static_cast<int>(v)); });
+    PushIfChanged(m_value, m_tally.Value, [&](std::int32_t v) { m_widget->setValue(v); });
 }
 
 FrameBinding::FrameBinding(Frame& frame, QWidget* page) : m_frame(frame), m_page(page) {}

@@ -11,7 +11,6 @@ class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLCDNumber;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -145,14 +144,15 @@ private:
     std::optional<std::uint32_t> m_colour;
 };
 
+class TallyDisplay;
 class TallyBinding : public Binding {
 public:
-    TallyBinding(Tally& tally, QLCDNumber* widget);
+    TallyBinding(Tally& tally, TallyDisplay* widget);
     void push() override;
 
 private:
     Tally& m_tally;
-    QLCDNumber* m_widget;
+    TallyDisplay* m_widget;
     std::optional<std::int32_t> m_value;
 };
 

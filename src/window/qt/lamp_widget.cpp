@@ -9,14 +9,18 @@ QColor ColorFromBgr(std::uint32_t colour) {
                   static_cast<int>((colour >> 16) & 0xFF));
 }
 
-LampWidget::LampWidget(QWidget* parent) : QWidget(parent) {
+namespace {
+constexpr int kRepaintIntervalMs = 20;
+}
+
+LampWidget::LampWidget(QWidget* parent) : QWidget(parent), m_throttle([this] { update(); }, kRepaintIntervalMs) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void LampWidget::setBackColor(std::uint32_t colour) {
     if (colour == m_colour) return;
     m_colour = colour;
-    update();
+    m_throttle.request();
 }
 
 QColor LampWidget::color() const { return ColorFromBgr(m_colour); }

@@ -3,9 +3,12 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "window/qt/paint_throttle.h"
+
 namespace kiv {
 
-// A status lamp: a filled circle in the colour the model holds.
+// A status lamp: a filled circle in the colour the model holds. backColor()
+// follows at once; the circle is repainted at a screen's pace.
 class LampWidget : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +26,7 @@ protected:
 
 private:
     std::uint32_t m_colour = 0;
+    PaintThrottle m_throttle;
 };
 
 // The model's 0x00BBGGRR colour as a QColor.

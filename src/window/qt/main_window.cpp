@@ -8,7 +8,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -28,6 +27,7 @@
 #include "signal/noise_targets.h"
 #include "signal/signal_params.h"
 #include "window/qt/lamp_widget.h"
+#include "window/qt/tally_display.h"
 #include "window/qt/wave_picture.h"
 #include "window/startup.h"
 
@@ -302,9 +302,8 @@ QWidget* MainWindow::buildSendPage() {
     m_bindings.push_back(std::make_unique<ShapeBinding>(m_model.Shape1(1), lamp));
     status->addWidget(lamp);
     status->addStretch(1);
-    auto* tally = new QLCDNumber(6, page);
+    auto* tally = new TallyDisplay(page);
     tally->setObjectName(QStringLiteral("Tally1"));
-    tally->setSegmentStyle(QLCDNumber::Flat);
     tally->setMinimumSize(fontMetrics().height() * 6, fontMetrics().height() * 2);
     m_bindings.push_back(std::make_unique<TallyBinding>(m_model.Tally1, tally));
     status->addWidget(tally);

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 
 #include "window/qt/lamp_widget.h"
+#include "window/qt/tally_display.h"
 #include "window/qt/wave_picture.h"
 #include "window_rig.h"
 
@@ -130,9 +131,10 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
         ASSERT_NE(lamp, nullptr);
         EXPECT_EQ(lamp->backColor(), m.Shape1(i).BackColor);
     }
-    auto* tally = rig.find<QLCDNumber>("Tally1");
+    auto* tally = rig.find<TallyDisplay>("Tally1");
     ASSERT_NE(tally, nullptr);
     EXPECT_EQ(tally->digitCount(), 6);
+    EXPECT_EQ(tally->value(), m.Tally1.Value);
     EXPECT_EQ(tally->intValue(), m.Tally1.Value);
 
     auto* tabs = rig.find<QTabWidget>("Tabmain");
@@ -384,14 +386,14 @@ void PrepareToSend(WindowRig& rig) {
 TEST(MainWindowSendingTest, TheWindowFollowsTheLoopAndPauseEndsIt) {
     WindowRig rig;
     PrepareToSend(rig);
-    auto* tally = rig.find<QLCDNumber>("Tally1");
+    auto* tally = rig.find<TallyDisplay>("Tally1");
     int shownWhenPaused = -1;
     int countWhenPaused = -1;
     Repeater pause(
         [&] {
             if (rig.port.frames.size() < 5) return false;
             // Read inside the running loop: the display already follows it.
-            shownWhenPaused = tally->intValue();
+            shownWhenPaused = tally->value();
             countWhenPaused = rig.model.Tally1.Value;
             QTest::mouseClick(rig.find<QPushButton>("pausesend"), Qt::LeftButton);
             return true;
@@ -405,6 +407,9 @@ TEST(MainWindowSendingTest, TheWindowFollowsTheLoopAndPauseEndsIt) {
     EXPECT_GE(countWhenPaused, 5);
     // The cycle under way when pause came still wrote its frame.
     EXPECT_EQ(rig.port.frames.size(), static_cast<std::size_t>(rig.model.sendCount));
+    EXPECT_EQ(tally->value(), rig.model.sendCount);
+    // The digits catch up with the last count once the loop is over.
+    for (int i = 0; i < 400 && tally->intValue() != rig.model.sendCount; ++i) QTest::qWait(5);
     EXPECT_EQ(tally->intValue(), rig.model.sendCount);
     for (const auto& frame : rig.port.frames) {
         ASSERT_EQ(frame.size(), 4u);
