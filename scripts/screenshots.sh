@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Saves a PNG of every page of the window, taken from a real X window on a
+# virtual display, into screenshots/ (or the directory given as $1).
+# BUILD_DIR picks the build tree (default: build); it is built if needed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out="${1:-screenshots}"
+build="${BUILD_DIR:-build}"
+
+bash scripts/install-deps.sh
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" -j2 --target kiv
+
+mkdir -p "$out"
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/src/window/qt/kiv" -platform xcb --screenshots "$out"
+ls -1 "$out"/*.png
