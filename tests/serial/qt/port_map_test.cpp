@@ -16,14 +16,6 @@ TEST(PortMap, NumbersOpenTheOnBoardPortsByDefault) {
     EXPECT_EQ(map.device(4), "/dev/ttyS3");
 }
 
-TEST(PortMap, ReplacingOneEntryLeavesTheOthers) {
-    PortMap map;
-    map.setDevice(3, "/dev/ttyUSB0");
-    EXPECT_EQ(map.device(3), "/dev/ttyUSB0");
-    EXPECT_EQ(map.device(2), "/dev/ttyS1");
-    EXPECT_EQ(map.device(4), "/dev/ttyS3");
-}
-
 TEST(PortMap, NumbersOutsideOneToFourAreRefused) {
     PortMap map;
     EXPECT_THROW(map.device(0), std::out_of_range);
