@@ -24,8 +24,8 @@ namespace {
 // Saves a picture of every page, each brought to the front the way a tab
 // click does, for reviewing the layout without a person at the screen.
 int SaveScreenshots(kiv::MainWindow& window, const QString& dir) {
-    static const char* const kPageFiles[kiv::kPageCount] = {"send",     "serial", "sine",        "rectangular",
-                                                             "sawtooth", "noise",  "instructions"};
+    static const char* const kPageFiles[kiv::kPageCount] = {
+        "send", "serial", "sine", "rectangular", "sawtooth", "noise", "instructions"};
     if (!QDir().mkpath(dir)) {
         std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(dir));
         return 1;
@@ -33,7 +33,8 @@ int SaveScreenshots(kiv::MainWindow& window, const QString& dir) {
     for (int i = 0; i < kiv::kPageCount; ++i) {
         window.tabs()->setCurrentIndex(i);
         for (int pass = 0; pass < 5; ++pass) QCoreApplication::processEvents();
-        const QString file = QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(i + 1).arg(kPageFiles[i]));
+        const QString file =
+            QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(i + 1).arg(kPageFiles[i]));
         if (!window.grab().save(file)) {
             std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(file));
             return 1;
@@ -59,8 +60,8 @@ int main(int argc, char** argv) {
                        "Defaults: COM1..COM4 are /dev/ttyS0../dev/ttyS3."),
         QStringLiteral("COMn=DEVICE"));
     const QCommandLineOption screenshotOption(
-        QStringLiteral("screenshots"), QStringLiteral("Save a PNG of every page into DIR and exit."),
-        QStringLiteral("DIR"));
+        QStringLiteral("screenshots"),
+        QStringLiteral("Save a PNG of every page into DIR and exit."), QStringLiteral("DIR"));
     parser.addOption(portOption);
     parser.addOption(screenshotOption);
     parser.process(app);
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
         portBox->setToolTip(QString::fromStdString(ports.Describe()));
     window.show();
 
-    if (parser.isSet(screenshotOption)) return SaveScreenshots(window, parser.value(screenshotOption));
+    if (parser.isSet(screenshotOption))
+        return SaveScreenshots(window, parser.value(screenshotOption));
     return QApplication::exec();
 }

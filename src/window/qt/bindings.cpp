@@ -46,11 +46,13 @@ void TextBoxBinding::userEdited(const QString& text) {
     m_text = m_box.Text;
 }
 
-MultiLineTextBinding::MultiLineTextBinding(TextBox& box, QPlainTextEdit* edit) : m_box(box), m_edit(edit) {}
+MultiLineTextBinding::MultiLineTextBinding(TextBox& box, QPlainTextEdit* edit)
+    : m_box(box), m_edit(edit) {}
 
 void MultiLineTextBinding::push() {
     const QSignalBlocker block(m_edit);
-    PushIfChanged(m_text, m_box.Text, [&](const std::string& t) { m_edit->setPlainText(WithLineFeeds(t)); });
+    PushIfChanged(m_text, m_box.Text,
+                  [&](const std::string& t) { m_edit->setPlainText(WithLineFeeds(t)); });
     PushIfChanged(m_enabled, m_box.Enabled, [&](bool e) { m_edit->setEnabled(e); });
     PushIfChanged(m_locked, m_box.Locked, [&](bool l) { m_edit->setReadOnly(l); });
 }
@@ -67,7 +69,8 @@ CheckBoxBinding::CheckBoxBinding(CheckBox& box, QCheckBox* widget) : m_box(box),
 void CheckBoxBinding::push() {
     const QSignalBlocker block(m_widget);
     PushIfChanged(m_value, m_box.Value, [&](int v) { m_widget->setChecked(v != 0); });
-    PushIfChanged(m_caption, m_box.Caption, [&](const std::string& c) { m_widget->setText(ToQt(c)); });
+    PushIfChanged(m_caption, m_box.Caption,
+                  [&](const std::string& c) { m_widget->setText(ToQt(c)); });
     PushIfChanged(m_enabled, m_box.Enabled, [&](bool e) { m_widget->setEnabled(e); });
 }
 
@@ -114,7 +117,8 @@ CommandButtonBinding::CommandButtonBinding(CommandButton& button, QPushButton* w
 
 void CommandButtonBinding::push() {
     const QSignalBlocker block(m_widget);
-    PushIfChanged(m_caption, m_button.Caption, [&](const std::string& c) { m_widget->setText(ToQt(c)); });
+    PushIfChanged(m_caption, m_button.Caption,
+                  [&](const std::string& c) { m_widget->setText(ToQt(c)); });
     PushIfChanged(m_enabled, m_button.Enabled, [&](bool e) { m_widget->setEnabled(e); });
 }
 
@@ -132,11 +136,13 @@ void OptionButtonBinding::push() {
         m_widget->setChecked(m_option.Value);
         if (reopen) group->setExclusive(true);
     }
-    PushIfChanged(m_caption, m_option.Caption, [&](const std::string& c) { m_widget->setText(ToQt(c)); });
+    PushIfChanged(m_caption, m_option.Caption,
+                  [&](const std::string& c) { m_widget->setText(ToQt(c)); });
     PushIfChanged(m_enabled, m_option.Enabled, [&](bool e) { m_widget->setEnabled(e); });
 }
 
-LabelBinding::LabelBinding(const std::string& caption, QLabel* widget) : m_caption(caption), m_widget(widget) {}
+LabelBinding::LabelBinding(const std::string& caption, QLabel* widget)
+    : m_caption(caption), m_widget(widget) {}
 
 void LabelBinding::push() {
     PushIfChanged(m_shown, m_caption, [&](const std::string& c) { m_widget->setText(ToQt(c)); });

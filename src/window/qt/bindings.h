@@ -26,22 +26,26 @@ class QWidget;
 namespace kiv {
 
 class Binding {
-public:
+  public:
     virtual ~Binding() = default;
     virtual void push() = 0;
 };
 
 // UTF-8 texts of the model, shown unchanged.
-inline QString ToQt(const std::string& s) { return QString::fromStdString(s); }
-inline std::string FromQt(const QString& s) { return s.toStdString(); }
+inline QString ToQt(const std::string& s) {
+    return QString::fromStdString(s);
+}
+inline std::string FromQt(const QString& s) {
+    return s.toStdString();
+}
 
 class TextBoxBinding : public Binding {
-public:
+  public:
     TextBoxBinding(TextBox& box, QLineEdit* edit);
     void push() override;
     void userEdited(const QString& text);
 
-private:
+  private:
     TextBox& m_box;
     QLineEdit* m_edit;
     std::optional<std::string> m_text;
@@ -51,12 +55,12 @@ private:
 // A multi-line box: the model keeps the stored CR LF line breaks, the widget
 // shows plain line feeds.
 class MultiLineTextBinding : public Binding {
-public:
+  public:
     MultiLineTextBinding(TextBox& box, QPlainTextEdit* edit);
     void push() override;
     void userEdited(const QString& text);
 
-private:
+  private:
     TextBox& m_box;
     QPlainTextEdit* m_edit;
     std::optional<std::string> m_text;
@@ -64,12 +68,12 @@ private:
 };
 
 class CheckBoxBinding : public Binding {
-public:
+  public:
     CheckBoxBinding(CheckBox& box, QCheckBox* widget);
     void push() override;
     void userClicked(bool checked);
 
-private:
+  private:
     CheckBox& m_box;
     QCheckBox* m_widget;
     std::optional<int> m_value;
@@ -80,13 +84,13 @@ private:
 // The list is fixed and filled once; the shown text and the list position
 // follow the model.
 class ComboBoxBinding : public Binding {
-public:
+  public:
     ComboBoxBinding(ComboBox& box, QComboBox* widget);
     void push() override;
     void userPicked(int index);
     void userTyped(const QString& text);
 
-private:
+  private:
     ComboBox& m_box;
     QComboBox* m_widget;
     std::optional<int> m_index;
@@ -95,11 +99,11 @@ private:
 };
 
 class CommandButtonBinding : public Binding {
-public:
+  public:
     CommandButtonBinding(CommandButton& button, QPushButton* widget);
     void push() override;
 
-private:
+  private:
     CommandButton& m_button;
     QPushButton* m_widget;
     std::optional<std::string> m_caption;
@@ -109,11 +113,11 @@ private:
 // The selection is compared with the widget itself, not with what was last
 // written: the group clears one option whenever the other gets selected.
 class OptionButtonBinding : public Binding {
-public:
+  public:
     OptionButtonBinding(OptionButton& option, QRadioButton* widget);
     void push() override;
 
-private:
+  private:
     OptionButton& m_option;
     QRadioButton* m_widget;
     std::optional<bool> m_enabled;
@@ -122,11 +126,11 @@ private:
 
 // Any caption shown in a QLabel: a Label control or a fixed note.
 class LabelBinding : public Binding {
-public:
+  public:
     LabelBinding(const std::string& caption, QLabel* widget);
     void push() override;
 
-private:
+  private:
     const std::string& m_caption;
     QLabel* m_widget;
     std::optional<std::string> m_shown;
@@ -134,11 +138,11 @@ private:
 
 class LampWidget;
 class ShapeBinding : public Binding {
-public:
+  public:
     ShapeBinding(Shape& shape, LampWidget* widget);
     void push() override;
 
-private:
+  private:
     Shape& m_shape;
     LampWidget* m_widget;
     std::optional<std::uint32_t> m_colour;
@@ -146,11 +150,11 @@ private:
 
 class TallyDisplay;
 class TallyBinding : public Binding {
-public:
+  public:
     TallyBinding(Tally& tally, TallyDisplay* widget);
     void push() override;
 
-private:
+  private:
     Tally& m_tally;
     TallyDisplay* m_widget;
     std::optional<std::int32_t> m_value;
@@ -158,11 +162,11 @@ private:
 
 // A page of the tab strip: a disabled page ignores all input.
 class FrameBinding : public Binding {
-public:
+  public:
     FrameBinding(Frame& frame, QWidget* page);
     void push() override;
 
-private:
+  private:
     Frame& m_frame;
     QWidget* m_page;
     std::optional<bool> m_enabled;

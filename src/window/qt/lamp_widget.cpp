@@ -13,7 +13,8 @@ namespace {
 constexpr int kRepaintIntervalMs = 20;
 }
 
-LampWidget::LampWidget(QWidget* parent) : QWidget(parent), m_throttle([this] { update(); }, kRepaintIntervalMs) {
+LampWidget::LampWidget(QWidget* parent)
+    : QWidget(parent), m_throttle([this] { update(); }, kRepaintIntervalMs) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -23,7 +24,9 @@ void LampWidget::setBackColor(std::uint32_t colour) {
     m_throttle.request();
 }
 
-QColor LampWidget::color() const { return ColorFromBgr(m_colour); }
+QColor LampWidget::color() const {
+    return ColorFromBgr(m_colour);
+}
 
 QSize LampWidget::sizeHint() const {
     const int d = fontMetrics().height() + 4;

@@ -11,7 +11,7 @@ namespace kiv {
 // follows at once; the circle is repainted at a screen's pace.
 class LampWidget : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit LampWidget(QWidget* parent = nullptr);
 
     // colour as 0x00BBGGRR, the way the model stores it.
@@ -21,10 +21,10 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     std::uint32_t m_colour = 0;
     PaintThrottle m_throttle;
 };

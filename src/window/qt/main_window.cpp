@@ -15,8 +15,8 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStyle>
-#include <QTextDocument>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QtGlobal>
 
@@ -50,20 +50,29 @@ constexpr int kInstructionsPage = 6;
 // The page's illustration starts on its first row.
 int FirstEntryOf(int page) {
     switch (page) {
-        case kSinePage: return 1;
-        case kSquarePage: return 4;
-        case kSawtoothPage: return 7;
-        case kNoisePage: return kNoiseEntry;
-        default: return 0;
+        case kSinePage:
+            return 1;
+        case kSquarePage:
+            return 4;
+        case kSawtoothPage:
+            return 7;
+        case kNoisePage:
+            return kNoiseEntry;
+        default:
+            return 0;
     }
 }
 
 WaveKind KindOf(int page) {
     switch (page) {
-        case kSinePage: return WaveKind::Sine;
-        case kSquarePage: return WaveKind::Rectangular;
-        case kSawtoothPage: return WaveKind::Sawtooth;
-        default: return WaveKind::Noise;
+        case kSinePage:
+            return WaveKind::Sine;
+        case kSquarePage:
+            return WaveKind::Rectangular;
+        case kSawtoothPage:
+            return WaveKind::Sawtooth;
+        default:
+            return WaveKind::Noise;
     }
 }
 
@@ -97,30 +106,42 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
     for (int i = 0; i < kPageCount; ++i) {
         QWidget* page = nullptr;
         switch (i) {
-            case kSendPage: page = buildSendPage(); break;
-            case kSerialPage: page = buildSerialPage(); break;
+            case kSendPage:
+                page = buildSendPage();
+                break;
+            case kSerialPage:
+                page = buildSerialPage();
+                break;
             case kSinePage:
-                page = buildSignalPage(i, 1, m_model.sineNotes, m_model.Command2, "Command2", &Command2_Click);
+                page = buildSignalPage(i, 1, m_model.sineNotes, m_model.Command2, "Command2",
+                                       &Command2_Click);
                 break;
             case kSquarePage:
-                page = buildSignalPage(i, 4, m_model.squareNotes, m_model.Command3, "Command3", &Command3_Click);
+                page = buildSignalPage(i, 4, m_model.squareNotes, m_model.Command3, "Command3",
+                                       &Command3_Click);
                 break;
             case kSawtoothPage:
-                page =
-                    buildSignalPage(i, 7, m_model.sawtoothNotes, m_model.Command4, "Command4", &Command4_Click);
+                page = buildSignalPage(i, 7, m_model.sawtoothNotes, m_model.Command4, "Command4",
+                                       &Command4_Click);
                 break;
-            case kNoisePage: page = buildNoisePage(); break;
-            default: page = buildInstructionsPage(); break;
+            case kNoisePage:
+                page = buildNoisePage();
+                break;
+            default:
+                page = buildInstructionsPage();
+                break;
         }
         page->setObjectName(ControlName("tabpage", i));
         m_bindings.push_back(std::make_unique<FrameBinding>(m_model.tabpage(i), page));
         const std::size_t tab = static_cast<std::size_t>(i);
-        m_tabs->addTab(page, ToQt(tab < m_model.Tabmain.Tabs.size() ? m_model.Tabmain.Tabs[tab] : ""));
+        m_tabs->addTab(page,
+                       ToQt(tab < m_model.Tabmain.Tabs.size() ? m_model.Tabmain.Tabs[tab] : ""));
     }
     outer->addWidget(m_tabs, 1);
 
     auto* bottom = Tight(new QHBoxLayout, 0);
-    bottom->addWidget(addButton(m_model.Command5, QStringLiteral("Command5"), this, &Command5_Click));
+    bottom->addWidget(
+        addButton(m_model.Command5, QStringLiteral("Command5"), this, &Command5_Click));
     bottom->addStretch(1);
     outer->addLayout(bottom);
 
@@ -229,7 +250,8 @@ QWidget* MainWindow::addButton(CommandButton& button, const QString& name, QWidg
     widget->setObjectName(name);
     widget->setAutoDefault(false);
     m_bindings.push_back(std::make_unique<CommandButtonBinding>(button, widget));
-    connect(widget, &QPushButton::clicked, this, [this, handler = std::move(handler)] { run(handler); });
+    connect(widget, &QPushButton::clicked, this,
+            [this, handler = std::move(handler)] { run(handler); });
     return widget;
 }
 
@@ -240,11 +262,11 @@ QWidget* MainWindow::addLabel(const std::string& caption, const QString& name, Q
     return label;
 }
 
-void MainWindow::addNotes(const std::vector<std::string>& notes, const QString& arrayName, QWidget* parent,
-                          QBoxLayout* layout) {
+void MainWindow::addNotes(const std::vector<std::string>& notes, const QString& arrayName,
+                          QWidget* parent, QBoxLayout* layout) {
     for (std::size_t i = 0; i < notes.size(); ++i)
-        layout->addWidget(addLabel(notes[i], ControlName(arrayName.toLatin1().constData(), static_cast<int>(i)),
-                                   parent));
+        layout->addWidget(addLabel(
+            notes[i], ControlName(arrayName.toLatin1().constData(), static_cast<int>(i)), parent));
 }
 
 QWidget* MainWindow::buildSendPage() {
@@ -261,8 +283,9 @@ QWidget* MainWindow::buildSendPage() {
     for (int slot = 1; slot <= 10; ++slot) {
         const int row = (slot - 1) % 5 + 1;
         const int col = slot <= 5 ? 0 : 4;
-        slotGrid->addWidget(addLabel(m_model.Label1(slot - 1).Caption, ControlName("Label1", slot - 1), page), row,
-                         col);
+        slotGrid->addWidget(
+            addLabel(m_model.Label1(slot - 1).Caption, ControlName("Label1", slot - 1), page), row,
+            col);
         QLineEdit* edit = addTextBox(m_model.sendText1(slot), ControlName("sendText1", slot), page);
         edit->setFixedWidth(boxWidth);
         slotGrid->addWidget(edit, row, col + 1);
@@ -286,10 +309,14 @@ QWidget* MainWindow::buildSendPage() {
     controls->addWidget(addLabel(m_model.Label2.Caption, QStringLiteral("Label2"), page));
     QLineEdit* period = addTextBox(m_model.autosendtext1, QStringLiteral("autosendtext1"), page);
     controls->addWidget(period);
-    controls->addWidget(addButton(m_model.Command7, QStringLiteral("Command7"), page, &Command7_Click));
-    controls->addWidget(addButton(m_model.starsend, QStringLiteral("starsend"), page, &starsend_Click));
-    controls->addWidget(addButton(m_model.pausesend, QStringLiteral("pausesend"), page, &pausesend_Click));
-    controls->addWidget(addButton(m_model.Command8, QStringLiteral("Command8"), page, &Command8_Click));
+    controls->addWidget(
+        addButton(m_model.Command7, QStringLiteral("Command7"), page, &Command7_Click));
+    controls->addWidget(
+        addButton(m_model.starsend, QStringLiteral("starsend"), page, &starsend_Click));
+    controls->addWidget(
+        addButton(m_model.pausesend, QStringLiteral("pausesend"), page, &pausesend_Click));
+    controls->addWidget(
+        addButton(m_model.Command8, QStringLiteral("Command8"), page, &Command8_Click));
     controls->addStretch(1);
     top->addLayout(controls);
 
@@ -337,7 +364,8 @@ QWidget* MainWindow::buildSerialPage() {
             b->userPicked(index);
             run([i](Model& m) { Combo1_Click(m, i); });
         });
-        connect(combo->lineEdit(), &QLineEdit::textEdited, this, [b](const QString& text) { b->userTyped(text); });
+        connect(combo->lineEdit(), &QLineEdit::textEdited, this,
+                [b](const QString& text) { b->userTyped(text); });
         boxes->addWidget(combo, i, 1);
     }
     row->addLayout(boxes);
@@ -379,7 +407,8 @@ QWidget* MainWindow::buildSerialPage() {
     m_bindings.push_back(std::make_unique<ShapeBinding>(m_model.Shape1(0), lamp));
     groupLayout->addWidget(lamp);
     right->addWidget(group);
-    right->addWidget(addButton(m_model.Command1, QStringLiteral("Command1"), page, &Command1_Click));
+    right->addWidget(
+        addButton(m_model.Command1, QStringLiteral("Command1"), page, &Command1_Click));
     right->addStretch(1);
     row->addLayout(right);
     row->addStretch(1);
@@ -393,15 +422,16 @@ QGridLayout* MainWindow::buildParameterGrid(QWidget* page, int firstEntry, int l
         auto* header = new QLabel(QString::fromLatin1(kColumnHeaders[c]), page);
         grid->addWidget(header, 0, c + 1, Qt::AlignHCenter);
     }
-    ControlArray<TextBox, 1, 10>* columns[5] = {&m_model.fuction_t1, &m_model.fuction_t2, &m_model.fuction_t3,
-                                                &m_model.fuction_am, &m_model.fuction_a0};
+    ControlArray<TextBox, 1, 10>* columns[5] = {&m_model.fuction_t1, &m_model.fuction_t2,
+                                                &m_model.fuction_t3, &m_model.fuction_am,
+                                                &m_model.fuction_a0};
     const int boxWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000000"));
     for (int entry = firstEntry; entry <= lastEntry; ++entry) {
         const int row = entry - firstEntry + 1;
         grid->addWidget(new QLabel(QString::fromLatin1(kSignalNames[entry]), page), row, 0);
         for (int c = 0; c < 5; ++c) {
-            const QString name = ControlName((QStringLiteral("fuction_") + kColumnHeaders[c]).toLatin1().constData(),
-                                             entry);
+            const QString name = ControlName(
+                (QStringLiteral("fuction_") + kColumnHeaders[c]).toLatin1().constData(), entry);
             QLineEdit* edit = addTextBox((*columns[c])(entry), name, page);
             edit->setFixedWidth(boxWidth);
             // Working in a row shows that row's signal in the illustration.
@@ -414,8 +444,9 @@ QGridLayout* MainWindow::buildParameterGrid(QWidget* page, int firstEntry, int l
     return grid;
 }
 
-QWidget* MainWindow::buildSignalPage(int pageIndex, int firstEntry, const std::vector<std::string>& notes,
-                                     CommandButton& apply, const char* applyName, void (*handler)(Model&)) {
+QWidget* MainWindow::buildSignalPage(int pageIndex, int firstEntry,
+                                     const std::vector<std::string>& notes, CommandButton& apply,
+                                     const char* applyName, void (*handler)(Model&)) {
     auto* page = new QWidget;
     page->setProperty("kivPageIndex", pageIndex);
     auto* row = Tight(new QHBoxLayout(page), 6, 10);
@@ -423,9 +454,10 @@ QWidget* MainWindow::buildSignalPage(int pageIndex, int firstEntry, const std::v
     auto* left = Tight(new QVBoxLayout, 0, 2);
     left->addLayout(buildParameterGrid(page, firstEntry, firstEntry + 2));
     left->addSpacing(6);
-    addNotes(notes, QString::fromLatin1(pageIndex == kSinePage     ? "sineNotes"
-                                        : pageIndex == kSquarePage ? "squareNotes"
-                                                                   : "sawtoothNotes"),
+    addNotes(notes,
+             QString::fromLatin1(pageIndex == kSinePage     ? "sineNotes"
+                                 : pageIndex == kSquarePage ? "squareNotes"
+                                                            : "sawtoothNotes"),
              page, left);
     left->addStretch(1);
     row->addLayout(left);
@@ -435,7 +467,8 @@ QWidget* MainWindow::buildSignalPage(int pageIndex, int firstEntry, const std::v
     picture->setObjectName(ControlName("picture", pageIndex));
     m_pictures[static_cast<std::size_t>(pageIndex)] = {picture, FirstEntryOf(pageIndex)};
     right->addWidget(picture, 1);
-    right->addWidget(addButton(apply, QString::fromLatin1(applyName), page, handler), 0, Qt::AlignRight);
+    right->addWidget(addButton(apply, QString::fromLatin1(applyName), page, handler), 0,
+                     Qt::AlignRight);
     row->addLayout(right, 1);
     return page;
 }
@@ -459,7 +492,8 @@ QWidget* MainWindow::buildNoisePage() {
     column->addLayout(top, 1);
 
     auto* targets = Tight(new QHBoxLayout, 0, 4);
-    targets->addWidget(addLabel(m_model.noiseTargetsLabel.Caption, QStringLiteral("noiseTargetsLabel"), page));
+    targets->addWidget(
+        addLabel(m_model.noiseTargetsLabel.Caption, QStringLiteral("noiseTargetsLabel"), page));
     for (int i = 1; i <= 10; ++i) {
         auto* check = new QCheckBox(page);
         check->setObjectName(ControlName("Check1", i));
@@ -477,7 +511,8 @@ QWidget* MainWindow::buildNoisePage() {
 
     auto* applyRow = Tight(new QHBoxLayout, 0);
     applyRow->addStretch(1);
-    applyRow->addWidget(addButton(m_model.Command6, QStringLiteral("Command6"), page, &Command6_Click));
+    applyRow->addWidget(
+        addButton(m_model.Command6, QStringLiteral("Command6"), page, &Command6_Click));
     column->addLayout(applyRow);
     return page;
 }
@@ -520,14 +555,16 @@ QWidget* MainWindow::buildInstructionsPage() {
     auto binding = std::make_unique<MultiLineTextBinding>(m_model.Text2, manual);
     MultiLineTextBinding* b = binding.get();
     m_bindings.push_back(std::move(binding));
-    connect(manual, &QPlainTextEdit::textChanged, this, [b, manual] { b->userEdited(manual->toPlainText()); });
+    connect(manual, &QPlainTextEdit::textChanged, this,
+            [b, manual] { b->userEdited(manual->toPlainText()); });
     // The manual comes with its own line breaks: the box is made wide enough
     // for its longest line, so that no line wraps a second time.
     const QFontMetrics fm(manual->font());
     int longest = 0;
     for (const QString& line : ToQt(m_model.Text2.Text).split(QStringLiteral("\r\n")))
         longest = qMax(longest, fm.horizontalAdvance(line));
-    const int chrome = 2 * static_cast<int>(manual->document()->documentMargin()) + 2 * manual->frameWidth() +
+    const int chrome = 2 * static_cast<int>(manual->document()->documentMargin()) +
+                       2 * manual->frameWidth() +
                        manual->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 6;
     manual->setMinimumWidth(longest + chrome);
     row->addWidget(manual, 1);

@@ -25,7 +25,7 @@ class WavePicture;
 // only show it.
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(Model& model, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -41,11 +41,11 @@ public:
     // resolution.
     static QSize FixedSize(double logicalDpiX, double logicalDpiY);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QWidget* buildSendPage();
     QWidget* buildSerialPage();
     QWidget* buildSignalPage(int page, int firstEntry, const std::vector<std::string>& notes,

@@ -12,13 +12,13 @@ namespace kiv {
 // screen refreshes, and painting each change made the loop late. The first
 // change after a quiet spell shows at once; the last one always shows.
 class PaintThrottle {
-public:
+  public:
     PaintThrottle(std::function<void()> show, int intervalMs);
 
     // The state changed: show it now or at the end of the interval.
     void request();
 
-private:
+  private:
     void showNow();
 
     std::function<void()> m_show;

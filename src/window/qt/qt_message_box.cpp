@@ -39,11 +39,16 @@ const std::vector<ButtonSpec>& ButtonSet(std::int32_t set) {
 
 QMessageBox::Icon IconOf(std::int32_t style) {
     switch (style & 0x70) {
-        case 16: return QMessageBox::Critical;
-        case 32: return QMessageBox::Question;
-        case 48: return QMessageBox::Warning;
-        case 64: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case 16:
+            return QMessageBox::Critical;
+        case 32:
+            return QMessageBox::Question;
+        case 48:
+            return QMessageBox::Warning;
+        case 64:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -51,8 +56,9 @@ QMessageBox::Icon IconOf(std::int32_t style) {
 
 QtMessageBox::QtMessageBox(QWidget* parent) : m_parent(parent) {}
 
-std::int32_t QtMessageBox::Show(const std::string& text, std::int32_t style, const std::string& title,
-                                const std::string& /*helpFile*/, std::int32_t /*helpContext*/) {
+std::int32_t QtMessageBox::Show(const std::string& text, std::int32_t style,
+                                const std::string& title, const std::string& /*helpFile*/,
+                                std::int32_t /*helpContext*/) {
     QMessageBox box(IconOf(style), QString::fromStdString(title), QString::fromStdString(text),
                     QMessageBox::NoButton, m_parent);
     const std::vector<ButtonSpec>& specs = ButtonSet(style & 0x0F);

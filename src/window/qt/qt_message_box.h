@@ -11,13 +11,13 @@ namespace kiv {
 // the style word asks for, buttons labelled in Chinese like the rest of the
 // window. The help file is not shown; no help file ships with the program.
 class QtMessageBox : public MessageBoxService {
-public:
+  public:
     explicit QtMessageBox(QWidget* parent = nullptr);
 
     std::int32_t Show(const std::string& text, std::int32_t style, const std::string& title,
                       const std::string& helpFile, std::int32_t helpContext) override;
 
-private:
+  private:
     QPointer<QWidget> m_parent;
 };
 

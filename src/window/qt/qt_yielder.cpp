@@ -17,7 +17,7 @@ namespace kiv {
 // that would cut a later, shorter wait. A wake-up that arrives after its
 // yield ended is harmless: the next pass merely returns once more.
 class QtYielder::Waker {
-public:
+  public:
     Waker() : m_thread([this] { run(); }) {}
 
     ~Waker() {
@@ -44,7 +44,7 @@ public:
         m_armed = false;
     }
 
-private:
+  private:
     void run() {
         std::unique_lock lock(m_mutex);
         while (!m_stop) {
@@ -75,7 +75,9 @@ QtYielder::QtYielder() : m_waker(std::make_unique<Waker>()) {}
 
 QtYielder::~QtYielder() = default;
 
-void QtYielder::setBeforeYield(std::function<void()> hook) { m_beforeYield = std::move(hook); }
+void QtYielder::setBeforeYield(std::function<void()> hook) {
+    m_beforeYield = std::move(hook);
+}
 
 void QtYielder::YieldUntil(std::uint32_t wakeAt) {
     if (m_beforeYield) m_beforeYield();
@@ -93,7 +95,8 @@ void QtYielder::YieldUntil(std::uint32_t wakeAt) {
     }
     // The clock reads wakeAt from the start of that millisecond on.
     const std::int64_t deadlineNs = (nowMs + remainingMs) * 1'000'000;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(deadlineNs - nowNs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::nanoseconds(deadlineNs - nowNs);
     m_waker->arm(dispatcher, deadline);
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     m_waker->disarm();

@@ -14,7 +14,7 @@ namespace kiv {
 // bare processEvents() loop keeps a core busy, so a helper thread sleeps on
 // the monotonic clock and wakes the event loop on time instead.
 class QtYielder : public Yielder {
-public:
+  public:
     QtYielder();
     ~QtYielder() override;
     QtYielder(const QtYielder&) = delete;
@@ -26,7 +26,7 @@ public:
 
     void YieldUntil(std::uint32_t wakeAt) override;
 
-private:
+  private:
     class Waker;
     std::function<void()> m_beforeYield;
     std::unique_ptr<Waker> m_waker;

@@ -13,7 +13,7 @@ std::int64_t MonotonicNanoseconds();
 // milliseconds, truncated to 32 bits so that it wraps like the 32-bit
 // system tick the loop's arithmetic is written for.
 class SteadyMillisecondClock : public MillisecondClock {
-public:
+  public:
     std::uint32_t Now() override;
 };
 

@@ -13,7 +13,8 @@ std::int64_t MonotonicNanoseconds() {
 }
 
 std::uint32_t SteadyMillisecondClock::Now() {
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(MonotonicNanoseconds() / 1'000'000));
+    return static_cast<std::uint32_t>(
+        static_cast<std::uint64_t>(MonotonicNanoseconds() / 1'000'000));
 }
 
 }  // namespace kiv

@@ -7,7 +7,8 @@ constexpr int kRepaintIntervalMs = 20;
 }
 
 TallyDisplay::TallyDisplay(QWidget* parent)
-    : QLCDNumber(6, parent), m_throttle([this] { display(static_cast<int>(m_value)); }, kRepaintIntervalMs) {
+    : QLCDNumber(6, parent),
+      m_throttle([this] { display(static_cast<int>(m_value)); }, kRepaintIntervalMs) {
     setSegmentStyle(QLCDNumber::Flat);
     display(0);
 }

@@ -11,13 +11,13 @@ namespace kiv {
 // fast the count runs. value() is the count last given, at once.
 class TallyDisplay : public QLCDNumber {
     Q_OBJECT
-public:
+  public:
     explicit TallyDisplay(QWidget* parent = nullptr);
 
     void setValue(std::int32_t value);
     std::int32_t value() const { return m_value; }
 
-private:
+  private:
     std::int32_t m_value = 0;
     PaintThrottle m_throttle;
 };

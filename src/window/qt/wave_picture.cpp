@@ -12,9 +12,10 @@ constexpr double kFullScale = 255.0;
 
 // A fixed jagged pattern in -0.5..0.5 for the noise band: the picture stays
 // the same from paint to paint.
-constexpr double kNoisePattern[] = {0.10,  -0.35, 0.42, -0.08, 0.27,  -0.47, 0.05, 0.38, -0.22, 0.15,
-                                    -0.40, 0.31,  -0.12, 0.46, -0.29, 0.02,  0.35, -0.44, 0.20, -0.05,
-                                    0.48,  -0.18, 0.08,  -0.36, 0.25, -0.02, 0.41, -0.31, 0.12, -0.45};
+constexpr double kNoisePattern[] = {0.10,  -0.35, 0.42,  -0.08, 0.27,  -0.47, 0.05,  0.38,
+                                    -0.22, 0.15,  -0.40, 0.31,  -0.12, 0.46,  -0.29, 0.02,
+                                    0.35,  -0.44, 0.20,  -0.05, 0.48,  -0.18, 0.08,  -0.36,
+                                    0.25,  -0.02, 0.41,  -0.31, 0.12,  -0.45};
 
 }  // namespace
 
@@ -38,7 +39,8 @@ std::vector<WaveSegment> PeriodSegments(WaveKind kind, const SignalParams& p) {
                     {"t2", static_cast<double>(p.t2), high, low},
                     {"t3", rest, low, low}};
         }
-        case WaveKind::Noise: return {};
+        case WaveKind::Noise:
+            return {};
     }
     return {};
 }
@@ -60,7 +62,9 @@ void WavePicture::setDecorative(bool decorative) {
     update();
 }
 
-QSize WavePicture::sizeHint() const { return {200, 120}; }
+QSize WavePicture::sizeHint() const {
+    return {200, 120};
+}
 
 void WavePicture::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -113,7 +117,8 @@ void WavePicture::paintEvent(QPaintEvent*) {
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         if (m_decorative) return;
         p.setPen(pal.color(QPalette::Text));
-        p.drawText(QRectF(0, y - textH / 2.0, left - 4, textH), Qt::AlignRight | Qt::AlignVCenter, text);
+        p.drawText(QRectF(0, y - textH / 2.0, left - 4, textH), Qt::AlignRight | Qt::AlignVCenter,
+                   text);
     };
 
     QPen wavePen(QColor(0, 90, 200), 1.6);
@@ -132,7 +137,8 @@ void WavePicture::paintEvent(QPaintEvent*) {
         QPainterPath path;
         const int n = static_cast<int>(std::size(kNoisePattern));
         for (int i = 0; i < n; ++i) {
-            const QPointF pt(plot.left() + plot.width() * i / (n - 1), yOf(mid + kNoisePattern[i] * s.am));
+            const QPointF pt(plot.left() + plot.width() * i / (n - 1),
+                             yOf(mid + kNoisePattern[i] * s.am));
             if (i == 0)
                 path.moveTo(pt);
             else
@@ -171,7 +177,8 @@ void WavePicture::paintEvent(QPaintEvent*) {
                 const int steps = qMax(8, static_cast<int>(x1 - x0) / 2);
                 for (int k = 0; k <= steps; ++k) {
                     const double phase = 2 * std::numbers::pi * k / steps;
-                    path.lineTo(x0 + (x1 - x0) * k / steps, yOf(low + s.am * (1 + std::cos(phase)) / 2));
+                    path.lineTo(x0 + (x1 - x0) * k / steps,
+                                yOf(low + s.am * (1 + std::cos(phase)) / 2));
                 }
             } else {
                 path.lineTo(x0, yOf(seg.from));

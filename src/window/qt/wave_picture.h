@@ -15,7 +15,7 @@ enum class WaveKind { Sine, Rectangular, Sawtooth, Noise };
 // segment times marked; for the noise source a band of height am.
 class WavePicture : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit WavePicture(WaveKind kind, QWidget* parent = nullptr);
 
     // Repaints only when the name or a parameter differs from what is shown.
@@ -29,10 +29,10 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     WaveKind m_kind;
     QString m_name;
     SignalParams m_params;

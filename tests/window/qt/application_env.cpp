@@ -8,7 +8,7 @@ namespace {
 // Widgets need one application object for the whole run. It is made when
 // the tests start, not when they are listed, so listing needs no display.
 class ApplicationEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         app_ = std::make_unique<QApplication>(argc_, argv_);
@@ -17,13 +17,14 @@ public:
     }
     void TearDown() override { app_.reset(); }
 
-private:
+  private:
     char name_[18] = "kiv_widgets_tests";
     char* argv_[2] = {name_, nullptr};
     int argc_ = 1;
     std::unique_ptr<QApplication> app_;
 };
 
-[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace kiv::testing {
 // A serial port control without a device: it keeps what it is told, records
 // every frame, and refuses to open when a test asks it to.
 class FakePort : public CommControl {
-public:
+  public:
     void setInBufferSize(std::int16_t) override {}
     void setOutBufferSize(std::int16_t bytes) override { outBufferSize = bytes; }
     void setInputMode(std::int32_t) override {}

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLCDNumber>
@@ -11,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <ostream>
 
 #include "window/qt/lamp_widget.h"
 #include "window/qt/tally_display.h"
@@ -20,10 +19,14 @@
 namespace kiv::testing {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // Enabled by its own setting, whatever the page around it says.
-bool OwnEnabled(const QWidget* w) { return !w->testAttribute(Qt::WA_ForceDisabled); }
+bool OwnEnabled(const QWidget* w) {
+    return !w->testAttribute(Qt::WA_ForceDisabled);
+}
 
 const QColor kBlackColour(0, 0, 0);
 const QColor kGreenColour(0, 128, 0);
@@ -73,9 +76,9 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     }
 
     const std::vector<std::pair<QString, const CommandButton*>> buttons = {
-        {"Command1", &m.Command1}, {"Command2", &m.Command2},   {"Command3", &m.Command3},
-        {"Command4", &m.Command4}, {"Command5", &m.Command5},   {"Command6", &m.Command6},
-        {"Command7", &m.Command7}, {"Command8", &m.Command8},   {"starsend", &m.starsend},
+        {"Command1", &m.Command1},  {"Command2", &m.Command2}, {"Command3", &m.Command3},
+        {"Command4", &m.Command4},  {"Command5", &m.Command5}, {"Command6", &m.Command6},
+        {"Command7", &m.Command7},  {"Command8", &m.Command8}, {"starsend", &m.starsend},
         {"pausesend", &m.pausesend}};
     for (const auto& [name, button] : buttons) {
         SCOPED_TRACE(name.toStdString());
@@ -98,9 +101,9 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     }
 
     std::vector<std::pair<QString, std::string>> labels = {
-        {"Label53", m.Label53.Caption}, {"Label54", m.Label54.Caption}, {"Label2", m.Label2.Caption},
-        {"Label49", m.Label49.Caption}, {"Label50", m.Label50.Caption},
-        {"noiseTargetsLabel", m.noiseTargetsLabel.Caption}};
+        {"Label53", m.Label53.Caption}, {"Label54", m.Label54.Caption},
+        {"Label2", m.Label2.Caption},   {"Label49", m.Label49.Caption},
+        {"Label50", m.Label50.Caption}, {"noiseTargetsLabel", m.noiseTargetsLabel.Caption}};
     for (int i = 0; i <= 9; ++i) labels.emplace_back(ControlName("Label1", i), m.Label1(i).Caption);
     for (int i = 0; i <= 4; ++i) labels.emplace_back(ControlName("Label3", i), m.Label3(i).Caption);
     for (std::size_t i = 0; i < m.sineNotes.size(); ++i)
@@ -120,7 +123,8 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
         ASSERT_NE(combo, nullptr);
         const ComboBox& box = m.Combo1(i);
         ASSERT_EQ(combo->count(), static_cast<int>(box.List.size()));
-        for (int k = 0; k < combo->count(); ++k) EXPECT_EQ(combo->itemText(k), Q(box.List[static_cast<std::size_t>(k)]));
+        for (int k = 0; k < combo->count(); ++k)
+            EXPECT_EQ(combo->itemText(k), Q(box.List[static_cast<std::size_t>(k)]));
         EXPECT_EQ(combo->currentIndex(), box.ListIndex);
         EXPECT_EQ(combo->currentText(), Q(box.Text));
         EXPECT_TRUE(combo->isEditable());
@@ -184,8 +188,9 @@ struct BadParameterCase {
     const char* text;
     const char* apply;
 };
-void PrintTo(const BadParameterCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const BadParameterCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadParameterTest : public ::testing::TestWithParam<BadParameterCase> {};
 
@@ -214,12 +219,13 @@ TEST_P(BadParameterTest, ShowsTheSignalMessageAndKeepsTheStore) {
 
 INSTANTIATE_TEST_SUITE_P(
     EverySignalPage, BadParameterTest,
-    ::testing::Values(BadParameterCase{"SineLetters", 2, &Model::fuction_t1, "fuction_t1", 1, "abc", "Command2"},
-                      BadParameterCase{"RectangleAmAbove255", 3, &Model::fuction_am, "fuction_am", 4, "256",
-                                       "Command3"},
-                      BadParameterCase{"SawtoothEmptyA0", 4, &Model::fuction_a0, "fuction_a0", 9, "", "Command4"},
-                      BadParameterCase{"NoiseNegativeAm", 5, &Model::fuction_am, "fuction_am", 10, "-1",
-                                       "Command6"}),
+    ::testing::Values(
+        BadParameterCase{"SineLetters", 2, &Model::fuction_t1, "fuction_t1", 1, "abc", "Command2"},
+        BadParameterCase{"RectangleAmAbove255", 3, &Model::fuction_am, "fuction_am", 4, "256",
+                         "Command3"},
+        BadParameterCase{"SawtoothEmptyA0", 4, &Model::fuction_a0, "fuction_a0", 9, "", "Command4"},
+        BadParameterCase{"NoiseNegativeAm", 5, &Model::fuction_am, "fuction_am", 10, "-1",
+                         "Command6"}),
     CaseName<BadParameterCase>);
 
 TEST(MainWindowTest, AppliedParametersReachTheStoreAndTheIllustration) {
@@ -250,8 +256,9 @@ struct MirrorCase {
     const char* clicked;
     const char* mirror;
 };
-void PrintTo(const MirrorCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const MirrorCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class NoiseMirrorTest : public ::testing::TestWithParam<MirrorCase> {};
 
@@ -270,8 +277,10 @@ TEST_P(NoiseMirrorTest, TickingOneRowTicksTheOther) {
     int ticked = 0;
     for (int i = 1; i <= 10; ++i) {
         ticked += rig.model.Check1(i).Value + rig.model.Check2(i).Value;
-        EXPECT_EQ(rig.find<QCheckBox>(ControlName("Check1", i))->isChecked(), rig.model.Check1(i).Value == 1);
-        EXPECT_EQ(rig.find<QCheckBox>(ControlName("Check2", i))->isChecked(), rig.model.Check2(i).Value == 1);
+        EXPECT_EQ(rig.find<QCheckBox>(ControlName("Check1", i))->isChecked(),
+                  rig.model.Check1(i).Value == 1);
+        EXPECT_EQ(rig.find<QCheckBox>(ControlName("Check2", i))->isChecked(),
+                  rig.model.Check2(i).Value == 1);
     }
     EXPECT_EQ(ticked, 2) << "only the clicked box and its mirror";
 
@@ -293,8 +302,9 @@ struct ComboCase {
     const char* text;
     bool optionsEnabled;
 };
-void PrintTo(const ComboCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const ComboCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ComboInputTest : public ::testing::TestWithParam<ComboCase> {};
 
@@ -324,12 +334,12 @@ TEST_P(ComboInputTest, OnlyAPickGivesAListPosition) {
     EXPECT_EQ(rig.find<QRadioButton>("Optionclose")->isEnabled(), c.optionsEnabled);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PickAndType, ComboInputTest,
-    ::testing::Values(ComboCase{"Pick", nullptr, 6, "19200", false},
-                      ComboCase{"TypeOwnText", "4800x", -1, "4800x", true},
-                      ComboCase{"TypeAnEntrysText", "115200", -1, "115200", true}),
-    CaseName<ComboCase>);
+INSTANTIATE_TEST_SUITE_P(PickAndType, ComboInputTest,
+                         ::testing::Values(ComboCase{"Pick", nullptr, 6, "19200", false},
+                                           ComboCase{"TypeOwnText", "4800x", -1, "4800x", true},
+                                           ComboCase{"TypeAnEntrysText", "115200", -1, "115200",
+                                                     true}),
+                         CaseName<ComboCase>);
 
 struct OpenCase {
     const char* name;
@@ -337,8 +347,9 @@ struct OpenCase {
     bool opened;
     std::size_t messages;
 };
-void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const OpenCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PortOpenTest : public ::testing::TestWithParam<OpenCase> {};
 
@@ -362,14 +373,17 @@ TEST_P(PortOpenTest, SelectingOpenShowsTheResultingLook) {
     const QColor lamp = c.opened ? kGreenColour : kBlackColour;
     EXPECT_EQ(rig.find<LampWidget>("Shape1(0)")->color(), lamp);
     EXPECT_EQ(rig.find<LampWidget>("Shape1(1)")->color(), lamp);
-    EXPECT_EQ(rig.find<QLabel>("Label50")->text(),
-              c.opened ? QStringLiteral("COM1,9600,无,8,1,OPEN!") : QStringLiteral("COM1,9600,无,8,1,CLOSE!"));
+    EXPECT_EQ(rig.find<QLabel>("Label50")->text(), c.opened
+                                                       ? QStringLiteral("COM1,9600,无,8,1,OPEN!")
+                                                       : QStringLiteral("COM1,9600,无,8,1,CLOSE!"));
     EXPECT_EQ(OwnEnabled(rig.find<QPushButton>("Command1")), !c.opened);
-    for (int i = 0; i <= 4; ++i) EXPECT_EQ(OwnEnabled(rig.find<QComboBox>(ControlName("Combo1", i))), !c.opened);
+    for (int i = 0; i <= 4; ++i)
+        EXPECT_EQ(OwnEnabled(rig.find<QComboBox>(ControlName("Combo1", i))), !c.opened);
 }
 
 INSTANTIATE_TEST_SUITE_P(OpenAndRefused, PortOpenTest,
-                         ::testing::Values(OpenCase{"Opens", false, true, 0}, OpenCase{"Refused", true, false, 1}),
+                         ::testing::Values(OpenCase{"Opens", false, true, 0},
+                                           OpenCase{"Refused", true, false, 1}),
                          CaseName<OpenCase>);
 
 // Applies the send page and opens the port, the steps before sending.
@@ -440,7 +454,8 @@ TEST(MainWindowSendingTest, ClosingTheWindowEndsTheLoopAndClosesThePort) {
     EXPECT_FALSE(rig.port.open);
     EXPECT_FALSE(rig.model.portOpened);
     EXPECT_FALSE(rig.model.isSending);
-    EXPECT_EQ(rig.port.frames.size(), framesAtClose) << "nothing may be sent after the window closed";
+    EXPECT_EQ(rig.port.frames.size(), framesAtClose)
+        << "nothing may be sent after the window closed";
 }
 
 TEST(MainWindowTest, CloseProgramClosesThePortAndTheWindow) {
@@ -458,11 +473,13 @@ TEST(MainWindowTest, TheWindowHasItsFixedSize) {
         QSize size;
     };
     // 8600 x 4980 twips; 1440 twips to the inch.
-    for (const SizeCase& c : {SizeCase{96, {573, 332}}, SizeCase{144, {860, 498}}, SizeCase{72, {430, 249}}}) {
+    for (const SizeCase& c :
+         {SizeCase{96, {573, 332}}, SizeCase{144, {860, 498}}, SizeCase{72, {430, 249}}}) {
         EXPECT_EQ(MainWindow::FixedSize(c.dpi, c.dpi), c.size) << c.dpi;
     }
     WindowRig rig;
-    const QSize expected = MainWindow::FixedSize(rig.window->logicalDpiX(), rig.window->logicalDpiY());
+    const QSize expected =
+        MainWindow::FixedSize(rig.window->logicalDpiX(), rig.window->logicalDpiY());
     EXPECT_EQ(rig.window->size(), expected);
     EXPECT_EQ(rig.window->minimumSize(), expected);
     EXPECT_EQ(rig.window->maximumSize(), expected);

@@ -1,9 +1,9 @@
+#include "window/qt/paint_throttle.h"
+
 #include <gtest/gtest.h>
 
 #include <QTest>
 #include <vector>
-
-#include "window/qt/paint_throttle.h"
 
 namespace kiv {
 namespace {

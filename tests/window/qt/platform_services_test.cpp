@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-
-#include <ostream>
 #include <time.h>
 
 #include <QAbstractButton>
@@ -11,6 +9,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdint>
+#include <ostream>
 #include <thread>
 
 #include "window/qt/qt_message_box.h"
@@ -29,7 +28,9 @@ std::uint32_t PosixMilliseconds() {
 }
 
 // Signed distance from a to b on the wrapping 32-bit clock.
-std::int32_t Ahead(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(b - a); }
+std::int32_t Ahead(std::uint32_t a, std::uint32_t b) {
+    return static_cast<std::int32_t>(b - a);
+}
 
 TEST(SteadyMillisecondClockTest, ReadsTheMonotonicClockInWholeMilliseconds) {
     SteadyMillisecondClock clock;
@@ -44,7 +45,7 @@ TEST(SteadyMillisecondClockTest, ReadsTheMonotonicClockInWholeMilliseconds) {
 
 // Counts the events it receives.
 class EventCounter : public QObject {
-public:
+  public:
     bool event(QEvent* e) override {
         if (e->type() != QEvent::User) return QObject::event(e);
         ++count;
@@ -80,7 +81,8 @@ TEST(QtYielderTest, AFutureBoundSleepsInsteadOfSpinning) {
         yielder.YieldUntil(wakeAt);
         ++passes;
     }
-    EXPECT_GE(Ahead(wakeAt, clock.Now()), 0) << "it returned for good only once the clock read the bound";
+    EXPECT_GE(Ahead(wakeAt, clock.Now()), 0)
+        << "it returned for good only once the clock read the bound";
     // A yield that polled would come back thousands of times in 40 ms.
     EXPECT_LE(passes, 5);
 }
@@ -97,7 +99,8 @@ TEST(QtYielderTest, AnEventEndsTheWaitBeforeItsBound) {
     while (counter.count == 0 && Ahead(clock.Now(), wakeAt) > 0) yielder.YieldUntil(wakeAt);
     poster.join();
     EXPECT_EQ(counter.count, 1);
-    EXPECT_GT(Ahead(clock.Now(), wakeAt), 0) << "the yield waited for its bound instead of the event";
+    EXPECT_GT(Ahead(clock.Now(), wakeAt), 0)
+        << "the yield waited for its bound instead of the event";
 }
 
 struct AnswerCase {
@@ -105,8 +108,9 @@ struct AnswerCase {
     const char* button;
     std::int32_t answer;
 };
-void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const AnswerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class QtMessageBoxTest : public ::testing::TestWithParam<AnswerCase> {};
 

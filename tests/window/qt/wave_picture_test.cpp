@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "window/qt/wave_picture.h"
+
+#include <gtest/gtest.h>
 
 namespace kiv {
 namespace {
@@ -15,12 +15,21 @@ struct SegmentCase {
 // The picture's period, worked out by hand from the times and levels.
 TEST(WavePictureTest, PeriodSegmentsFollowTheStoredParameters) {
     const SegmentCase cases[] = {
-        {"sine starts at the top", WaveKind::Sine, {100, 0, 0, 60, 100, 100}, {{"t1", 100, 160, 160}}},
-        {"rectangle high then low", WaveKind::Rectangular, {50, 30, 0, 255, 0, 80},
+        {"sine starts at the top",
+         WaveKind::Sine,
+         {100, 0, 0, 60, 100, 100},
+         {{"t1", 100, 160, 160}}},
+        {"rectangle high then low",
+         WaveKind::Rectangular,
+         {50, 30, 0, 255, 0, 80},
          {{"t1", 50, 255, 255}, {"t2", 30, 0, 0}}},
-        {"sawtooth rise, fall, rest", WaveKind::Sawtooth, {300, 300, 400, 100, 100, 1000},
+        {"sawtooth rise, fall, rest",
+         WaveKind::Sawtooth,
+         {300, 300, 400, 100, 100, 1000},
          {{"t1", 300, 100, 200}, {"t2", 300, 200, 100}, {"t3", 400, 100, 100}}},
-        {"sawtooth without rest", WaveKind::Sawtooth, {10, 20, 0, 5, 0, 30},
+        {"sawtooth without rest",
+         WaveKind::Sawtooth,
+         {10, 20, 0, 5, 0, 30},
          {{"t1", 10, 0, 5}, {"t2", 20, 5, 0}, {"t3", 0, 0, 0}}},
         {"sine of period 0", WaveKind::Sine, {0, 0, 0, 60, 100, 0}, {}},
         {"rectangle with negative high time", WaveKind::Rectangular, {-5, 50, 0, 255, 0, 45}, {}},

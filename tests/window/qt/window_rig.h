@@ -12,12 +12,12 @@
 
 #include "signal/time_seeded_random.h"
 #include "window/model.h"
+#include "window/qt/fake_port.h"
 #include "window/qt/main_window.h"
 #include "window/qt/qt_message_box.h"
 #include "window/qt/qt_yielder.h"
 #include "window/qt/steady_millisecond_clock.h"
 #include "window/startup.h"
-#include "window/qt/fake_port.h"
 
 namespace kiv::testing {
 
@@ -71,11 +71,11 @@ struct SeenBox {
 // loop; a box without that button is closed anyway after a few looks, so a
 // wrong label fails the test instead of hanging it.
 class BoxAnswerer {
-public:
+  public:
     explicit BoxAnswerer(QString answer);
     const std::vector<SeenBox>& seen() const { return m_seen; }
 
-private:
+  private:
     void look();
 
     QString m_answer;
@@ -89,11 +89,11 @@ private:
 // return until the loop ends. After `maxTicks` it runs `giveUp` instead
 // (which must end the loop), so a broken loop fails the test, not hangs it.
 class Repeater {
-public:
+  public:
     Repeater(std::function<bool()> action, std::function<void()> giveUp, int maxTicks = 5000);
     bool gaveUp() const { return m_gaveUp; }
 
-private:
+  private:
     QTimer m_timer;
     std::function<bool()> m_action;
     std::function<void()> m_giveUp;
