@@ -199,6 +199,7 @@ void QtCommControl::PushOut() {
 }
 
 void QtCommControl::CheckStall(StallWatch& watch) {
+    if (stallLimit_.count() <= 0) return;
     const auto now = std::chrono::steady_clock::now();
     const std::int64_t inDevice = QueuedInDevice(port_.handle());
     const qint64 pending = port_.bytesToWrite() + std::max<std::int64_t>(inDevice, 0);

@@ -29,10 +29,12 @@ class QtCommControl final : public CommControl {
     // limit of its own, so a stalled line would otherwise grow memory
     // without end.
     static constexpr qint64 kDefaultQueueLimit = 4096;
-    // How long Output waits for a full queue to move at all before it gives
-    // up. A slow line always moves; only a stuck one (a pty nobody reads, a
-    // line held by flow control) runs into this.
-    static constexpr std::chrono::milliseconds kDefaultStallLimit{5000};
+    // How long Output may wait for a full queue to move at all before it
+    // gives up; zero, the default, waits for as long as it takes. A
+    // receiver that stops reading for a while must still get every frame
+    // whole and in order, and the window stays usable meanwhile: closing
+    // the port ends the wait.
+    static constexpr std::chrono::milliseconds kDefaultStallLimit{0};
     // What OutBufferSize is until the program sets it.
     static constexpr std::int16_t kDefaultOutBufferSize = 512;
 

@@ -58,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // A bare name is passed on; QSerialPort looks it up under /dev.
                       GoodMapping{"COM3=ttyS9", 3, "ttyS9"},
                       // Only the first '=' separates; the rest belongs to the path.
-                      GoodMapping{"COM1=/tmp/a=b", 1, "/tmp/a=b"}));
+                      GoodMapping{"COM1=/tmp/a=b", 1, "/tmp/a=b"}),
+    [](const auto& info) { return "row" + std::to_string(info.index); });
 
 struct BadMapping {
     const char* value;
@@ -84,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadMapping{"COM10=/dev/x", "COM1..COM4"}, BadMapping{"COM=/dev/x", "COM1..COM4"},
         BadMapping{"COMA=/dev/x", "COM1..COM4"}, BadMapping{" COM1=/dev/x", "COM1..COM4"},
         BadMapping{"COM1 =/dev/x", "COM1..COM4"}, BadMapping{"LPT1=/dev/x", "COM1..COM4"},
-        BadMapping{"=/dev/x", "COM1..COM4"}));
+        BadMapping{"=/dev/x", "COM1..COM4"}),
+    [](const auto& info) { return "row" + std::to_string(info.index); });
 
 TEST(PortMapping, RepeatedValuesApplyInOrder) {
     PortMap map;

@@ -181,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(Table, OutBufferSizeLimit,
                          ::testing::Values(TruncationCase{4, 10, 4}, TruncationCase{10, 10, 10},
                                            TruncationCase{1, 10, 1}, TruncationCase{0, 10, 0},
                                            TruncationCase{12, 10, 10}, TruncationCase{3, 2, 2},
-                                           TruncationCase{5, 0, 0}));
+                                           TruncationCase{5, 0, 0}),
+    [](const auto& info) { return "row" + std::to_string(info.index); });
 
 TEST_F(QtCommControlTest, OutBufferSizeGivenWhileOpenWaitsForTheNextOpen) {
     const Bytes frame = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
