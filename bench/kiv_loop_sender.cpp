@@ -1,24 +1,49 @@
 #include "kiv_loop_sender.h"
 
+#include "cli/headless.h"
+#include "sending/send_content.h"
+#include "sending/send_loop.h"
+#include "serial/port_open_close.h"
+#include "serial/port_settings.h"
+#include "serial/qt/qt_comm_control.h"
+#include "signal/time_seeded_random.h"
+#include "window/qt/qt_yielder.h"
+#include "window/qt/steady_millisecond_clock.h"
+#include "window/startup.h"
+
 namespace kiv::bench {
 
-// ======================================================================
-//  REGISTRATION POINT: the program's real send loop.
-//
-//  Return a SendFunction that runs the window's send loop, on this thread,
-//  against devicePath (for instance through a QtCommControl whose PortMap
-//  maps COM1 to devicePath, with the program's own yielder and clock),
-//  sending 4-byte frames (four filled slots) every periodMs, and that
-//  returns once `frames` frames have been written. The harness then times
-//  every 4-byte group as it reaches the far end; the content is the
-//  program's own, so losses are counted from the byte total, not by number.
-//
-//  The harness has created a QCoreApplication; a loop that needs widgets
-//  needs the harness to create a QApplication instead.
-//  Link what the loop needs to kiv_send_timing in bench/CMakeLists.txt.
-// ======================================================================
+// The program's own send loop as a user drives it: the start-up state, the
+// serial page applied, the port opened, the send page applied with the
+// start-up slots (four bytes per frame) and the requested period, then
+// "开始发送!". The recorder ends sending after the requested frame count, so
+// the loop, its yield, its clock and the QSerialPort layer are all the ones
+// the window uses.
 std::optional<SendFunction> RegisteredKivLoop() {
-    return std::nullopt;
+    return SendFunction([](const std::string& devicePath, int periodMs, int frames) {
+        PortMap map;
+        map.setDevice(1, devicePath);
+        QtCommControl port(map);
+        SteadyMillisecondClock clock;
+        QtYielder yielder;
+        TimeSeededRandom random;
+        port.setYielder(&yielder, &clock);
+
+        Model w;
+        FrameRecorder recorder(w, port);
+        recorder.setFrameLimit(frames);
+        w.clock = &clock;
+        w.yielder = &yielder;
+        w.random = &random;
+        w.MSComm1 = &recorder;
+
+        StartUp(w);
+        Optionopen_Click(w);
+        w.autosendtext1.Text = std::to_string(periodMs);
+        Command7_Click(w);
+        starsend_Click(w);
+        Optionclose_Click(w);
+    });
 }
 
 }  // namespace kiv::bench
