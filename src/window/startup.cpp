@@ -30,11 +30,4 @@ void Tabmain_Click(Model& w, int selected) {
     BringToFront(w, selected - 1);
 }
 
-void Form_Resize(int& width, int& height) {
-    if (width != 2400 && height != 360) {
-        width = kWindowWidthTwips;
-        height = kWindowHeightTwips;
-    }
-}
-
 }  // namespace kiv

@@ -4,7 +4,7 @@
 
 namespace kiv {
 
-// The window's size in twips, fixed.
+// The window's size in twips; the window is not resizable.
 constexpr int kWindowWidthTwips = 8600;
 constexpr int kWindowHeightTwips = 4980;
 
@@ -12,8 +12,5 @@ constexpr int kWindowHeightTwips = 4980;
 void StartUp(Model& w);
 // The user selected tab `selected` (1-based).
 void Tabmain_Click(Model& w, int selected);
-// After a resize to width x height twips: the size the window must take.
-// A minimised window (2400 x 360) is left alone.
-void Form_Resize(int& width, int& height);
 
 }  // namespace kiv

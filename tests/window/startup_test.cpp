@@ -44,20 +44,5 @@ TEST(StartUp, TabSwitchingEnablesOnlyTheFrontPage) {
     }
 }
 
-TEST(StartUp, WindowSizeSnapsBackUnlessMinimised) {
-    const struct {
-        int w, h, expectW, expectH;
-    } cases[] = {
-        {9000, 5000, 8600, 4980}, {8600, 4980, 8600, 4980}, {2400, 360, 2400, 360},
-        {2400, 5000, 2400, 5000}, {9000, 360, 9000, 360},   {100, 100, 8600, 4980},
-    };
-    for (const auto& c : cases) {
-        int w = c.w, h = c.h;
-        Form_Resize(w, h);
-        EXPECT_EQ(w, c.expectW);
-        EXPECT_EQ(h, c.expectH);
-    }
-}
-
 }  // namespace
 }  // namespace kiv
