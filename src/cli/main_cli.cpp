@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
         }
     });
     const int code = run.Send();
+    // The last frames may still wait in the virtual line for the receiver.
+    if (virtualPort) virtualPort->Drain(2000);
     if (onTerminal) std::printf("\rframes %ld  period mean %.3f ms  worst deviation %.3f ms\n", recorder.frames(),
                                 recorder.meanPeriodMs(), recorder.worstDeviationMs());
     return code;

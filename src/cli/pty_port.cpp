@@ -63,6 +63,10 @@ int PtyPort::Queued() const {
     return queued;
 }
 
+void PtyPort::Drain(int limitMs) const {
+    for (int waited = 0; waited < limitMs && Queued() > 0; ++waited) usleep(1000);
+}
+
 void PtyPort::WaitForRoom(std::size_t bytes) {
     while (Queued() + static_cast<int>(bytes) > kLineCapacity) {
         if (!open_) Raise(ErrorKind::Port, "port closed while waiting");

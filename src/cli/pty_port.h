@@ -42,6 +42,9 @@ public:
 
     // Bytes written but not yet read by the receiver.
     int Queued() const;
+    // Waits, at most `limitMs`, for the receiver to read what was sent:
+    // closing the pseudo-terminal throws away what it still holds.
+    void Drain(int limitMs) const;
 
 private:
     void WaitForRoom(std::size_t bytes);
