@@ -64,7 +64,13 @@ int PtyPort::Queued() const {
 }
 
 void PtyPort::Drain(int limitMs) const {
-    for (int waited = 0; waited < limitMs && Queued() > 0; ++waited) usleep(1000);
+    // Bytes written to the master reach the slave's queue a moment later, so
+    // an empty queue counts only once it has stayed empty for a while.
+    int quietMs = 0;
+    for (int waited = 0; waited < limitMs && quietMs < 20; ++waited) {
+        quietMs = Queued() > 0 ? 0 : quietMs + 1;
+        usleep(1000);
+    }
 }
 
 void PtyPort::WaitForRoom(std::size_t bytes) {
