@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libqt6test6
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

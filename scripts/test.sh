@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite twice:
 # once in the normal build, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer (any finding fails the run).
+# UndefinedBehaviorSanitizer (any finding fails the run). In between, each
+# libFuzzer target runs for a bounded time (FUZZ_SECONDS, default 45).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -9,6 +10,8 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2 --timeout 300
+
+FUZZ_SECONDS=${FUZZ_SECONDS:-45} bash scripts/fuzz.sh
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_BENCH=OFF
 cmake --build build-asan -j2

@@ -30,18 +30,21 @@ void ComputeFrame(Model& w) {
     const std::int32_t n = w.sendCount;
     const std::int32_t T = w.sendPeriod;
     for (int i = 1; i <= count; ++i) {
+        // The slot's byte is stored only once its noise is added too: a slot
+        // whose noise step fails keeps its previous byte, like the later slots.
+        std::uint8_t byte = w.frameBytes(i);
         const std::string& text = w.slotText(i);
         if (IsNumber(text)) {
-            w.frameBytes(i) = RealToByte(ToReal(text));
+            byte = RealToByte(ToReal(text));
         } else {
             w.slotText(i) = LowerCase(text);
             const SignalName name = LookUpSignal(w.slotText(i));
             if (name.waveform != Waveform::None) {
                 const SignalParams& p = w.signalParams(name.entry);
                 switch (name.waveform) {
-                    case Waveform::Sine: w.frameBytes(i) = SineSample(p, n, T, w.PI_SINGLE); break;
-                    case Waveform::Rectangular: w.frameBytes(i) = RectangularSample(p, n, T); break;
-                    case Waveform::Sawtooth: w.frameBytes(i) = SawtoothSample(p, n, T); break;
+                    case Waveform::Sine: byte = SineSample(p, n, T, w.PI_SINGLE); break;
+                    case Waveform::Rectangular: byte = RectangularSample(p, n, T); break;
+                    case Waveform::Sawtooth: byte = SawtoothSample(p, n, T); break;
                     case Waveform::None: break;
                 }
             }
@@ -49,8 +52,9 @@ void ComputeFrame(Model& w) {
         if (w.Check1(i).Value == 1) {
             static TimeSeededRandom fallback;
             const float r = w.random != nullptr ? w.random->Draw() : fallback.Draw();
-            w.frameBytes(i) = AddNoise(w.frameBytes(i), NoiseOffset(w.signalParams(kNoiseEntry).am, r));
+            byte = AddNoise(byte, NoiseOffset(w.signalParams(kNoiseEntry).am, r));
         }
+        w.frameBytes(i) = byte;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "signal/numbers.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <charconv>
 #include <cmath>
@@ -41,6 +42,29 @@ std::optional<std::string_view> Match(std::string_view text) {
     return s;
 }
 
+// Where the first significant digit of an unsigned number stands, as a power
+// of ten: 0 for the units, 2 for "123", -3 for "0.00123", -1 for "1e-1".
+// Only its sign matters, so the exponent saturates instead of overflowing.
+long long LeadingDigitPower(std::string_view s) {
+    const std::size_t e = s.find_first_of("eE");
+    const std::string_view mantissa = s.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view digits = s.substr(e + 1);
+        const bool negative = !digits.empty() && digits.front() == '-';
+        if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+        for (char c : digits) exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000LL);
+        if (negative) exponent = -exponent;
+    }
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_not_of("0.");
+    // All zeros never leaves the range; say "units" for them.
+    if (first == std::string_view::npos) return 0;
+    const long long place = first < point ? static_cast<long long>(point - first) - 1
+                                          : -static_cast<long long>(first - point);
+    return place + exponent;
+}
+
 }  // namespace
 
 std::optional<double> ReadNumber(std::string_view text) {
@@ -56,9 +80,11 @@ std::optional<double> ReadNumber(std::string_view text) {
     auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     if (ec == std::errc::result_out_of_range) {
         // from_chars leaves the value alone on a range error: tell a huge
-        // magnitude from a tiny one by the exponent's sign.
-        bool tiny = s.find("e-") != std::string_view::npos || s.find("E-") != std::string_view::npos;
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        // magnitude from a tiny one by where its first significant digit
+        // stands. The exponent's sign alone is not enough: "0.000...1" with
+        // hundreds of zeros is tiny without one, and a long run of digits
+        // before "e-10" is huge with a negative one.
+        value = LeadingDigitPower(s) >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (ec != std::errc() || ptr != s.data() + s.size()) {
         return std::nullopt;
     }

@@ -1,0 +1,114 @@
+#pragma once
+
+// Texts for the window's boxes, drawn from the fuzz input: often a sensible
+// value, so that an action gets past its first boxes, otherwise anything at
+// all: boundary numbers, invalid UTF-8, NUL bytes, texts of up to a megabyte.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <string>
+
+namespace kiv::fuzz {
+
+class BoxTexts {
+  public:
+    static constexpr std::size_t kLongest = std::size_t{1} << 20;
+    // Long texts cost time on every run; a few per input are enough.
+    static constexpr int kLongTextsPerInput = 2;
+
+    explicit BoxTexts(FuzzedDataProvider& in) : in_(in) {}
+
+    // A text for a box that would otherwise hold `usual`.
+    std::string Next(const std::string& usual) {
+        switch (in_.ConsumeIntegral<std::uint8_t>() % 8) {
+            case 3:
+                return NumberText();
+            case 4:
+                return Dictionary();
+            case 5:
+                return in_.ConsumeRandomLengthString(40);
+            case 6:
+                return SignalName();
+            case 7:
+                if (longTexts_ < kLongTextsPerInput) return LongText();
+                return in_.ConsumeRandomLengthString(40);
+            default:  // an exhausted input lands here too
+                return usual;
+        }
+    }
+
+  private:
+    std::string NumberText() {
+        std::string s;
+        const char* const blanks[] = {"", "", " ", "\t", "  "};
+        s += blanks[in_.ConsumeIntegralInRange<int>(0, 4)];
+        std::int64_t base = 0;
+        switch (in_.ConsumeIntegralInRange<int>(0, 3)) {
+            case 0:  // levels, small times and periods
+                base = in_.ConsumeIntegralInRange<std::int64_t>(-3, 300);
+                break;
+            case 1: {  // next to the 16- and 32-bit limits
+                const std::int64_t limits[] = {32767, 32768, 2147483647, 2147483648};
+                base = limits[in_.ConsumeIntegralInRange<int>(0, 3)] +
+                       in_.ConsumeIntegralInRange<std::int64_t>(-2, 2);
+                if (in_.ConsumeBool()) base = -base;
+                break;
+            }
+            default:
+                base = in_.ConsumeIntegral<std::int32_t>() >> in_.ConsumeIntegralInRange<int>(0, 31);
+                break;
+        }
+        if (base >= 0 && in_.ConsumeBool()) s += '+';
+        s += std::to_string(base);
+        const char* const fractions[] = {"", ".5", ".4999999", ".5000001", ".", ".0", ".25"};
+        s += fractions[in_.ConsumeIntegralInRange<int>(0, 6)];
+        const char* const exponents[] = {"", "", "e0", "E+1", "e-1", "e2", "E-3", "e9"};
+        s += exponents[in_.ConsumeIntegralInRange<int>(0, 7)];
+        s += blanks[in_.ConsumeIntegralInRange<int>(0, 4)];
+        return s;
+    }
+
+    std::string Dictionary() {
+        static const std::string kTexts[] = {
+            "", " ", "0", "-0", "+0", "1", "255", "256", "255.5", "254.5", "-0.4", "-0.5",
+            "-0.6", "-1", "100.5", "100.4", "155", "2147483647", "2147483648", "-2147483648",
+            "-2147483649", "2147483647.5", "-2147483648.5", "2147483646.5", "32767", "32768",
+            "1e2", "1E+2", "1e", "e5", ".5", "5.", ".", "+", "-", "0x10", "inf", "nan", "1,5",
+            "1 2", "\xEF\xBC\x91\xEF\xBC\x92", "1e400", "-1e400", "1e-400", "0.5e1", " 12 ",
+            "\t7\t", "12\n", std::string("\0", 1), std::string("5\0", 2), "\xC0\x80", "\xFF",
+            "sinx1", "SINX1", "squx3", "TrIx2", "sinx4", " sinx1", "sinx1 ", "noise"};
+        constexpr int kCount = static_cast<int>(sizeof kTexts / sizeof kTexts[0]);
+        return kTexts[in_.ConsumeIntegralInRange<int>(0, kCount - 1)];
+    }
+
+    std::string SignalName() {
+        static const char* const kNames[] = {"sinx1", "sinx2", "sinx3", "squx1", "squx2",
+                                             "squx3", "trix1", "trix2", "trix3"};
+        std::string s = kNames[in_.ConsumeIntegralInRange<int>(0, 8)];
+        const auto capitals = in_.ConsumeIntegral<std::uint8_t>();
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if ((capitals >> i) & 1U && s[i] >= 'a' && s[i] <= 'z') s[i] = static_cast<char>(s[i] - 32);
+        }
+        return s;
+    }
+
+    std::string LongText() {
+        ++longTexts_;
+        const std::string head = in_.ConsumeRandomLengthString(4);
+        std::string chunk = in_.ConsumeRandomLengthString(8);
+        if (chunk.empty()) chunk = "0";
+        const std::string tail = in_.ConsumeRandomLengthString(4);
+        const std::size_t length = in_.ConsumeIntegralInRange<std::size_t>(1, kLongest - 8);
+        std::string s = head;
+        s.reserve(length + head.size() + tail.size());
+        while (s.size() < length) s += chunk;
+        s.resize(std::max(length, head.size()));
+        s += tail;
+        return s;
+    }
+
+    FuzzedDataProvider& in_;
+    int longTexts_ = 0;
+};
+
+}  // namespace kiv::fuzz
