@@ -5,6 +5,7 @@
 // all: boundary numbers, invalid UTF-8, NUL bytes, texts of up to a megabyte.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -98,7 +99,12 @@ class BoxTexts {
         std::string chunk = in_.ConsumeRandomLengthString(8);
         if (chunk.empty()) chunk = "0";
         const std::string tail = in_.ConsumeRandomLengthString(4);
-        const std::size_t length = in_.ConsumeIntegralInRange<std::size_t>(1, kLongest - 8);
+        // Lengths spread evenly over the powers of two up to a megabyte, so
+        // that most long texts cost little and some reach the limit.
+        const int power = in_.ConsumeIntegralInRange<int>(6, 20);
+        const std::size_t length = std::min(
+            in_.ConsumeIntegralInRange<std::size_t>(std::size_t{1} << (power - 1), std::size_t{1} << power),
+            kLongest - 8);
         std::string s = head;
         s.reserve(length + head.size() + tail.size());
         while (s.size() < length) s += chunk;
