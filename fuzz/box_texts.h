@@ -56,7 +56,8 @@ class BoxTexts {
                 break;
             }
             default:
-                base = in_.ConsumeIntegral<std::int32_t>() >> in_.ConsumeIntegralInRange<int>(0, 31);
+                base =
+                    in_.ConsumeIntegral<std::int32_t>() >> in_.ConsumeIntegralInRange<int>(0, 31);
                 break;
         }
         if (base >= 0 && in_.ConsumeBool()) s += '+';
@@ -70,14 +71,66 @@ class BoxTexts {
     }
 
     std::string Dictionary() {
-        static const std::string kTexts[] = {
-            "", " ", "0", "-0", "+0", "1", "255", "256", "255.5", "254.5", "-0.4", "-0.5",
-            "-0.6", "-1", "100.5", "100.4", "155", "2147483647", "2147483648", "-2147483648",
-            "-2147483649", "2147483647.5", "-2147483648.5", "2147483646.5", "32767", "32768",
-            "1e2", "1E+2", "1e", "e5", ".5", "5.", ".", "+", "-", "0x10", "inf", "nan", "1,5",
-            "1 2", "\xEF\xBC\x91\xEF\xBC\x92", "1e400", "-1e400", "1e-400", "0.5e1", " 12 ",
-            "\t7\t", "12\n", std::string("\0", 1), std::string("5\0", 2), "\xC0\x80", "\xFF",
-            "sinx1", "SINX1", "squx3", "TrIx2", "sinx4", " sinx1", "sinx1 ", "noise"};
+        static const std::string kTexts[] = {"",
+                                             " ",
+                                             "0",
+                                             "-0",
+                                             "+0",
+                                             "1",
+                                             "255",
+                                             "256",
+                                             "255.5",
+                                             "254.5",
+                                             "-0.4",
+                                             "-0.5",
+                                             "-0.6",
+                                             "-1",
+                                             "100.5",
+                                             "100.4",
+                                             "155",
+                                             "2147483647",
+                                             "2147483648",
+                                             "-2147483648",
+                                             "-2147483649",
+                                             "2147483647.5",
+                                             "-2147483648.5",
+                                             "2147483646.5",
+                                             "32767",
+                                             "32768",
+                                             "1e2",
+                                             "1E+2",
+                                             "1e",
+                                             "e5",
+                                             ".5",
+                                             "5.",
+                                             ".",
+                                             "+",
+                                             "-",
+                                             "0x10",
+                                             "inf",
+                                             "nan",
+                                             "1,5",
+                                             "1 2",
+                                             "\xEF\xBC\x91\xEF\xBC\x92",
+                                             "1e400",
+                                             "-1e400",
+                                             "1e-400",
+                                             "0.5e1",
+                                             " 12 ",
+                                             "\t7\t",
+                                             "12\n",
+                                             std::string("\0", 1),
+                                             std::string("5\0", 2),
+                                             "\xC0\x80",
+                                             "\xFF",
+                                             "sinx1",
+                                             "SINX1",
+                                             "squx3",
+                                             "TrIx2",
+                                             "sinx4",
+                                             " sinx1",
+                                             "sinx1 ",
+                                             "noise"};
         constexpr int kCount = static_cast<int>(sizeof kTexts / sizeof kTexts[0]);
         return kTexts[in_.ConsumeIntegralInRange<int>(0, kCount - 1)];
     }
@@ -88,7 +141,8 @@ class BoxTexts {
         std::string s = kNames[in_.ConsumeIntegralInRange<int>(0, 8)];
         const auto capitals = in_.ConsumeIntegral<std::uint8_t>();
         for (std::size_t i = 0; i < s.size(); ++i) {
-            if ((capitals >> i) & 1U && s[i] >= 'a' && s[i] <= 'z') s[i] = static_cast<char>(s[i] - 32);
+            if ((capitals >> i) & 1U && s[i] >= 'a' && s[i] <= 'z')
+                s[i] = static_cast<char>(s[i] - 32);
         }
         return s;
     }
@@ -102,9 +156,10 @@ class BoxTexts {
         // Lengths spread evenly over the powers of two up to a megabyte, so
         // that most long texts cost little and some reach the limit.
         const int power = in_.ConsumeIntegralInRange<int>(6, 20);
-        const std::size_t length = std::min(
-            in_.ConsumeIntegralInRange<std::size_t>(std::size_t{1} << (power - 1), std::size_t{1} << power),
-            kLongest - 8);
+        const std::size_t length =
+            std::min(in_.ConsumeIntegralInRange<std::size_t>(std::size_t{1} << (power - 1),
+                                                             std::size_t{1} << power),
+                     kLongest - 8);
         std::string s = head;
         s.reserve(length + head.size() + tail.size());
         while (s.size() < length) s += chunk;

@@ -35,13 +35,17 @@ Sample RealByte(double v) {
     return RefRealToRange(v, 0, 255);
 }
 
-bool OutsideInt32(std::int64_t v) { return v < kInt32Min || v > kInt32Max; }
+bool OutsideInt32(std::int64_t v) {
+    return v < kInt32Min || v > kInt32Max;
+}
 
 Sample RefSine(const SignalParams& p, std::int64_t n, std::int64_t T) {
     const double w = 2.0 * static_cast<double>(std::bit_cast<float>(std::uint32_t{0x40490FDA}));
-    const double x = ((w * static_cast<double>(n)) * static_cast<double>(T)) / static_cast<double>(p.t1);
+    const double x =
+        ((w * static_cast<double>(n)) * static_cast<double>(T)) / static_cast<double>(p.t1);
     if (!std::isfinite(x)) return Sample::Fail(ErrorKind::FloatingPoint);
-    return RealByte((static_cast<double>(p.am) * 0.5) * (std::sin(x) + 1.0) + static_cast<double>(p.a0));
+    return RealByte((static_cast<double>(p.am) * 0.5) * (std::sin(x) + 1.0) +
+                    static_cast<double>(p.a0));
 }
 
 // The phase of a rectangular or sawtooth slot, or the error on the way to it.
@@ -80,7 +84,8 @@ Sample RefSawtooth(const SignalParams& p, std::int64_t n, std::int64_t T) {
         if (OutsideInt32(top) || OutsideInt32(since) || OutsideInt32(fall)) {
             return Sample::Fail(ErrorKind::Overflow);
         }
-        return RealByte(static_cast<double>(top) - static_cast<double>(fall) / static_cast<double>(p.t2));
+        return RealByte(static_cast<double>(top) -
+                        static_cast<double>(fall) / static_cast<double>(p.t2));
     }
     return Byte(p.a0);
 }
@@ -147,13 +152,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SignalParams& p = w.signalParams(i);
         switch (in.ConsumeIntegralInRange<int>(0, 2)) {
             case 0: {  // t1 and t1 + t2 next to the frame's phase
-                const std::int64_t cycle = in.ConsumeIntegralInRange<std::int64_t>(1, 3000) *
-                                           (in.ConsumeBool() ? 1 : -1);
+                const std::int64_t cycle =
+                    in.ConsumeIntegralInRange<std::int64_t>(1, 3000) * (in.ConsumeBool() ? 1 : -1);
                 const std::int64_t phase = OutsideInt32(time) ? 0 : time % cycle;
                 const std::int64_t t1 = phase + in.ConsumeIntegralInRange<std::int64_t>(-2, 2);
-                const std::int64_t t2 = in.ConsumeBool()
-                                            ? phase - t1 + in.ConsumeIntegralInRange<std::int64_t>(-2, 2)
-                                            : in.ConsumeIntegralInRange<std::int64_t>(0, 3000);
+                const std::int64_t t2 =
+                    in.ConsumeBool() ? phase - t1 + in.ConsumeIntegralInRange<std::int64_t>(-2, 2)
+                                     : in.ConsumeIntegralInRange<std::int64_t>(0, 3000);
                 p.t1 = static_cast<std::int32_t>(t1);
                 p.t2 = static_cast<std::int32_t>(t2);
                 p.t3 = static_cast<std::int32_t>(cycle - t1 - t2);
@@ -212,13 +217,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Sample pure;
                 if (entry <= 3) {
                     value = RefSine(p, n, T);
-                    pure = Run([&] { return SineSample(p, static_cast<std::int32_t>(n), static_cast<std::int32_t>(T), w.PI_SINGLE); });
+                    pure = Run([&] {
+                        return SineSample(p, static_cast<std::int32_t>(n),
+                                          static_cast<std::int32_t>(T), w.PI_SINGLE);
+                    });
                 } else if (entry <= 6) {
                     value = RefRectangular(p, n, T);
-                    pure = Run([&] { return RectangularSample(p, static_cast<std::int32_t>(n), static_cast<std::int32_t>(T)); });
+                    pure = Run([&] {
+                        return RectangularSample(p, static_cast<std::int32_t>(n),
+                                                 static_cast<std::int32_t>(T));
+                    });
                 } else {
                     value = RefSawtooth(p, n, T);
-                    pure = Run([&] { return SawtoothSample(p, static_cast<std::int32_t>(n), static_cast<std::int32_t>(T)); });
+                    pure = Run([&] {
+                        return SawtoothSample(p, static_cast<std::int32_t>(n),
+                                              static_cast<std::int32_t>(T));
+                    });
                 }
                 FUZZ_CHECK(pure.error == value.error && (!value.ok() || pure.value == value.value),
                            "waveform of entry " + std::to_string(entry) + " " + Describe(p) +
@@ -229,7 +243,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (value.ok() && w.Check1(i).Value == 1) {
             const std::int64_t A = w.signalParams(kNoiseEntry).am;
             const float r = draws[static_cast<std::size_t>(drawsUsed++)];
-            const double d = static_cast<double>(A) * 0.5 - static_cast<double>(r) * static_cast<double>(A);
+            const double d =
+                static_cast<double>(A) * 0.5 - static_cast<double>(r) * static_cast<double>(A);
             const Sample offset = std::isfinite(d) ? RefRealToRange(d, -32768, 32767)
                                                    : Sample::Fail(ErrorKind::FloatingPoint);
             if (offset.ok()) {

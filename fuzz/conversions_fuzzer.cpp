@@ -68,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
 
     const double v = ConsumeReal(in);
-    const std::string vs = std::to_string(v) + " (bits " +
-                           std::to_string(std::bit_cast<std::uint64_t>(v)) + ")";
+    const std::string vs =
+        std::to_string(v) + " (bits " + std::to_string(std::bit_cast<std::uint64_t>(v)) + ")";
     if (std::isfinite(v)) {
         const double r = RoundHalfEven(v);
         FUZZ_CHECK(r == RefRoundHalfEven(v), "RoundHalfEven(" + vs + ") gave " + std::to_string(r));
@@ -82,9 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               RefRealToRange(v, 0, 255));
     {
         const RefResult got = Run([&] { return CheckReal(v) == v ? 1 : 0; });
-        FUZZ_CHECK(std::isfinite(v) ? got.ok() && got.value == 1
-                                    : got.error == ErrorKind::FloatingPoint,
-                   "CheckReal(" + vs + ")");
+        FUZZ_CHECK(
+            std::isfinite(v) ? got.ok() && got.value == 1 : got.error == ErrorKind::FloatingPoint,
+            "CheckReal(" + vs + ")");
     }
 
     const auto a = in.ConsumeIntegral<std::int32_t>();

@@ -31,8 +31,8 @@ std::string Describe(const RefResult& r) {
 void CheckSame(std::string_view text, const char* what, const RefResult& got,
                const RefResult& expected) {
     const bool same = got.error == expected.error && (!got.ok() || got.value == expected.value);
-    FUZZ_CHECK(same, std::string(what) + " of " + Show(text) + ": expected " +
-                         Describe(expected) + ", got " + Describe(got));
+    FUZZ_CHECK(same, std::string(what) + " of " + Show(text) + ": expected " + Describe(expected) +
+                         ", got " + Describe(got));
 }
 
 bool SameDouble(double a, double b) {
@@ -42,12 +42,12 @@ bool SameDouble(double a, double b) {
 
 void CheckText(std::string_view text) {
     const bool number = RefIsNumber(text);
-    FUZZ_CHECK(IsNumber(text) == number, "IsNumber(" + Show(text) + ") should be " +
-                                             (number ? "true" : "false"));
+    FUZZ_CHECK(IsNumber(text) == number,
+               "IsNumber(" + Show(text) + ") should be " + (number ? "true" : "false"));
 
     const std::optional<double> read = ReadNumber(text);
-    FUZZ_CHECK(read.has_value() == number, "ReadNumber(" + Show(text) + ") should " +
-                                               (number ? "" : "not ") + "give a value");
+    FUZZ_CHECK(read.has_value() == number,
+               "ReadNumber(" + Show(text) + ") should " + (number ? "" : "not ") + "give a value");
     if (number) {
         const double expected = RefValue(text);
         FUZZ_CHECK(SameDouble(*read, expected), "ReadNumber(" + Show(text) + "): expected " +

@@ -45,10 +45,9 @@ bool SettingsAccepted(const std::string& s) {
            stopBits <= 2;
 }
 
-const char* const kCallNames[] = {"",          "InBufferSize",   "OutBufferSize",
-                                  "InputMode", "InputLen",       "InBufferCount",
-                                  "OutBufferCount", "RThreshold", "CommPort",
-                                  "Settings"};
+const char* const kCallNames[] = {"",         "InBufferSize",  "OutBufferSize",  "InputMode",
+                                  "InputLen", "InBufferCount", "OutBufferCount", "RThreshold",
+                                  "CommPort", "Settings"};
 
 }  // namespace
 }  // namespace kiv::fuzz
@@ -69,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     w.slotCount = in.ConsumeIntegralInRange<std::int32_t>(0, 10);
     const int refused = in.ConsumeIntegralInRange<int>(0, 9);
     if (refused > 0) rig.port.failOn = kCallNames[refused];
-    if (in.ConsumeBool()) rig.port.refuseBaud = w.Combo1(1).List.at(in.ConsumeIntegralInRange<std::size_t>(0, 11));
+    if (in.ConsumeBool())
+        rig.port.refuseBaud = w.Combo1(1).List.at(in.ConsumeIntegralInRange<std::size_t>(0, 11));
     rig.port.calls.clear();
 
     BoxTexts texts(in);
@@ -110,13 +110,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::string> planned = {
             "InBufferSize=600",
             "OutBufferSize=" + std::to_string(w.slotCount >= 1 ? w.slotCount : 10),
-            "InputMode=1", "InputLen=1", "InBufferCount=0", "OutBufferCount=0", "RThreshold=1"};
+            "InputMode=1",
+            "InputLen=1",
+            "InBufferCount=0",
+            "OutBufferCount=0",
+            "RThreshold=1"};
         int number = 0;
         for (int n = 1; n <= 4; ++n) {
             if (w.Combo1(0).Text == "COM" + std::to_string(n)) number = n;
         }
         const std::string& parity = w.Combo1(2).Text;
-        const char* letter = parity == "无" ? "n" : parity == "奇" ? "o" : parity == "偶" ? "e" : nullptr;
+        const char* letter = parity == "无"   ? "n"
+                             : parity == "奇" ? "o"
+                             : parity == "偶" ? "e"
+                                              : nullptr;
         const std::string text = w.Combo1(1).Text + "," + (letter ? letter : "") + "," +
                                  w.Combo1(3).Text + "," + w.Combo1(4).Text;
         if (number != 0) {
@@ -157,13 +164,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(w.portChoices(i) == want, "portChoices(" + std::to_string(i) + ") for" + page);
     }
     if (typedBox >= 0) {
-        FUZZ_CHECK(w.portConfigured == configuredBefore && w.Optionopen.Enabled == openEnabledBefore &&
+        FUZZ_CHECK(w.portConfigured == configuredBefore &&
+                       w.Optionopen.Enabled == openEnabledBefore &&
                        w.Optionclose.Enabled == closeEnabledBefore,
                    "a typed box changed the port state for" + page);
     } else {
-        FUZZ_CHECK(w.portConfigured == configured,
-                   std::string("portConfigured should be ") + (configured ? "true" : "false") +
-                       " for" + page);
+        FUZZ_CHECK(w.portConfigured == configured, std::string("portConfigured should be ") +
+                                                       (configured ? "true" : "false") + " for" +
+                                                       page);
         const bool openEnabled = configured || openEnabledBefore;
         const bool closeEnabled = configured || closeEnabledBefore;
         FUZZ_CHECK(w.Optionopen.Enabled == openEnabled && w.Optionclose.Enabled == closeEnabled,

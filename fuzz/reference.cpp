@@ -51,7 +51,8 @@ double RefValue(std::string_view text) {
     // strtod stops at the trailing blanks; anything else left over means the
     // pattern and strtod disagree about the text, which is a fault here.
     for (const char* p = end; *p != '\0'; ++p) {
-        if (*p != ' ' && *p != '\t') Fail(__FILE__, __LINE__, "strtod stopped early in " + Show(text));
+        if (*p != ' ' && *p != '\t')
+            Fail(__FILE__, __LINE__, "strtod stopped early in " + Show(text));
     }
     return v;
 }

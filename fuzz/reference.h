@@ -61,7 +61,7 @@ std::string Show(std::string_view text);
 
 }  // namespace kiv::fuzz
 
-#define FUZZ_CHECK(cond, what)                                                \
-    do {                                                                      \
+#define FUZZ_CHECK(cond, what)                                                 \
+    do {                                                                       \
         if (!(cond)) ::kiv::fuzz::Fail(__FILE__, __LINE__, std::string(what)); \
     } while (0)

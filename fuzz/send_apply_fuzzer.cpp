@@ -149,8 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (pageGood) {
         FUZZ_CHECK(after.slotCount == count, "slotCount " + std::to_string(after.slotCount) +
-                                                 ", expected " + std::to_string(count) +
-                                                 " for " + page);
+                                                 ", expected " + std::to_string(count) + " for " +
+                                                 page);
         for (int i = 1; i <= 10; ++i) {
             const auto k = static_cast<std::size_t>(i - 1);
             FUZZ_CHECK(after.slotText[k] == (i <= count ? typed[k] : before.slotText[k]),
@@ -158,8 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         FUZZ_CHECK(after.sendPeriod == period.value,
                    "sendPeriod " + std::to_string(after.sendPeriod) + " for " + page);
-        const RefResult half = RefRealToRange(static_cast<double>(period.value) * 0.5, kInt32Min,
-                                              kInt32Max);
+        const RefResult half =
+            RefRealToRange(static_cast<double>(period.value) * 0.5, kInt32Min, kInt32Max);
         FUZZ_CHECK(after.halfPeriod == half.value,
                    "halfPeriod " + std::to_string(after.halfPeriod) + " for " + page);
     } else {

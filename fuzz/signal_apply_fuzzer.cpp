@@ -22,11 +22,16 @@ constexpr const char* kTitle = "信号设置信息";
 
 TextBox& Box(Model& w, int column, int i) {
     switch (column) {
-        case 0: return w.fuction_t1(i);
-        case 1: return w.fuction_t2(i);
-        case 2: return w.fuction_t3(i);
-        case 3: return w.fuction_am(i);
-        default: return w.fuction_a0(i);
+        case 0:
+            return w.fuction_t1(i);
+        case 1:
+            return w.fuction_t2(i);
+        case 2:
+            return w.fuction_t3(i);
+        case 3:
+            return w.fuction_am(i);
+        default:
+            return w.fuction_a0(i);
     }
 }
 
@@ -67,9 +72,12 @@ Expected Reference(Model& w, const std::array<SignalParams, 11>& before) {
     }
     for (int i = 1; i <= 10; ++i) {
         SignalParams& p = e.store[static_cast<std::size_t>(i)];
-        p.t1 = static_cast<std::int32_t>(RefTextToRange(Box(w, 0, i).Text, kInt32Min, kInt32Max).value);
-        p.t2 = static_cast<std::int32_t>(RefTextToRange(Box(w, 1, i).Text, kInt32Min, kInt32Max).value);
-        p.t3 = static_cast<std::int32_t>(RefTextToRange(Box(w, 2, i).Text, kInt32Min, kInt32Max).value);
+        p.t1 = static_cast<std::int32_t>(
+            RefTextToRange(Box(w, 0, i).Text, kInt32Min, kInt32Max).value);
+        p.t2 = static_cast<std::int32_t>(
+            RefTextToRange(Box(w, 1, i).Text, kInt32Min, kInt32Max).value);
+        p.t3 = static_cast<std::int32_t>(
+            RefTextToRange(Box(w, 2, i).Text, kInt32Min, kInt32Max).value);
         p.am = static_cast<std::int32_t>(RefTextToRange(Box(w, 3, i).Text, 0, 255).value);
         p.a0 = static_cast<std::int32_t>(RefTextToRange(Box(w, 4, i).Text, 0, 255).value);
         const std::int64_t partial = std::int64_t{p.t1} + p.t2;
@@ -121,7 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::array<SignalParams, 11> before{};
     for (int i = 1; i <= 10; ++i) {
         before[static_cast<std::size_t>(i)] = w.signalParams(i);
-        for (int c = 0; c < 5; ++c) typed[static_cast<std::size_t>((i - 1) * 5 + c)] = Box(w, c, i).Text;
+        for (int c = 0; c < 5; ++c)
+            typed[static_cast<std::size_t>((i - 1) * 5 + c)] = Box(w, c, i).Text;
     }
     const Expected expected = Reference(w, before);
     const auto frameBefore = w.frameBytes;

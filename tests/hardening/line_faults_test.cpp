@@ -107,13 +107,13 @@ class LineFaultTest : public ::testing::Test {
         StartUp(w_);
         for (int i = 1; i <= 10; ++i) w_.sendText1(i).Text = kSlots[i - 1];
         SetPeriod(1);
-        QObject::connect(&control_.device(), &QSerialPort::errorOccurred,
-                         [this](QSerialPort::SerialPortError error) {
-                             if (error == QSerialPort::ResourceError ||
-                                 error == QSerialPort::WriteError) {
-                                 ++lineErrors_;
-                             }
-                         });
+        QObject::connect(
+            &control_.device(), &QSerialPort::errorOccurred,
+            [this](QSerialPort::SerialPortError error) {
+                if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError) {
+                    ++lineErrors_;
+                }
+            });
         yielder_.setBeforeYield([this] { OnYield(); });
     }
 
@@ -306,9 +306,12 @@ INSTANTIATE_TEST_SUITE_P(EachPhaseOfACycle, DeviceVanishes,
                          ::testing::Values(Phase::FirstWait, Phase::SecondWait, Phase::Write),
                          [](const ::testing::TestParamInfo<Phase>& info) {
                              switch (info.param) {
-                                 case Phase::FirstWait: return std::string("FirstWait");
-                                 case Phase::SecondWait: return std::string("SecondWait");
-                                 case Phase::Write: break;
+                                 case Phase::FirstWait:
+                                     return std::string("FirstWait");
+                                 case Phase::SecondWait:
+                                     return std::string("SecondWait");
+                                 case Phase::Write:
+                                     break;
                              }
                              return std::string("Write");
                          });
