@@ -136,7 +136,8 @@ bool HeadlessRun::PrepareSteps(const CliOptions& o) {
 
 int HeadlessRun::Send() {
     starsend_Click(w);
-    const bool failed = w.isSending && !stopRequested;
+    // The loop's error path leaves the lamps black; a pause leaves them green.
+    const bool failed = !stopRequested && w.Shape1(0).BackColor == kBlack;
     const std::string error = recorder.lastError();
     Optionclose_Click(w);
     if (!failed) return kExitOk;

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "serial/comm_control.h"
+#include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
 #include "window/errors.h"
 
@@ -79,6 +80,10 @@ void starsend_Click(Model& w) {
         }
     } catch (const KivError&) {
         SetLamps(w, kBlack);
+        // A device that went away under the loop (a cable pulled) leaves the
+        // port closed; the window must not go on showing it open, or
+        // "串口打开" would look selected and could not be chosen again.
+        if (w.portOpened && !w.MSComm1->PortOpen()) Optionclose_Click(w);
     }
 }
 

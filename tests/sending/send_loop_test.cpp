@@ -163,6 +163,25 @@ TEST(SendLoop, ClosingThePortDuringTheSecondWaitEndsTheLoop) {
     EXPECT_FALSE(s.port.open);
 }
 
+TEST(SendLoop, ADeviceLostWhileSendingShowsTheClosedLook) {
+    Sending s;
+    s.yielder.everyYield = [&] {
+        if (s.clock.now == 15) s.port.open = false;  // the cable is pulled
+    };
+    starsend_Click(s.w);
+    EXPECT_EQ(s.port.frames.size(), 1u);
+    EXPECT_EQ(s.w.Shape1(1).BackColor, kBlack);
+    EXPECT_FALSE(s.w.portOpened);
+    EXPECT_TRUE(s.w.Optionclose.Value);
+    EXPECT_TRUE(s.w.Command1.Enabled);
+    EXPECT_EQ(s.w.Label50.Caption, "COM1,9600,无,8,1,CLOSE!");
+    EXPECT_TRUE(s.box.shown.empty());
+    // The user can open again at once.
+    Optionopen_Click(s.w);
+    EXPECT_TRUE(s.w.portOpened);
+    EXPECT_TRUE(s.port.open);
+}
+
 TEST(SendLoop, AStartWhileSendingKeepsTheRunningLoop) {
     Sending s;
     int nestedStarts = 0;
