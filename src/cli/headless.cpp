@@ -16,7 +16,7 @@ namespace kiv {
 
 void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
     try {
-        port_.Output(bytes);
+        inner().Output(bytes);
     } catch (const KivError& e) {
         lastError_ = e.what();
         throw;

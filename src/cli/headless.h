@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "serial/comm_control.h"
+#include "serial/forwarding_comm_control.h"
 #include "window/model.h"
 
 namespace kiv {
@@ -17,9 +17,9 @@ namespace kiv {
 // Sits between the send loop and the real port: counts the frames really
 // handed to the line, logs them, measures the period, and ends sending after
 // the requested number of frames.
-class FrameRecorder : public CommControl {
+class FrameRecorder : public ForwardingCommControl {
 public:
-    FrameRecorder(Model& w, CommControl& port) : w_(w), port_(port) {}
+    FrameRecorder(Model& w, CommControl& port) : ForwardingCommControl(port), w_(w) {}
 
     void setLog(std::ostream* log) { log_ = log; }
     void setFrameLimit(std::optional<long> frames) { limit_ = frames; }
@@ -32,23 +32,11 @@ public:
     const std::string& lastError() const { return lastError_; }
     void setPeriodMs(double period) { periodMs_ = period; }
 
-    void setInBufferSize(std::int16_t v) override { port_.setInBufferSize(v); }
-    void setOutBufferSize(std::int16_t v) override { port_.setOutBufferSize(v); }
-    void setInputMode(std::int32_t v) override { port_.setInputMode(v); }
-    void setInputLen(std::int16_t v) override { port_.setInputLen(v); }
-    void setInBufferCount(std::int16_t v) override { port_.setInBufferCount(v); }
-    void setOutBufferCount(std::int16_t v) override { port_.setOutBufferCount(v); }
-    void setRThreshold(std::int16_t v) override { port_.setRThreshold(v); }
-    void setCommPort(std::int16_t v) override { port_.setCommPort(v); }
-    void setSettings(const std::string& s) override { port_.setSettings(s); }
-    bool PortOpen() const override { return port_.PortOpen(); }
-    void setPortOpen(bool open) override { port_.setPortOpen(open); }
     void Output(std::span<const std::uint8_t> bytes) override;
 
 private:
     using Clock = std::chrono::steady_clock;
     Model& w_;
-    CommControl& port_;
     std::ostream* log_ = nullptr;
     std::optional<long> limit_;
     long frames_ = 0;

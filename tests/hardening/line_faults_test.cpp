@@ -20,6 +20,7 @@
 #include "fakes.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
+#include "serial/forwarding_comm_control.h"
 #include "serial/port_open_close.h"
 #include "serial/qt/qt_comm_control.h"
 #include "signal/signal_params.h"
@@ -46,21 +47,9 @@ constexpr const char* kOpenFailed = "串口设置有误或者已被占用!";
 // to the real control, keeps the frames each successful write put on the
 // line, lets a test act just before a write, and pauses sending after a
 // given number of frames.
-class WatchedPort : public CommControl {
+class WatchedPort : public ForwardingCommControl {
   public:
-    WatchedPort(Model& w, QtCommControl& port) : w_(w), port_(port) {}
-
-    void setInBufferSize(std::int16_t v) override { port_.setInBufferSize(v); }
-    void setOutBufferSize(std::int16_t v) override { port_.setOutBufferSize(v); }
-    void setInputMode(std::int32_t v) override { port_.setInputMode(v); }
-    void setInputLen(std::int16_t v) override { port_.setInputLen(v); }
-    void setInBufferCount(std::int16_t v) override { port_.setInBufferCount(v); }
-    void setOutBufferCount(std::int16_t v) override { port_.setOutBufferCount(v); }
-    void setRThreshold(std::int16_t v) override { port_.setRThreshold(v); }
-    void setCommPort(std::int16_t v) override { port_.setCommPort(v); }
-    void setSettings(const std::string& s) override { port_.setSettings(s); }
-    bool PortOpen() const override { return port_.PortOpen(); }
-    void setPortOpen(bool open) override { port_.setPortOpen(open); }
+    WatchedPort(Model& w, QtCommControl& port) : ForwardingCommControl(port), w_(w) {}
 
     void Output(std::span<const std::uint8_t> bytes) override {
         inWrite_ = true;
@@ -69,7 +58,7 @@ class WatchedPort : public CommControl {
             ~Done() { flag = false; }
         } done{inWrite_};
         if (beforeWrite) beforeWrite();
-        port_.Output(bytes);
+        inner().Output(bytes);
         written.emplace_back(bytes.begin(), bytes.begin() + w_.slotCount);
         if (stopAfter && written.size() >= *stopAfter) pausesend_Click(w_);
     }
@@ -83,7 +72,6 @@ class WatchedPort : public CommControl {
 
   private:
     Model& w_;
-    QtCommControl& port_;
     bool inWrite_ = false;
 };
 
