@@ -6,7 +6,7 @@
 #include "signal/compute_frame.h"
 #include "signal/time_seeded_random.h"
 #include "signal/waveforms.h"
-#include "window/model.h"
+#include "model/model.h"
 #include "signal/signal_params.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings.h"
-#include "serial/qt/qt_comm_control.h"
+#include "platform/qt_comm_control.h"
 #include "signal/time_seeded_random.h"
-#include "window/qt/qt_yielder.h"
-#include "window/qt/steady_millisecond_clock.h"
-#include "window/startup.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
+#include "app/startup.h"
 
 namespace kiv::bench {
 

@@ -17,7 +17,7 @@
 #include "fakes.h"
 #include "reference.h"
 #include "serial/port_settings.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv::fuzz {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv::fuzz {
 

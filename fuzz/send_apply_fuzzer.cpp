@@ -16,7 +16,7 @@
 #include "reference.h"
 #include "sending/send_content.h"
 #include "serial/port_open_close.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv::fuzz {
 namespace {

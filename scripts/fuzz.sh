@@ -19,7 +19,7 @@ build=${FUZZ_BUILD:-build-fuzz}
 all="number_text_fuzzer conversions_fuzzer signal_apply_fuzzer send_apply_fuzzer port_apply_fuzzer compute_frame_fuzzer"
 targets=${FUZZ_TARGETS:-$all}
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_FUZZ=ON -DKIV_WERROR=ON \
     -DKIV_BENCH=OFF >/dev/null
 # shellcheck disable=SC2086
 if ! cmake --build "$build" -j2 --target $targets >"$build/fuzz-build.log" 2>&1; then

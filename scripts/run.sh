@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2 --target kiv
-exec ./build/src/window/qt/kiv "$@"
+exec ./build/src/kiv "$@"

@@ -14,5 +14,5 @@ fi
 cmake --build "$build" -j2 --target kiv
 
 mkdir -p "$out"
-xvfb-run -a -s "-screen 0 1024x768x24" "$build/src/window/qt/kiv" -platform xcb --screenshots "$out"
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/src/kiv" -platform xcb --screenshots "$out"
 ls -1 "$out"/*.png

@@ -10,8 +10,8 @@
 
 #include "serial/comm_control.h"
 #include "serial/port_settings_text.h"
-#include "window/errors.h"
-#include "window/model.h"
+#include "model/errors.h"
+#include "model/model.h"
 
 namespace kiv::testing {
 

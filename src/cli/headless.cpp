@@ -10,7 +10,7 @@
 #include "serial/port_settings.h"
 #include "signal/noise_targets.h"
 #include "signal/signal_params.h"
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 

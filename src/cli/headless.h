@@ -10,7 +10,7 @@
 
 #include "cli/cli_options.h"
 #include "serial/forwarding_comm_control.h"
-#include "window/model.h"
+#include "model/model.h"
 
 namespace kiv {
 

@@ -11,14 +11,14 @@
 
 #include "cli/cli_options.h"
 #include "cli/headless.h"
-#include "cli/pty_port.h"
-#include "cli/stop_signals.h"
-#include "serial/qt/qt_comm_control.h"
+#include "platform/pty_port.h"
+#include "platform/stop_signals.h"
+#include "platform/qt_comm_control.h"
 #include "signal/time_seeded_random.h"
-#include "window/errors.h"
-#include "window/qt/qt_yielder.h"
-#include "window/qt/steady_millisecond_clock.h"
-#include "window/startup.h"
+#include "model/errors.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
+#include "app/startup.h"
 
 int main(int argc, char** argv) {
     using namespace kiv;

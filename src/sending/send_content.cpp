@@ -4,7 +4,7 @@
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
 #include "signal/numbers.h"
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 

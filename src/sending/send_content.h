@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "window/model.h"
+#include "model/model.h"
 
 namespace kiv {
 

@@ -5,7 +5,7 @@
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 namespace {

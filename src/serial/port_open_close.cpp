@@ -4,7 +4,7 @@
 
 #include "serial/comm_control.h"
 #include "serial/port_settings.h"
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 namespace {

@@ -1,7 +1,7 @@
 #include "serial/port_settings.h"
 
 #include "serial/comm_control.h"
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 

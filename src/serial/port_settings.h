@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/model.h"
+#include "model/model.h"
 
 namespace kiv {
 

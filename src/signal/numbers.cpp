@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 namespace {

@@ -1,7 +1,7 @@
 #include "signal/signal_params.h"
 
 #include "signal/numbers.h"
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "window/platform.h"
+#include "model/platform.h"
 
 namespace kiv {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "signal/numbers.h"
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 

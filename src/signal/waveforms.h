@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "window/model.h"
+#include "model/model.h"
 
 // The waveform rules: pure functions of one parameter entry, the frame index
 // n and the send period T (ms). Each returns the A/D code of the sample or

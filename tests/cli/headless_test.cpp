@@ -6,7 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "fakes.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

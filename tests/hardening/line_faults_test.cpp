@@ -22,12 +22,12 @@
 #include "sending/send_loop.h"
 #include "serial/forwarding_comm_control.h"
 #include "serial/port_open_close.h"
-#include "serial/qt/qt_comm_control.h"
+#include "platform/qt_comm_control.h"
 #include "signal/signal_params.h"
 #include "support/pty_pair.h"
-#include "window/qt/qt_yielder.h"
-#include "window/qt/steady_millisecond_clock.h"
-#include "window/startup.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "fakes.h"
 #include "serial/port_open_close.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

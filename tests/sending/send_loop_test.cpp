@@ -6,7 +6,7 @@
 #include "sending/send_content.h"
 #include "serial/port_open_close.h"
 #include "signal/signal_params.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

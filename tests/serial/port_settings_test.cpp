@@ -5,7 +5,7 @@
 #include "fakes.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings_text.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "fakes.h"
 #include "signal/waveforms.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

@@ -9,7 +9,7 @@
 #include "signal/noise_targets.h"
 #include "signal/time_seeded_random.h"
 #include "signal/waveforms.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "window/errors.h"
+#include "model/errors.h"
 
 namespace kiv {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "window/startup.h"
+#include "app/startup.h"
 
 namespace kiv {
 namespace {

@@ -1,0 +1,103 @@
+// Wiring only: the window model, the platform services, the serial port and
+// the window on screen.
+#include <QApplication>
+#include <QComboBox>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QPixmap>
+#include <QTabWidget>
+#include <cstdio>
+
+#include "platform/port_map.h"
+#include "platform/qt_comm_control.h"
+#include "signal/time_seeded_random.h"
+#include "model/model.h"
+#include "gui/main_window.h"
+#include "gui/qt_message_box.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
+#include "app/startup.h"
+
+namespace {
+
+// Saves a picture of every page, each brought to the front the way a tab
+// click does, for reviewing the layout without a person at the screen.
+int SaveScreenshots(kiv::MainWindow& window, const QString& dir) {
+    static const char* const kPageFiles[kiv::kPageCount] = {
+        "send", "serial", "sine", "rectangular", "sawtooth", "noise", "instructions"};
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(dir));
+        return 1;
+    }
+    for (int i = 0; i < kiv::kPageCount; ++i) {
+        window.tabs()->setCurrentIndex(i);
+        for (int pass = 0; pass < 5; ++pass) QCoreApplication::processEvents();
+        const QString file =
+            QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(i + 1).arg(kPageFiles[i]));
+        if (!window.grab().save(file)) {
+            std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kiv"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("KIV numeric signal generator"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Open DEVICE for port COMn (n 1..4); may be given once per port. "
+                       "Defaults: COM1..COM4 are /dev/ttyS0../dev/ttyS3."),
+        QStringLiteral("COMn=DEVICE"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshots"),
+        QStringLiteral("Save a PNG of every page into DIR and exit."), QStringLiteral("DIR"));
+    parser.addOption(portOption);
+    parser.addOption(screenshotOption);
+    parser.process(app);
+
+    kiv::PortMap ports;
+    for (const QString& value : parser.values(portOption)) {
+        const std::string problem = kiv::ApplyPortMapping(value.toStdString(), ports);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "kiv: --port %s: %s\n", qPrintable(value), problem.c_str());
+            return 2;
+        }
+    }
+
+    kiv::Model model;
+    kiv::SteadyMillisecondClock clock;
+    kiv::QtYielder yielder;
+    kiv::TimeSeededRandom random;
+    kiv::QtCommControl port(ports);
+    port.setYielder(&yielder, &clock);
+    model.clock = &clock;
+    model.yielder = &yielder;
+    model.random = &random;
+    model.MSComm1 = &port;
+
+    kiv::MainWindow window(model);
+    kiv::QtMessageBox messageBox(&window);
+    model.messageBox = &messageBox;
+    yielder.setBeforeYield([&window] { window.pushModel(); });
+
+    kiv::StartUp(model);
+    window.pushModel();
+    if (auto* portBox = window.findChild<QComboBox*>(kiv::ControlName("Combo1", 0)))
+        portBox->setToolTip(QString::fromStdString(ports.Describe()));
+    window.show();
+
+    if (parser.isSet(screenshotOption))
+        return SaveScreenshots(window, parser.value(screenshotOption));
+    return QApplication::exec();
+}

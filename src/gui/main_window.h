@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "model/model.h"
+#include "gui/bindings.h"
+
+class QBoxLayout;
+class QGridLayout;
+class QLineEdit;
+class QTabWidget;
+
+namespace kiv {
+
+class WavePicture;
+
+// The window "KIV" on screen. It builds a widget for every control of the
+// model, sends each user input to the model and its handler at once, and
+// after every handler (and at every yield of the send loop, through
+// pushModel) shows what changed. The model holds the truth; the widgets
+// only show it.
+class MainWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit MainWindow(Model& model, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Shows the model's current state; cheap when little changed.
+    void pushModel();
+
+    // Runs a handler of the window on the model, then shows the result.
+    void run(const std::function<void(Model&)>& handler);
+
+    QTabWidget* tabs() const { return m_tabs; }
+
+    // The window's fixed size: 8600 x 4980 twips at the screen's logical
+    // resolution.
+    static QSize FixedSize(double logicalDpiX, double logicalDpiY);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QWidget* buildSendPage();
+    QWidget* buildSerialPage();
+    QWidget* buildSignalPage(int page, int firstEntry, const std::vector<std::string>& notes,
+                             CommandButton& apply, const char* applyName, void (*handler)(Model&));
+    QWidget* buildNoisePage();
+    QWidget* buildInstructionsPage();
+
+    // Parameter grid rows for the given entries, with their headers.
+    QGridLayout* buildParameterGrid(QWidget* page, int firstEntry, int lastEntry);
+    QLineEdit* addTextBox(TextBox& box, const QString& name, QWidget* parent);
+    QWidget* addButton(CommandButton& button, const QString& name, QWidget* parent,
+                       std::function<void(Model&)> handler);
+    QWidget* addLabel(const std::string& caption, const QString& name, QWidget* parent);
+    void addNotes(const std::vector<std::string>& notes, const QString& arrayName, QWidget* parent,
+                  QBoxLayout* layout);
+    void showPictureEntry(int page, int entry);
+    void measureTabClientArea();
+
+    Model& m_model;
+    QTabWidget* m_tabs = nullptr;
+    std::vector<std::unique_ptr<Binding>> m_bindings;
+    std::string m_shownCaption;
+    int m_shownFront = -1;
+
+    // The illustration of each signal page and the entry it shows: the row
+    // the user last worked in.
+    struct Picture {
+        WavePicture* widget = nullptr;
+        int entry = 0;
+    };
+    std::array<Picture, kPageCount> m_pictures{};
+};
+
+// The objectName of a control: "name" or "name(index)".
+QString ControlName(const char* name, int index);
+
+}  // namespace kiv

@@ -1,0 +1,132 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/controls.h"
+#include "model/platform.h"
+
+namespace kiv {
+
+class CommControl;  // the serial port control, see serial/comm_control.h
+
+// Parameters of one signal variable or of the noise source (times in ms,
+// levels as A/D codes).
+struct SignalParams {
+    std::int32_t t1 = 0;
+    std::int32_t t2 = 0;
+    std::int32_t t3 = 0;
+    std::int32_t am = 0;
+    std::int32_t a0 = 0;
+    std::int32_t cycle = 0;  // t1 + t2 + t3
+    bool operator==(const SignalParams&) const = default;
+};
+
+// Entries of signalParams: 1..3 sine, 4..6 rectangular, 7..9 sawtooth, 10 noise.
+constexpr int kNoiseEntry = 10;
+
+// A one-based array of shared values, written field(i) like the controls.
+template <typename T, int Lo, int Hi>
+struct FieldArray {
+    std::array<T, Hi - Lo + 1> values{};
+    T& operator()(int i) { return values.at(static_cast<std::size_t>(i - Lo)); }
+    const T& operator()(int i) const { return values.at(static_cast<std::size_t>(i - Lo)); }
+    bool operator==(const FieldArray&) const = default;
+};
+
+// The main window "KIV": every control with its initial contents, the
+// shared fields, and the platform services the handlers use.
+struct Model {
+    Model();
+
+    std::string Caption = "KIV(数字信号发生器) Ver1.0";
+
+    // Tab strip and its seven pages.
+    TabStrip Tabmain;
+    ControlArray<Frame, 0, 6> tabpage;
+    CommandButton Command5;  // "关闭程序", outside the pages
+
+    // Send page, tabpage(0).
+    ControlArray<Label, 0, 9> Label1;
+    ControlArray<TextBox, 1, 10> sendText1;
+    ControlArray<CheckBox, 1, 10> Check2;
+    Label Label53, Label54, Label2;
+    TextBox autosendtext1;
+    CommandButton Command7, starsend, pausesend, Command8;
+    Tally Tally1;
+    Label Label49, Label50;
+    ControlArray<Shape, 0, 1> Shape1;  // 0 on the serial page, 1 on the send page
+
+    // Serial page, tabpage(1).
+    ControlArray<Label, 0, 4> Label3;
+    ControlArray<ComboBox, 0, 4> Combo1;
+    CommandButton Command1;
+    OptionButton Optionopen, Optionclose;
+
+    // Signal pages, tabpage(2..5): boxes indexed by signalParams entry.
+    ControlArray<TextBox, 1, 10> fuction_t1, fuction_t2, fuction_t3, fuction_am, fuction_a0;
+    CommandButton Command2, Command3, Command4, Command6;
+    std::vector<std::string> sineNotes, squareNotes, sawtoothNotes, noiseNotes;
+    Label noiseTargetsLabel;  // "叠加对象："
+    ControlArray<CheckBox, 1, 10> Check1;
+
+    // Instructions page, tabpage(6).
+    std::vector<Label> instructionLabels;  // title, name, version
+    TextBox Text2;                         // the manual, read-only
+    Label contactLabel, rightsLabel;
+
+    // Shared fields.
+    std::string msgText;
+    std::int32_t msgStyle = 0;
+    std::string msgTitle;
+    std::int32_t msgAnswer = 0;
+    float PI_SINGLE = 0.0f;
+    FieldArray<SignalParams, 1, 10> signalParams;
+    FieldArray<std::uint8_t, 1, 10> frameBytes;
+    bool isSending = false;
+    bool portOpened = false;
+    std::int32_t sendCount = 0;
+    FieldArray<std::uint8_t, 0, 4> portChoices;
+    bool portConfigured = false;
+    FieldArray<std::string, 1, 10> slotText;
+    std::int32_t slotCount = 0;
+    std::int32_t sendPeriod = 0;
+    std::int32_t halfPeriod = 0;
+
+    // True while a send loop runs, so that a second start keeps the running
+    // loop instead of nesting another one.
+    bool sendLoopActive = false;
+    // Set once the program is ending: no loop may run another cycle.
+    bool programEnded = false;
+
+    // Platform services; set by whoever builds the window.
+    MessageBoxService* messageBox = nullptr;
+    MillisecondClock* clock = nullptr;
+    Yielder* yielder = nullptr;
+    RandomSource* random = nullptr;
+    CommControl* MSComm1 = nullptr;
+    // Ends the program (the window closes); runs after the port is closed.
+    std::function<void()> endProgram;
+};
+
+// The number of pages of the tab strip.
+constexpr int kPageCount = 7;
+
+// Shows msgText with msgStyle and msgTitle in a modal box and stores the
+// pressed button in msgAnswer.
+void ShowInfo(Model& w);
+
+// Sets both status lamps, the serial page's first.
+void SetLamps(Model& w, std::uint32_t colour);
+
+// The manual shown on the instructions page.
+const std::string& ManualText();
+
+// The page in front of the tab strip.
+int FrontPage(const Model& w);
+void BringToFront(Model& w, int page);
+
+}  // namespace kiv

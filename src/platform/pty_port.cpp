@@ -1,0 +1,108 @@
+#include "platform/pty_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "serial/port_settings_text.h"
+#include "model/errors.h"
+
+namespace kiv {
+namespace {
+
+// The line discipline holds 4096 bytes of unread input; stay below it so a
+// write never goes out in part.
+constexpr int kLineCapacity = 4000;
+
+}  // namespace
+
+PtyPort::PtyPort() {
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0)
+        Raise(ErrorKind::Port, std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
+    slavePath_ = name;
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+}
+
+PtyPort::~PtyPort() {
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+}
+
+void PtyPort::setInBufferSize(std::int16_t bytes) {
+    if (bytes < 0) Raise(ErrorKind::Port, "negative buffer size");
+}
+
+void PtyPort::setOutBufferSize(std::int16_t bytes) {
+    if (bytes < 0) Raise(ErrorKind::Port, "negative buffer size");
+    outBufferSize_ = bytes;
+}
+
+void PtyPort::setCommPort(std::int16_t port) {
+    if (port < 1 || port > 4) Raise(ErrorKind::Port, "no such port");
+}
+
+void PtyPort::setSettings(const std::string& settings) {
+    // A pseudo-terminal has no baud rate, but a text the real port would
+    // refuse is refused here too.
+    if (!ParseLineSettings(settings)) Raise(ErrorKind::Port, "settings refused: " + settings);
+}
+
+int PtyPort::Queued() const {
+    int queued = 0;
+    if (ioctl(slave_, FIONREAD, &queued) != 0) return 0;
+    return queued;
+}
+
+void PtyPort::Drain(int limitMs) const {
+    // Bytes written to the master reach the slave's queue a moment later, so
+    // an empty queue counts only once it has stayed empty for a while.
+    int quietMs = 0;
+    for (int waited = 0; waited < limitMs && quietMs < 20; ++waited) {
+        quietMs = Queued() > 0 ? 0 : quietMs + 1;
+        usleep(1000);
+    }
+}
+
+void PtyPort::WaitForRoom(std::size_t bytes) {
+    while (Queued() + static_cast<int>(bytes) > kLineCapacity) {
+        if (!open_) Raise(ErrorKind::Port, "port closed while waiting");
+        if (yielder_ != nullptr && clock_ != nullptr) {
+            yielder_->YieldUntil(clock_->Now() + 1);
+        } else {
+            usleep(1000);
+        }
+    }
+}
+
+void PtyPort::Output(std::span<const std::uint8_t> bytes) {
+    if (!open_) Raise(ErrorKind::Port, "port closed");
+    const std::size_t n = std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(outBufferSize_));
+    if (n == 0) return;
+    WaitForRoom(n);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t w = write(master_, bytes.data() + done, n - done);
+        if (w > 0) {
+            done += static_cast<std::size_t>(w);
+        } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
+            Raise(ErrorKind::Port, std::string("write failed: ") + std::strerror(errno));
+        } else {
+            // Finish the frame: a part of one on the line would shift every
+            // later byte for the receiver.
+            pollfd p{master_, POLLOUT, 0};
+            poll(&p, 1, 10);
+        }
+    }
+}
+
+}  // namespace kiv

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <string>
+
+#include "serial/comm_control.h"
+#include "model/platform.h"
+
+namespace kiv {
+
+// A virtual serial port: the program writes into the master side of a
+// pseudo-terminal, and a receiving program opens the slave's path. The slave
+// is kept open and raw here, so the line never falls back to cooked mode
+// (which would turn 0x0A into 0x0D 0x0A) between the receiver's opens.
+class PtyPort : public CommControl {
+public:
+    // Creates the pseudo-terminal; raises KivError(Port) when none is left.
+    PtyPort();
+    ~PtyPort() override;
+    PtyPort(const PtyPort&) = delete;
+    PtyPort& operator=(const PtyPort&) = delete;
+
+    // The path a receiver opens, e.g. /dev/pts/7.
+    const std::string& SlavePath() const { return slavePath_; }
+    // Lets the window run while a write waits for the receiver to catch up.
+    void setYielder(Yielder* yielder, MillisecondClock* clock) {
+        yielder_ = yielder;
+        clock_ = clock;
+    }
+
+    void setInBufferSize(std::int16_t bytes) override;
+    void setOutBufferSize(std::int16_t bytes) override;
+    void setInputMode(std::int32_t) override {}
+    void setInputLen(std::int16_t) override {}
+    void setInBufferCount(std::int16_t) override {}
+    void setOutBufferCount(std::int16_t) override {}
+    void setRThreshold(std::int16_t) override {}
+    void setCommPort(std::int16_t port) override;
+    void setSettings(const std::string& settings) override;
+    bool PortOpen() const override { return open_; }
+    void setPortOpen(bool open) override { open_ = open; }
+    void Output(std::span<const std::uint8_t> bytes) override;
+
+    // Bytes written but not yet read by the receiver.
+    int Queued() const;
+    // Waits, at most `limitMs`, for the receiver to read what was sent:
+    // closing the pseudo-terminal throws away what it still holds.
+    void Drain(int limitMs) const;
+
+private:
+    void WaitForRoom(std::size_t bytes);
+
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+    bool open_ = false;
+    std::int16_t outBufferSize_ = 10;
+    Yielder* yielder_ = nullptr;
+    MillisecondClock* clock_ = nullptr;
+};
+
+}  // namespace kiv

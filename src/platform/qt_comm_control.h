@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QMetaObject>
+#include <QSerialPort>
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "serial/comm_control.h"
+#include "serial/port_settings_text.h"
+#include "platform/port_map.h"
+
+namespace kiv {
+
+class MillisecondClock;
+class Yielder;
+
+// The window's serial port control over QSerialPort. Single-threaded: it
+// lives on the window thread, and every call returns or raises there.
+//
+// Line settings, the port number and OutBufferSize given while the port is
+// open are kept and take effect at the next open: the program always closes
+// the port before changing them, and some devices (a pty among them) refuse
+// such changes on an open port.
+class QtCommControl final : public CommControl {
+  public:
+    // Most bytes Output lets wait in this program for the line. Qt has no
+    // limit of its own, so a stalled line would otherwise grow memory
+    // without end.
+    static constexpr qint64 kDefaultQueueLimit = 4096;
+    // How long Output may wait for a full queue to move at all before it
+    // gives up; zero, the default, waits for as long as it takes. A
+    // receiver that stops reading for a while must still get every frame
+    // whole and in order, and the window stays usable meanwhile: closing
+    // the port ends the wait.
+    static constexpr std::chrono::milliseconds kDefaultStallLimit{0};
+    // What OutBufferSize is until the program sets it.
+    static constexpr std::int16_t kDefaultOutBufferSize = 512;
+
+    explicit QtCommControl(PortMap map = PortMap());
+    ~QtCommControl() override;
+    QtCommControl(const QtCommControl&) = delete;
+    QtCommControl& operator=(const QtCommControl&) = delete;
+
+    // While Output waits for room it lets the window run through yielder,
+    // waking by clock; both are owned elsewhere and must outlive this. With
+    // no yielder Output blocks in short slices instead.
+    void setYielder(Yielder* yielder, MillisecondClock* clock);
+    // Used from the next open on.
+    void setPortMap(PortMap map) { map_ = std::move(map); }
+    const PortMap& portMap() const { return map_; }
+    void setQueueLimit(qint64 bytes) { queueLimit_ = bytes; }
+    void setStallLimit(std::chrono::milliseconds limit) { stallLimit_ = limit; }
+
+    // Why the last open failed or the device was lost, in the system's
+    // words; empty when nothing failed yet.
+    std::string lastSystemError() const { return lastSystemError_; }
+    // Bytes Output accepted that are still waiting in this program.
+    qint64 queuedBytes() const { return port_.isOpen() ? port_.bytesToWrite() : 0; }
+    // The port itself, for diagnostics and tests; it is not to be driven
+    // from outside.
+    const QSerialPort& device() const { return port_; }
+
+    void setInBufferSize(std::int16_t bytes) override;
+    // 0 is accepted and means that Output puts nothing on the line (it still
+    // raises when the port is closed): the window passes its frame length
+    // unchanged, and a frame with no filled slot has no bytes.
+    void setOutBufferSize(std::int16_t bytes) override;
+    void setInputMode(std::int32_t mode) override;
+    void setInputLen(std::int16_t len) override;
+    void setInBufferCount(std::int16_t count) override;
+    void setOutBufferCount(std::int16_t count) override;
+    void setRThreshold(std::int16_t threshold) override;
+    void setCommPort(std::int16_t port) override;
+    void setSettings(const std::string& settings) override;
+
+    bool PortOpen() const override { return port_.isOpen(); }
+    void setPortOpen(bool open) override;
+
+    // Writes the first min(size, OutBufferSize) bytes as one piece, then
+    // hands them to the system without waiting for them to leave. When the
+    // queue is over its limit it first waits for room; a frame is never cut.
+    void Output(std::span<const std::uint8_t> bytes) override;
+
+  private:
+    struct StallWatch {
+        std::uint64_t session = 0;
+        qint64 pending = -1;
+        std::chrono::steady_clock::time_point since;
+    };
+
+    void Open();
+    void OnPortError(QSerialPort::SerialPortError error);
+    void MarkLost(const std::string& reason);
+    void RaiseIfNotWritable();
+    void PushOut();
+    void WaitForRoom();
+    void CheckStall(StallWatch& watch);
+    std::string PortLabel(int port, const std::string& device) const;
+    std::string OpenPortLabel() const;
+    [[noreturn]] void RaisePort(const std::string& what) const;
+
+    QSerialPort port_;
+    QMetaObject::Connection errorConnection_;
+    PortMap map_;
+
+    // What the next open uses.
+    int commPort_ = 1;
+    LineSettings settings_;
+    std::int16_t outBufferSize_ = kDefaultOutBufferSize;
+
+    // What the open port was opened with.
+    int openPort_ = 0;
+    std::string openDevice_;
+    std::int16_t openOutBufferSize_ = 0;
+    // Counts opens, so that a wait can tell the port was reopened under it.
+    std::uint64_t session_ = 0;
+
+    Yielder* yielder_ = nullptr;
+    MillisecondClock* clock_ = nullptr;
+    qint64 queueLimit_ = kDefaultQueueLimit;
+    std::chrono::milliseconds stallLimit_ = kDefaultStallLimit;
+
+    bool lost_ = false;
+    std::string lastSystemError_;
+};
+
+}  // namespace kiv

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <thread>
+
+#include "gui/qt_message_box.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
+#include "window_rig.h"
+
+namespace kiv::testing {
+namespace {
+
+std::uint32_t PosixMilliseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000 +
+                                      static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000);
+}
+
+// Signed distance from a to b on the wrapping 32-bit clock.
+std::int32_t Ahead(std::uint32_t a, std::uint32_t b) {
+    return static_cast<std::int32_t>(b - a);
+}
+
+TEST(SteadyMillisecondClockTest, ReadsTheMonotonicClockInWholeMilliseconds) {
+    SteadyMillisecondClock clock;
+    for (int i = 0; i < 100; ++i) {
+        const std::uint32_t before = PosixMilliseconds();
+        const std::uint32_t now = clock.Now();
+        const std::uint32_t after = PosixMilliseconds();
+        ASSERT_GE(Ahead(before, now), 0);
+        ASSERT_GE(Ahead(now, after), 0);
+    }
+}
+
+// Counts the events it receives.
+class EventCounter : public QObject {
+  public:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        ++count;
+        return true;
+    }
+    int count = 0;
+};
+
+TEST(QtYielderTest, ABoundThatHasPassedRunsPendingEventsWithoutSleeping) {
+    SteadyMillisecondClock clock;
+    QtYielder yielder;
+    int pushes = 0;
+    yielder.setBeforeYield([&] { ++pushes; });
+    // Offsets from now, all of them read as passed: now itself, just before,
+    // and half the clock's range away, where the wrap makes "ahead" behind.
+    const std::uint32_t offsets[] = {0u, 0xFFFFFFFFu, 0xFFFFFC18u, 0x80000000u};
+    for (std::uint32_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        EventCounter counter;
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+        yielder.YieldUntil(clock.Now() + offset);
+        EXPECT_EQ(counter.count, 1);
+    }
+    EXPECT_EQ(pushes, 4) << "the window is shown once at every yield";
+}
+
+TEST(QtYielderTest, AFutureBoundSleepsInsteadOfSpinning) {
+    SteadyMillisecondClock clock;
+    QtYielder yielder;
+    const std::uint32_t wakeAt = clock.Now() + 40;
+    int passes = 0;
+    while (Ahead(clock.Now(), wakeAt) > 0 && passes < 1000) {
+        yielder.YieldUntil(wakeAt);
+        ++passes;
+    }
+    EXPECT_GE(Ahead(wakeAt, clock.Now()), 0)
+        << "it returned for good only once the clock read the bound";
+    // A yield that polled would come back thousands of times in 40 ms.
+    EXPECT_LE(passes, 5);
+}
+
+TEST(QtYielderTest, AnEventEndsTheWaitBeforeItsBound) {
+    SteadyMillisecondClock clock;
+    QtYielder yielder;
+    EventCounter counter;
+    const std::uint32_t wakeAt = clock.Now() + 60000;
+    std::thread poster([&counter] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+    });
+    while (counter.count == 0 && Ahead(clock.Now(), wakeAt) > 0) yielder.YieldUntil(wakeAt);
+    poster.join();
+    EXPECT_EQ(counter.count, 1);
+    EXPECT_GT(Ahead(clock.Now(), wakeAt), 0)
+        << "the yield waited for its bound instead of the event";
+}
+
+struct AnswerCase {
+    const char* name;
+    const char* button;
+    std::int32_t answer;
+};
+void PrintTo(const AnswerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class QtMessageBoxTest : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(QtMessageBoxTest, StopBoxWithCancelTryAgainContinue) {
+    const AnswerCase& c = GetParam();
+    QtMessageBox service;
+    BoxAnswerer answerer(QString::fromUtf8(c.button));
+    const std::int32_t answer = service.Show("串口未打开!", 22, "串口发送信息", "DEMO.HLP", 1000);
+    EXPECT_EQ(answer, c.answer);
+    ASSERT_EQ(answerer.seen().size(), 1u);
+    const SeenBox& seen = answerer.seen().front();
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.title, QStringLiteral("串口发送信息"));
+    EXPECT_EQ(seen.text, QStringLiteral("串口未打开!"));
+    QStringList buttons = seen.buttons;
+    buttons.sort();
+    QStringList expected{QStringLiteral("取消"), QStringLiteral("重试"), QStringLiteral("继续")};
+    expected.sort();
+    EXPECT_EQ(buttons, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryButton, QtMessageBoxTest,
+                         ::testing::Values(AnswerCase{"Cancel", "取消", kAnswerCancel},
+                                           AnswerCase{"TryAgain", "重试", kAnswerTryAgain},
+                                           AnswerCase{"Continue", "继续", kAnswerContinue}),
+                         CaseName<AnswerCase>);
+
+TEST(QtMessageBoxEscapeTest, EscapeAnswersCancel) {
+    QtMessageBox service;
+    bool escaped = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            escaped = true;
+            timer.stop();
+        }
+    });
+    timer.start(5);
+    EXPECT_EQ(service.Show("x", 22, "y", "", 0), kAnswerCancel);
+    EXPECT_TRUE(escaped);
+}
+
+}  // namespace
+}  // namespace kiv::testing

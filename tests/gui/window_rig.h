@@ -1,0 +1,111 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "signal/time_seeded_random.h"
+#include "model/model.h"
+#include "gui/fake_port.h"
+#include "gui/main_window.h"
+#include "gui/qt_message_box.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
+#include "app/startup.h"
+
+namespace kiv::testing {
+
+// The window as the program builds it, with a port that needs no device,
+// started up and shown.
+struct WindowRig {
+    WindowRig() {
+        model.clock = &clock;
+        model.yielder = &yielder;
+        model.random = &random;
+        model.MSComm1 = &port;
+        window = std::make_unique<MainWindow>(model);
+        messageBox = std::make_unique<QtMessageBox>(window.get());
+        model.messageBox = messageBox.get();
+        yielder.setBeforeYield([this] { window->pushModel(); });
+        StartUp(model);
+        window->pushModel();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    ~WindowRig() { yielder.setBeforeYield({}); }
+
+    template <typename W>
+    W* find(const QString& name) const {
+        return window->findChild<W*>(name);
+    }
+
+    // A tab click on tab `page` (0-based), the way the user selects a page.
+    void selectPage(int page) const;
+
+    Model model;
+    FakePort port;
+    SteadyMillisecondClock clock;
+    QtYielder yielder;
+    TimeSeededRandom random;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<QtMessageBox> messageBox;
+};
+
+// What a message box showed before it was answered.
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+};
+
+// Answers every modal message box that opens while it lives by pressing the
+// button labelled `answer`, and records what each box showed. It looks for
+// boxes on a short repeating timer, which runs inside the box's own event
+// loop; a box without that button is closed anyway after a few looks, so a
+// wrong label fails the test instead of hanging it.
+class BoxAnswerer {
+  public:
+    explicit BoxAnswerer(QString answer);
+    const std::vector<SeenBox>& seen() const { return m_seen; }
+
+  private:
+    void look();
+
+    QString m_answer;
+    QTimer m_timer;
+    int m_unanswerableLooks = 0;
+    std::vector<SeenBox> m_seen;
+};
+
+// Runs `action` on a short repeating timer until it returns true; for
+// driving the window from inside a running send loop, whose click does not
+// return until the loop ends. After `maxTicks` it runs `giveUp` instead
+// (which must end the loop), so a broken loop fails the test, not hangs it.
+class Repeater {
+  public:
+    Repeater(std::function<bool()> action, std::function<void()> giveUp, int maxTicks = 5000);
+    bool gaveUp() const { return m_gaveUp; }
+
+  private:
+    QTimer m_timer;
+    std::function<bool()> m_action;
+    std::function<void()> m_giveUp;
+    int m_ticksLeft;
+    bool m_done = false;
+    bool m_gaveUp = false;
+};
+
+// Test names from a case's `name` field, stable from build to build.
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
+}  // namespace kiv::testing

@@ -1,0 +1,101 @@
+#include "platform/port_map.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace kiv {
+namespace {
+
+TEST(PortMap, NumbersOpenTheOnBoardPortsByDefault) {
+    const PortMap map;
+    EXPECT_EQ(map.device(1), "/dev/ttyS0");
+    EXPECT_EQ(map.device(2), "/dev/ttyS1");
+    EXPECT_EQ(map.device(3), "/dev/ttyS2");
+    EXPECT_EQ(map.device(4), "/dev/ttyS3");
+}
+
+TEST(PortMap, NumbersOutsideOneToFourAreRefused) {
+    PortMap map;
+    EXPECT_THROW(map.device(0), std::out_of_range);
+    EXPECT_THROW(map.device(5), std::out_of_range);
+    EXPECT_THROW(map.setDevice(-1, "/dev/x"), std::out_of_range);
+}
+
+TEST(PortMap, DescribesEveryPortOnItsOwnLine) {
+    PortMap map;
+    map.setDevice(2, "/dev/pts/7");
+    EXPECT_EQ(map.Describe(),
+              "COM1: /dev/ttyS0\n"
+              "COM2: /dev/pts/7\n"
+              "COM3: /dev/ttyS2\n"
+              "COM4: /dev/ttyS3");
+}
+
+struct GoodMapping {
+    const char* value;
+    int port;
+    const char* device;
+};
+
+class PortMappingAccepted : public ::testing::TestWithParam<GoodMapping> {};
+
+TEST_P(PortMappingAccepted, SetsOnlyTheNamedPort) {
+    const auto& row = GetParam();
+    PortMap map;
+    EXPECT_EQ(ApplyPortMapping(row.value, map), "");
+    PortMap expected;
+    expected.setDevice(row.port, row.device);
+    EXPECT_EQ(map, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PortMappingAccepted,
+    ::testing::Values(GoodMapping{"COM1=/dev/ttyUSB0", 1, "/dev/ttyUSB0"},
+                      GoodMapping{"COM4=/dev/pts/12", 4, "/dev/pts/12"},
+                      GoodMapping{"com2=/dev/ttyACM0", 2, "/dev/ttyACM0"},
+                      // A bare name is passed on; QSerialPort looks it up under /dev.
+                      GoodMapping{"COM3=ttyS9", 3, "ttyS9"},
+                      // Only the first '=' separates; the rest belongs to the path.
+                      GoodMapping{"COM1=/tmp/a=b", 1, "/tmp/a=b"}),
+    [](const auto& info) { return "row" + std::to_string(info.index); });
+
+struct BadMapping {
+    const char* value;
+    const char* mentions;  // a word the error text must contain
+};
+
+class PortMappingRefused : public ::testing::TestWithParam<BadMapping> {};
+
+TEST_P(PortMappingRefused, ExplainsAndLeavesTheMapAlone) {
+    const auto& row = GetParam();
+    PortMap map;
+    const std::string error = ApplyPortMapping(row.value, map);
+    EXPECT_NE(error.find(row.mentions), std::string::npos) << error;
+    EXPECT_EQ(map, PortMap());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PortMappingRefused,
+    ::testing::Values(
+        BadMapping{"", "COMn=DEVICE"}, BadMapping{"/dev/ttyUSB0", "COMn=DEVICE"},
+        BadMapping{"COM1", "COMn=DEVICE"}, BadMapping{"COM1=", "no device"},
+        BadMapping{"COM0=/dev/x", "COM1..COM4"}, BadMapping{"COM5=/dev/x", "COM1..COM4"},
+        BadMapping{"COM10=/dev/x", "COM1..COM4"}, BadMapping{"COM=/dev/x", "COM1..COM4"},
+        BadMapping{"COMA=/dev/x", "COM1..COM4"}, BadMapping{" COM1=/dev/x", "COM1..COM4"},
+        BadMapping{"COM1 =/dev/x", "COM1..COM4"}, BadMapping{"LPT1=/dev/x", "COM1..COM4"},
+        BadMapping{"=/dev/x", "COM1..COM4"}),
+    [](const auto& info) { return "row" + std::to_string(info.index); });
+
+TEST(PortMapping, RepeatedValuesApplyInOrder) {
+    PortMap map;
+    ASSERT_EQ(ApplyPortMapping("COM1=/dev/a", map), "");
+    ASSERT_EQ(ApplyPortMapping("COM2=/dev/b", map), "");
+    ASSERT_EQ(ApplyPortMapping("COM1=/dev/c", map), "");
+    EXPECT_EQ(map.device(1), "/dev/c");
+    EXPECT_EQ(map.device(2), "/dev/b");
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,245 @@
+// The control against a line that misbehaves: a device that vanishes, a
+// reader that stops reading. Each case drives a real pty.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <vector>
+
+#include "platform/comm_test_support.h"
+#include "platform/event_loop_yielder.h"
+#include "platform/qt_comm_control.h"
+#include "support/pty_pair.h"
+
+namespace kiv {
+namespace {
+
+using testing::EventLoopYielder;
+using testing::PtyPair;
+using testing::RaisedKind;
+using testing::SteadyMillisecondClock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t kMarker = 0xEE;
+
+// Frame i of a numbered run, 7 bytes so that frames straddle every buffer
+// boundary; a lost, repeated or cut frame shows up as a mismatch in the stream.
+Bytes NumberedFrame(int i) {
+    const auto hi = static_cast<std::uint8_t>(i >> 8);
+    const auto lo = static_cast<std::uint8_t>(i);
+    return {hi, lo, 0x0A, 0x0D, 0x11, 0x13, static_cast<std::uint8_t>(hi ^ lo ^ 0x5A)};
+}
+
+class QtCommControlLineTest : public ::testing::Test {
+  protected:
+    QtCommControlLineTest() {
+        map_.setDevice(1, pty_.slavePath());
+        control_.setPortMap(map_);
+        control_.setOutBufferSize(10);
+        control_.setCommPort(1);
+    }
+
+    // Sends frames from a small alphabet (never the marker) until the line
+    // stops taking them and some wait in the control.
+    int FillUntilQueued() {
+        const Bytes frame = {0x30, 0x31, 0x32, 0x33, 0x34};
+        int frames = 0;
+        while (control_.queuedBytes() == 0 && frames < 1'000'000) {
+            control_.Output(frame);
+            ++frames;
+        }
+        return frames;
+    }
+
+    // Reads the far end while running the event loop until nothing waits in
+    // the control any more; what is still on its way is left to the caller.
+    Bytes DrainWhileQueued() {
+        Bytes received;
+        while (control_.queuedBytes() > 0) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+            const auto more = pty_.ReadAvailable();
+            received.insert(received.end(), more.begin(), more.end());
+        }
+        return received;
+    }
+
+    static void RunEventLoop(int passes) {
+        for (int i = 0; i < passes; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+
+    PtyPair pty_;
+    PortMap map_;
+    QtCommControl control_;
+};
+
+TEST_F(QtCommControlLineTest, ADeviceGoneWhileIdleRaisesAtTheNextOutput) {
+    control_.setPortOpen(true);
+    control_.Output(Bytes{1, 2, 3});
+    ASSERT_EQ(pty_.ReadUntilMarker(kMarker), (Bytes{1, 2, 3}));
+
+    pty_.CloseMaster();
+    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{4, 5, 6}); }), ErrorKind::Port);
+    EXPECT_FALSE(control_.PortOpen());
+    EXPECT_FALSE(control_.lastSystemError().empty());
+    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{7}); }), ErrorKind::Port);
+}
+
+TEST_F(QtCommControlLineTest, ADeviceGoneWithBytesQueuedIsClosedOnceWithoutAStorm) {
+    control_.setPortOpen(true);
+    ASSERT_GT(FillUntilQueued(), 0);
+    ASSERT_GT(control_.queuedBytes(), 0);
+
+    int failures = 0;
+    QObject::connect(
+        &control_.device(), &QSerialPort::errorOccurred,
+        [&failures](QSerialPort::SerialPortError error) {
+            if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError) {
+                ++failures;
+            }
+        });
+    pty_.CloseMaster();
+    // Only the event loop sees the loss here. Left open, Qt would report it
+    // over and over, tens of thousands of times in these passes.
+    RunEventLoop(200);
+    EXPECT_FALSE(control_.PortOpen());
+    EXPECT_EQ(failures, 1);
+    EXPECT_FALSE(control_.lastSystemError().empty());
+    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{1}); }), ErrorKind::Port);
+}
+
+TEST_F(QtCommControlLineTest, AfterALostDeviceANewOneOpensUnderTheSameNumber) {
+    control_.setPortOpen(true);
+    pty_.CloseMaster();
+    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{1}); }), ErrorKind::Port);
+    ASSERT_FALSE(control_.PortOpen());
+
+    PtyPair replacement;
+    map_.setDevice(1, replacement.slavePath());
+    control_.setPortMap(map_);
+    control_.setPortOpen(true);
+    control_.Output(Bytes{9, 8, 7});
+    EXPECT_EQ(replacement.ReadUntilMarker(kMarker), (Bytes{9, 8, 7}));
+}
+
+TEST_F(QtCommControlLineTest, AStalledReaderBoundsMemoryAndLosesNoFrame) {
+    constexpr qint64 kLimit = 1000;  // not a multiple of the frame length
+    SteadyMillisecondClock clock;
+    EventLoopYielder yielder;
+    Bytes received;
+    bool reading = false;
+    qint64 mostQueued = 0;
+    yielder.onYield = [&] {
+        mostQueued = std::max(mostQueued, control_.queuedBytes());
+        // The reader comes back only after the control has been kept
+        // waiting for a while.
+        if (yielder.yields >= 50) reading = true;
+        if (reading) {
+            const auto more = pty_.ReadAvailable();
+            received.insert(received.end(), more.begin(), more.end());
+        }
+    };
+    control_.setYielder(&yielder, &clock);
+    control_.setQueueLimit(kLimit);
+    control_.setStallLimit(std::chrono::minutes(5));
+    control_.setPortOpen(true);
+
+    // Far more than the system buffers between the two ends of a pty.
+    constexpr int kFrames = 30'000;
+    Bytes expected;
+    for (int i = 0; i < kFrames; ++i) {
+        const Bytes frame = NumberedFrame(i);
+        control_.Output(frame);
+        expected.insert(expected.end(), frame.begin(), frame.end());
+        mostQueued = std::max(mostQueued, control_.queuedBytes());
+    }
+    const auto queued = DrainWhileQueued();
+    received.insert(received.end(), queued.begin(), queued.end());
+    const auto rest = pty_.ReadExactly(expected.size() - received.size());
+    received.insert(received.end(), rest.begin(), rest.end());
+
+    EXPECT_GE(yielder.yields, 50) << "the line never filled, so nothing was tested";
+    EXPECT_LE(mostQueued, kLimit);
+    ASSERT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected) << "frames arrived cut, lost or out of order";
+}
+
+TEST_F(QtCommControlLineTest, AStuckLineRaisesAfterTheStallLimitAndRecovers) {
+    // No yielder: the control waits in blocking slices.
+    control_.setStallLimit(std::chrono::milliseconds(100));
+    control_.setPortOpen(true);
+    Bytes sent;
+    bool raised = false;
+    for (int i = 0; i < 100'000 && !raised; ++i) {
+        const Bytes frame = NumberedFrame(i);
+        raised = RaisedKind([&] { control_.Output(frame); }) == ErrorKind::Port;
+        if (!raised) sent.insert(sent.end(), frame.begin(), frame.end());
+        ASSERT_LE(control_.queuedBytes(), QtCommControl::kDefaultQueueLimit);
+    }
+    ASSERT_TRUE(raised);
+    // Nothing is wrong with the device itself.
+    EXPECT_TRUE(control_.PortOpen());
+
+    // Once the far end reads again, sending goes on where it stopped.
+    Bytes received = DrainWhileQueued();
+    const Bytes last = NumberedFrame(100'000);
+    control_.Output(last);
+    sent.insert(sent.end(), last.begin(), last.end());
+    const auto queued = DrainWhileQueued();
+    received.insert(received.end(), queued.begin(), queued.end());
+    const auto rest = pty_.ReadExactly(sent.size() - received.size());
+    received.insert(received.end(), rest.begin(), rest.end());
+    EXPECT_TRUE(received == sent) << "received " << received.size() << " of " << sent.size();
+}
+
+TEST_F(QtCommControlLineTest, OutBufferCountZeroDropsWhatWaits) {
+    control_.setPortOpen(true);
+    FillUntilQueued();
+    ASSERT_GT(control_.queuedBytes(), 0);
+    control_.setOutBufferCount(0);
+    EXPECT_EQ(control_.queuedBytes(), 0);
+    EXPECT_TRUE(control_.PortOpen());
+}
+
+TEST_F(QtCommControlLineTest, ClosingThePortDuringAWaitEndsOutputWithAnError) {
+    SteadyMillisecondClock clock;
+    EventLoopYielder yielder;
+    // A handler run during the wait closes the port, as the serial page's
+    // close button would.
+    yielder.onYield = [&] { control_.setPortOpen(false); };
+    control_.setYielder(&yielder, &clock);
+    control_.setPortOpen(true);
+    FillUntilQueued();
+    while (yielder.yields == 0) {
+        const auto raised = RaisedKind([&] { control_.Output(Bytes{0x30, 0x31, 0x32}); });
+        if (yielder.yields > 0) {
+            EXPECT_EQ(raised, ErrorKind::Port);
+        }
+    }
+    EXPECT_FALSE(control_.PortOpen());
+}
+
+TEST_F(QtCommControlLineTest, AReopenDuringAWaitAppliesTheNewFrameLength) {
+    SteadyMillisecondClock clock;
+    EventLoopYielder yielder;
+    // As the window does for a new frame length: close, size, open.
+    yielder.onYield = [&] {
+        if (yielder.yields > 1) return;
+        control_.setPortOpen(false);
+        control_.setOutBufferSize(3);
+        control_.setPortOpen(true);
+    };
+    control_.setYielder(&yielder, &clock);
+    control_.setPortOpen(true);
+    FillUntilQueued();
+    const Bytes frame = {0x41, 0x42, 0x43, 0x44, 0x45};
+    while (yielder.yields == 0) control_.Output(frame);
+    ASSERT_TRUE(control_.PortOpen());
+    Bytes onLine = DrainWhileQueued();
+    const auto rest = pty_.ReadUntilMarker(kMarker);
+    onLine.insert(onLine.end(), rest.begin(), rest.end());
+    ASSERT_GE(onLine.size(), 3U);
+    EXPECT_EQ(Bytes(onLine.end() - 3, onLine.end()), (Bytes{0x41, 0x42, 0x43}));
+}
+
+}  // namespace
+}  // namespace kiv

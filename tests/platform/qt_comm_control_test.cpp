@@ -1,0 +1,271 @@
+#include "platform/qt_comm_control.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/comm_test_support.h"
+#include "support/pty_pair.h"
+
+namespace kiv {
+namespace {
+
+using testing::Concat;
+using testing::PtyPair;
+using testing::RaisedKind;
+using Bytes = std::vector<std::uint8_t>;
+
+// Never sent by these tests, so it can close off what the port sent.
+constexpr std::uint8_t kMarker = 0xEE;
+
+class QtCommControlTest : public ::testing::Test {
+  protected:
+    QtCommControlTest() {
+        map_.setDevice(1, pty_.slavePath());
+        control_.setPortMap(map_);
+    }
+
+    void OpenWithOutBufferSize(std::int16_t size) {
+        control_.setOutBufferSize(size);
+        control_.setCommPort(1);
+        control_.setPortOpen(true);
+    }
+
+    PtyPair pty_;
+    PortMap map_;
+    QtCommControl control_;
+};
+
+struct SetterCase {
+    const char* call;
+    std::function<void(QtCommControl&)> apply;
+    bool accepted;
+};
+
+void PrintTo(const SetterCase& c, std::ostream* os) {
+    *os << c.call;
+}
+
+class SetterValues : public ::testing::TestWithParam<SetterCase> {};
+
+TEST_P(SetterValues, AcceptOrRaiseAPortError) {
+    QtCommControl control;
+    const auto raised = RaisedKind([&] { GetParam().apply(control); });
+    if (GetParam().accepted) {
+        EXPECT_EQ(raised, std::nullopt);
+    } else {
+        EXPECT_EQ(raised, ErrorKind::Port);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SetterValues,
+    ::testing::Values(
+        SetterCase{"InBufferSize 600", [](QtCommControl& c) { c.setInBufferSize(600); }, true},
+        SetterCase{"InBufferSize 0", [](QtCommControl& c) { c.setInBufferSize(0); }, true},
+        SetterCase{"InBufferSize -1", [](QtCommControl& c) { c.setInBufferSize(-1); }, false},
+        SetterCase{"OutBufferSize 10", [](QtCommControl& c) { c.setOutBufferSize(10); }, true},
+        SetterCase{"OutBufferSize 0", [](QtCommControl& c) { c.setOutBufferSize(0); }, true},
+        SetterCase{"OutBufferSize -1", [](QtCommControl& c) { c.setOutBufferSize(-1); }, false},
+        SetterCase{"OutBufferSize min", [](QtCommControl& c) { c.setOutBufferSize(-32768); },
+                   false},
+        SetterCase{"InputMode 1", [](QtCommControl& c) { c.setInputMode(1); }, true},
+        SetterCase{"InputMode 0", [](QtCommControl& c) { c.setInputMode(0); }, true},
+        SetterCase{"InputMode 2", [](QtCommControl& c) { c.setInputMode(2); }, false},
+        SetterCase{"InputMode -1", [](QtCommControl& c) { c.setInputMode(-1); }, false},
+        SetterCase{"InputLen 1", [](QtCommControl& c) { c.setInputLen(1); }, true},
+        SetterCase{"InputLen -1", [](QtCommControl& c) { c.setInputLen(-1); }, false},
+        SetterCase{"InBufferCount 0", [](QtCommControl& c) { c.setInBufferCount(0); }, true},
+        SetterCase{"InBufferCount 1", [](QtCommControl& c) { c.setInBufferCount(1); }, false},
+        SetterCase{"OutBufferCount 0", [](QtCommControl& c) { c.setOutBufferCount(0); }, true},
+        SetterCase{"OutBufferCount 5", [](QtCommControl& c) { c.setOutBufferCount(5); }, false},
+        SetterCase{"RThreshold 1", [](QtCommControl& c) { c.setRThreshold(1); }, true},
+        SetterCase{"RThreshold -1", [](QtCommControl& c) { c.setRThreshold(-1); }, false},
+        SetterCase{"CommPort 1", [](QtCommControl& c) { c.setCommPort(1); }, true},
+        SetterCase{"CommPort 4", [](QtCommControl& c) { c.setCommPort(4); }, true},
+        SetterCase{"CommPort 0", [](QtCommControl& c) { c.setCommPort(0); }, false},
+        SetterCase{"CommPort 5", [](QtCommControl& c) { c.setCommPort(5); }, false},
+        SetterCase{"CommPort -1", [](QtCommControl& c) { c.setCommPort(-1); }, false},
+        SetterCase{"Settings 9600,n,8,1", [](QtCommControl& c) { c.setSettings("9600,n,8,1"); },
+                   true},
+        SetterCase{"Settings 56000,o,6,2", [](QtCommControl& c) { c.setSettings("56000,o,6,2"); },
+                   true},
+        SetterCase{"Settings 9600,x,8,1", [](QtCommControl& c) { c.setSettings("9600,x,8,1"); },
+                   false},
+        SetterCase{"Settings 9600,n,9,1", [](QtCommControl& c) { c.setSettings("9600,n,9,1"); },
+                   false},
+        SetterCase{"Settings empty", [](QtCommControl& c) { c.setSettings(""); }, false}),
+    [](const auto& info) {
+        std::string name = info.param.call;
+        for (char& ch : name) {
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        }
+        return name;
+    });
+
+TEST_F(QtCommControlTest, OpensTheMappedDeviceWithTheGivenSettings) {
+    PortMap map;
+    map.setDevice(3, pty_.slavePath());
+    control_.setPortMap(map);
+    control_.setCommPort(3);
+    control_.setSettings("19200,e,7,2");
+    control_.setPortOpen(true);
+    ASSERT_TRUE(control_.PortOpen());
+    const QSerialPort& port = control_.device();
+    EXPECT_EQ(port.portName().toStdString(), pty_.slavePath().substr(std::string("/dev/").size()));
+    EXPECT_EQ(port.baudRate(), 19200);
+    EXPECT_EQ(port.parity(), QSerialPort::EvenParity);
+    EXPECT_EQ(port.dataBits(), QSerialPort::Data7);
+    EXPECT_EQ(port.stopBits(), QSerialPort::TwoStop);
+    EXPECT_EQ(port.flowControl(), QSerialPort::NoFlowControl);
+}
+
+TEST_F(QtCommControlTest, SettingsGivenWhileOpenWaitForTheNextOpen) {
+    control_.setSettings("9600,n,8,1");
+    OpenWithOutBufferSize(10);
+    control_.setSettings("56000,o,6,1");
+    EXPECT_EQ(control_.device().baudRate(), 9600);
+    EXPECT_EQ(control_.device().parity(), QSerialPort::NoParity);
+
+    control_.setPortOpen(false);
+    control_.setPortOpen(true);
+    EXPECT_EQ(control_.device().baudRate(), 56000);
+    EXPECT_EQ(control_.device().parity(), QSerialPort::OddParity);
+    EXPECT_EQ(control_.device().dataBits(), QSerialPort::Data6);
+    EXPECT_EQ(control_.device().stopBits(), QSerialPort::OneStop);
+}
+
+TEST_F(QtCommControlTest, PutsEveryFrameOnTheLineWholeAndInOrder) {
+    OpenWithOutBufferSize(10);
+    // Line feeds, carriage returns, XON/XOFF and NUL would be altered or
+    // eaten by a line that is not raw.
+    const std::vector<Bytes> frames = {
+        {0x00, 0x0A, 0x0D, 0xFF},       {0x11, 0x13, 0x7F}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {0x0A},
+        {0x80, 0x03, 0x1B, 0x04, 0x1C},
+    };
+    for (const auto& frame : frames) control_.Output(frame);
+    // Nothing ran Qt's event loop: the bytes must have left at Output.
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Concat(frames));
+}
+
+struct TruncationCase {
+    std::int16_t outBufferSize;
+    std::size_t arrayLength;
+    std::size_t expectedOnLine;
+};
+
+void PrintTo(const TruncationCase& c, std::ostream* os) {
+    *os << "OutBufferSize " << c.outBufferSize << ", " << c.arrayLength << " bytes given, "
+        << c.expectedOnLine << " expected";
+}
+
+class OutBufferSizeLimit : public QtCommControlTest,
+                           public ::testing::WithParamInterface<TruncationCase> {};
+
+TEST_P(OutBufferSizeLimit, OnlyTheLeadingBytesGoOut) {
+    const auto& row = GetParam();
+    Bytes frame(row.arrayLength);
+    for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(0x41 + i);
+    OpenWithOutBufferSize(row.outBufferSize);
+    control_.Output(frame);
+    control_.setPortOpen(false);
+    const Bytes expected(frame.begin(),
+                         frame.begin() + static_cast<std::ptrdiff_t>(row.expectedOnLine));
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OutBufferSizeLimit,
+                         ::testing::Values(TruncationCase{4, 10, 4}, TruncationCase{10, 10, 10},
+                                           TruncationCase{1, 10, 1}, TruncationCase{0, 10, 0},
+                                           TruncationCase{12, 10, 10}, TruncationCase{3, 2, 2},
+                                           TruncationCase{5, 0, 0}),
+    [](const auto& info) { return "row" + std::to_string(info.index); });
+
+TEST_F(QtCommControlTest, OutBufferSizeGivenWhileOpenWaitsForTheNextOpen) {
+    const Bytes frame = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    OpenWithOutBufferSize(10);
+    control_.setOutBufferSize(4);
+    control_.Output(frame);
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), frame);
+
+    control_.setPortOpen(false);
+    control_.setPortOpen(true);
+    control_.Output(frame);
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), (Bytes{1, 2, 3, 4}));
+}
+
+TEST_F(QtCommControlTest, OutputRaisesOnAClosedPort) {
+    const Bytes frame = {1, 2, 3};
+    control_.setOutBufferSize(10);
+    EXPECT_EQ(RaisedKind([&] { control_.Output(frame); }), ErrorKind::Port);
+
+    OpenWithOutBufferSize(10);
+    control_.setPortOpen(false);
+    EXPECT_FALSE(control_.PortOpen());
+    EXPECT_EQ(RaisedKind([&] { control_.Output(frame); }), ErrorKind::Port);
+    // Even when nothing would be written, a closed port is an error.
+    control_.setOutBufferSize(0);
+    EXPECT_EQ(RaisedKind([&] { control_.Output(frame); }), ErrorKind::Port);
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Bytes{});
+}
+
+TEST_F(QtCommControlTest, AMissingDeviceRaisesWithTheSystemReason) {
+    PortMap map;
+    map.setDevice(2, "/dev/kiv-test-no-such-device");
+    control_.setPortMap(map);
+    control_.setCommPort(2);
+    try {
+        control_.setPortOpen(true);
+        FAIL() << "opening a missing device returned";
+    } catch (const KivError& error) {
+        EXPECT_EQ(error.kind(), ErrorKind::Port);
+        const std::string what = error.what();
+        EXPECT_NE(what.find("/dev/kiv-test-no-such-device"), std::string::npos) << what;
+        EXPECT_NE(what.find("COM2"), std::string::npos) << what;
+        EXPECT_FALSE(control_.lastSystemError().empty());
+        EXPECT_NE(what.find(control_.lastSystemError()), std::string::npos) << what;
+    }
+    EXPECT_FALSE(control_.PortOpen());
+}
+
+TEST_F(QtCommControlTest, APortHeldByAnotherOpenerRaises) {
+    OpenWithOutBufferSize(10);
+    QtCommControl second(map_);
+    second.setCommPort(1);
+    EXPECT_EQ(RaisedKind([&] { second.setPortOpen(true); }), ErrorKind::Port);
+    EXPECT_FALSE(second.PortOpen());
+    EXPECT_FALSE(second.lastSystemError().empty());
+
+    // The first opener keeps its line.
+    ASSERT_TRUE(control_.PortOpen());
+    control_.Output(Bytes{7, 8, 9});
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), (Bytes{7, 8, 9}));
+}
+
+TEST_F(QtCommControlTest, OpeningAnOpenPortRaisesAndKeepsItOpen) {
+    OpenWithOutBufferSize(10);
+    EXPECT_EQ(RaisedKind([&] { control_.setPortOpen(true); }), ErrorKind::Port);
+    ASSERT_TRUE(control_.PortOpen());
+    control_.Output(Bytes{5});
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Bytes{5});
+}
+
+TEST_F(QtCommControlTest, ThePortNumberGivenWhileOpenWaitsForTheNextOpen) {
+    PtyPair other;
+    map_.setDevice(2, other.slavePath());
+    control_.setPortMap(map_);
+    OpenWithOutBufferSize(10);
+    control_.setCommPort(2);
+    control_.Output(Bytes{1});
+    control_.setPortOpen(false);
+    control_.setPortOpen(true);
+    control_.Output(Bytes{2});
+    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Bytes{1});
+    EXPECT_EQ(other.ReadUntilMarker(kMarker), Bytes{2});
+}
+
+}  // namespace
+}  // namespace kiv
