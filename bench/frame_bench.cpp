@@ -3,11 +3,11 @@
 // composing, so this time counts against the send period.
 #include <benchmark/benchmark.h>
 
+#include "model/model.h"
 #include "signal/compute_frame.h"
+#include "signal/signal_params.h"
 #include "signal/time_seeded_random.h"
 #include "signal/waveforms.h"
-#include "model/model.h"
-#include "signal/signal_params.h"
 
 namespace {
 
@@ -17,7 +17,8 @@ void Compose(benchmark::State& state) {
     w.random = &random;
     w.PI_SINGLE = kiv::PiSingle();
     kiv::ApplySignalSettings(w);
-    const char* slots[10] = {"5", "sinx1", "sinx2", "sinx3", "squx1", "squx2", "trix1", "trix2", "trix3", "200.5"};
+    const char* slots[10] = {"5",     "sinx1", "sinx2", "sinx3", "squx1",
+                             "squx2", "trix1", "trix2", "trix3", "200.5"};
     for (int i = 1; i <= 10; ++i) {
         w.slotText(i) = slots[i - 1];
         w.Check1(i).Value = state.range(0) != 0 ? 1 : 0;

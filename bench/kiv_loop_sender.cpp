@@ -1,15 +1,15 @@
 #include "kiv_loop_sender.h"
 
+#include "app/startup.h"
 #include "cli/headless.h"
+#include "platform/qt_comm_control.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings.h"
-#include "platform/qt_comm_control.h"
 #include "signal/time_seeded_random.h"
-#include "platform/qt_yielder.h"
-#include "platform/steady_millisecond_clock.h"
-#include "app/startup.h"
 
 namespace kiv::bench {
 

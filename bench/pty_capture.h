@@ -25,7 +25,7 @@ class PtyCapture {
     PtyCapture(const PtyCapture&) = delete;
     PtyCapture& operator=(const PtyCapture&) = delete;
 
-    const std::string& slavePath() const { return slavePath_; }
+    const std::string& slavePath() const { return m_slavePath; }
 
     void Start();
     // Stops once `bytes` bytes have arrived in all, or once nothing arrived
@@ -33,21 +33,21 @@ class PtyCapture {
     void StopAfter(std::size_t bytes, int idleMs);
 
     // Valid after StopAfter.
-    const std::vector<Arrival>& arrivals() const { return arrivals_; }
+    const std::vector<Arrival>& arrivals() const { return m_arrivals; }
     // CPU the reading thread used, to take out of the process's figure.
-    std::int64_t readerCpuNs() const { return readerCpuNs_; }
+    std::int64_t readerCpuNs() const { return m_readerCpuNs; }
 
   private:
     void Run();
 
-    int master_ = -1;
-    int slave_ = -1;
-    std::string slavePath_;
-    std::thread reader_;
-    std::atomic<bool> stopping_{false};
-    std::atomic<std::size_t> received_{0};
-    std::vector<Arrival> arrivals_;
-    std::int64_t readerCpuNs_ = 0;
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slavePath;
+    std::thread m_reader;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<std::size_t> m_received{0};
+    std::vector<Arrival> m_arrivals;
+    std::int64_t m_readerCpuNs = 0;
 };
 
 }  // namespace kiv::bench

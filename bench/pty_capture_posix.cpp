@@ -25,60 +25,60 @@ void MakeRaw(int fd) {
 
 PtyCapture::PtyCapture() {
     char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
         throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
     }
-    slavePath_ = name;
+    m_slavePath = name;
     try {
-        MakeRaw(master_);
-        MakeRaw(slave_);
+        MakeRaw(m_master);
+        MakeRaw(m_slave);
     } catch (...) {
-        ::close(master_);
-        ::close(slave_);
+        ::close(m_master);
+        ::close(m_slave);
         throw;
     }
 }
 
 PtyCapture::~PtyCapture() {
-    stopping_ = true;
-    if (reader_.joinable()) reader_.join();
-    ::close(master_);
-    ::close(slave_);
+    m_stopping = true;
+    if (m_reader.joinable()) m_reader.join();
+    ::close(m_master);
+    ::close(m_slave);
 }
 
 void PtyCapture::Start() {
-    reader_ = std::thread([this] { Run(); });
+    m_reader = std::thread([this] { Run(); });
 }
 
 void PtyCapture::Run() {
     const std::int64_t cpuAtStart = ThreadCpuNs();
     std::uint8_t buf[4096];
-    while (!stopping_) {
-        pollfd pfd{master_, POLLIN, 0};
+    while (!m_stopping) {
+        pollfd pfd{m_master, POLLIN, 0};
         // The bound only lets the thread notice it is being stopped.
         const int ready = ::poll(&pfd, 1, 50);
         if (ready <= 0) continue;
-        const ssize_t n = ::read(master_, buf, sizeof buf);
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
         const std::int64_t now = MonotonicNs();
         if (n <= 0) continue;
-        arrivals_.push_back(Arrival{now, std::vector<std::uint8_t>(buf, buf + n)});
-        received_ += static_cast<std::size_t>(n);
+        m_arrivals.push_back(Arrival{now, std::vector<std::uint8_t>(buf, buf + n)});
+        m_received += static_cast<std::size_t>(n);
     }
-    readerCpuNs_ = ThreadCpuNs() - cpuAtStart;
+    m_readerCpuNs = ThreadCpuNs() - cpuAtStart;
 }
 
 void PtyCapture::StopAfter(std::size_t bytes, int idleMs) {
-    std::size_t seen = received_;
+    std::size_t seen = m_received;
     std::int64_t lastChange = MonotonicNs();
-    while (received_ < bytes && MonotonicNs() - lastChange < std::int64_t{idleMs} * 1'000'000) {
+    while (m_received < bytes && MonotonicNs() - lastChange < std::int64_t{idleMs} * 1'000'000) {
         ::usleep(5'000);
-        if (received_ != seen) {
-            seen = received_;
+        if (m_received != seen) {
+            seen = m_received;
             lastChange = MonotonicNs();
         }
     }
-    stopping_ = true;
-    if (reader_.joinable()) reader_.join();
+    m_stopping = true;
+    if (m_reader.joinable()) m_reader.join();
 }
 
 }  // namespace kiv::bench

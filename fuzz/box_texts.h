@@ -17,22 +17,22 @@ class BoxTexts {
     // Long texts cost time on every run; a few per input are enough.
     static constexpr int kLongTextsPerInput = 2;
 
-    explicit BoxTexts(FuzzedDataProvider& in) : in_(in) {}
+    explicit BoxTexts(FuzzedDataProvider& in) : m_in(in) {}
 
     // A text for a box that would otherwise hold `usual`.
     std::string Next(const std::string& usual) {
-        switch (in_.ConsumeIntegral<std::uint8_t>() % 8) {
+        switch (m_in.ConsumeIntegral<std::uint8_t>() % 8) {
             case 3:
                 return NumberText();
             case 4:
                 return Dictionary();
             case 5:
-                return in_.ConsumeRandomLengthString(40);
+                return m_in.ConsumeRandomLengthString(40);
             case 6:
                 return SignalName();
             case 7:
-                if (longTexts_ < kLongTextsPerInput) return LongText();
-                return in_.ConsumeRandomLengthString(40);
+                if (m_longTexts < kLongTextsPerInput) return LongText();
+                return m_in.ConsumeRandomLengthString(40);
             default:  // an exhausted input lands here too
                 return usual;
         }
@@ -42,31 +42,31 @@ class BoxTexts {
     std::string NumberText() {
         std::string s;
         const char* const blanks[] = {"", "", " ", "\t", "  "};
-        s += blanks[in_.ConsumeIntegralInRange<int>(0, 4)];
+        s += blanks[m_in.ConsumeIntegralInRange<int>(0, 4)];
         std::int64_t base = 0;
-        switch (in_.ConsumeIntegralInRange<int>(0, 3)) {
+        switch (m_in.ConsumeIntegralInRange<int>(0, 3)) {
             case 0:  // levels, small times and periods
-                base = in_.ConsumeIntegralInRange<std::int64_t>(-3, 300);
+                base = m_in.ConsumeIntegralInRange<std::int64_t>(-3, 300);
                 break;
             case 1: {  // next to the 16- and 32-bit limits
                 const std::int64_t limits[] = {32767, 32768, 2147483647, 2147483648};
-                base = limits[in_.ConsumeIntegralInRange<int>(0, 3)] +
-                       in_.ConsumeIntegralInRange<std::int64_t>(-2, 2);
-                if (in_.ConsumeBool()) base = -base;
+                base = limits[m_in.ConsumeIntegralInRange<int>(0, 3)] +
+                       m_in.ConsumeIntegralInRange<std::int64_t>(-2, 2);
+                if (m_in.ConsumeBool()) base = -base;
                 break;
             }
             default:
                 base =
-                    in_.ConsumeIntegral<std::int32_t>() >> in_.ConsumeIntegralInRange<int>(0, 31);
+                    m_in.ConsumeIntegral<std::int32_t>() >> m_in.ConsumeIntegralInRange<int>(0, 31);
                 break;
         }
-        if (base >= 0 && in_.ConsumeBool()) s += '+';
+        if (base >= 0 && m_in.ConsumeBool()) s += '+';
         s += std::to_string(base);
         const char* const fractions[] = {"", ".5", ".4999999", ".5000001", ".", ".0", ".25"};
-        s += fractions[in_.ConsumeIntegralInRange<int>(0, 6)];
+        s += fractions[m_in.ConsumeIntegralInRange<int>(0, 6)];
         const char* const exponents[] = {"", "", "e0", "E+1", "e-1", "e2", "E-3", "e9"};
-        s += exponents[in_.ConsumeIntegralInRange<int>(0, 7)];
-        s += blanks[in_.ConsumeIntegralInRange<int>(0, 4)];
+        s += exponents[m_in.ConsumeIntegralInRange<int>(0, 7)];
+        s += blanks[m_in.ConsumeIntegralInRange<int>(0, 4)];
         return s;
     }
 
@@ -132,14 +132,14 @@ class BoxTexts {
                                              "sinx1 ",
                                              "noise"};
         constexpr int kCount = static_cast<int>(sizeof kTexts / sizeof kTexts[0]);
-        return kTexts[in_.ConsumeIntegralInRange<int>(0, kCount - 1)];
+        return kTexts[m_in.ConsumeIntegralInRange<int>(0, kCount - 1)];
     }
 
     std::string SignalName() {
         static const char* const kNames[] = {"sinx1", "sinx2", "sinx3", "squx1", "squx2",
                                              "squx3", "trix1", "trix2", "trix3"};
-        std::string s = kNames[in_.ConsumeIntegralInRange<int>(0, 8)];
-        const auto capitals = in_.ConsumeIntegral<std::uint8_t>();
+        std::string s = kNames[m_in.ConsumeIntegralInRange<int>(0, 8)];
+        const auto capitals = m_in.ConsumeIntegral<std::uint8_t>();
         for (std::size_t i = 0; i < s.size(); ++i) {
             if ((capitals >> i) & 1U && s[i] >= 'a' && s[i] <= 'z')
                 s[i] = static_cast<char>(s[i] - 32);
@@ -148,17 +148,17 @@ class BoxTexts {
     }
 
     std::string LongText() {
-        ++longTexts_;
-        const std::string head = in_.ConsumeRandomLengthString(4);
-        std::string chunk = in_.ConsumeRandomLengthString(8);
+        ++m_longTexts;
+        const std::string head = m_in.ConsumeRandomLengthString(4);
+        std::string chunk = m_in.ConsumeRandomLengthString(8);
         if (chunk.empty()) chunk = "0";
-        const std::string tail = in_.ConsumeRandomLengthString(4);
+        const std::string tail = m_in.ConsumeRandomLengthString(4);
         // Lengths spread evenly over the powers of two up to a megabyte, so
         // that most long texts cost little and some reach the limit.
-        const int power = in_.ConsumeIntegralInRange<int>(6, 20);
+        const int power = m_in.ConsumeIntegralInRange<int>(6, 20);
         const std::size_t length =
-            std::min(in_.ConsumeIntegralInRange<std::size_t>(std::size_t{1} << (power - 1),
-                                                             std::size_t{1} << power),
+            std::min(m_in.ConsumeIntegralInRange<std::size_t>(std::size_t{1} << (power - 1),
+                                                              std::size_t{1} << power),
                      kLongest - 8);
         std::string s = head;
         s.reserve(length + head.size() + tail.size());
@@ -168,8 +168,8 @@ class BoxTexts {
         return s;
     }
 
-    FuzzedDataProvider& in_;
-    int longTexts_ = 0;
+    FuzzedDataProvider& m_in;
+    int m_longTexts = 0;
 };
 
 }  // namespace kiv::fuzz

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "box_texts.h"
 #include "fakes.h"
 #include "reference.h"
 #include "serial/port_settings.h"
-#include "app/startup.h"
 
 namespace kiv::fuzz {
 namespace {

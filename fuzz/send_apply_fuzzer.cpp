@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "box_texts.h"
 #include "fakes.h"
 #include "reference.h"
 #include "sending/send_content.h"
 #include "serial/port_open_close.h"
-#include "app/startup.h"
 
 namespace kiv::fuzz {
 namespace {

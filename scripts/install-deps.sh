@@ -7,7 +7,8 @@ packages=(
   qt6-base-dev qt6-serialport-dev libqt6test6
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
+  g++-mingw-w64-x86-64-posix
 )
 missing=()
 for p in "${packages[@]}"; do

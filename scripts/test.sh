@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite twice:
+# Installs what is missing, checks the layers, the formatting and the
+# portable layers, builds, and runs the whole test suite twice:
 # once in the normal build, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails the run). In between, each
 # libFuzzer target runs for a bounded time (FUZZ_SECONDS, default 45).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+
+# The cheap checks first: layers, formatting, the portable layers on MinGW.
+bash scripts/check-includes.sh
+find src tests fuzz bench -name '*.h' -o -name '*.cpp' | sort | xargs clang-format --dry-run --Werror
+echo "format check: every file is formatted"
+bash scripts/check-portable.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_WERROR=ON
 cmake --build build -j2

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "serial/comm_control.h"
-#include "serial/port_settings_text.h"
 #include "model/errors.h"
 #include "model/model.h"
+#include "serial/comm_control.h"
+#include "serial/port_settings_text.h"
 
 namespace kiv::testing {
 
@@ -22,7 +22,7 @@ struct ShownMessage {
 };
 
 class FakeMessageBox : public MessageBoxService {
-public:
+  public:
     std::int32_t Show(const std::string& text, std::int32_t style, const std::string& title,
                       const std::string&, std::int32_t) override {
         shown.push_back({text, style, title});
@@ -36,7 +36,7 @@ public:
 
 // A clock that only moves when the test or the yield moves it.
 class FakeClock : public MillisecondClock {
-public:
+  public:
     std::uint32_t Now() override { return now; }
     std::uint32_t now = 0;
 };
@@ -44,12 +44,12 @@ public:
 // Each yield advances the clock by `step` ms (never past wakeAt unless step
 // is larger) and runs the next scripted action, if any is due.
 class FakeYielder : public Yielder {
-public:
-    explicit FakeYielder(FakeClock& clock) : clock_(clock) {}
+  public:
+    explicit FakeYielder(FakeClock& clock) : m_clock(clock) {}
     void YieldUntil(std::uint32_t wakeAt) override {
         ++yields;
         lastWakeAt = wakeAt;
-        clock_.now += step;
+        m_clock.now += step;
         if (everyYield) everyYield();
     }
     int yields = 0;
@@ -57,12 +57,12 @@ public:
     std::uint32_t step = 1;
     std::function<void()> everyYield;
 
-private:
-    FakeClock& clock_;
+  private:
+    FakeClock& m_clock;
 };
 
 class FakeRandom : public RandomSource {
-public:
+  public:
     float Draw() override {
         ++draws;
         if (values.empty()) return 0.5f;
@@ -76,7 +76,7 @@ public:
 
 // A port that records every call and its bytes, and fails on request.
 class FakeComm : public CommControl {
-public:
+  public:
     void setInBufferSize(std::int16_t v) override { Call("InBufferSize=" + std::to_string(v)); }
     void setOutBufferSize(std::int16_t v) override {
         Call("OutBufferSize=" + std::to_string(v));
@@ -106,7 +106,8 @@ public:
     void Output(std::span<const std::uint8_t> bytes) override {
         Call("Output");
         if (!open) Raise(ErrorKind::Port, "port closed");
-        const std::size_t n = std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(std::max<int>(outBufferSize, 0)));
+        const std::size_t n = std::min<std::size_t>(
+            bytes.size(), static_cast<std::size_t>(std::max<int>(outBufferSize, 0)));
         frames.emplace_back(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
     }
 
@@ -120,7 +121,7 @@ public:
     int commPort = 0;
     std::string settings;
 
-private:
+  private:
     void Call(const std::string& what) {
         calls.push_back(what);
         if (failOn && what.rfind(*failOn, 0) == 0) Raise(ErrorKind::Port, "refused: " + what);

@@ -27,7 +27,8 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 std::optional<long> WholeNumber(const std::string& text, long lo, long hi) {
     long v = 0;
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || v < lo || v > hi) return std::nullopt;
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || v < lo || v > hi)
+        return std::nullopt;
     return v;
 }
 
@@ -37,10 +38,16 @@ struct Row {
     std::set<std::string> editable;  // the boxes of that row the window lets a user type into
 };
 const Row kRows[] = {
-    {"sinx1", 1, {"t1", "am", "a0"}},       {"sinx2", 2, {"t1", "am", "a0"}},       {"sinx3", 3, {"t1", "am", "a0"}},
-    {"squx1", 4, {"t1", "t2", "am", "a0"}}, {"squx2", 5, {"t1", "t2", "am", "a0"}}, {"squx3", 6, {"t1", "t2", "am", "a0"}},
-    {"trix1", 7, {"t1", "t2", "t3", "am", "a0"}}, {"trix2", 8, {"t1", "t2", "t3", "am", "a0"}},
-    {"trix3", 9, {"t1", "t2", "t3", "am", "a0"}}, {"noise", 10, {"am"}},
+    {"sinx1", 1, {"t1", "am", "a0"}},
+    {"sinx2", 2, {"t1", "am", "a0"}},
+    {"sinx3", 3, {"t1", "am", "a0"}},
+    {"squx1", 4, {"t1", "t2", "am", "a0"}},
+    {"squx2", 5, {"t1", "t2", "am", "a0"}},
+    {"squx3", 6, {"t1", "t2", "am", "a0"}},
+    {"trix1", 7, {"t1", "t2", "t3", "am", "a0"}},
+    {"trix2", 8, {"t1", "t2", "t3", "am", "a0"}},
+    {"trix3", 9, {"t1", "t2", "t3", "am", "a0"}},
+    {"noise", 10, {"am"}},
 };
 
 std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
@@ -53,13 +60,16 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
     const Row* row = nullptr;
     for (const Row& r : kRows)
         if (s.name == r.name) row = &r;
-    if (row == nullptr) return option + ": unknown signal \"" + s.name + "\" (sinx1..3, squx1..3, trix1..3, noise)";
+    if (row == nullptr)
+        return option + ": unknown signal \"" + s.name + "\" (sinx1..3, squx1..3, trix1..3, noise)";
     s.entry = row->entry;
     for (const std::string& part : Split(value.substr(eq + 1), ',')) {
         const auto colon = part.find(':');
-        if (colon == std::string::npos) return option + ": expected KEY:VALUE, got \"" + part + "\"";
+        if (colon == std::string::npos)
+            return option + ": expected KEY:VALUE, got \"" + part + "\"";
         std::string key = part.substr(0, colon);
-        if (!row->editable.count(key)) return option + ": " + s.name + " has no settable parameter \"" + key + "\"";
+        if (!row->editable.count(key))
+            return option + ": " + s.name + " has no settable parameter \"" + key + "\"";
         s.fields.emplace_back(key, part.substr(colon + 1));
     }
     return s;
@@ -81,10 +91,14 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         if (a == "--baud") {
             o.baud = v;
         } else if (a == "--parity") {
-            if (v == "n" || v == "无") o.parity = "无";
-            else if (v == "o" || v == "奇") o.parity = "奇";
-            else if (v == "e" || v == "偶") o.parity = "偶";
-            else return "--parity " + v + ": expected 无|奇|偶 or n|o|e";
+            if (v == "n" || v == "无")
+                o.parity = "无";
+            else if (v == "o" || v == "奇")
+                o.parity = "奇";
+            else if (v == "e" || v == "偶")
+                o.parity = "偶";
+            else
+                return "--parity " + v + ": expected 无|奇|偶 or n|o|e";
         } else if (a == "--data-bits") {
             o.dataBits = v;
         } else if (a == "--stop-bits") {
@@ -114,7 +128,8 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             o.frames = *n;
         } else if (a == "--seconds") {
             auto s = ReadNumber(v);
-            if (!s || !(*s > 0) || !std::isfinite(*s)) return "--seconds " + v + ": expected a positive number";
+            if (!s || !(*s > 0) || !std::isfinite(*s))
+                return "--seconds " + v + ": expected a positive number";
             o.seconds = *s;
         } else if (a == "--log") {
             o.log = v;

@@ -10,8 +10,8 @@ namespace kiv {
 
 // Parameters typed for one signal page row, e.g. --set sinx1=t1:100,am:60.
 struct SignalSetting {
-    std::string name;  // sinx1..trix3 or noise
-    int entry = 0;     // its entry of signalParams
+    std::string name;                                         // sinx1..trix3 or noise
+    int entry = 0;                                            // its entry of signalParams
     std::vector<std::pair<std::string, std::string>> fields;  // (t1|t2|t3|am|a0, text)
     std::string option;  // the option as given, for error messages
 };

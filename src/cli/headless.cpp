@@ -4,13 +4,13 @@
 #include <cmath>
 #include <ostream>
 
+#include "model/errors.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings.h"
 #include "signal/noise_targets.h"
 #include "signal/signal_params.h"
-#include "model/errors.h"
 
 namespace kiv {
 
@@ -18,28 +18,29 @@ void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
     try {
         inner().Output(bytes);
     } catch (const KivError& e) {
-        lastError_ = e.what();
+        m_lastError = e.what();
         throw;
     }
     const auto now = Clock::now();
-    ++frames_;
-    if (frames_ > 1) {
-        const double period = std::chrono::duration<double, std::milli>(now - last_).count();
-        sumPeriodMs_ += period;
-        worstDeviationMs_ = std::max(worstDeviationMs_, std::abs(period - periodMs_));
+    ++m_frames;
+    if (m_frames > 1) {
+        const double period = std::chrono::duration<double, std::milli>(now - m_last).count();
+        m_sumPeriodMs += period;
+        m_worstDeviationMs = std::max(m_worstDeviationMs, std::abs(period - m_periodMs));
     }
-    last_ = now;
-    if (log_ != nullptr) {
-        const double ms = std::chrono::duration<double, std::milli>(now - start_).count();
+    m_last = now;
+    if (m_log != nullptr) {
+        const double ms = std::chrono::duration<double, std::milli>(now - m_start).count();
         char when[32];
         std::snprintf(when, sizeof when, "%.3f", ms);
-        *log_ << frames_ << ',' << when;
-        const int n = std::min<int>(w_.slotCount, static_cast<int>(bytes.size()));
-        for (int i = 0; i < n; ++i) *log_ << ',' << static_cast<int>(bytes[static_cast<std::size_t>(i)]);
-        *log_ << '\n';
+        *m_log << m_frames << ',' << when;
+        const int n = std::min<int>(m_w.slotCount, static_cast<int>(bytes.size()));
+        for (int i = 0; i < n; ++i)
+            *m_log << ',' << static_cast<int>(bytes[static_cast<std::size_t>(i)]);
+        *m_log << '\n';
     }
     if (onFrame) onFrame(*this);
-    if (limit_ && frames_ >= *limit_) pausesend_Click(w_);
+    if (m_limit && m_frames >= *m_limit) pausesend_Click(m_w);
 }
 
 bool HeadlessRun::MessageShownSince(std::size_t before) const {
@@ -59,7 +60,8 @@ bool HeadlessRun::PrepareSteps(const CliOptions& o) {
     auto shown = [&] { return box != nullptr ? box->shown : std::size_t{0}; };
 
     // The serial page: pick the entries, or type a text that is not one.
-    const std::optional<std::string>* values[5] = {nullptr, &o.baud, &o.parity, &o.dataBits, &o.stopBits};
+    const std::optional<std::string>* values[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
+                                                   &o.stopBits};
     const char* names[5] = {"", "--baud", "--parity", "--data-bits", "--stop-bits"};
     std::string typed;
     for (int i = 1; i <= 4; ++i) {
@@ -76,16 +78,19 @@ bool HeadlessRun::PrepareSteps(const CliOptions& o) {
     }
     Command1_Click(w);
     if (typed.empty() && !w.portConfigured) {
-        err("the port refused the line settings " + w.Combo1(1).Text + "," + w.Combo1(2).Text + "," +
-            w.Combo1(3).Text + "," + w.Combo1(4).Text);
+        err("the port refused the line settings " + w.Combo1(1).Text + "," + w.Combo1(2).Text +
+            "," + w.Combo1(3).Text + "," + w.Combo1(4).Text);
         return false;
     }
 
     std::size_t before = shown();
     Optionopen_Click(w);
     if (MessageShownSince(before)) {
-        if (!typed.empty()) err(typed + ": not one of the serial page's entries");
-        else err("--device " + o.device.value_or("(virtual port)") + ": the port could not be opened");
+        if (!typed.empty())
+            err(typed + ": not one of the serial page's entries");
+        else
+            err("--device " + o.device.value_or("(virtual port)") +
+                ": the port could not be opened");
         return false;
     }
 
@@ -114,7 +119,9 @@ bool HeadlessRun::PrepareSteps(const CliOptions& o) {
 
     if (o.frame) {
         for (int i = 1; i <= 10; ++i)
-            w.sendText1(i).Text = i <= static_cast<int>(o.frame->size()) ? (*o.frame)[static_cast<std::size_t>(i - 1)] : "";
+            w.sendText1(i).Text = i <= static_cast<int>(o.frame->size())
+                                      ? (*o.frame)[static_cast<std::size_t>(i - 1)]
+                                      : "";
     }
     if (o.period) w.autosendtext1.Text = *o.period;
     before = shown();
@@ -144,7 +151,8 @@ int HeadlessRun::Send() {
     if (!error.empty()) {
         err("sending stopped: the line was lost (" + error + ")");
     } else {
-        err("sending stopped: a frame could not be computed (arithmetic overflow or invalid signal parameters)");
+        err("sending stopped: a frame could not be computed (arithmetic overflow or invalid signal "
+            "parameters)");
     }
     return kExitLineLost;
 }

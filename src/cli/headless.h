@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "serial/forwarding_comm_control.h"
 #include "model/model.h"
+#include "serial/forwarding_comm_control.h"
 
 namespace kiv {
 
@@ -18,34 +18,36 @@ namespace kiv {
 // handed to the line, logs them, measures the period, and ends sending after
 // the requested number of frames.
 class FrameRecorder : public ForwardingCommControl {
-public:
-    FrameRecorder(Model& w, CommControl& port) : ForwardingCommControl(port), w_(w) {}
+  public:
+    FrameRecorder(Model& w, CommControl& port) : ForwardingCommControl(port), m_w(w) {}
 
-    void setLog(std::ostream* log) { log_ = log; }
-    void setFrameLimit(std::optional<long> frames) { limit_ = frames; }
+    void setLog(std::ostream* log) { m_log = log; }
+    void setFrameLimit(std::optional<long> frames) { m_limit = frames; }
     // Called after every frame with the running figures.
     std::function<void(const FrameRecorder&)> onFrame;
 
-    long frames() const { return frames_; }
-    double meanPeriodMs() const { return frames_ > 1 ? sumPeriodMs_ / static_cast<double>(frames_ - 1) : 0.0; }
-    double worstDeviationMs() const { return worstDeviationMs_; }
-    const std::string& lastError() const { return lastError_; }
-    void setPeriodMs(double period) { periodMs_ = period; }
+    long frames() const { return m_frames; }
+    double meanPeriodMs() const {
+        return m_frames > 1 ? m_sumPeriodMs / static_cast<double>(m_frames - 1) : 0.0;
+    }
+    double worstDeviationMs() const { return m_worstDeviationMs; }
+    const std::string& lastError() const { return m_lastError; }
+    void setPeriodMs(double period) { m_periodMs = period; }
 
     void Output(std::span<const std::uint8_t> bytes) override;
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
-    Model& w_;
-    std::ostream* log_ = nullptr;
-    std::optional<long> limit_;
-    long frames_ = 0;
-    Clock::time_point start_ = Clock::now();
-    Clock::time_point last_{};
-    double sumPeriodMs_ = 0.0;
-    double worstDeviationMs_ = 0.0;
-    double periodMs_ = 0.0;
-    std::string lastError_;
+    Model& m_w;
+    std::ostream* m_log = nullptr;
+    std::optional<long> m_limit;
+    long m_frames = 0;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_last{};
+    double m_sumPeriodMs = 0.0;
+    double m_worstDeviationMs = 0.0;
+    double m_periodMs = 0.0;
+    std::string m_lastError;
 };
 
 // Exit codes of the headless generator.
@@ -69,7 +71,7 @@ struct HeadlessRun {
     // the frame under way.
     bool stopRequested = false;
 
-private:
+  private:
     bool PrepareSteps(const CliOptions& o);
     bool MessageShownSince(std::size_t before) const;
 };
@@ -77,18 +79,19 @@ private:
 // A message box for a program without a window: the texts go to standard
 // error, and the runner learns that a message was shown.
 class PrintingMessageBox : public MessageBoxService {
-public:
-    explicit PrintingMessageBox(std::function<void(const std::string&)> err) : err_(std::move(err)) {}
-    std::int32_t Show(const std::string& text, std::int32_t, const std::string& title, const std::string&,
-                      std::int32_t) override {
+  public:
+    explicit PrintingMessageBox(std::function<void(const std::string&)> err)
+        : m_err(std::move(err)) {}
+    std::int32_t Show(const std::string& text, std::int32_t, const std::string& title,
+                      const std::string&, std::int32_t) override {
         ++shown;
-        err_(title + ": " + text);
+        m_err(title + ": " + text);
         return kAnswerCancel;
     }
     std::size_t shown = 0;
 
-private:
-    std::function<void(const std::string&)> err_;
+  private:
+    std::function<void(const std::string&)> m_err;
 };
 
 }  // namespace kiv

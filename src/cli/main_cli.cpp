@@ -9,16 +9,16 @@
 #include <iostream>
 #include <memory>
 
+#include "app/startup.h"
 #include "cli/cli_options.h"
 #include "cli/headless.h"
-#include "platform/pty_port.h"
-#include "platform/stop_signals.h"
-#include "platform/qt_comm_control.h"
-#include "signal/time_seeded_random.h"
 #include "model/errors.h"
+#include "platform/pty_port.h"
+#include "platform/qt_comm_control.h"
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
-#include "app/startup.h"
+#include "platform/stop_signals.h"
+#include "signal/time_seeded_random.h"
 
 int main(int argc, char** argv) {
     using namespace kiv;
@@ -101,19 +101,21 @@ int main(int argc, char** argv) {
         }
         // A second signal while a write waits for a receiver that never
         // reads: give up the frame rather than hang.
-        if (stops >= 2 && stops > stopsHandled && w.MSComm1->PortOpen()) w.MSComm1->setPortOpen(false);
+        if (stops >= 2 && stops > stopsHandled && w.MSComm1->PortOpen())
+            w.MSComm1->setPortOpen(false);
         stopsHandled = stops;
         if (onTerminal && clock.Now() - lastShown >= 250) {
             lastShown = clock.Now();
-            std::printf("\rframes %ld  period mean %.3f ms  worst deviation %.3f ms   ", recorder.frames(),
-                        recorder.meanPeriodMs(), recorder.worstDeviationMs());
+            std::printf("\rframes %ld  period mean %.3f ms  worst deviation %.3f ms   ",
+                        recorder.frames(), recorder.meanPeriodMs(), recorder.worstDeviationMs());
             std::fflush(stdout);
         }
     });
     const int code = run.Send();
     // The last frames may still wait in the virtual line for the receiver.
     if (virtualPort) virtualPort->Drain(2000);
-    if (onTerminal) std::printf("\rframes %ld  period mean %.3f ms  worst deviation %.3f ms\n", recorder.frames(),
-                                recorder.meanPeriodMs(), recorder.worstDeviationMs());
+    if (onTerminal)
+        std::printf("\rframes %ld  period mean %.3f ms  worst deviation %.3f ms\n",
+                    recorder.frames(), recorder.meanPeriodMs(), recorder.worstDeviationMs());
     return code;
 }

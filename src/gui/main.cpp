@@ -9,15 +9,15 @@
 #include <QTabWidget>
 #include <cstdio>
 
-#include "platform/port_map.h"
-#include "platform/qt_comm_control.h"
-#include "signal/time_seeded_random.h"
-#include "model/model.h"
+#include "app/startup.h"
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
+#include "model/model.h"
+#include "platform/port_map.h"
+#include "platform/qt_comm_control.h"
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
-#include "app/startup.h"
+#include "signal/time_seeded_random.h"
 
 namespace {
 

@@ -20,16 +20,16 @@
 #include <QVBoxLayout>
 #include <QtGlobal>
 
+#include "app/startup.h"
+#include "gui/lamp_widget.h"
+#include "gui/tally_display.h"
+#include "gui/wave_picture.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings.h"
 #include "signal/noise_targets.h"
 #include "signal/signal_params.h"
-#include "gui/lamp_widget.h"
-#include "gui/tally_display.h"
-#include "gui/wave_picture.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {

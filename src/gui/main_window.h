@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "model/model.h"
 #include "gui/bindings.h"
+#include "model/model.h"
 
 class QBoxLayout;
 class QGridLayout;

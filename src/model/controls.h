@@ -85,20 +85,20 @@ struct Tally {
 // A control array addressed as name(i) with the form's own indexes Lo..Hi.
 template <typename T, int Lo, int Hi>
 class ControlArray {
-public:
+  public:
     static constexpr int kLow = Lo;
     static constexpr int kHigh = Hi;
     static constexpr int Count() { return Hi - Lo + 1; }
 
-    T& operator()(int i) { return items_[Slot(i)]; }
-    const T& operator()(int i) const { return items_[Slot(i)]; }
+    T& operator()(int i) { return m_items[Slot(i)]; }
+    const T& operator()(int i) const { return m_items[Slot(i)]; }
 
-private:
+  private:
     static std::size_t Slot(int i) {
         if (i < Lo || i > Hi) throw std::out_of_range("control array index out of range");
         return static_cast<std::size_t>(i - Lo);
     }
-    T items_[Hi - Lo + 1]{};
+    T m_items[Hi - Lo + 1]{};
 };
 
 }  // namespace kiv

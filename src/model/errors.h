@@ -18,14 +18,16 @@ enum class ErrorKind {
 };
 
 class KivError : public std::runtime_error {
-public:
-    KivError(ErrorKind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
-    ErrorKind kind() const { return kind_; }
+  public:
+    KivError(ErrorKind kind, const std::string& what) : std::runtime_error(what), m_kind(kind) {}
+    ErrorKind kind() const { return m_kind; }
 
-private:
-    ErrorKind kind_;
+  private:
+    ErrorKind m_kind;
 };
 
-[[noreturn]] inline void Raise(ErrorKind kind, const std::string& what) { throw KivError(kind, what); }
+[[noreturn]] inline void Raise(ErrorKind kind, const std::string& what) {
+    throw KivError(kind, what);
+}
 
 }  // namespace kiv

@@ -15,7 +15,7 @@ enum MessageAnswer : std::int32_t {
 };
 
 class MessageBoxService {
-public:
+  public:
     virtual ~MessageBoxService() = default;
     // Shows a modal box and waits for the user; returns the button's code.
     virtual std::int32_t Show(const std::string& text, std::int32_t style, const std::string& title,
@@ -24,7 +24,7 @@ public:
 
 // Milliseconds since the system started, wrapping at 2^32.
 class MillisecondClock {
-public:
+  public:
     virtual ~MillisecondClock() = default;
     virtual std::uint32_t Now() = 0;
 };
@@ -33,14 +33,14 @@ public:
 // event; when there is none, it may sleep until the next event or until the
 // millisecond clock reads wakeAt, whichever comes first.
 class Yielder {
-public:
+  public:
     virtual ~Yielder() = default;
     virtual void YieldUntil(std::uint32_t wakeAt) = 0;
 };
 
 // Uniform single-precision values in [0, 1), re-seeded before every draw.
 class RandomSource {
-public:
+  public:
     virtual ~RandomSource() = default;
     virtual float Draw() = 0;
 };

@@ -6,7 +6,7 @@ namespace kiv {
 
 PortMap::PortMap() {
     for (int port = kFirstPort; port <= kLastPort; ++port) {
-        devices_[Index(port)] = "/dev/ttyS" + std::to_string(port - 1);
+        m_devices[Index(port)] = "/dev/ttyS" + std::to_string(port - 1);
     }
 }
 
@@ -18,11 +18,11 @@ std::size_t PortMap::Index(int port) {
 }
 
 const std::string& PortMap::device(int port) const {
-    return devices_[Index(port)];
+    return m_devices[Index(port)];
 }
 
 void PortMap::setDevice(int port, std::string device) {
-    devices_[Index(port)] = std::move(device);
+    m_devices[Index(port)] = std::move(device);
 }
 
 std::string PortMap::Describe() const {

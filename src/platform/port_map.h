@@ -29,7 +29,7 @@ class PortMap {
   private:
     static std::size_t Index(int port);
 
-    std::array<std::string, kLastPort> devices_;
+    std::array<std::string, kLastPort> m_devices;
 };
 
 // Applies one command-line value "COMn=DEVICE" (n 1..4, DEVICE any

@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "serial/port_settings_text.h"
 #include "model/errors.h"
+#include "serial/port_settings_text.h"
 
 namespace kiv {
 namespace {
@@ -27,15 +27,16 @@ PtyPort::PtyPort() {
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
-    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0)
-        Raise(ErrorKind::Port, std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
-    slavePath_ = name;
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0)
+        Raise(ErrorKind::Port,
+              std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
+    m_slavePath = name;
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
 }
 
 PtyPort::~PtyPort() {
-    if (master_ >= 0) close(master_);
-    if (slave_ >= 0) close(slave_);
+    if (m_master >= 0) close(m_master);
+    if (m_slave >= 0) close(m_slave);
 }
 
 void PtyPort::setInBufferSize(std::int16_t bytes) {
@@ -44,7 +45,7 @@ void PtyPort::setInBufferSize(std::int16_t bytes) {
 
 void PtyPort::setOutBufferSize(std::int16_t bytes) {
     if (bytes < 0) Raise(ErrorKind::Port, "negative buffer size");
-    outBufferSize_ = bytes;
+    m_outBufferSize = bytes;
 }
 
 void PtyPort::setCommPort(std::int16_t port) {
@@ -59,7 +60,7 @@ void PtyPort::setSettings(const std::string& settings) {
 
 int PtyPort::Queued() const {
     int queued = 0;
-    if (ioctl(slave_, FIONREAD, &queued) != 0) return 0;
+    if (ioctl(m_slave, FIONREAD, &queued) != 0) return 0;
     return queued;
 }
 
@@ -75,9 +76,9 @@ void PtyPort::Drain(int limitMs) const {
 
 void PtyPort::WaitForRoom(std::size_t bytes) {
     while (Queued() + static_cast<int>(bytes) > kLineCapacity) {
-        if (!open_) Raise(ErrorKind::Port, "port closed while waiting");
-        if (yielder_ != nullptr && clock_ != nullptr) {
-            yielder_->YieldUntil(clock_->Now() + 1);
+        if (!m_open) Raise(ErrorKind::Port, "port closed while waiting");
+        if (m_yielder != nullptr && m_clock != nullptr) {
+            m_yielder->YieldUntil(m_clock->Now() + 1);
         } else {
             usleep(1000);
         }
@@ -85,13 +86,14 @@ void PtyPort::WaitForRoom(std::size_t bytes) {
 }
 
 void PtyPort::Output(std::span<const std::uint8_t> bytes) {
-    if (!open_) Raise(ErrorKind::Port, "port closed");
-    const std::size_t n = std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(outBufferSize_));
+    if (!m_open) Raise(ErrorKind::Port, "port closed");
+    const std::size_t n =
+        std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_outBufferSize));
     if (n == 0) return;
     WaitForRoom(n);
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t w = write(master_, bytes.data() + done, n - done);
+        const ssize_t w = write(m_master, bytes.data() + done, n - done);
         if (w > 0) {
             done += static_cast<std::size_t>(w);
         } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
@@ -99,7 +101,7 @@ void PtyPort::Output(std::span<const std::uint8_t> bytes) {
         } else {
             // Finish the frame: a part of one on the line would shift every
             // later byte for the receiver.
-            pollfd p{master_, POLLOUT, 0};
+            pollfd p{m_master, POLLOUT, 0};
             poll(&p, 1, 10);
         }
     }

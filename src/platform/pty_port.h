@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "serial/comm_control.h"
 #include "model/platform.h"
+#include "serial/comm_control.h"
 
 namespace kiv {
 
@@ -12,7 +12,7 @@ namespace kiv {
 // is kept open and raw here, so the line never falls back to cooked mode
 // (which would turn 0x0A into 0x0D 0x0A) between the receiver's opens.
 class PtyPort : public CommControl {
-public:
+  public:
     // Creates the pseudo-terminal; raises KivError(Port) when none is left.
     PtyPort();
     ~PtyPort() override;
@@ -20,11 +20,11 @@ public:
     PtyPort& operator=(const PtyPort&) = delete;
 
     // The path a receiver opens, e.g. /dev/pts/7.
-    const std::string& SlavePath() const { return slavePath_; }
+    const std::string& SlavePath() const { return m_slavePath; }
     // Lets the window run while a write waits for the receiver to catch up.
     void setYielder(Yielder* yielder, MillisecondClock* clock) {
-        yielder_ = yielder;
-        clock_ = clock;
+        m_yielder = yielder;
+        m_clock = clock;
     }
 
     void setInBufferSize(std::int16_t bytes) override;
@@ -36,8 +36,8 @@ public:
     void setRThreshold(std::int16_t) override {}
     void setCommPort(std::int16_t port) override;
     void setSettings(const std::string& settings) override;
-    bool PortOpen() const override { return open_; }
-    void setPortOpen(bool open) override { open_ = open; }
+    bool PortOpen() const override { return m_open; }
+    void setPortOpen(bool open) override { m_open = open; }
     void Output(std::span<const std::uint8_t> bytes) override;
 
     // Bytes written but not yet read by the receiver.
@@ -46,16 +46,16 @@ public:
     // closing the pseudo-terminal throws away what it still holds.
     void Drain(int limitMs) const;
 
-private:
+  private:
     void WaitForRoom(std::size_t bytes);
 
-    int master_ = -1;
-    int slave_ = -1;
-    std::string slavePath_;
-    bool open_ = false;
-    std::int16_t outBufferSize_ = 10;
-    Yielder* yielder_ = nullptr;
-    MillisecondClock* clock_ = nullptr;
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slavePath;
+    bool m_open = false;
+    std::int16_t m_outBufferSize = 10;
+    Yielder* m_yielder = nullptr;
+    MillisecondClock* m_clock = nullptr;
 };
 
 }  // namespace kiv

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/line_probe.h"
 #include "model/errors.h"
 #include "model/platform.h"
+#include "platform/line_probe.h"
 
 namespace kiv {
 namespace {
@@ -33,22 +33,22 @@ QSerialPort::Parity ToQt(Parity parity) {
 
 }  // namespace
 
-QtCommControl::QtCommControl(PortMap map) : map_(std::move(map)) {
-    errorConnection_ =
-        QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+QtCommControl::QtCommControl(PortMap map) : m_map(std::move(map)) {
+    m_errorConnection =
+        QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                          [this](QSerialPort::SerialPortError error) { OnPortError(error); });
 }
 
 QtCommControl::~QtCommControl() {
     // Closing can report errors; the members the handler uses are gone by
-    // the time port_ itself is destroyed.
-    QObject::disconnect(errorConnection_);
-    if (port_.isOpen()) port_.close();
+    // the time m_port itself is destroyed.
+    QObject::disconnect(m_errorConnection);
+    if (m_port.isOpen()) m_port.close();
 }
 
 void QtCommControl::setYielder(Yielder* yielder, MillisecondClock* clock) {
-    yielder_ = yielder;
-    clock_ = clock;
+    m_yielder = yielder;
+    m_clock = clock;
 }
 
 void QtCommControl::RaisePort(const std::string& what) const {
@@ -60,7 +60,7 @@ std::string QtCommControl::PortLabel(int port, const std::string& device) const 
 }
 
 std::string QtCommControl::OpenPortLabel() const {
-    return PortLabel(openPort_, openDevice_);
+    return PortLabel(m_openPort, m_openDevice);
 }
 
 // KIV never reads the line, so the receive-side members only have to hold
@@ -71,7 +71,7 @@ void QtCommControl::setInBufferSize(std::int16_t bytes) {
 
 void QtCommControl::setOutBufferSize(std::int16_t bytes) {
     if (bytes < 0) RaisePort("OutBufferSize " + std::to_string(bytes) + " is negative");
-    outBufferSize_ = bytes;
+    m_outBufferSize = bytes;
 }
 
 void QtCommControl::setInputMode(std::int32_t mode) {
@@ -86,16 +86,17 @@ void QtCommControl::setInputLen(std::int16_t len) {
 void QtCommControl::setInBufferCount(std::int16_t count) {
     // Only emptying the buffer means anything; there is no way to fill it.
     if (count != 0) RaisePort("InBufferCount can only be set to 0, not " + std::to_string(count));
-    if (port_.isOpen() && !port_.clear(QSerialPort::Input)) {
+    if (m_port.isOpen() && !m_port.clear(QSerialPort::Input)) {
         RaisePort(OpenPortLabel() +
-                  ": cannot discard received bytes: " + ToStd(port_.errorString()));
+                  ": cannot discard received bytes: " + ToStd(m_port.errorString()));
     }
 }
 
 void QtCommControl::setOutBufferCount(std::int16_t count) {
     if (count != 0) RaisePort("OutBufferCount can only be set to 0, not " + std::to_string(count));
-    if (port_.isOpen() && !port_.clear(QSerialPort::Output)) {
-        RaisePort(OpenPortLabel() + ": cannot discard unsent bytes: " + ToStd(port_.errorString()));
+    if (m_port.isOpen() && !m_port.clear(QSerialPort::Output)) {
+        RaisePort(OpenPortLabel() +
+                  ": cannot discard unsent bytes: " + ToStd(m_port.errorString()));
     }
 }
 
@@ -107,84 +108,85 @@ void QtCommControl::setCommPort(std::int16_t port) {
     if (port < PortMap::kFirstPort || port > PortMap::kLastPort) {
         RaisePort("CommPort " + std::to_string(port) + " is not 1..4");
     }
-    commPort_ = port;
+    m_commPort = port;
 }
 
 void QtCommControl::setSettings(const std::string& settings) {
     const auto parsed = ParseLineSettings(settings);
     if (!parsed) RaisePort("Settings \"" + settings + "\" are not baud,parity,data,stop");
-    settings_ = *parsed;
+    m_settings = *parsed;
 }
 
 void QtCommControl::setPortOpen(bool open) {
     if (!open) {
         // Closing drops what has not reached the system yet; the program
         // only closes between frames or to stop.
-        if (port_.isOpen()) port_.close();
-        lost_ = false;
+        if (m_port.isOpen()) m_port.close();
+        m_lost = false;
         return;
     }
-    if (port_.isOpen()) RaisePort(OpenPortLabel() + " is already open");
+    if (m_port.isOpen()) RaisePort(OpenPortLabel() + " is already open");
     Open();
 }
 
 void QtCommControl::Open() {
-    const std::string device = map_.device(commPort_);
-    const std::string label = PortLabel(commPort_, device);
-    port_.setPortName(QString::fromLocal8Bit(device.c_str()));
+    const std::string device = m_map.device(m_commPort);
+    const std::string label = PortLabel(m_commPort, device);
+    m_port.setPortName(QString::fromLocal8Bit(device.c_str()));
     // Everything is set while closed: it then goes to the device in one step
     // at open, which even a pty accepts.
     const bool accepted =
-        port_.setBaudRate(settings_.baud) && port_.setParity(ToQt(settings_.parity)) &&
-        port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
-        port_.setStopBits(settings_.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
-        port_.setFlowControl(QSerialPort::NoFlowControl);
+        m_port.setBaudRate(m_settings.baud) && m_port.setParity(ToQt(m_settings.parity)) &&
+        m_port.setDataBits(static_cast<QSerialPort::DataBits>(m_settings.dataBits)) &&
+        m_port.setStopBits(m_settings.stopBits == 2 ? QSerialPort::TwoStop
+                                                    : QSerialPort::OneStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!accepted) {
-        lastSystemError_ = ToStd(port_.errorString());
-        RaisePort(label + ": settings refused: " + lastSystemError_);
+        m_lastSystemError = ToStd(m_port.errorString());
+        RaisePort(label + ": settings refused: " + m_lastSystemError);
     }
-    port_.clearError();
-    if (!port_.open(QIODevice::WriteOnly)) {
-        lastSystemError_ = ToStd(port_.errorString());
-        RaisePort("cannot open " + label + ": " + lastSystemError_);
+    m_port.clearError();
+    if (!m_port.open(QIODevice::WriteOnly)) {
+        m_lastSystemError = ToStd(m_port.errorString());
+        RaisePort("cannot open " + label + ": " + m_lastSystemError);
     }
-    openPort_ = commPort_;
-    openDevice_ = device;
-    openOutBufferSize_ = outBufferSize_;
-    lost_ = false;
-    ++session_;
+    m_openPort = m_commPort;
+    m_openDevice = device;
+    m_openOutBufferSize = m_outBufferSize;
+    m_lost = false;
+    ++m_session;
 }
 
 void QtCommControl::OnPortError(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ResourceError && error != QSerialPort::WriteError) return;
-    if (!port_.isOpen()) return;
+    if (!m_port.isOpen()) return;
     // Qt reports a full output queue (EAGAIN) as a ResourceError too; that
     // one passes once the line drains and must not cost the port.
-    if (ProbeLine(port_.handle()) == LineState::Full) {
-        port_.clearError();
+    if (ProbeLine(m_port.handle()) == LineState::Full) {
+        m_port.clearError();
         return;
     }
     // Qt keeps retrying a vanished device from the event loop, thousands of
     // times a second, until the port is closed; close it on the first report.
-    MarkLost(ToStd(port_.errorString()));
+    MarkLost(ToStd(m_port.errorString()));
 }
 
 void QtCommControl::MarkLost(const std::string& reason) {
-    lost_ = true;
-    lastSystemError_ = reason;
-    if (port_.isOpen()) port_.close();
+    m_lost = true;
+    m_lastSystemError = reason;
+    if (m_port.isOpen()) m_port.close();
 }
 
 void QtCommControl::RaiseIfNotWritable() {
-    if (!port_.isOpen()) {
-        if (lost_) RaisePort(OpenPortLabel() + " was lost: " + lastSystemError_);
+    if (!m_port.isOpen()) {
+        if (m_lost) RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
         RaisePort("the port is not open");
     }
     // A device that vanished while idle reports nothing until written to;
     // ask the system directly so the loss surfaces here, not a frame later.
-    if (ProbeLine(port_.handle()) == LineState::Gone) {
+    if (ProbeLine(m_port.handle()) == LineState::Gone) {
         MarkLost("the device hung up or was removed");
-        RaisePort(OpenPortLabel() + " was lost: " + lastSystemError_);
+        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
     }
 }
 
@@ -193,34 +195,34 @@ void QtCommControl::PushOut() {
     // instead of at the next pass of the event loop. On a full queue the
     // system would answer EAGAIN, which Qt takes for a lost device, so only
     // flush when the device can take something.
-    if (port_.bytesToWrite() > 0 && ProbeLine(port_.handle()) == LineState::Writable) {
-        port_.flush();
+    if (m_port.bytesToWrite() > 0 && ProbeLine(m_port.handle()) == LineState::Writable) {
+        m_port.flush();
     }
 }
 
 void QtCommControl::CheckStall(StallWatch& watch) {
-    if (stallLimit_.count() <= 0) return;
+    if (m_stallLimit.count() <= 0) return;
     const auto now = std::chrono::steady_clock::now();
-    const std::int64_t inDevice = QueuedInDevice(port_.handle());
-    const qint64 pending = port_.bytesToWrite() + std::max<std::int64_t>(inDevice, 0);
-    if (watch.session != session_ || pending != watch.pending) {
-        watch = StallWatch{session_, pending, now};
+    const std::int64_t inDevice = QueuedInDevice(m_port.handle());
+    const qint64 pending = m_port.bytesToWrite() + std::max<std::int64_t>(inDevice, 0);
+    if (watch.session != m_session || pending != watch.pending) {
+        watch = StallWatch{m_session, pending, now};
         return;
     }
-    if (now - watch.since >= stallLimit_) {
+    if (now - watch.since >= m_stallLimit) {
         RaisePort(OpenPortLabel() + ": the line has taken no byte for " +
-                  std::to_string(stallLimit_.count()) + " ms");
+                  std::to_string(m_stallLimit.count()) + " ms");
     }
 }
 
 void QtCommControl::WaitForRoom() {
-    if (yielder_ != nullptr && clock_ != nullptr) {
+    if (m_yielder != nullptr && m_clock != nullptr) {
         PushOut();
         // The window keeps running; its handlers may close or reopen the
         // port meanwhile, which the caller checks after every pass.
-        yielder_->YieldUntil(clock_->Now() + kYieldSliceMs);
+        m_yielder->YieldUntil(m_clock->Now() + kYieldSliceMs);
     } else {
-        port_.waitForBytesWritten(kBlockingSliceMs);
+        m_port.waitForBytesWritten(kBlockingSliceMs);
     }
 }
 
@@ -231,19 +233,19 @@ void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
         // Recomputed on every pass: a reopen during the wait may have
         // brought a new OutBufferSize.
         const qint64 count =
-            std::min<qint64>(static_cast<qint64>(bytes.size()), openOutBufferSize_);
+            std::min<qint64>(static_cast<qint64>(bytes.size()), m_openOutBufferSize);
         if (count == 0) return;
-        const qint64 queued = port_.bytesToWrite();
+        const qint64 queued = m_port.bytesToWrite();
         // An empty queue always takes the frame, so a frame longer than
         // the limit still goes out.
-        if (queued == 0 || queued + count <= queueLimit_) {
-            const qint64 written = port_.write(reinterpret_cast<const char*>(bytes.data()), count);
+        if (queued == 0 || queued + count <= m_queueLimit) {
+            const qint64 written = m_port.write(reinterpret_cast<const char*>(bytes.data()), count);
             if (written != count) {
-                RaisePort(OpenPortLabel() + ": write refused: " + ToStd(port_.errorString()));
+                RaisePort(OpenPortLabel() + ": write refused: " + ToStd(m_port.errorString()));
             }
             PushOut();
             // flush() may have found the device gone and closed the port.
-            if (!port_.isOpen()) RaisePort(OpenPortLabel() + " was lost: " + lastSystemError_);
+            if (!m_port.isOpen()) RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
             return;
         }
         CheckStall(watch);

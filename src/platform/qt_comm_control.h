@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 
+#include "platform/port_map.h"
 #include "serial/comm_control.h"
 #include "serial/port_settings_text.h"
-#include "platform/port_map.h"
 
 namespace kiv {
 
@@ -48,19 +48,19 @@ class QtCommControl final : public CommControl {
     // no yielder Output blocks in short slices instead.
     void setYielder(Yielder* yielder, MillisecondClock* clock);
     // Used from the next open on.
-    void setPortMap(PortMap map) { map_ = std::move(map); }
-    const PortMap& portMap() const { return map_; }
-    void setQueueLimit(qint64 bytes) { queueLimit_ = bytes; }
-    void setStallLimit(std::chrono::milliseconds limit) { stallLimit_ = limit; }
+    void setPortMap(PortMap map) { m_map = std::move(map); }
+    const PortMap& portMap() const { return m_map; }
+    void setQueueLimit(qint64 bytes) { m_queueLimit = bytes; }
+    void setStallLimit(std::chrono::milliseconds limit) { m_stallLimit = limit; }
 
     // Why the last open failed or the device was lost, in the system's
     // words; empty when nothing failed yet.
-    std::string lastSystemError() const { return lastSystemError_; }
+    std::string lastSystemError() const { return m_lastSystemError; }
     // Bytes Output accepted that are still waiting in this program.
-    qint64 queuedBytes() const { return port_.isOpen() ? port_.bytesToWrite() : 0; }
+    qint64 queuedBytes() const { return m_port.isOpen() ? m_port.bytesToWrite() : 0; }
     // The port itself, for diagnostics and tests; it is not to be driven
     // from outside.
-    const QSerialPort& device() const { return port_; }
+    const QSerialPort& device() const { return m_port; }
 
     void setInBufferSize(std::int16_t bytes) override;
     // 0 is accepted and means that Output puts nothing on the line (it still
@@ -75,7 +75,7 @@ class QtCommControl final : public CommControl {
     void setCommPort(std::int16_t port) override;
     void setSettings(const std::string& settings) override;
 
-    bool PortOpen() const override { return port_.isOpen(); }
+    bool PortOpen() const override { return m_port.isOpen(); }
     void setPortOpen(bool open) override;
 
     // Writes the first min(size, OutBufferSize) bytes as one piece, then
@@ -101,29 +101,29 @@ class QtCommControl final : public CommControl {
     std::string OpenPortLabel() const;
     [[noreturn]] void RaisePort(const std::string& what) const;
 
-    QSerialPort port_;
-    QMetaObject::Connection errorConnection_;
-    PortMap map_;
+    QSerialPort m_port;
+    QMetaObject::Connection m_errorConnection;
+    PortMap m_map;
 
     // What the next open uses.
-    int commPort_ = 1;
-    LineSettings settings_;
-    std::int16_t outBufferSize_ = kDefaultOutBufferSize;
+    int m_commPort = 1;
+    LineSettings m_settings;
+    std::int16_t m_outBufferSize = kDefaultOutBufferSize;
 
     // What the open port was opened with.
-    int openPort_ = 0;
-    std::string openDevice_;
-    std::int16_t openOutBufferSize_ = 0;
+    int m_openPort = 0;
+    std::string m_openDevice;
+    std::int16_t m_openOutBufferSize = 0;
     // Counts opens, so that a wait can tell the port was reopened under it.
-    std::uint64_t session_ = 0;
+    std::uint64_t m_session = 0;
 
-    Yielder* yielder_ = nullptr;
-    MillisecondClock* clock_ = nullptr;
-    qint64 queueLimit_ = kDefaultQueueLimit;
-    std::chrono::milliseconds stallLimit_ = kDefaultStallLimit;
+    Yielder* m_yielder = nullptr;
+    MillisecondClock* m_clock = nullptr;
+    qint64 m_queueLimit = kDefaultQueueLimit;
+    std::chrono::milliseconds m_stallLimit = kDefaultStallLimit;
 
-    bool lost_ = false;
-    std::string lastSystemError_;
+    bool m_lost = false;
+    std::string m_lastSystemError;
 };
 
 }  // namespace kiv

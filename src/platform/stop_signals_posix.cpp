@@ -5,7 +5,9 @@
 namespace kiv {
 namespace {
 volatile sig_atomic_t g_stops = 0;
-void OnStop(int) { g_stops = g_stops + 1; }
+void OnStop(int) {
+    g_stops = g_stops + 1;
+}
 }  // namespace
 
 void InstallStopSignals() {
@@ -16,6 +18,8 @@ void InstallStopSignals() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-int StopSignalsReceived() { return g_stops; }
+int StopSignalsReceived() {
+    return g_stops;
+}
 
 }  // namespace kiv

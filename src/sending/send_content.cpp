@@ -1,10 +1,10 @@
 #include "sending/send_content.h"
 
+#include "model/errors.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
 #include "signal/numbers.h"
-#include "model/errors.h"
 
 namespace kiv {
 
@@ -22,7 +22,9 @@ SlotKind ClassifySlot(const std::string& text) {
     return LookUpSignal(lower).waveform != Waveform::None ? SlotKind::Signal : SlotKind::Invalid;
 }
 
-std::int32_t HalfOf(std::int32_t period) { return RealToInt32(period * 0.5); }
+std::int32_t HalfOf(std::int32_t period) {
+    return RealToInt32(period * 0.5);
+}
 
 void EnableSendButtons(Model& w) {
     w.starsend.Enabled = true;
@@ -38,7 +40,8 @@ void ApplySendSettings(Model& w) {
     try {
         for (int i = 1; i <= 10; ++i)
             if (ClassifySlot(w.sendText1(i).Text) == SlotKind::Invalid)
-                Raise(ErrorKind::NotANumber, "slot " + std::to_string(i) + " holds no constant or signal");
+                Raise(ErrorKind::NotANumber,
+                      "slot " + std::to_string(i) + " holds no constant or signal");
         EnableSendButtons(w);
         w.sendPeriod = ToInteger(w.autosendtext1.Text);
         w.halfPeriod = HalfOf(w.sendPeriod);
@@ -77,7 +80,9 @@ void ApplySendSettings(Model& w) {
     }
 }
 
-void Command7_Click(Model& w) { ApplySendSettings(w); }
+void Command7_Click(Model& w) {
+    ApplySendSettings(w);
+}
 
 void ResetSendState(Model& w) {
     w.isSending = false;

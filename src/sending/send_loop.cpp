@@ -2,10 +2,10 @@
 
 #include <span>
 
+#include "model/errors.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
-#include "model/errors.h"
 
 namespace kiv {
 namespace {
@@ -15,7 +15,9 @@ constexpr std::int32_t kCountWrap = 1000000;
 // Milliseconds since t0. The clock is a 32-bit count that wraps; the
 // modular difference stays right across 2^31 and 2^32, so sending does not
 // stop after weeks of uptime.
-std::int32_t Elapsed(std::uint32_t now, std::uint32_t t0) { return static_cast<std::int32_t>(now - t0); }
+std::int32_t Elapsed(std::uint32_t now, std::uint32_t t0) {
+    return static_cast<std::int32_t>(now - t0);
+}
 
 // Waits until bound() milliseconds have passed since t0, yielding to the
 // window between clock readings. The bound is read afresh at every reading,
@@ -66,17 +68,20 @@ void starsend_Click(Model& w) {
             SetLamps(w, kLightGreen);
 
             bool yielded = false;
-            WaitFor(w, t0, [&] { return w.halfPeriod; }, yielded);
+            WaitFor(
+                w, t0, [&] { return w.halfPeriod; }, yielded);
             if (w.programEnded) return;
             SetLamps(w, kGreen);
-            WaitFor(w, t0, [&] { return w.sendPeriod; }, yielded);
+            WaitFor(
+                w, t0, [&] { return w.sendPeriod; }, yielded);
             if (w.programEnded) return;
             // A period of 0 or less never waits; the window still gets its
             // turn once per cycle so that pause and close keep working.
             if (!yielded) w.yielder->YieldUntil(w.clock->Now());
             if (w.programEnded) return;
 
-            if (w.slotCount > 0) w.MSComm1->Output(std::span<const std::uint8_t>(w.frameBytes.values));
+            if (w.slotCount > 0)
+                w.MSComm1->Output(std::span<const std::uint8_t>(w.frameBytes.values));
         }
     } catch (const KivError&) {
         SetLamps(w, kBlack);
@@ -87,7 +92,9 @@ void starsend_Click(Model& w) {
     }
 }
 
-void pausesend_Click(Model& w) { w.isSending = false; }
+void pausesend_Click(Model& w) {
+    w.isSending = false;
+}
 
 void Command8_Click(Model& w) {
     w.sendCount = 0;

@@ -17,7 +17,7 @@ namespace kiv {
 //    false only when it reads true;
 //  - a new frame length on an open port: close, OutBufferSize, open.
 class CommControl {
-public:
+  public:
     virtual ~CommControl() = default;
 
     virtual void setInBufferSize(std::int16_t bytes) = 0;

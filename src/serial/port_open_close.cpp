@@ -2,9 +2,9 @@
 
 #include <iostream>
 
+#include "model/errors.h"
 #include "serial/comm_control.h"
 #include "serial/port_settings.h"
-#include "model/errors.h"
 
 namespace kiv {
 namespace {

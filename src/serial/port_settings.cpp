@@ -1,7 +1,7 @@
 #include "serial/port_settings.h"
 
-#include "serial/comm_control.h"
 #include "model/errors.h"
+#include "serial/comm_control.h"
 
 namespace kiv {
 
@@ -14,7 +14,8 @@ void RestorePortChoices(Model& w) {
 void SavePortChoices(Model& w) {
     for (int i = 0; i <= 4; ++i) {
         const int position = w.Combo1(i).ListIndex;
-        if (position < 0 || position > 255) Raise(ErrorKind::NoListPosition, "a port box holds a typed text");
+        if (position < 0 || position > 255)
+            Raise(ErrorKind::NoListPosition, "a port box holds a typed text");
         w.portChoices(i) = static_cast<std::uint8_t>(position);
     }
 }
@@ -40,10 +41,14 @@ void ConfigurePort(Model& w) {
 
         const std::string& parityText = w.Combo1(2).Text;
         std::string parity;
-        if (parityText == "无") parity = ",n,";
-        else if (parityText == "奇") parity = ",o,";
-        else if (parityText == "偶") parity = ",e,";
-        else Raise(ErrorKind::Port, "unknown parity " + parityText);
+        if (parityText == "无")
+            parity = ",n,";
+        else if (parityText == "奇")
+            parity = ",o,";
+        else if (parityText == "偶")
+            parity = ",e,";
+        else
+            Raise(ErrorKind::Port, "unknown parity " + parityText);
         port.setSettings(w.Combo1(1).Text + parity + w.Combo1(3).Text + "," + w.Combo1(4).Text);
         w.portConfigured = true;
     } catch (const KivError&) {

@@ -11,7 +11,9 @@ SignalName LookUpSignal(const std::string& lowerText) {
                                           "squx3", "trix1", "trix2", "trix3"};
     for (int i = 0; i < 9; ++i) {
         if (lowerText == kNames[i]) {
-            const Waveform kind = i < 3 ? Waveform::Sine : i < 6 ? Waveform::Rectangular : Waveform::Sawtooth;
+            const Waveform kind = i < 3   ? Waveform::Sine
+                                  : i < 6 ? Waveform::Rectangular
+                                          : Waveform::Sawtooth;
             return {kind, i + 1};
         }
     }
@@ -42,10 +44,17 @@ void ComputeFrame(Model& w) {
             if (name.waveform != Waveform::None) {
                 const SignalParams& p = w.signalParams(name.entry);
                 switch (name.waveform) {
-                    case Waveform::Sine: byte = SineSample(p, n, T, w.PI_SINGLE); break;
-                    case Waveform::Rectangular: byte = RectangularSample(p, n, T); break;
-                    case Waveform::Sawtooth: byte = SawtoothSample(p, n, T); break;
-                    case Waveform::None: break;
+                    case Waveform::Sine:
+                        byte = SineSample(p, n, T, w.PI_SINGLE);
+                        break;
+                    case Waveform::Rectangular:
+                        byte = RectangularSample(p, n, T);
+                        break;
+                    case Waveform::Sawtooth:
+                        byte = SawtoothSample(p, n, T);
+                        break;
+                    case Waveform::None:
+                        break;
                 }
             }
         }

@@ -12,8 +12,12 @@
 namespace kiv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Strips the blanks around the text and checks it against the reading rule.
 // Returns the numeric part (sign included) or nothing.
@@ -52,7 +56,8 @@ long long LeadingDigitPower(std::string_view s) {
     if (e != std::string_view::npos) {
         std::string_view digits = s.substr(e + 1);
         const bool negative = !digits.empty() && digits.front() == '-';
-        if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+        if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
+            digits.remove_prefix(1);
         for (char c : digits) exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000LL);
         if (negative) exponent = -exponent;
     }
@@ -91,7 +96,9 @@ std::optional<double> ReadNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
-bool IsNumber(std::string_view text) { return Match(text).has_value(); }
+bool IsNumber(std::string_view text) {
+    return Match(text).has_value();
+}
 
 double RoundHalfEven(double v) {
     // The program never changes the rounding mode, so nearbyint rounds to
@@ -102,7 +109,8 @@ double RoundHalfEven(double v) {
 namespace {
 template <typename T>
 T RealToIntegral(double v, const char* what) {
-    if (!std::isfinite(v)) Raise(ErrorKind::FloatingPoint, std::string("not a finite value for ") + what);
+    if (!std::isfinite(v))
+        Raise(ErrorKind::FloatingPoint, std::string("not a finite value for ") + what);
     double r = RoundHalfEven(v);
     if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
         r > static_cast<double>(std::numeric_limits<T>::max())) {
@@ -112,36 +120,52 @@ T RealToIntegral(double v, const char* what) {
 }
 }  // namespace
 
-std::int32_t RealToInt32(double v) { return RealToIntegral<std::int32_t>(v, "a 32-bit integer"); }
-std::int16_t RealToInt16(double v) { return RealToIntegral<std::int16_t>(v, "a 16-bit integer"); }
-std::uint8_t RealToByte(double v) { return RealToIntegral<std::uint8_t>(v, "a byte"); }
+std::int32_t RealToInt32(double v) {
+    return RealToIntegral<std::int32_t>(v, "a 32-bit integer");
+}
+std::int16_t RealToInt16(double v) {
+    return RealToIntegral<std::int16_t>(v, "a 16-bit integer");
+}
+std::uint8_t RealToByte(double v) {
+    return RealToIntegral<std::uint8_t>(v, "a byte");
+}
 
 double ToReal(std::string_view text) {
     auto v = ReadNumber(text);
-    if (!v) Raise(ErrorKind::NotANumber, "not a number: \"" + std::string(text.substr(0, 40)) + "\"");
+    if (!v)
+        Raise(ErrorKind::NotANumber, "not a number: \"" + std::string(text.substr(0, 40)) + "\"");
     if (!std::isfinite(*v)) Raise(ErrorKind::Overflow, "number too large");
     return *v;
 }
 
-std::int32_t ToInteger(std::string_view text) { return RealToInt32(ToReal(text)); }
-std::uint8_t ToByte(std::string_view text) { return RealToByte(ToReal(text)); }
-std::int16_t ToInt16(std::string_view text) { return RealToInt16(ToReal(text)); }
+std::int32_t ToInteger(std::string_view text) {
+    return RealToInt32(ToReal(text));
+}
+std::uint8_t ToByte(std::string_view text) {
+    return RealToByte(ToReal(text));
+}
+std::int16_t ToInt16(std::string_view text) {
+    return RealToInt16(ToReal(text));
+}
 
 std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
     std::int32_t r;
-    if (__builtin_add_overflow(a, b, &r)) Raise(ErrorKind::Overflow, "integer overflow in addition");
+    if (__builtin_add_overflow(a, b, &r))
+        Raise(ErrorKind::Overflow, "integer overflow in addition");
     return r;
 }
 
 std::int32_t CheckedSub(std::int32_t a, std::int32_t b) {
     std::int32_t r;
-    if (__builtin_sub_overflow(a, b, &r)) Raise(ErrorKind::Overflow, "integer overflow in subtraction");
+    if (__builtin_sub_overflow(a, b, &r))
+        Raise(ErrorKind::Overflow, "integer overflow in subtraction");
     return r;
 }
 
 std::int32_t CheckedMul(std::int32_t a, std::int32_t b) {
     std::int32_t r;
-    if (__builtin_mul_overflow(a, b, &r)) Raise(ErrorKind::Overflow, "integer overflow in multiplication");
+    if (__builtin_mul_overflow(a, b, &r))
+        Raise(ErrorKind::Overflow, "integer overflow in multiplication");
     return r;
 }
 

@@ -1,7 +1,7 @@
 #include "signal/signal_params.h"
 
-#include "signal/numbers.h"
 #include "model/errors.h"
+#include "signal/numbers.h"
 
 namespace kiv {
 namespace {
@@ -44,9 +44,17 @@ void ApplySignalSettings(Model& w) {
     }
 }
 
-void Command2_Click(Model& w) { ApplySignalSettings(w); }
-void Command3_Click(Model& w) { ApplySignalSettings(w); }
-void Command4_Click(Model& w) { ApplySignalSettings(w); }
-void Command6_Click(Model& w) { ApplySignalSettings(w); }
+void Command2_Click(Model& w) {
+    ApplySignalSettings(w);
+}
+void Command3_Click(Model& w) {
+    ApplySignalSettings(w);
+}
+void Command4_Click(Model& w) {
+    ApplySignalSettings(w);
+}
+void Command6_Click(Model& w) {
+    ApplySignalSettings(w);
+}
 
 }  // namespace kiv

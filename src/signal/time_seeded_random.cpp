@@ -16,8 +16,9 @@ float TimeSeededRandom::Draw() {
     // every noisy slot of a frame the same offset; the draw counter makes
     // each seed unique and the mixing removes any correlation between them.
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto ns = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
-    const std::uint64_t bits = MixSeed(ns ^ MixSeed(++draws_));
+    const auto ns = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    const std::uint64_t bits = MixSeed(ns ^ MixSeed(++m_draws));
     // The top 24 bits give every float in [0, 1) with step 2^-24.
     return static_cast<float>(bits >> 40) * (1.0f / 16777216.0f);
 }

@@ -10,11 +10,11 @@ namespace kiv {
 // seed mixes a nanosecond reading with a draw counter, so two draws within
 // the same clock tick still get unrelated values.
 class TimeSeededRandom : public RandomSource {
-public:
+  public:
     float Draw() override;
 
-private:
-    std::uint64_t draws_ = 0;
+  private:
+    std::uint64_t m_draws = 0;
 };
 
 // SplitMix64 finaliser: a well-mixed 64-bit value from any seed.

@@ -3,12 +3,14 @@
 #include <bit>
 #include <cmath>
 
-#include "signal/numbers.h"
 #include "model/errors.h"
+#include "signal/numbers.h"
 
 namespace kiv {
 
-float PiSingle() { return std::bit_cast<float>(std::uint32_t{0x40490FDA}); }
+float PiSingle() {
+    return std::bit_cast<float>(std::uint32_t{0x40490FDA});
+}
 
 std::uint8_t SineSample(const SignalParams& p, std::int32_t n, std::int32_t T, float piSingle) {
     const double w = 2.0 * static_cast<double>(piSingle);

@@ -23,7 +23,8 @@ std::string PathFrom(const std::string& line) {
 
 TEST(KivCli, ExampleFramesOnTheVirtualPortAndInTheLog) {
     const std::string log = ::testing::TempDir() + "kiv_cli_frames.csv";
-    ChildProcess cli(kCli, {"--frame", "5,6,sinx1,sinx2", "--period", "10", "--frames", "6", "--log", log});
+    ChildProcess cli(
+        kCli, {"--frame", "5,6,sinx1,sinx2", "--period", "10", "--frames", "6", "--log", log});
     const std::string path = PathFrom(cli.ReadLine());
     ASSERT_FALSE(path.empty());
     LineReader line(path);
@@ -44,7 +45,8 @@ TEST(KivCli, ExampleFramesOnTheVirtualPortAndInTheLog) {
         std::getline(fields, field, ',');
         EXPECT_EQ(std::stoi(field), ++rows);
         std::getline(fields, field, ',');  // time
-        while (std::getline(fields, field, ',')) logged.push_back(static_cast<std::uint8_t>(std::stoi(field)));
+        while (std::getline(fields, field, ','))
+            logged.push_back(static_cast<std::uint8_t>(std::stoi(field)));
     }
     EXPECT_EQ(rows, 6);
     EXPECT_EQ(logged, got);
@@ -59,7 +61,8 @@ TEST(KivCli, BadOptionsGiveTheirMessageAndAnExitCode) {
         {{"--period", "abc", "--frames", "1"}, "--period abc"},
         {{"--set", "sinx1=am:250,a0:10", "--frames", "1"}, "信号设置错误，请修改！"},
         {{"--baud", "1234", "--frames", "1"}, "串口设置有误或者已被占用!"},
-        {{"--device", "/dev/kiv-no-such-device", "--frames", "1"}, "--device /dev/kiv-no-such-device"},
+        {{"--device", "/dev/kiv-no-such-device", "--frames", "1"},
+         "--device /dev/kiv-no-such-device"},
         {{"--noise", "12"}, "--noise"},
         {{"--what"}, "--what"},
     };
@@ -90,8 +93,9 @@ TEST(KivCli, HelpListsEveryOption) {
     ChildProcess cli(kCli, {"--help"});
     EXPECT_EQ(cli.Wait(), 0);
     const std::string& all = cli.output();
-    for (const char* option : {"--baud", "--parity", "--data-bits", "--stop-bits", "--device", "--frame", "--period",
-                               "--set", "--noise", "--frames", "--seconds", "--log"})
+    for (const char* option :
+         {"--baud", "--parity", "--data-bits", "--stop-bits", "--device", "--frame", "--period",
+          "--set", "--noise", "--frames", "--seconds", "--log"})
         EXPECT_NE(all.find(option), std::string::npos) << option;
 }
 

@@ -4,18 +4,26 @@
 
 #include <sstream>
 
+#include "app/startup.h"
 #include "cli/cli_options.h"
 #include "fakes.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {
 
 TEST(CliOptions, ParsesEveryOption) {
-    auto parsed = ParseCliOptions({"--baud", "19200", "--parity", "e", "--data-bits", "7", "--stop-bits", "2",
-                                   "--device", "/dev/ttyUSB0", "--frame", "5,6,sinx1,sinx2", "--period", "20",
-                                   "--set", "sinx1=t1:100,am:60,a0:100", "--set", "noise=am:10", "--noise", "1,3",
-                                   "--frames", "50", "--log", "out.csv"});
+    auto parsed = ParseCliOptions({"--baud",      "19200",
+                                   "--parity",    "e",
+                                   "--data-bits", "7",
+                                   "--stop-bits", "2",
+                                   "--device",    "/dev/ttyUSB0",
+                                   "--frame",     "5,6,sinx1,sinx2",
+                                   "--period",    "20",
+                                   "--set",       "sinx1=t1:100,am:60,a0:100",
+                                   "--set",       "noise=am:10",
+                                   "--noise",     "1,3",
+                                   "--frames",    "50",
+                                   "--log",       "out.csv"});
     ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
     const CliOptions& o = std::get<CliOptions>(parsed);
     EXPECT_EQ(o.baud, "19200");
@@ -54,14 +62,16 @@ TEST(CliOptions, RejectsWithTheOptionNamed) {
     for (const auto& c : cases) {
         auto parsed = ParseCliOptions(c.args);
         ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.args[0];
-        EXPECT_NE(std::get<std::string>(parsed).find(c.mentions), std::string::npos) << std::get<std::string>(parsed);
+        EXPECT_NE(std::get<std::string>(parsed).find(c.mentions), std::string::npos)
+            << std::get<std::string>(parsed);
     }
 }
 
 // The headless run over fake services: a frame limit, a log, and failures
 // that name their option and send nothing.
 struct Headless : testing::Rig {
-    Headless() : recorder(w, port), printing([this](const std::string& t) { errors.push_back(t); }) {
+    Headless()
+        : recorder(w, port), printing([this](const std::string& t) { errors.push_back(t); }) {
         w.MSComm1 = &recorder;
         w.messageBox = &printing;
         StartUp(w);
@@ -94,7 +104,8 @@ TEST(HeadlessRun, SendsTheRequestedFramesAndLogsThem) {
     std::istringstream lines(log.str());
     std::string line;
     std::vector<std::string> bytes;
-    while (std::getline(lines, line)) bytes.push_back(line.substr(line.find(',', line.find(',') + 1) + 1));
+    while (std::getline(lines, line))
+        bytes.push_back(line.substr(line.find(',', line.find(',') + 1) + 1));
     EXPECT_EQ(bytes, (std::vector<std::string>{"5,6,130,140", "5,6,148,145", "5,6,159,150"}));
     EXPECT_EQ(log.str().substr(0, 2), "1,");
     EXPECT_FALSE(h.port.open);  // closed at the end
@@ -104,8 +115,9 @@ TEST(HeadlessRun, SendsTheRequestedFramesAndLogsThem) {
 TEST(HeadlessRun, SignalSettingsAndNoiseReachTheFrame) {
     Headless h;
     h.recorder.setFrameLimit(2);
-    ASSERT_TRUE(h.run.Prepare(h.Options({"--frame", "squx1,100", "--set", "squx1=t1:5,t2:5,am:200,a0:10",
-                                         "--set", "noise=am:0", "--noise", "2", "--period", "5"})));
+    ASSERT_TRUE(
+        h.run.Prepare(h.Options({"--frame", "squx1,100", "--set", "squx1=t1:5,t2:5,am:200,a0:10",
+                                 "--set", "noise=am:0", "--noise", "2", "--period", "5"})));
     EXPECT_EQ(h.w.Check1(2).Value, 1);
     h.run.Send();
     ASSERT_EQ(h.port.frames.size(), 2u);

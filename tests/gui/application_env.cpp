@@ -11,17 +11,17 @@ class ApplicationEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        app_ = std::make_unique<QApplication>(argc_, argv_);
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
         // The tests close windows; that must not end the application.
         QApplication::setQuitOnLastWindowClosed(false);
     }
-    void TearDown() override { app_.reset(); }
+    void TearDown() override { m_app.reset(); }
 
   private:
-    char name_[18] = "kiv_widgets_tests";
-    char* argv_[2] = {name_, nullptr};
-    int argc_ = 1;
-    std::unique_ptr<QApplication> app_;
+    char m_name[18] = "kiv_widgets_tests";
+    char* m_argv[2] = {m_name, nullptr};
+    int m_argc = 1;
+    std::unique_ptr<QApplication> m_app;
 };
 
 [[maybe_unused]] const auto* const kEnvironment =

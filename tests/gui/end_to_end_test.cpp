@@ -18,11 +18,11 @@
 #include <set>
 #include <vector>
 
+#include "gui/lamp_widget.h"
+#include "gui/tally_display.h"
 #include "platform/port_map.h"
 #include "platform/qt_comm_control.h"
 #include "support/pty_pair.h"
-#include "gui/lamp_widget.h"
-#include "gui/tally_display.h"
 #include "window_rig.h"
 
 namespace kiv::testing {

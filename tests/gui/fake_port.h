@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "serial/comm_control.h"
 #include "model/errors.h"
+#include "serial/comm_control.h"
 
 namespace kiv::testing {
 

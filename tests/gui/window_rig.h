@@ -10,14 +10,14 @@
 #include <functional>
 #include <memory>
 
-#include "signal/time_seeded_random.h"
-#include "model/model.h"
+#include "app/startup.h"
 #include "gui/fake_port.h"
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
+#include "model/model.h"
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
-#include "app/startup.h"
+#include "signal/time_seeded_random.h"
 
 namespace kiv::testing {
 

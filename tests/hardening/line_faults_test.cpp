@@ -17,17 +17,17 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "fakes.h"
+#include "platform/qt_comm_control.h"
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/forwarding_comm_control.h"
 #include "serial/port_open_close.h"
-#include "platform/qt_comm_control.h"
 #include "signal/signal_params.h"
 #include "support/pty_pair.h"
-#include "platform/qt_yielder.h"
-#include "platform/steady_millisecond_clock.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {
@@ -49,30 +49,30 @@ constexpr const char* kOpenFailed = "串口设置有误或者已被占用!";
 // given number of frames.
 class WatchedPort : public ForwardingCommControl {
   public:
-    WatchedPort(Model& w, QtCommControl& port) : ForwardingCommControl(port), w_(w) {}
+    WatchedPort(Model& w, QtCommControl& port) : ForwardingCommControl(port), m_w(w) {}
 
     void Output(std::span<const std::uint8_t> bytes) override {
-        inWrite_ = true;
+        m_inWrite = true;
         struct Done {
             bool& flag;
             ~Done() { flag = false; }
-        } done{inWrite_};
+        } done{m_inWrite};
         if (beforeWrite) beforeWrite();
         inner().Output(bytes);
-        written.emplace_back(bytes.begin(), bytes.begin() + w_.slotCount);
-        if (stopAfter && written.size() >= *stopAfter) pausesend_Click(w_);
+        written.emplace_back(bytes.begin(), bytes.begin() + m_w.slotCount);
+        if (stopAfter && written.size() >= *stopAfter) pausesend_Click(m_w);
     }
 
     // True while the loop is inside a write, waits for room included.
-    bool inWrite() const { return inWrite_; }
+    bool inWrite() const { return m_inWrite; }
 
     std::vector<Bytes> written;
     std::function<void()> beforeWrite;
     std::optional<std::size_t> stopAfter;
 
   private:
-    Model& w_;
-    bool inWrite_ = false;
+    Model& m_w;
+    bool m_inWrite = false;
 };
 
 double ProcessCpuSeconds() {
@@ -84,70 +84,70 @@ double ProcessCpuSeconds() {
 
 class LineFaultTest : public ::testing::Test {
   protected:
-    LineFaultTest() : device_(std::make_unique<PtyPair>()), port_(w_, control_) {
+    LineFaultTest() : m_device(std::make_unique<PtyPair>()), m_port(m_w, m_control) {
         MapCom1ToDevice();
-        control_.setYielder(&yielder_, &clock_);
-        w_.messageBox = &box_;
-        w_.clock = &clock_;
-        w_.yielder = &yielder_;
-        w_.random = &random_;
-        w_.MSComm1 = &port_;
-        StartUp(w_);
-        for (int i = 1; i <= 10; ++i) w_.sendText1(i).Text = kSlots[i - 1];
+        m_control.setYielder(&m_yielder, &m_clock);
+        m_w.messageBox = &m_box;
+        m_w.clock = &m_clock;
+        m_w.yielder = &m_yielder;
+        m_w.random = &m_random;
+        m_w.MSComm1 = &m_port;
+        StartUp(m_w);
+        for (int i = 1; i <= 10; ++i) m_w.sendText1(i).Text = kSlots[i - 1];
         SetPeriod(1);
         QObject::connect(
-            &control_.device(), &QSerialPort::errorOccurred,
+            &m_control.device(), &QSerialPort::errorOccurred,
             [this](QSerialPort::SerialPortError error) {
                 if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError) {
-                    ++lineErrors_;
+                    ++m_lineErrors;
                 }
             });
-        yielder_.setBeforeYield([this] { OnYield(); });
+        m_yielder.setBeforeYield([this] { OnYield(); });
     }
 
-    ~LineFaultTest() override { yielder_.setBeforeYield(nullptr); }
+    ~LineFaultTest() override { m_yielder.setBeforeYield(nullptr); }
 
-    void SetUp() override { ASSERT_TRUE(box_.shown.empty()) << box_.shown[0].text; }
+    void SetUp() override { ASSERT_TRUE(m_box.shown.empty()) << m_box.shown[0].text; }
 
     // Also sets trix1 to rise from 0 to 255 in 255 periods and rest one
     // period, so that its byte counts the frames.
     void SetPeriod(int ms) {
-        w_.fuction_t1(7).Text = std::to_string(255 * ms);
-        w_.fuction_t2(7).Text = "0";
-        w_.fuction_t3(7).Text = std::to_string(ms);
-        w_.fuction_am(7).Text = "255";
-        w_.fuction_a0(7).Text = "0";
-        Command4_Click(w_);
-        w_.autosendtext1.Text = std::to_string(ms);
-        Command7_Click(w_);
+        m_w.fuction_t1(7).Text = std::to_string(255 * ms);
+        m_w.fuction_t2(7).Text = "0";
+        m_w.fuction_t3(7).Text = std::to_string(ms);
+        m_w.fuction_am(7).Text = "255";
+        m_w.fuction_a0(7).Text = "0";
+        Command4_Click(m_w);
+        m_w.autosendtext1.Text = std::to_string(ms);
+        Command7_Click(m_w);
     }
 
     void MapCom1ToDevice() {
         PortMap map;
-        map.setDevice(1, device_->slavePath());
-        control_.setPortMap(map);
+        map.setDevice(1, m_device->slavePath());
+        m_control.setPortMap(map);
     }
 
     // The device comes back: a new one, under the same port number.
     void ReplaceDevice() {
-        device_ = std::make_unique<PtyPair>();
-        received_.clear();
+        m_device = std::make_unique<PtyPair>();
+        m_received.clear();
         MapCom1ToDevice();
     }
 
     void Read() {
-        if (readingPaused_ || !device_->masterOpen()) return;
-        const Bytes more = device_->ReadAvailable();
-        received_.insert(received_.end(), more.begin(), more.end());
+        if (m_readingPaused || !m_device->masterOpen()) return;
+        const Bytes more = m_device->ReadAvailable();
+        m_received.insert(m_received.end(), more.begin(), more.end());
     }
 
     // Runs where any other handler of the window would: inside the loop's
     // yields, and inside a write that waits for room.
     void OnYield() {
-        if (Clock::now() > deadline_) {
+        if (Clock::now() > m_deadline) {
             // A guard against a loop that never ends, not a timing check.
-            guardFired_ = true;
-            Optionclose_Click(w_);
+            m_guardFired = true;
+            Optionclose_Click(m_w);
             return;
         }
         Read();
@@ -157,71 +157,71 @@ class LineFaultTest : public ::testing::Test {
     // Starts sending and returns when the loop has ended: after `frames`
     // more frames, or earlier through a fault.
     void Send(std::optional<std::size_t> frames) {
-        port_.stopAfter.reset();
-        if (frames) port_.stopAfter = port_.written.size() + *frames;
-        deadline_ = Clock::now() + std::chrono::seconds(60);
-        starsend_Click(w_);
+        m_port.stopAfter.reset();
+        if (frames) m_port.stopAfter = m_port.written.size() + *frames;
+        m_deadline = Clock::now() + std::chrono::seconds(60);
+        starsend_Click(m_w);
     }
 
     // Everything that was written from frame `first` on, once it has arrived.
     void ExpectWholeFramesInOrderFrom(std::size_t first) {
         Bytes expected;
-        for (std::size_t k = first; k < port_.written.size(); ++k) {
-            const Bytes& frame = port_.written[k];
+        for (std::size_t k = first; k < m_port.written.size(); ++k) {
+            const Bytes& frame = m_port.written[k];
             ASSERT_EQ(frame.size(), 10U);
             EXPECT_EQ(Bytes(frame.begin() + 1, frame.end()), kFixedBytes) << "frame " << k;
             if (k > first) {
                 // One frame composed per write: none skipped, none sent twice.
-                EXPECT_EQ(frame[0], static_cast<std::uint8_t>(port_.written[k - 1][0] + 1))
+                EXPECT_EQ(frame[0], static_cast<std::uint8_t>(m_port.written[k - 1][0] + 1))
                     << "frame " << k;
             }
             expected.insert(expected.end(), frame.begin(), frame.end());
         }
         const auto guard = Clock::now() + std::chrono::seconds(20);
-        while (received_.size() < expected.size() && Clock::now() < guard) {
+        while (m_received.size() < expected.size() && Clock::now() < guard) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            const Bytes more = device_->ReadExactly(expected.size() - received_.size(),
-                                                    std::chrono::milliseconds(5));
-            received_.insert(received_.end(), more.begin(), more.end());
+            const Bytes more = m_device->ReadExactly(expected.size() - m_received.size(),
+                                                     std::chrono::milliseconds(5));
+            m_received.insert(m_received.end(), more.begin(), more.end());
         }
-        ASSERT_EQ(received_.size(), expected.size());
-        EXPECT_TRUE(received_ == expected) << "frames arrived cut, lost or out of order";
+        ASSERT_EQ(m_received.size(), expected.size());
+        EXPECT_TRUE(m_received == expected) << "frames arrived cut, lost or out of order";
     }
 
     void ExpectClosedLook() {
-        EXPECT_FALSE(control_.PortOpen());
-        EXPECT_FALSE(w_.portOpened);
-        EXPECT_FALSE(w_.isSending);
-        EXPECT_EQ(w_.Shape1(0).BackColor, kBlack);
-        EXPECT_EQ(w_.Shape1(1).BackColor, kBlack);
-        EXPECT_TRUE(w_.Label50.Caption.ends_with("CLOSE!")) << w_.Label50.Caption;
-        EXPECT_TRUE(w_.Command1.Enabled);
-        EXPECT_TRUE(w_.Optionclose.Value);
+        EXPECT_FALSE(m_control.PortOpen());
+        EXPECT_FALSE(m_w.portOpened);
+        EXPECT_FALSE(m_w.isSending);
+        EXPECT_EQ(m_w.Shape1(0).BackColor, kBlack);
+        EXPECT_EQ(m_w.Shape1(1).BackColor, kBlack);
+        EXPECT_TRUE(m_w.Label50.Caption.ends_with("CLOSE!")) << m_w.Label50.Caption;
+        EXPECT_TRUE(m_w.Command1.Enabled);
+        EXPECT_TRUE(m_w.Optionclose.Value);
     }
 
     void ExpectOpenLook() {
-        EXPECT_TRUE(control_.PortOpen());
-        EXPECT_TRUE(w_.portOpened);
-        EXPECT_EQ(w_.Shape1(1).BackColor, kGreen);
-        EXPECT_TRUE(w_.Label50.Caption.ends_with("OPEN!")) << w_.Label50.Caption;
-        EXPECT_FALSE(w_.Command1.Enabled);
+        EXPECT_TRUE(m_control.PortOpen());
+        EXPECT_TRUE(m_w.portOpened);
+        EXPECT_EQ(m_w.Shape1(1).BackColor, kGreen);
+        EXPECT_TRUE(m_w.Label50.Caption.ends_with("OPEN!")) << m_w.Label50.Caption;
+        EXPECT_FALSE(m_w.Command1.Enabled);
     }
 
-    std::unique_ptr<PtyPair> device_;
-    QtCommControl control_;
-    SteadyMillisecondClock clock_;
-    QtYielder yielder_;
-    testing::FakeMessageBox box_;
-    testing::FakeRandom random_;
-    Model w_;
-    WatchedPort port_;
+    std::unique_ptr<PtyPair> m_device;
+    QtCommControl m_control;
+    SteadyMillisecondClock m_clock;
+    QtYielder m_yielder;
+    testing::FakeMessageBox m_box;
+    testing::FakeRandom m_random;
+    Model m_w;
+    WatchedPort m_port;
 
-    Bytes received_;
-    bool readingPaused_ = false;
+    Bytes m_received;
+    bool m_readingPaused = false;
     std::function<void()> onYield;
-    Clock::time_point deadline_ = Clock::now() + std::chrono::seconds(60);
-    bool guardFired_ = false;
-    int lineErrors_ = 0;
+    Clock::time_point m_deadline = Clock::now() + std::chrono::seconds(60);
+    bool m_guardFired = false;
+    int m_lineErrors = 0;
 };
 
 enum class Phase { FirstWait, SecondWait, Write };
@@ -231,62 +231,62 @@ class DeviceVanishes : public LineFaultTest, public ::testing::WithParamInterfac
 TEST_P(DeviceVanishes, SendingStopsCleanlyAndANewDeviceUnderTheSameNumberSendsAgain) {
     // The first wait needs a half period of at least 1 ms to yield at all.
     SetPeriod(2);
-    Optionopen_Click(w_);
-    ASSERT_TRUE(control_.PortOpen()) << control_.lastSystemError();
+    Optionopen_Click(m_w);
+    ASSERT_TRUE(m_control.PortOpen()) << m_control.lastSystemError();
 
     const Phase phase = GetParam();
     constexpr std::size_t kFramesBefore = 20;
     bool vanished = false;
     auto vanish = [&] {
         Read();
-        device_->CloseMaster();
+        m_device->CloseMaster();
         vanished = true;
     };
     onYield = [&] {
-        if (vanished || port_.written.size() < kFramesBefore || port_.inWrite()) return;
-        const std::uint32_t lamp = w_.Shape1(1).BackColor;
+        if (vanished || m_port.written.size() < kFramesBefore || m_port.inWrite()) return;
+        const std::uint32_t lamp = m_w.Shape1(1).BackColor;
         if ((phase == Phase::FirstWait && lamp == kLightGreen) ||
             (phase == Phase::SecondWait && lamp == kGreen)) {
             vanish();
         }
     };
-    port_.beforeWrite = [&] {
-        if (phase == Phase::Write && !vanished && port_.written.size() >= kFramesBefore) vanish();
+    m_port.beforeWrite = [&] {
+        if (phase == Phase::Write && !vanished && m_port.written.size() >= kFramesBefore) vanish();
     };
     Send(std::nullopt);  // only the fault can end this loop
     onYield = nullptr;
-    port_.beforeWrite = nullptr;
+    m_port.beforeWrite = nullptr;
 
-    ASSERT_FALSE(guardFired_) << "the loop kept running on a vanished device";
+    ASSERT_FALSE(m_guardFired) << "the loop kept running on a vanished device";
     ASSERT_TRUE(vanished);
     // The loop ended through its error path: black lamps, no message, the
     // port closed once and no storm of errors.
-    EXPECT_EQ(w_.Shape1(0).BackColor, kBlack);
-    EXPECT_EQ(w_.Shape1(1).BackColor, kBlack);
-    EXPECT_FALSE(control_.PortOpen());
-    EXPECT_TRUE(box_.shown.empty());
-    EXPECT_LE(lineErrors_, 1);
-    EXPECT_FALSE(control_.lastSystemError().empty());
+    EXPECT_EQ(m_w.Shape1(0).BackColor, kBlack);
+    EXPECT_EQ(m_w.Shape1(1).BackColor, kBlack);
+    EXPECT_FALSE(m_control.PortOpen());
+    EXPECT_TRUE(m_box.shown.empty());
+    EXPECT_LE(m_lineErrors, 1);
+    EXPECT_FALSE(m_control.lastSystemError().empty());
     // What reached the line before is the start of what was written.
     Bytes sent;
-    for (const Bytes& f : port_.written) sent.insert(sent.end(), f.begin(), f.end());
-    ASSERT_LE(received_.size(), sent.size());
-    EXPECT_TRUE(std::equal(received_.begin(), received_.end(), sent.begin()));
+    for (const Bytes& f : m_port.written) sent.insert(sent.end(), f.begin(), f.end());
+    ASSERT_LE(m_received.size(), sent.size());
+    EXPECT_TRUE(std::equal(m_received.begin(), m_received.end(), sent.begin()));
 
     // Opening before the device is back is refused like any missing device.
-    Optionopen_Click(w_);
-    ASSERT_EQ(box_.shown.size(), 1U);
-    EXPECT_EQ(box_.shown[0].text, kOpenFailed);
+    Optionopen_Click(m_w);
+    ASSERT_EQ(m_box.shown.size(), 1U);
+    EXPECT_EQ(m_box.shown[0].text, kOpenFailed);
     ExpectClosedLook();
 
     ReplaceDevice();
-    Optionopen_Click(w_);
-    EXPECT_EQ(box_.shown.size(), 1U) << box_.shown.back().text;
+    Optionopen_Click(m_w);
+    EXPECT_EQ(m_box.shown.size(), 1U) << m_box.shown.back().text;
     ExpectOpenLook();
-    const std::size_t first = port_.written.size();
+    const std::size_t first = m_port.written.size();
     Send(200);
-    ASSERT_FALSE(guardFired_);
-    EXPECT_EQ(port_.written.size(), first + 200);
+    ASSERT_FALSE(m_guardFired);
+    EXPECT_EQ(m_port.written.size(), first + 200);
     ExpectWholeFramesInOrderFrom(first);
 }
 
@@ -305,8 +305,8 @@ INSTANTIATE_TEST_SUITE_P(EachPhaseOfACycle, DeviceVanishes,
                          });
 
 TEST_F(LineFaultTest, AReaderThatStopsForSecondsGetsEveryFrameWholeAndInOrder) {
-    Optionopen_Click(w_);
-    ASSERT_TRUE(control_.PortOpen()) << control_.lastSystemError();
+    Optionopen_Click(m_w);
+    ASSERT_TRUE(m_control.PortOpen()) << m_control.lastSystemError();
 
     // The reader stops after a few frames. Once the line and the control's
     // queue are full, the loop waits inside its write; the reader stays away
@@ -317,12 +317,12 @@ TEST_F(LineFaultTest, AReaderThatStopsForSecondsGetsEveryFrameWholeAndInOrder) {
     double secondsHeld = 0.0;
     qint64 mostQueued = 0;
     onYield = [&] {
-        mostQueued = std::max(mostQueued, control_.queuedBytes());
-        if (reader == Reader::Reading && port_.written.size() >= 50) {
+        mostQueued = std::max(mostQueued, m_control.queuedBytes());
+        if (reader == Reader::Reading && m_port.written.size() >= 50) {
             reader = Reader::Stopped;
-            readingPaused_ = true;
+            m_readingPaused = true;
         }
-        if (reader != Reader::Stopped || !port_.inWrite()) return;
+        if (reader != Reader::Stopped || !m_port.inWrite()) return;
         if (!heldSince) {
             heldSince = Clock::now();
             cpuAtHold = ProcessCpuSeconds();
@@ -332,16 +332,16 @@ TEST_F(LineFaultTest, AReaderThatStopsForSecondsGetsEveryFrameWholeAndInOrder) {
         secondsHeld = std::chrono::duration<double>(Clock::now() - *heldSince).count();
         cpuWhileHeld = ProcessCpuSeconds() - cpuAtHold;
         reader = Reader::Resumed;
-        readingPaused_ = false;
-        port_.stopAfter = port_.written.size() + 300;
+        m_readingPaused = false;
+        m_port.stopAfter = m_port.written.size() + 300;
     };
     Send(100'000);
     onYield = nullptr;
 
-    ASSERT_FALSE(guardFired_);
+    ASSERT_FALSE(m_guardFired);
     ASSERT_EQ(reader, Reader::Resumed) << "the line never filled, so nothing was tested";
-    EXPECT_TRUE(box_.shown.empty());
-    EXPECT_TRUE(control_.PortOpen());
+    EXPECT_TRUE(m_box.shown.empty());
+    EXPECT_TRUE(m_control.PortOpen());
     // Memory stays bounded while the reader is away...
     EXPECT_LE(mostQueued, QtCommControl::kDefaultQueueLimit);
     // ...and the wait for it sleeps: a loop polling the line would use a
@@ -353,21 +353,21 @@ TEST_F(LineFaultTest, AReaderThatStopsForSecondsGetsEveryFrameWholeAndInOrder) {
 
 TEST_F(LineFaultTest, ADeviceHeldByAnotherProgramIsRefusedUntilItIsReleased) {
     QSerialPort other;
-    other.setPortName(QString::fromStdString(device_->slavePath()));
+    other.setPortName(QString::fromStdString(m_device->slavePath()));
     ASSERT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
 
-    Optionopen_Click(w_);
-    ASSERT_EQ(box_.shown.size(), 1U);
-    EXPECT_EQ(box_.shown[0].text, kOpenFailed);
+    Optionopen_Click(m_w);
+    ASSERT_EQ(m_box.shown.size(), 1U);
+    EXPECT_EQ(m_box.shown[0].text, kOpenFailed);
     ExpectClosedLook();
     EXPECT_TRUE(other.isOpen()) << "the device was taken from the program holding it";
 
     other.close();
-    Optionopen_Click(w_);
-    EXPECT_EQ(box_.shown.size(), 1U) << box_.shown.back().text;
+    Optionopen_Click(m_w);
+    EXPECT_EQ(m_box.shown.size(), 1U) << m_box.shown.back().text;
     ExpectOpenLook();
     Send(100);
-    ASSERT_FALSE(guardFired_);
+    ASSERT_FALSE(m_guardFired);
     ExpectWholeFramesInOrderFrom(0);
 }
 

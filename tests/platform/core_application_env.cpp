@@ -9,14 +9,14 @@ namespace {
 // whole run, created before the first test and gone after the last.
 class CoreApplicationEnvironment : public ::testing::Environment {
   public:
-    void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
-    void TearDown() override { app_.reset(); }
+    void SetUp() override { m_app = std::make_unique<QCoreApplication>(m_argc, m_argv); }
+    void TearDown() override { m_app.reset(); }
 
   private:
-    char name_[17] = "kiv_qtport_tests";
-    char* argv_[2] = {name_, nullptr};
-    int argc_ = 1;
-    std::unique_ptr<QCoreApplication> app_;
+    char m_name[17] = "kiv_qtport_tests";
+    char* m_argv[2] = {m_name, nullptr};
+    int m_argc = 1;
+    std::unique_ptr<QCoreApplication> m_app;
 };
 
 [[maybe_unused]] const auto* const kEnvironment =

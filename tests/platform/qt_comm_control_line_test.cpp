@@ -33,10 +33,10 @@ Bytes NumberedFrame(int i) {
 class QtCommControlLineTest : public ::testing::Test {
   protected:
     QtCommControlLineTest() {
-        map_.setDevice(1, pty_.slavePath());
-        control_.setPortMap(map_);
-        control_.setOutBufferSize(10);
-        control_.setCommPort(1);
+        m_map.setDevice(1, m_pty.slavePath());
+        m_control.setPortMap(m_map);
+        m_control.setOutBufferSize(10);
+        m_control.setCommPort(1);
     }
 
     // Sends frames from a small alphabet (never the marker) until the line
@@ -44,8 +44,8 @@ class QtCommControlLineTest : public ::testing::Test {
     int FillUntilQueued() {
         const Bytes frame = {0x30, 0x31, 0x32, 0x33, 0x34};
         int frames = 0;
-        while (control_.queuedBytes() == 0 && frames < 1'000'000) {
-            control_.Output(frame);
+        while (m_control.queuedBytes() == 0 && frames < 1'000'000) {
+            m_control.Output(frame);
             ++frames;
         }
         return frames;
@@ -55,9 +55,9 @@ class QtCommControlLineTest : public ::testing::Test {
     // the control any more; what is still on its way is left to the caller.
     Bytes DrainWhileQueued() {
         Bytes received;
-        while (control_.queuedBytes() > 0) {
+        while (m_control.queuedBytes() > 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-            const auto more = pty_.ReadAvailable();
+            const auto more = m_pty.ReadAvailable();
             received.insert(received.end(), more.begin(), more.end());
         }
         return received;
@@ -67,57 +67,57 @@ class QtCommControlLineTest : public ::testing::Test {
         for (int i = 0; i < passes; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
     }
 
-    PtyPair pty_;
-    PortMap map_;
-    QtCommControl control_;
+    PtyPair m_pty;
+    PortMap m_map;
+    QtCommControl m_control;
 };
 
 TEST_F(QtCommControlLineTest, ADeviceGoneWhileIdleRaisesAtTheNextOutput) {
-    control_.setPortOpen(true);
-    control_.Output(Bytes{1, 2, 3});
-    ASSERT_EQ(pty_.ReadUntilMarker(kMarker), (Bytes{1, 2, 3}));
+    m_control.setPortOpen(true);
+    m_control.Output(Bytes{1, 2, 3});
+    ASSERT_EQ(m_pty.ReadUntilMarker(kMarker), (Bytes{1, 2, 3}));
 
-    pty_.CloseMaster();
-    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{4, 5, 6}); }), ErrorKind::Port);
-    EXPECT_FALSE(control_.PortOpen());
-    EXPECT_FALSE(control_.lastSystemError().empty());
-    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{7}); }), ErrorKind::Port);
+    m_pty.CloseMaster();
+    EXPECT_EQ(RaisedKind([&] { m_control.Output(Bytes{4, 5, 6}); }), ErrorKind::Port);
+    EXPECT_FALSE(m_control.PortOpen());
+    EXPECT_FALSE(m_control.lastSystemError().empty());
+    EXPECT_EQ(RaisedKind([&] { m_control.Output(Bytes{7}); }), ErrorKind::Port);
 }
 
 TEST_F(QtCommControlLineTest, ADeviceGoneWithBytesQueuedIsClosedOnceWithoutAStorm) {
-    control_.setPortOpen(true);
+    m_control.setPortOpen(true);
     ASSERT_GT(FillUntilQueued(), 0);
-    ASSERT_GT(control_.queuedBytes(), 0);
+    ASSERT_GT(m_control.queuedBytes(), 0);
 
     int failures = 0;
     QObject::connect(
-        &control_.device(), &QSerialPort::errorOccurred,
+        &m_control.device(), &QSerialPort::errorOccurred,
         [&failures](QSerialPort::SerialPortError error) {
             if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError) {
                 ++failures;
             }
         });
-    pty_.CloseMaster();
+    m_pty.CloseMaster();
     // Only the event loop sees the loss here. Left open, Qt would report it
     // over and over, tens of thousands of times in these passes.
     RunEventLoop(200);
-    EXPECT_FALSE(control_.PortOpen());
+    EXPECT_FALSE(m_control.PortOpen());
     EXPECT_EQ(failures, 1);
-    EXPECT_FALSE(control_.lastSystemError().empty());
-    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{1}); }), ErrorKind::Port);
+    EXPECT_FALSE(m_control.lastSystemError().empty());
+    EXPECT_EQ(RaisedKind([&] { m_control.Output(Bytes{1}); }), ErrorKind::Port);
 }
 
 TEST_F(QtCommControlLineTest, AfterALostDeviceANewOneOpensUnderTheSameNumber) {
-    control_.setPortOpen(true);
-    pty_.CloseMaster();
-    EXPECT_EQ(RaisedKind([&] { control_.Output(Bytes{1}); }), ErrorKind::Port);
-    ASSERT_FALSE(control_.PortOpen());
+    m_control.setPortOpen(true);
+    m_pty.CloseMaster();
+    EXPECT_EQ(RaisedKind([&] { m_control.Output(Bytes{1}); }), ErrorKind::Port);
+    ASSERT_FALSE(m_control.PortOpen());
 
     PtyPair replacement;
-    map_.setDevice(1, replacement.slavePath());
-    control_.setPortMap(map_);
-    control_.setPortOpen(true);
-    control_.Output(Bytes{9, 8, 7});
+    m_map.setDevice(1, replacement.slavePath());
+    m_control.setPortMap(m_map);
+    m_control.setPortOpen(true);
+    m_control.Output(Bytes{9, 8, 7});
     EXPECT_EQ(replacement.ReadUntilMarker(kMarker), (Bytes{9, 8, 7}));
 }
 
@@ -129,32 +129,32 @@ TEST_F(QtCommControlLineTest, AStalledReaderBoundsMemoryAndLosesNoFrame) {
     bool reading = false;
     qint64 mostQueued = 0;
     yielder.onYield = [&] {
-        mostQueued = std::max(mostQueued, control_.queuedBytes());
+        mostQueued = std::max(mostQueued, m_control.queuedBytes());
         // The reader comes back only after the control has been kept
         // waiting for a while.
         if (yielder.yields >= 50) reading = true;
         if (reading) {
-            const auto more = pty_.ReadAvailable();
+            const auto more = m_pty.ReadAvailable();
             received.insert(received.end(), more.begin(), more.end());
         }
     };
-    control_.setYielder(&yielder, &clock);
-    control_.setQueueLimit(kLimit);
-    control_.setStallLimit(std::chrono::minutes(5));
-    control_.setPortOpen(true);
+    m_control.setYielder(&yielder, &clock);
+    m_control.setQueueLimit(kLimit);
+    m_control.setStallLimit(std::chrono::minutes(5));
+    m_control.setPortOpen(true);
 
     // Far more than the system buffers between the two ends of a pty.
     constexpr int kFrames = 30'000;
     Bytes expected;
     for (int i = 0; i < kFrames; ++i) {
         const Bytes frame = NumberedFrame(i);
-        control_.Output(frame);
+        m_control.Output(frame);
         expected.insert(expected.end(), frame.begin(), frame.end());
-        mostQueued = std::max(mostQueued, control_.queuedBytes());
+        mostQueued = std::max(mostQueued, m_control.queuedBytes());
     }
     const auto queued = DrainWhileQueued();
     received.insert(received.end(), queued.begin(), queued.end());
-    const auto rest = pty_.ReadExactly(expected.size() - received.size());
+    const auto rest = m_pty.ReadExactly(expected.size() - received.size());
     received.insert(received.end(), rest.begin(), rest.end());
 
     EXPECT_GE(yielder.yields, 50) << "the line never filled, so nothing was tested";
@@ -165,39 +165,39 @@ TEST_F(QtCommControlLineTest, AStalledReaderBoundsMemoryAndLosesNoFrame) {
 
 TEST_F(QtCommControlLineTest, AStuckLineRaisesAfterTheStallLimitAndRecovers) {
     // No yielder: the control waits in blocking slices.
-    control_.setStallLimit(std::chrono::milliseconds(100));
-    control_.setPortOpen(true);
+    m_control.setStallLimit(std::chrono::milliseconds(100));
+    m_control.setPortOpen(true);
     Bytes sent;
     bool raised = false;
     for (int i = 0; i < 100'000 && !raised; ++i) {
         const Bytes frame = NumberedFrame(i);
-        raised = RaisedKind([&] { control_.Output(frame); }) == ErrorKind::Port;
+        raised = RaisedKind([&] { m_control.Output(frame); }) == ErrorKind::Port;
         if (!raised) sent.insert(sent.end(), frame.begin(), frame.end());
-        ASSERT_LE(control_.queuedBytes(), QtCommControl::kDefaultQueueLimit);
+        ASSERT_LE(m_control.queuedBytes(), QtCommControl::kDefaultQueueLimit);
     }
     ASSERT_TRUE(raised);
     // Nothing is wrong with the device itself.
-    EXPECT_TRUE(control_.PortOpen());
+    EXPECT_TRUE(m_control.PortOpen());
 
     // Once the far end reads again, sending goes on where it stopped.
     Bytes received = DrainWhileQueued();
     const Bytes last = NumberedFrame(100'000);
-    control_.Output(last);
+    m_control.Output(last);
     sent.insert(sent.end(), last.begin(), last.end());
     const auto queued = DrainWhileQueued();
     received.insert(received.end(), queued.begin(), queued.end());
-    const auto rest = pty_.ReadExactly(sent.size() - received.size());
+    const auto rest = m_pty.ReadExactly(sent.size() - received.size());
     received.insert(received.end(), rest.begin(), rest.end());
     EXPECT_TRUE(received == sent) << "received " << received.size() << " of " << sent.size();
 }
 
 TEST_F(QtCommControlLineTest, OutBufferCountZeroDropsWhatWaits) {
-    control_.setPortOpen(true);
+    m_control.setPortOpen(true);
     FillUntilQueued();
-    ASSERT_GT(control_.queuedBytes(), 0);
-    control_.setOutBufferCount(0);
-    EXPECT_EQ(control_.queuedBytes(), 0);
-    EXPECT_TRUE(control_.PortOpen());
+    ASSERT_GT(m_control.queuedBytes(), 0);
+    m_control.setOutBufferCount(0);
+    EXPECT_EQ(m_control.queuedBytes(), 0);
+    EXPECT_TRUE(m_control.PortOpen());
 }
 
 TEST_F(QtCommControlLineTest, ClosingThePortDuringAWaitEndsOutputWithAnError) {
@@ -205,17 +205,17 @@ TEST_F(QtCommControlLineTest, ClosingThePortDuringAWaitEndsOutputWithAnError) {
     EventLoopYielder yielder;
     // A handler run during the wait closes the port, as the serial page's
     // close button would.
-    yielder.onYield = [&] { control_.setPortOpen(false); };
-    control_.setYielder(&yielder, &clock);
-    control_.setPortOpen(true);
+    yielder.onYield = [&] { m_control.setPortOpen(false); };
+    m_control.setYielder(&yielder, &clock);
+    m_control.setPortOpen(true);
     FillUntilQueued();
     while (yielder.yields == 0) {
-        const auto raised = RaisedKind([&] { control_.Output(Bytes{0x30, 0x31, 0x32}); });
+        const auto raised = RaisedKind([&] { m_control.Output(Bytes{0x30, 0x31, 0x32}); });
         if (yielder.yields > 0) {
             EXPECT_EQ(raised, ErrorKind::Port);
         }
     }
-    EXPECT_FALSE(control_.PortOpen());
+    EXPECT_FALSE(m_control.PortOpen());
 }
 
 TEST_F(QtCommControlLineTest, AReopenDuringAWaitAppliesTheNewFrameLength) {
@@ -224,18 +224,18 @@ TEST_F(QtCommControlLineTest, AReopenDuringAWaitAppliesTheNewFrameLength) {
     // As the window does for a new frame length: close, size, open.
     yielder.onYield = [&] {
         if (yielder.yields > 1) return;
-        control_.setPortOpen(false);
-        control_.setOutBufferSize(3);
-        control_.setPortOpen(true);
+        m_control.setPortOpen(false);
+        m_control.setOutBufferSize(3);
+        m_control.setPortOpen(true);
     };
-    control_.setYielder(&yielder, &clock);
-    control_.setPortOpen(true);
+    m_control.setYielder(&yielder, &clock);
+    m_control.setPortOpen(true);
     FillUntilQueued();
     const Bytes frame = {0x41, 0x42, 0x43, 0x44, 0x45};
-    while (yielder.yields == 0) control_.Output(frame);
-    ASSERT_TRUE(control_.PortOpen());
+    while (yielder.yields == 0) m_control.Output(frame);
+    ASSERT_TRUE(m_control.PortOpen());
     Bytes onLine = DrainWhileQueued();
-    const auto rest = pty_.ReadUntilMarker(kMarker);
+    const auto rest = m_pty.ReadUntilMarker(kMarker);
     onLine.insert(onLine.end(), rest.begin(), rest.end());
     ASSERT_GE(onLine.size(), 3U);
     EXPECT_EQ(Bytes(onLine.end() - 3, onLine.end()), (Bytes{0x41, 0x42, 0x43}));

@@ -24,19 +24,19 @@ constexpr std::uint8_t kMarker = 0xEE;
 class QtCommControlTest : public ::testing::Test {
   protected:
     QtCommControlTest() {
-        map_.setDevice(1, pty_.slavePath());
-        control_.setPortMap(map_);
+        m_map.setDevice(1, m_pty.slavePath());
+        m_control.setPortMap(m_map);
     }
 
     void OpenWithOutBufferSize(std::int16_t size) {
-        control_.setOutBufferSize(size);
-        control_.setCommPort(1);
-        control_.setPortOpen(true);
+        m_control.setOutBufferSize(size);
+        m_control.setCommPort(1);
+        m_control.setPortOpen(true);
     }
 
-    PtyPair pty_;
-    PortMap map_;
-    QtCommControl control_;
+    PtyPair m_pty;
+    PortMap m_map;
+    QtCommControl m_control;
 };
 
 struct SetterCase {
@@ -108,14 +108,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(QtCommControlTest, OpensTheMappedDeviceWithTheGivenSettings) {
     PortMap map;
-    map.setDevice(3, pty_.slavePath());
-    control_.setPortMap(map);
-    control_.setCommPort(3);
-    control_.setSettings("19200,e,7,2");
-    control_.setPortOpen(true);
-    ASSERT_TRUE(control_.PortOpen());
-    const QSerialPort& port = control_.device();
-    EXPECT_EQ(port.portName().toStdString(), pty_.slavePath().substr(std::string("/dev/").size()));
+    map.setDevice(3, m_pty.slavePath());
+    m_control.setPortMap(map);
+    m_control.setCommPort(3);
+    m_control.setSettings("19200,e,7,2");
+    m_control.setPortOpen(true);
+    ASSERT_TRUE(m_control.PortOpen());
+    const QSerialPort& port = m_control.device();
+    EXPECT_EQ(port.portName().toStdString(), m_pty.slavePath().substr(std::string("/dev/").size()));
     EXPECT_EQ(port.baudRate(), 19200);
     EXPECT_EQ(port.parity(), QSerialPort::EvenParity);
     EXPECT_EQ(port.dataBits(), QSerialPort::Data7);
@@ -124,18 +124,18 @@ TEST_F(QtCommControlTest, OpensTheMappedDeviceWithTheGivenSettings) {
 }
 
 TEST_F(QtCommControlTest, SettingsGivenWhileOpenWaitForTheNextOpen) {
-    control_.setSettings("9600,n,8,1");
+    m_control.setSettings("9600,n,8,1");
     OpenWithOutBufferSize(10);
-    control_.setSettings("56000,o,6,1");
-    EXPECT_EQ(control_.device().baudRate(), 9600);
-    EXPECT_EQ(control_.device().parity(), QSerialPort::NoParity);
+    m_control.setSettings("56000,o,6,1");
+    EXPECT_EQ(m_control.device().baudRate(), 9600);
+    EXPECT_EQ(m_control.device().parity(), QSerialPort::NoParity);
 
-    control_.setPortOpen(false);
-    control_.setPortOpen(true);
-    EXPECT_EQ(control_.device().baudRate(), 56000);
-    EXPECT_EQ(control_.device().parity(), QSerialPort::OddParity);
-    EXPECT_EQ(control_.device().dataBits(), QSerialPort::Data6);
-    EXPECT_EQ(control_.device().stopBits(), QSerialPort::OneStop);
+    m_control.setPortOpen(false);
+    m_control.setPortOpen(true);
+    EXPECT_EQ(m_control.device().baudRate(), 56000);
+    EXPECT_EQ(m_control.device().parity(), QSerialPort::OddParity);
+    EXPECT_EQ(m_control.device().dataBits(), QSerialPort::Data6);
+    EXPECT_EQ(m_control.device().stopBits(), QSerialPort::OneStop);
 }
 
 TEST_F(QtCommControlTest, PutsEveryFrameOnTheLineWholeAndInOrder) {
@@ -146,9 +146,9 @@ TEST_F(QtCommControlTest, PutsEveryFrameOnTheLineWholeAndInOrder) {
         {0x00, 0x0A, 0x0D, 0xFF},       {0x11, 0x13, 0x7F}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {0x0A},
         {0x80, 0x03, 0x1B, 0x04, 0x1C},
     };
-    for (const auto& frame : frames) control_.Output(frame);
+    for (const auto& frame : frames) m_control.Output(frame);
     // Nothing ran Qt's event loop: the bytes must have left at Output.
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Concat(frames));
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), Concat(frames));
 }
 
 struct TruncationCase {
@@ -170,11 +170,11 @@ TEST_P(OutBufferSizeLimit, OnlyTheLeadingBytesGoOut) {
     Bytes frame(row.arrayLength);
     for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(0x41 + i);
     OpenWithOutBufferSize(row.outBufferSize);
-    control_.Output(frame);
-    control_.setPortOpen(false);
+    m_control.Output(frame);
+    m_control.setPortOpen(false);
     const Bytes expected(frame.begin(),
                          frame.begin() + static_cast<std::ptrdiff_t>(row.expectedOnLine));
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), expected);
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, OutBufferSizeLimit,
@@ -182,88 +182,88 @@ INSTANTIATE_TEST_SUITE_P(Table, OutBufferSizeLimit,
                                            TruncationCase{1, 10, 1}, TruncationCase{0, 10, 0},
                                            TruncationCase{12, 10, 10}, TruncationCase{3, 2, 2},
                                            TruncationCase{5, 0, 0}),
-    [](const auto& info) { return "row" + std::to_string(info.index); });
+                         [](const auto& info) { return "row" + std::to_string(info.index); });
 
 TEST_F(QtCommControlTest, OutBufferSizeGivenWhileOpenWaitsForTheNextOpen) {
     const Bytes frame = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     OpenWithOutBufferSize(10);
-    control_.setOutBufferSize(4);
-    control_.Output(frame);
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), frame);
+    m_control.setOutBufferSize(4);
+    m_control.Output(frame);
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), frame);
 
-    control_.setPortOpen(false);
-    control_.setPortOpen(true);
-    control_.Output(frame);
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), (Bytes{1, 2, 3, 4}));
+    m_control.setPortOpen(false);
+    m_control.setPortOpen(true);
+    m_control.Output(frame);
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), (Bytes{1, 2, 3, 4}));
 }
 
 TEST_F(QtCommControlTest, OutputRaisesOnAClosedPort) {
     const Bytes frame = {1, 2, 3};
-    control_.setOutBufferSize(10);
-    EXPECT_EQ(RaisedKind([&] { control_.Output(frame); }), ErrorKind::Port);
+    m_control.setOutBufferSize(10);
+    EXPECT_EQ(RaisedKind([&] { m_control.Output(frame); }), ErrorKind::Port);
 
     OpenWithOutBufferSize(10);
-    control_.setPortOpen(false);
-    EXPECT_FALSE(control_.PortOpen());
-    EXPECT_EQ(RaisedKind([&] { control_.Output(frame); }), ErrorKind::Port);
+    m_control.setPortOpen(false);
+    EXPECT_FALSE(m_control.PortOpen());
+    EXPECT_EQ(RaisedKind([&] { m_control.Output(frame); }), ErrorKind::Port);
     // Even when nothing would be written, a closed port is an error.
-    control_.setOutBufferSize(0);
-    EXPECT_EQ(RaisedKind([&] { control_.Output(frame); }), ErrorKind::Port);
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Bytes{});
+    m_control.setOutBufferSize(0);
+    EXPECT_EQ(RaisedKind([&] { m_control.Output(frame); }), ErrorKind::Port);
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), Bytes{});
 }
 
 TEST_F(QtCommControlTest, AMissingDeviceRaisesWithTheSystemReason) {
     PortMap map;
     map.setDevice(2, "/dev/kiv-test-no-such-device");
-    control_.setPortMap(map);
-    control_.setCommPort(2);
+    m_control.setPortMap(map);
+    m_control.setCommPort(2);
     try {
-        control_.setPortOpen(true);
+        m_control.setPortOpen(true);
         FAIL() << "opening a missing device returned";
     } catch (const KivError& error) {
         EXPECT_EQ(error.kind(), ErrorKind::Port);
         const std::string what = error.what();
         EXPECT_NE(what.find("/dev/kiv-test-no-such-device"), std::string::npos) << what;
         EXPECT_NE(what.find("COM2"), std::string::npos) << what;
-        EXPECT_FALSE(control_.lastSystemError().empty());
-        EXPECT_NE(what.find(control_.lastSystemError()), std::string::npos) << what;
+        EXPECT_FALSE(m_control.lastSystemError().empty());
+        EXPECT_NE(what.find(m_control.lastSystemError()), std::string::npos) << what;
     }
-    EXPECT_FALSE(control_.PortOpen());
+    EXPECT_FALSE(m_control.PortOpen());
 }
 
 TEST_F(QtCommControlTest, APortHeldByAnotherOpenerRaises) {
     OpenWithOutBufferSize(10);
-    QtCommControl second(map_);
+    QtCommControl second(m_map);
     second.setCommPort(1);
     EXPECT_EQ(RaisedKind([&] { second.setPortOpen(true); }), ErrorKind::Port);
     EXPECT_FALSE(second.PortOpen());
     EXPECT_FALSE(second.lastSystemError().empty());
 
     // The first opener keeps its line.
-    ASSERT_TRUE(control_.PortOpen());
-    control_.Output(Bytes{7, 8, 9});
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), (Bytes{7, 8, 9}));
+    ASSERT_TRUE(m_control.PortOpen());
+    m_control.Output(Bytes{7, 8, 9});
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), (Bytes{7, 8, 9}));
 }
 
 TEST_F(QtCommControlTest, OpeningAnOpenPortRaisesAndKeepsItOpen) {
     OpenWithOutBufferSize(10);
-    EXPECT_EQ(RaisedKind([&] { control_.setPortOpen(true); }), ErrorKind::Port);
-    ASSERT_TRUE(control_.PortOpen());
-    control_.Output(Bytes{5});
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Bytes{5});
+    EXPECT_EQ(RaisedKind([&] { m_control.setPortOpen(true); }), ErrorKind::Port);
+    ASSERT_TRUE(m_control.PortOpen());
+    m_control.Output(Bytes{5});
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), Bytes{5});
 }
 
 TEST_F(QtCommControlTest, ThePortNumberGivenWhileOpenWaitsForTheNextOpen) {
     PtyPair other;
-    map_.setDevice(2, other.slavePath());
-    control_.setPortMap(map_);
+    m_map.setDevice(2, other.slavePath());
+    m_control.setPortMap(m_map);
     OpenWithOutBufferSize(10);
-    control_.setCommPort(2);
-    control_.Output(Bytes{1});
-    control_.setPortOpen(false);
-    control_.setPortOpen(true);
-    control_.Output(Bytes{2});
-    EXPECT_EQ(pty_.ReadUntilMarker(kMarker), Bytes{1});
+    m_control.setCommPort(2);
+    m_control.Output(Bytes{1});
+    m_control.setPortOpen(false);
+    m_control.setPortOpen(true);
+    m_control.Output(Bytes{2});
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), Bytes{1});
     EXPECT_EQ(other.ReadUntilMarker(kMarker), Bytes{2});
 }
 

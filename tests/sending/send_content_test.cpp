@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/startup.h"
 #include "fakes.h"
 #include "serial/port_open_close.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {
@@ -16,7 +16,8 @@ struct Started : testing::Rig {
     }
     void Slots(const std::vector<std::string>& texts) {
         for (int i = 1; i <= 10; ++i)
-            w.sendText1(i).Text = i <= static_cast<int>(texts.size()) ? texts[static_cast<std::size_t>(i - 1)] : "";
+            w.sendText1(i).Text =
+                i <= static_cast<int>(texts.size()) ? texts[static_cast<std::size_t>(i - 1)] : "";
     }
     void ExpectFailed() {
         ASSERT_EQ(box.shown.size(), 1u);
@@ -36,14 +37,14 @@ TEST(SendContent, SlotKinds) {
         const char* text;
         SlotKind kind;
     } cases[] = {
-        {"", SlotKind::Empty},          {"5", SlotKind::Constant},      {"255", SlotKind::Constant},
-        {"254.5", SlotKind::Constant},  {"-0.4", SlotKind::Constant},   {"1e2", SlotKind::Constant},
-        {" 12 ", SlotKind::Constant},   {"0", SlotKind::Constant},      {"sinx1", SlotKind::Signal},
-        {"SINX1", SlotKind::Signal},    {"TriX3", SlotKind::Signal},    {"squx2", SlotKind::Signal},
-        {"256", SlotKind::Invalid},     {"-1", SlotKind::Invalid},      {"255.5", SlotKind::Invalid},
-        {"1e10", SlotKind::Invalid},    {" ", SlotKind::Invalid},       {"sinx4", SlotKind::Invalid},
-        {"sin x1", SlotKind::Invalid},  {" sinx1", SlotKind::Invalid},  {"sinx1 ", SlotKind::Invalid},
-        {"noise", SlotKind::Invalid},   {"0x10", SlotKind::Invalid},    {"abc", SlotKind::Invalid},
+        {"", SlotKind::Empty},         {"5", SlotKind::Constant},     {"255", SlotKind::Constant},
+        {"254.5", SlotKind::Constant}, {"-0.4", SlotKind::Constant},  {"1e2", SlotKind::Constant},
+        {" 12 ", SlotKind::Constant},  {"0", SlotKind::Constant},     {"sinx1", SlotKind::Signal},
+        {"SINX1", SlotKind::Signal},   {"TriX3", SlotKind::Signal},   {"squx2", SlotKind::Signal},
+        {"256", SlotKind::Invalid},    {"-1", SlotKind::Invalid},     {"255.5", SlotKind::Invalid},
+        {"1e10", SlotKind::Invalid},   {" ", SlotKind::Invalid},      {"sinx4", SlotKind::Invalid},
+        {"sin x1", SlotKind::Invalid}, {" sinx1", SlotKind::Invalid}, {"sinx1 ", SlotKind::Invalid},
+        {"noise", SlotKind::Invalid},  {"0x10", SlotKind::Invalid},   {"abc", SlotKind::Invalid},
     };
     for (const auto& c : cases) EXPECT_EQ(ClassifySlot(c.text), c.kind) << '"' << c.text << '"';
 }
@@ -53,9 +54,9 @@ TEST(SendContent, PeriodAndHalfPeriod) {
         const char* text;
         std::int32_t period, half;
     } cases[] = {
-        {"10", 10, 5}, {"1", 1, 0},       {"3", 3, 2},   {"5", 5, 2},     {"7", 7, 4},  {"15", 15, 8},
-        {"0", 0, 0},   {"-3", -3, -2},    {"-5", -5, -2}, {"10.5", 10, 5}, {"1e1", 10, 5},
-        {"2147483647", 2147483647, 1073741824},
+        {"10", 10, 5},  {"1", 1, 0},     {"3", 3, 2},    {"5", 5, 2},
+        {"7", 7, 4},    {"15", 15, 8},   {"0", 0, 0},    {"-3", -3, -2},
+        {"-5", -5, -2}, {"10.5", 10, 5}, {"1e1", 10, 5}, {"2147483647", 2147483647, 1073741824},
     };
     for (const auto& c : cases) {
         Started r;
@@ -128,7 +129,8 @@ TEST(SendContent, OpenPortIsClosedResizedAndReopened) {
     r.port.calls.clear();
     r.Slots({"1", "2", "3", "4", "5", "6", "7"});
     Command7_Click(r.w);
-    EXPECT_EQ(r.port.calls, (std::vector<std::string>{"PortOpen=false", "OutBufferSize=7", "PortOpen=true"}));
+    EXPECT_EQ(r.port.calls,
+              (std::vector<std::string>{"PortOpen=false", "OutBufferSize=7", "PortOpen=true"}));
     EXPECT_TRUE(r.port.open);
     EXPECT_TRUE(r.w.portOpened);
     // Applying the same page again gives the same state.

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "app/startup.h"
 #include "fakes.h"
 #include "sending/send_content.h"
 #include "serial/port_open_close.h"
 #include "signal/signal_params.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {
@@ -61,8 +61,10 @@ TEST(SendLoop, LampsAreLightGreenForTheFirstHalf) {
 TEST(SendLoop, RefusedStart) {
     for (int variant = 0; variant < 2; ++variant) {
         Sending s;
-        if (variant == 0) Optionclose_Click(s.w);
-        else s.w.portOpened = false;  // open port the user did not open
+        if (variant == 0)
+            Optionclose_Click(s.w);
+        else
+            s.w.portOpened = false;  // open port the user did not open
         s.w.sendCount = 7;
         starsend_Click(s.w);
         ASSERT_EQ(s.box.shown.size(), 1u);
@@ -84,7 +86,8 @@ TEST(SendLoop, CountWrapsAtOneMillion) {
     s.w.sendCount = 999998;
     std::vector<std::int32_t> talliesAtWrite;
     s.yielder.everyYield = [&] {
-        if (s.port.frames.size() == talliesAtWrite.size()) talliesAtWrite.push_back(s.w.Tally1.Value);
+        if (s.port.frames.size() == talliesAtWrite.size())
+            talliesAtWrite.push_back(s.w.Tally1.Value);
         if (s.port.frames.size() == 2) pausesend_Click(s.w);
     };
     starsend_Click(s.w);
@@ -195,7 +198,8 @@ TEST(SendLoop, AStartWhileSendingKeepsTheRunningLoop) {
     });
     EXPECT_EQ(s.port.frames.size(), 4u);
     EXPECT_EQ(s.w.sendCount, 4);
-    for (std::size_t i = 1; i < s.port.frames.size(); ++i) EXPECT_NE(s.port.frames[i], s.port.frames[i - 1]);
+    for (std::size_t i = 1; i < s.port.frames.size(); ++i)
+        EXPECT_NE(s.port.frames[i], s.port.frames[i - 1]);
 }
 
 TEST(SendLoop, ZeroOrNegativePeriodStillYieldsEveryCycle) {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/startup.h"
 #include "fakes.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings_text.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {
@@ -21,12 +21,14 @@ TEST(PortSettings, StartUpConfiguresThePortInOrder) {
     testing::Rig r;
     StartUp(r.w);
     const std::vector<std::string> expected = {
-        "InBufferSize=600", "OutBufferSize=10", "InputMode=1", "InputLen=1",         "InBufferCount=0",
-        "OutBufferCount=0", "RThreshold=1",     "CommPort=1",  "Settings=9600,n,8,1",
+        "InBufferSize=600", "OutBufferSize=10", "InputMode=1",
+        "InputLen=1",       "InBufferCount=0",  "OutBufferCount=0",
+        "RThreshold=1",     "CommPort=1",       "Settings=9600,n,8,1",
     };
     EXPECT_EQ(r.port.calls, expected);
     EXPECT_TRUE(r.w.portConfigured);
-    for (int i = 0; i <= 4; ++i) EXPECT_EQ(r.w.portChoices(i), (std::array<int, 5>{0, 5, 0, 2, 0}[i]));
+    for (int i = 0; i <= 4; ++i)
+        EXPECT_EQ(r.w.portChoices(i), (std::array<int, 5>{0, 5, 0, 2, 0}[i]));
     EXPECT_TRUE(r.w.Optionopen.Enabled);
     EXPECT_TRUE(r.w.Optionclose.Enabled);
     EXPECT_EQ(r.w.Label50.Caption, "COM1,9600,无,8,1,CLOSE!");
@@ -39,8 +41,9 @@ TEST(PortSettings, SettingsTextFromThePicks) {
         int commPort;
         const char* settings;
     } cases[] = {
-        {0, 5, 0, 2, 0, 1, "9600,n,8,1"},  {0, 5, 1, 2, 0, 1, "9600,o,8,1"},     {0, 5, 2, 2, 0, 1, "9600,e,8,1"},
-        {3, 6, 2, 1, 1, 4, "19200,e,7,2"}, {2, 11, 0, 0, 0, 3, "115200,n,6,1"}, {1, 8, 1, 2, 1, 2, "43000,o,8,2"},
+        {0, 5, 0, 2, 0, 1, "9600,n,8,1"},    {0, 5, 1, 2, 0, 1, "9600,o,8,1"},
+        {0, 5, 2, 2, 0, 1, "9600,e,8,1"},    {3, 6, 2, 1, 1, 4, "19200,e,7,2"},
+        {2, 11, 0, 0, 0, 3, "115200,n,6,1"}, {1, 8, 1, 2, 1, 2, "43000,o,8,2"},
     };
     for (const auto& c : cases) {
         Started r;
@@ -77,7 +80,8 @@ TEST(PortSettings, ConfigureStopsAtTheFirstRefusal) {
     r.port.failOn = "InputMode";
     ConfigurePort(r.w);
     EXPECT_FALSE(r.w.portConfigured);
-    EXPECT_EQ(r.port.calls, (std::vector<std::string>{"InBufferSize=600", "OutBufferSize=10", "InputMode=1"}));
+    EXPECT_EQ(r.port.calls,
+              (std::vector<std::string>{"InBufferSize=600", "OutBufferSize=10", "InputMode=1"}));
 }
 
 TEST(PortSettings, OutBufferSizeFollowsTheFrameLength) {
@@ -107,8 +111,9 @@ TEST(LineSettingsText, AcceptedAndRefused) {
     EXPECT_EQ(ParseLineSettings("9600,n,8,1"), (LineSettings{9600, Parity::None, 8, 1}));
     EXPECT_EQ(ParseLineSettings("19200,e,7,2"), (LineSettings{19200, Parity::Even, 7, 2}));
     EXPECT_EQ(ParseLineSettings("300,o,6,1"), (LineSettings{300, Parity::Odd, 6, 1}));
-    const char* refused[] = {"", "9600", "9600,n,8", "9600,x,8,1", "abc,n,8,1", "9600,n,9,1",
-                             "9600,n,8,3", "-9600,n,8,1", "9600,n,8,1,", " 9600,n,8,1", "0,n,8,1"};
+    const char* refused[] = {
+        "",           "9600",        "9600,n,8",    "9600,x,8,1",  "abc,n,8,1", "9600,n,9,1",
+        "9600,n,8,3", "-9600,n,8,1", "9600,n,8,1,", " 9600,n,8,1", "0,n,8,1"};
     for (const char* t : refused) EXPECT_FALSE(ParseLineSettings(t).has_value()) << t;
 }
 
@@ -134,8 +139,10 @@ TEST(PortOpenClose, FailuresEndClosedWithOneMessage) {
     // A device that cannot be opened, and a typed box found after opening.
     for (int variant = 0; variant < 2; ++variant) {
         Started r;
-        if (variant == 0) r.port.failOpen = true;
-        else r.w.Combo1(1).Type("9600");
+        if (variant == 0)
+            r.port.failOpen = true;
+        else
+            r.w.Combo1(1).Type("9600");
         Optionopen_Click(r.w);
         ASSERT_EQ(r.box.shown.size(), 1u) << variant;
         EXPECT_EQ(r.box.shown[0].text, "串口设置有误或者已被占用!");
@@ -154,7 +161,9 @@ TEST(PortOpenClose, TheBoxAppearsAfterTheWindowIsClosedAgain) {
     Started r;
     r.port.failOpen = true;
     bool closedLookWhenShown = false;
-    r.box.onShow = [&] { closedLookWhenShown = !r.w.portOpened && r.w.Optionclose.Value && r.w.Command1.Enabled; };
+    r.box.onShow = [&] {
+        closedLookWhenShown = !r.w.portOpened && r.w.Optionclose.Value && r.w.Command1.Enabled;
+    };
     Optionopen_Click(r.w);
     EXPECT_TRUE(closedLookWhenShown);
 }

@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "app/startup.h"
 #include "fakes.h"
 #include "signal/waveforms.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {
@@ -14,7 +14,8 @@ namespace {
 struct Frames : testing::Rig {
     Frames() { StartUp(w); }
     void Plan(const std::vector<std::string>& slots, std::int32_t period) {
-        for (std::size_t i = 0; i < slots.size(); ++i) w.slotText(static_cast<int>(i) + 1) = slots[i];
+        for (std::size_t i = 0; i < slots.size(); ++i)
+            w.slotText(static_cast<int>(i) + 1) = slots[i];
         w.slotCount = static_cast<std::int32_t>(slots.size());
         w.sendPeriod = period;
     }
@@ -48,7 +49,8 @@ TEST(ComputeFrame, ExampleFrameOfTheInstructions) {
         {5, 6, 130, 140}, {5, 6, 148, 145}, {5, 6, 159, 150},
         {5, 6, 159, 155}, {5, 6, 148, 159}, {5, 6, 130, 164},
     };
-    for (int n = 0; n < 6; ++n) EXPECT_EQ(f.At(n), expected[static_cast<std::size_t>(n)]) << "n=" << n;
+    for (int n = 0; n < 6; ++n)
+        EXPECT_EQ(f.At(n), expected[static_cast<std::size_t>(n)]) << "n=" << n;
     const int sinx1More[] = {112, 101, 101, 112, 130};
     for (int n = 6; n <= 10; ++n) EXPECT_EQ(f.At(n)[2], sinx1More[n - 6]) << "n=" << n;
 }
@@ -62,7 +64,8 @@ TEST(ComputeFrame, RectangularSixHighFourLow) {
 TEST(ComputeFrame, SawtoothRepeatsEveryFifteenFrames) {
     Frames f;
     f.Plan({"trix1"}, 10);
-    const int expected[15] = {100, 112, 124, 136, 148, 160, 148, 136, 124, 112, 100, 100, 100, 100, 100};
+    const int expected[15] = {100, 112, 124, 136, 148, 160, 148, 136,
+                              124, 112, 100, 100, 100, 100, 100};
     for (int n = 0; n < 45; ++n) EXPECT_EQ(f.At(n)[0], expected[n % 15]) << "n=" << n;
 }
 
@@ -87,7 +90,8 @@ TEST(ComputeFrame, NamesAreLowerCasedAndStoredBack) {
 TEST(ComputeFrame, SpecialPeriods) {
     Frames f;
     f.Plan({"sinx1", "squx1", "trix1"}, 0);
-    for (int n : {0, 1, 500}) EXPECT_EQ(f.At(n), (std::vector<int>{130, 255, 100})) << "T=0 n=" << n;
+    for (int n : {0, 1, 500})
+        EXPECT_EQ(f.At(n), (std::vector<int>{130, 255, 100})) << "T=0 n=" << n;
 
     // A negative period: the sine falls first, the rectangle stays high.
     f.Plan({"sinx1", "squx1"}, -10);
@@ -115,8 +119,9 @@ TEST(ComputeFrame, ErrorsOfTheWaveforms) {
         {"squx1", 4, {0, 0, 0, 255, 0, 0}, 10, 1, ErrorKind::DivisionByZero},
         {"trix1", 7, {0, 5, 5, 60, 100, 10}, 10, 0, ErrorKind::FloatingPoint},
         {"trix1", 7, {2000000000, 1, 0, 255, 0, 2000000001}, 100000, 10000, ErrorKind::Overflow},
-        {"squx1", 4, {50, 50, 0, 255, 10, 100}, 10, 0, ErrorKind::Overflow},  // 265 at the high level
-        {"sinx1", 1, {100, 0, 0, 255, 10, 100}, 5, 5, ErrorKind::Overflow},  // 265 at the top
+        {"squx1", 4, {50, 50, 0, 255, 10, 100}, 10, 0, ErrorKind::Overflow},  // 265 at the high
+                                                                              // level
+        {"sinx1", 1, {100, 0, 0, 255, 10, 100}, 5, 5, ErrorKind::Overflow},   // 265 at the top
     };
     for (const auto& c : cases) {
         Frames f;

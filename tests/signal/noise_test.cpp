@@ -4,12 +4,12 @@
 #include <cmath>
 #include <vector>
 
+#include "app/startup.h"
 #include "fakes.h"
 #include "signal/compute_frame.h"
 #include "signal/noise_targets.h"
 #include "signal/time_seeded_random.h"
 #include "signal/waveforms.h"
-#include "app/startup.h"
 
 namespace kiv {
 namespace {
@@ -20,12 +20,13 @@ TEST(Noise, OffsetForDraws) {
         float r;
         std::int32_t d;
     } cases[] = {
-        {10, 0.0f, 5},    {10, 0.5f, 0},     {10, 0.05f, 4},  // 4.5 rounds to even 4
-        {10, 0.15f, 3},   {10, 0.96f, -5},   {10, 0.9999999f, -5},
-        {0, 0.3f, 0},     {255, 0.0f, 128},  {255, 0.9999999f, -127},  // 127.5 -> 128, -127.49 -> -127
-        {1, 0.0f, 0},     {3, 0.0f, 2},
+        {10, 0.0f, 5},  {10, 0.5f, 0},    {10, 0.05f, 4},  // 4.5 rounds to even 4
+        {10, 0.15f, 3}, {10, 0.96f, -5},  {10, 0.9999999f, -5},
+        {0, 0.3f, 0},   {255, 0.0f, 128}, {255, 0.9999999f, -127},  // 127.5 -> 128, -127.49 -> -127
+        {1, 0.0f, 0},   {3, 0.0f, 2},
     };
-    for (const auto& c : cases) EXPECT_EQ(NoiseOffset(c.A, c.r), c.d) << "A=" << c.A << " r=" << c.r;
+    for (const auto& c : cases)
+        EXPECT_EQ(NoiseOffset(c.A, c.r), c.d) << "A=" << c.A << " r=" << c.r;
 }
 
 TEST(Noise, ClampsToTheByteRange) {

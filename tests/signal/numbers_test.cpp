@@ -26,9 +26,10 @@ TEST(NumberRule, AcceptedForms) {
         const char* text;
         double value;
     } cases[] = {
-        {"0", 0},        {"12", 12},         {" 12 ", 12},   {"\t7\t", 7},   {"+5", 5},     {"-5", -5},
-        {".5", 0.5},     {"5.", 5},          {"-.25", -0.25}, {"1e2", 100},  {"1E2", 100},  {"2.5e-1", 0.25},
-        {"1e+3", 1000},  {"007", 7},         {"254.5", 254.5}, {"-0.4", -0.4}, {"  -1.5E1  ", -15},
+        {"0", 0},       {"12", 12},          {" 12 ", 12},   {"\t7\t", 7},    {"+5", 5},
+        {"-5", -5},     {".5", 0.5},         {"5.", 5},      {"-.25", -0.25}, {"1e2", 100},
+        {"1E2", 100},   {"2.5e-1", 0.25},    {"1e+3", 1000}, {"007", 7},      {"254.5", 254.5},
+        {"-0.4", -0.4}, {"  -1.5E1  ", -15},
     };
     for (const auto& c : cases) {
         auto v = ReadNumber(c.text);
@@ -39,9 +40,9 @@ TEST(NumberRule, AcceptedForms) {
 }
 
 TEST(NumberRule, RejectedForms) {
-    const char* cases[] = {"",    " ",    "abc",  "1 2", "1,5",  "0x10", "inf", "nan", "1e",   "e5",
-                           ".",   "+",    "-",    "+-1", "1e+",  "1.2.3", "５",  "1e2.5", "--1", "1_000",
-                           "1f",  "٣",    "12a",  "a12", "1e 2", ".e1",  "Infinity"};
+    const char* cases[] = {"",    " ",     "abc", "1 2", "1,5", "0x10", "inf",   "nan", "1e",
+                           "e5",  ".",     "+",   "-",   "+-1", "1e+",  "1.2.3", "５",  "1e2.5",
+                           "--1", "1_000", "1f",  "٣",   "12a", "a12",  "1e 2",  ".e1", "Infinity"};
     for (const char* c : cases) {
         EXPECT_FALSE(ReadNumber(c).has_value()) << '"' << c << '"';
         EXPECT_EQ(KindOf([&] { ToReal(c); }), ErrorKind::NotANumber) << '"' << c << '"';
@@ -64,8 +65,17 @@ TEST(Conversions, RoundHalvesToEven) {
         const char* text;
         std::int64_t expected;
     } cases[] = {
-        {"2.5", 2},   {"3.5", 4},   {"-2.5", -2}, {"-3.5", -4}, {"0.5", 0}, {"1.5", 2},
-        {"254.5", 254}, {"2.4999", 2}, {"2.5001", 3}, {"-0.4", 0}, {"2147483646.5", 2147483646},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"-2.5", -2},
+        {"-3.5", -4},
+        {"0.5", 0},
+        {"1.5", 2},
+        {"254.5", 254},
+        {"2.4999", 2},
+        {"2.5001", 3},
+        {"-0.4", 0},
+        {"2147483646.5", 2147483646},
     };
     for (const auto& c : cases) EXPECT_EQ(ToInteger(c.text), c.expected) << c.text;
 }
@@ -80,16 +90,20 @@ TEST(Conversions, RangeEdges) {
     EXPECT_EQ(ToInt16("32767"), 32767);
     EXPECT_EQ(ToInt16("-32768"), -32768);
 
-    const char* int32Overflow[] = {"2147483648", "2147483647.5", "-2147483649", "1e10", "1e400", "-1e400"};
-    for (const char* t : int32Overflow) EXPECT_EQ(KindOf([&] { ToInteger(t); }), ErrorKind::Overflow) << t;
+    const char* int32Overflow[] = {"2147483648", "2147483647.5", "-2147483649",
+                                   "1e10",       "1e400",        "-1e400"};
+    for (const char* t : int32Overflow)
+        EXPECT_EQ(KindOf([&] { ToInteger(t); }), ErrorKind::Overflow) << t;
     const char* byteOverflow[] = {"256", "255.5", "-1", "-0.6", "1e3"};
-    for (const char* t : byteOverflow) EXPECT_EQ(KindOf([&] { ToByte(t); }), ErrorKind::Overflow) << t;
+    for (const char* t : byteOverflow)
+        EXPECT_EQ(KindOf([&] { ToByte(t); }), ErrorKind::Overflow) << t;
     EXPECT_EQ(KindOf([] { ToInt16("32768"); }), ErrorKind::Overflow);
     EXPECT_EQ(KindOf([] { ToInteger(""); }), ErrorKind::NotANumber);
 }
 
 TEST(Conversions, NonFiniteRealsAreFloatingPointFaults) {
-    const double bad[] = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+    const double bad[] = {std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(),
                           std::numeric_limits<double>::quiet_NaN()};
     for (double v : bad) {
         EXPECT_EQ(KindOf([&] { RealToInt32(v); }), ErrorKind::FloatingPoint);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes.h"
 #include "app/startup.h"
+#include "fakes.h"
 
 namespace kiv {
 namespace {
@@ -27,9 +27,9 @@ struct Started : Rig {
 TEST(SignalParams, StartUpFillsTheStoreFromTheInitialTexts) {
     Started r;
     const SignalParams expected[10] = {
-        {100, 0, 0, 60, 100, 100},    {500, 0, 0, 80, 100, 500},     {1000, 0, 0, 100, 100, 1000},
-        {50, 50, 0, 255, 0, 100},     {250, 250, 0, 255, 0, 500},    {500, 500, 0, 255, 0, 1000},
-        {50, 50, 50, 60, 100, 150},   {100, 100, 100, 80, 100, 300}, {300, 300, 400, 100, 100, 1000},
+        {100, 0, 0, 60, 100, 100},  {500, 0, 0, 80, 100, 500},     {1000, 0, 0, 100, 100, 1000},
+        {50, 50, 0, 255, 0, 100},   {250, 250, 0, 255, 0, 500},    {500, 500, 0, 255, 0, 1000},
+        {50, 50, 50, 60, 100, 150}, {100, 100, 100, 80, 100, 300}, {300, 300, 400, 100, 100, 1000},
         {0, 0, 0, 10, 0, 0},
     };
     for (int i = 1; i <= 10; ++i) EXPECT_EQ(r.w.signalParams(i), expected[i - 1]) << "entry " << i;

@@ -22,17 +22,17 @@ class ChildProcess {
     // Waits for the exit and returns the exit code (128 + signal when killed).
     int Wait(std::chrono::milliseconds guard = std::chrono::seconds(30));
     // Everything the program wrote to standard error, after Wait.
-    const std::string& errors() const { return errors_; }
+    const std::string& errors() const { return m_errors; }
     // Standard output not yet read as lines, after Wait.
-    const std::string& output() const { return outBuffer_; }
+    const std::string& output() const { return m_outBuffer; }
 
   private:
     void Drain(int fd, std::string& into);
-    int pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
-    std::string outBuffer_;
-    std::string errors_;
+    int m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    std::string m_outBuffer;
+    std::string m_errors;
 };
 
 // Opens a pseudo-terminal's slave path for reading raw bytes.
@@ -45,10 +45,10 @@ class LineReader {
     // Reads until count bytes arrived or nothing came for idleGuard.
     std::vector<std::uint8_t> Read(std::size_t count,
                                    std::chrono::milliseconds idleGuard = std::chrono::seconds(5));
-    bool ok() const { return fd_ >= 0; }
+    bool ok() const { return m_fd >= 0; }
 
   private:
-    int fd_ = -1;
+    int m_fd = -1;
 };
 
 }  // namespace kiv::testing

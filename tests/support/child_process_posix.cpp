@@ -13,8 +13,8 @@ namespace kiv::testing {
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
+    m_pid = fork();
+    if (m_pid == 0) {
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
         close(out[0]);
@@ -28,42 +28,42 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     }
     close(out[1]);
     close(err[1]);
-    out_ = out[0];
-    err_ = err[0];
+    m_out = out[0];
+    m_err = err[0];
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+    if (m_pid > 0) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
     }
-    if (out_ >= 0) close(out_);
-    if (err_ >= 0) close(err_);
+    if (m_out >= 0) close(m_out);
+    if (m_err >= 0) close(m_err);
 }
 
 std::string ChildProcess::ReadLine(std::chrono::milliseconds guard) {
     const auto until = std::chrono::steady_clock::now() + guard;
     for (;;) {
-        const auto nl = outBuffer_.find('\n');
+        const auto nl = m_outBuffer.find('\n');
         if (nl != std::string::npos) {
-            std::string line = outBuffer_.substr(0, nl);
-            outBuffer_.erase(0, nl + 1);
+            std::string line = m_outBuffer.substr(0, nl);
+            m_outBuffer.erase(0, nl + 1);
             return line;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             until - std::chrono::steady_clock::now());
         if (left.count() <= 0) return "";
-        pollfd p{out_, POLLIN, 0};
+        pollfd p{m_out, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
         char buf[512];
-        const ssize_t n = read(out_, buf, sizeof buf);
+        const ssize_t n = read(m_out, buf, sizeof buf);
         if (n <= 0) return "";
-        outBuffer_.append(buf, static_cast<std::size_t>(n));
+        m_outBuffer.append(buf, static_cast<std::size_t>(n));
     }
 }
 
 void ChildProcess::Signal(int signo) {
-    if (pid_ > 0) kill(pid_, signo);
+    if (m_pid > 0) kill(m_pid, signo);
 }
 
 void ChildProcess::Drain(int fd, std::string& into) {
@@ -81,38 +81,38 @@ int ChildProcess::Wait(std::chrono::milliseconds guard) {
     const auto until = std::chrono::steady_clock::now() + guard;
     int status = 0;
     for (;;) {
-        Drain(err_, errors_);
-        Drain(out_, outBuffer_);
-        const pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) break;
+        Drain(m_err, m_errors);
+        Drain(m_out, m_outBuffer);
+        const pid_t r = waitpid(m_pid, &status, WNOHANG);
+        if (r == m_pid) break;
         if (std::chrono::steady_clock::now() > until) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, &status, 0);
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    pid_ = -1;
-    Drain(err_, errors_);
+    m_pid = -1;
+    Drain(m_err, m_errors);
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return 128 + WTERMSIG(status);
 }
 
 LineReader::LineReader(const std::string& path) {
-    fd_ = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    m_fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
 }
 
 LineReader::~LineReader() {
-    if (fd_ >= 0) close(fd_);
+    if (m_fd >= 0) close(m_fd);
 }
 
 std::vector<std::uint8_t> LineReader::Read(std::size_t count, std::chrono::milliseconds idleGuard) {
     std::vector<std::uint8_t> got;
     while (got.size() < count) {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{m_fd, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(idleGuard.count())) <= 0) break;
         std::uint8_t buf[4096];
-        const ssize_t n = read(fd_, buf, std::min(sizeof buf, count - got.size()));
+        const ssize_t n = read(m_fd, buf, std::min(sizeof buf, count - got.size()));
         if (n <= 0) break;
         got.insert(got.end(), buf, buf + n);
     }

@@ -24,32 +24,32 @@ void MakeRaw(int fd) {
 
 PtyPair::PtyPair() {
     char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
         throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
     }
-    slavePath_ = name;
+    m_slavePath = name;
     try {
-        MakeRaw(master_);
-        MakeRaw(slave_);
+        MakeRaw(m_master);
+        MakeRaw(m_slave);
     } catch (...) {
-        ::close(master_);
-        ::close(slave_);
+        ::close(m_master);
+        ::close(m_slave);
         throw;
     }
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
 }
 
 PtyPair::~PtyPair() {
-    if (master_ >= 0) ::close(master_);
-    if (slave_ >= 0) ::close(slave_);
+    if (m_master >= 0) ::close(m_master);
+    if (m_slave >= 0) ::close(m_slave);
 }
 
 std::vector<std::uint8_t> PtyPair::ReadAvailable() {
     std::vector<std::uint8_t> out;
-    if (master_ < 0) return out;
+    if (m_master < 0) return out;
     std::uint8_t buf[4096];
     for (;;) {
-        const ssize_t n = ::read(master_, buf, sizeof buf);
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
             out.insert(out.end(), buf, buf + n);
         } else if (n < 0 && errno == EINTR) {
@@ -64,8 +64,8 @@ std::vector<std::uint8_t> PtyPair::ReadAvailable() {
 std::vector<std::uint8_t> PtyPair::ReadExactly(std::size_t count,
                                                std::chrono::milliseconds idleGuard) {
     std::vector<std::uint8_t> out;
-    while (out.size() < count && master_ >= 0) {
-        pollfd pfd{master_, POLLIN, 0};
+    while (out.size() < count && m_master >= 0) {
+        pollfd pfd{m_master, POLLIN, 0};
         const int ready = ::poll(&pfd, 1, static_cast<int>(idleGuard.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) break;
@@ -77,7 +77,7 @@ std::vector<std::uint8_t> PtyPair::ReadExactly(std::size_t count,
 }
 
 std::vector<std::uint8_t> PtyPair::ReadUntilMarker(std::uint8_t marker) {
-    if (::write(slave_, &marker, 1) != 1) throw std::runtime_error(std::strerror(errno));
+    if (::write(m_slave, &marker, 1) != 1) throw std::runtime_error(std::strerror(errno));
     std::vector<std::uint8_t> out;
     for (;;) {
         const auto more = ReadExactly(1);
@@ -92,8 +92,8 @@ std::vector<std::uint8_t> PtyPair::ReadUntilMarker(std::uint8_t marker) {
 }
 
 void PtyPair::CloseMaster() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
+    if (m_master >= 0) ::close(m_master);
+    m_master = -1;
 }
 
 }  // namespace kiv::testing

@@ -20,7 +20,7 @@ class PtyPair {
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
-    const std::string& slavePath() const { return slavePath_; }
+    const std::string& slavePath() const { return m_slavePath; }
 
     // Whatever has arrived at the master so far, without waiting.
     std::vector<std::uint8_t> ReadAvailable();
@@ -36,12 +36,12 @@ class PtyPair {
 
     // The far end goes away, as when a USB adapter is pulled.
     void CloseMaster();
-    bool masterOpen() const { return master_ >= 0; }
+    bool masterOpen() const { return m_master >= 0; }
 
   private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string slavePath_;
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slavePath;
 };
 
 }  // namespace kiv::testing
