@@ -188,4 +188,8 @@ void BringToFront(Model& w, int page) {
     if (w.tabpage(page).ZOrder != top || page != FrontPage(w)) w.tabpage(page).ZOrder = top + 1;
 }
 
+std::string IndexedName(const std::string& name, int index) {
+    return name + "(" + std::to_string(index) + ")";
+}
+
 }  // namespace kiv

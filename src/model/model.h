@@ -112,6 +112,9 @@ struct Model {
     std::function<void()> endProgram;
 };
 
+// A control of an array as the form writes it: "sendText1(3)".
+std::string IndexedName(const std::string& name, int index);
+
 // The number of pages of the tab strip.
 constexpr int kPageCount = 7;
 

@@ -36,13 +36,16 @@ void DisableSendButtons(Model& w) {
     w.pausesend.Enabled = false;
 }
 
-void ApplySendSettings(Model& w) {
+Outcome ApplySendSettings(Model& w) {
+    std::string box;
     try {
         for (int i = 1; i <= 10; ++i)
-            if (ClassifySlot(w.sendText1(i).Text) == SlotKind::Invalid)
-                Raise(ErrorKind::NotANumber,
-                      "slot " + std::to_string(i) + " holds no constant or signal");
+            if (ClassifySlot(w.sendText1(i).Text) == SlotKind::Invalid) {
+                box = IndexedName("sendText1", i);
+                Raise(ErrorKind::NotANumber, "holds neither a constant 0..255 nor a signal name");
+            }
         EnableSendButtons(w);
+        box = "autosendtext1";
         w.sendPeriod = ToInteger(w.autosendtext1.Text);
         w.halfPeriod = HalfOf(w.sendPeriod);
 
@@ -53,6 +56,7 @@ void ApplySendSettings(Model& w) {
         }
         w.slotCount = count;
 
+        box.clear();
         CommControl& port = *w.MSComm1;
         if (port.PortOpen()) {
             port.setPortOpen(false);
@@ -70,13 +74,15 @@ void ApplySendSettings(Model& w) {
             w.Check1(i).Enabled = false;
             w.Check2(i).Enabled = false;
         }
-    } catch (const KivError&) {
+        return Outcome::Done();
+    } catch (const KivError& e) {
         w.msgText = "发送内容设置错误，请修改！";
         w.msgStyle = 22;
         w.msgTitle = "发送内容信息";
         ShowInfo(w);
         DisableSendButtons(w);
         Optionclose_Click(w);
+        return Outcome::Failed(box, e.what());
     }
 }
 

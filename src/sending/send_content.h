@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model/model.h"
+#include "model/outcome.h"
 
 namespace kiv {
 
@@ -14,7 +15,9 @@ SlotKind ClassifySlot(const std::string& text);
 // halfPeriod for a period: period x 0.5 rounded halves to even.
 std::int32_t HalfOf(std::int32_t period);
 
-void ApplySendSettings(Model& w);
+// The send page's apply: on a fault shows the page's message, shuts sending
+// down and says which box was at fault.
+Outcome ApplySendSettings(Model& w);
 void Command7_Click(Model& w);
 void ResetSendState(Model& w);
 void EnableSendButtons(Model& w);

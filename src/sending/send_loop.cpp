@@ -41,28 +41,52 @@ struct LoopActive {
 
 }  // namespace
 
-void starsend_Click(Model& w) {
+const char* Describe(SendEnd end) {
+    switch (end) {
+        case SendEnd::PortNotOpen:
+            return "the port is not open";
+        case SendEnd::AlreadySending:
+            return "a send loop is running already";
+        case SendEnd::Paused:
+            return "paused";
+        case SendEnd::ProgramEnded:
+            return "the program ended";
+        case SendEnd::LineLost:
+            return "the line was lost";
+        case SendEnd::FrameError:
+            return "a frame could not be composed";
+    }
+    return "unknown";
+}
+
+SendEnd SendFrames(Model& w) {
     if (!w.MSComm1->PortOpen() || !w.portOpened) {
         w.msgText = "串口未打开!";
         w.msgStyle = 22;
         w.msgTitle = "串口发送信息";
         ShowInfo(w);
         SetLamps(w, kBlack);
-        return;
+        return SendEnd::PortNotOpen;
     }
     // A start while the loop runs keeps that loop going; a second loop nested
     // in its yield would duplicate frames and nest without bound.
     if (w.sendLoopActive) {
         w.isSending = true;
-        return;
+        return SendEnd::AlreadySending;
     }
     LoopActive active(w);
     try {
         w.isSending = true;
         for (;;) {
-            if (!w.isSending || w.programEnded) return;
+            if (w.programEnded) return SendEnd::ProgramEnded;
+            if (!w.isSending) return SendEnd::Paused;
             const std::uint32_t t0 = w.clock->Now();
-            ComputeFrame(w);
+            try {
+                ComputeFrame(w);
+            } catch (const KivError&) {
+                SetLamps(w, kBlack);
+                return SendEnd::FrameError;
+            }
             w.sendCount = w.sendCount + 1 >= kCountWrap ? 0 : w.sendCount + 1;
             w.Tally1.Value = w.sendCount;
             SetLamps(w, kLightGreen);
@@ -70,15 +94,15 @@ void starsend_Click(Model& w) {
             bool yielded = false;
             WaitFor(
                 w, t0, [&] { return w.halfPeriod; }, yielded);
-            if (w.programEnded) return;
+            if (w.programEnded) return SendEnd::ProgramEnded;
             SetLamps(w, kGreen);
             WaitFor(
                 w, t0, [&] { return w.sendPeriod; }, yielded);
-            if (w.programEnded) return;
+            if (w.programEnded) return SendEnd::ProgramEnded;
             // A period of 0 or less never waits; the window still gets its
             // turn once per cycle so that pause and close keep working.
             if (!yielded) w.yielder->YieldUntil(w.clock->Now());
-            if (w.programEnded) return;
+            if (w.programEnded) return SendEnd::ProgramEnded;
 
             if (w.slotCount > 0)
                 w.MSComm1->Output(std::span<const std::uint8_t>(w.frameBytes.values));
@@ -89,7 +113,12 @@ void starsend_Click(Model& w) {
         // port closed; the window must not go on showing it open, or
         // "串口打开" would look selected and could not be chosen again.
         if (w.portOpened && !w.MSComm1->PortOpen()) Optionclose_Click(w);
+        return SendEnd::LineLost;
     }
+}
+
+void starsend_Click(Model& w) {
+    SendFrames(w);
 }
 
 void pausesend_Click(Model& w) {

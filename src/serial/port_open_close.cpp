@@ -16,7 +16,7 @@ void SetSettingsEnabled(Model& w, bool enabled) {
 
 }  // namespace
 
-void Optionopen_Click(Model& w) {
+Outcome OpenPort(Model& w) {
     try {
         if (!w.MSComm1->PortOpen()) w.MSComm1->setPortOpen(true);
         w.portOpened = true;
@@ -28,6 +28,7 @@ void Optionopen_Click(Model& w) {
         w.Label50.Caption += "OPEN!";
         w.Optionopen.Value = true;
         w.Optionclose.Value = false;
+        return Outcome::Done();
     } catch (const KivError& e) {
         // The box names no cause; standard error tells a missing device, a
         // busy one, a permission problem and refused settings apart.
@@ -38,7 +39,12 @@ void Optionopen_Click(Model& w) {
         // The window is back in its closed look before the box appears.
         Optionclose_Click(w);
         ShowInfo(w);
+        return Outcome::Failed("", e.what());
     }
+}
+
+void Optionopen_Click(Model& w) {
+    OpenPort(w);
 }
 
 void Optionclose_Click(Model& w) {

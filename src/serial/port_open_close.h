@@ -1,10 +1,14 @@
 #pragma once
 
 #include "model/model.h"
+#include "model/outcome.h"
 
 namespace kiv {
 
-// "串口打开": opens the port; on any error closes again and reports.
+// Opens the port and shows the open look; on any error closes again, shows
+// the message and gives the system's reason.
+Outcome OpenPort(Model& w);
+// "串口打开".
 void Optionopen_Click(Model& w);
 // "串口关闭": closes the port if open and shows the closed state.
 void Optionclose_Click(Model& w);

@@ -15,13 +15,16 @@ void SavePortChoices(Model& w) {
     for (int i = 0; i <= 4; ++i) {
         const int position = w.Combo1(i).ListIndex;
         if (position < 0 || position > 255)
-            Raise(ErrorKind::NoListPosition, "a port box holds a typed text");
+            Raise(ErrorKind::NoListPosition, IndexedName("Combo1", i) + " holds the typed text \"" +
+                                                 w.Combo1(i).Text +
+                                                 "\", which is not one of its entries");
         w.portChoices(i) = static_cast<std::uint8_t>(position);
     }
 }
 
-void ConfigurePort(Model& w) {
+Outcome ConfigurePort(Model& w) {
     w.portConfigured = false;
+    std::string box;
     try {
         CommControl& port = *w.MSComm1;
         port.setInBufferSize(600);
@@ -36,9 +39,11 @@ void ConfigurePort(Model& w) {
         std::int16_t number = 0;
         for (std::int16_t n = 1; n <= 4; ++n)
             if (portText == "COM" + std::to_string(n)) number = n;
+        box = "Combo1(0)";
         if (number == 0) Raise(ErrorKind::Port, "unknown port " + portText);
         port.setCommPort(number);
 
+        box = "Combo1(2)";
         const std::string& parityText = w.Combo1(2).Text;
         std::string parity;
         if (parityText == "无")
@@ -49,10 +54,13 @@ void ConfigurePort(Model& w) {
             parity = ",e,";
         else
             Raise(ErrorKind::Port, "unknown parity " + parityText);
+        box.clear();
         port.setSettings(w.Combo1(1).Text + parity + w.Combo1(3).Text + "," + w.Combo1(4).Text);
         w.portConfigured = true;
-    } catch (const KivError&) {
-        // Reported through portConfigured only; earlier settings stay in force.
+        return Outcome::Done();
+    } catch (const KivError& e) {
+        // Earlier settings stay in force.
+        return Outcome::Failed(box, e.what());
     }
 }
 
@@ -61,18 +69,26 @@ void UpdatePortStatus(Model& w) {
     for (int i = 0; i <= 4; ++i) w.Label50.Caption += w.Combo1(i).Text + ",";
 }
 
-void Command1_Click(Model& w) {
+Outcome ApplyPortSettings(Model& w) {
     try {
         SavePortChoices(w);
-    } catch (const KivError&) {
+    } catch (const KivError& e) {
         // A typed text cannot be stored; the open action reports this case.
-        return;
+        for (int i = 0; i <= 4; ++i)
+            if (w.Combo1(i).ListIndex < 0)
+                return Outcome::Failed(IndexedName("Combo1", i), e.what());
+        return Outcome::Failed("", e.what());
     }
-    ConfigurePort(w);
+    Outcome outcome = ConfigurePort(w);
     if (w.portConfigured) {
         w.Optionclose.Enabled = true;
         w.Optionopen.Enabled = true;
     }
+    return outcome;
+}
+
+void Command1_Click(Model& w) {
+    ApplyPortSettings(w);
 }
 
 void Combo1_Click(Model& w, int /*index*/) {

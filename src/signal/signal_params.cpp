@@ -6,11 +6,16 @@
 namespace kiv {
 namespace {
 
-void ValidateEntry(const Model& w, int i) {
+void ValidateEntry(const Model& w, int i, std::string& box) {
+    box = IndexedName("fuction_t1", i);
     ToInteger(w.fuction_t1(i).Text);
+    box = IndexedName("fuction_t2", i);
     ToInteger(w.fuction_t2(i).Text);
+    box = IndexedName("fuction_t3", i);
     ToInteger(w.fuction_t3(i).Text);
+    box = IndexedName("fuction_am", i);
     ToByte(w.fuction_am(i).Text);
+    box = IndexedName("fuction_a0", i);
     const std::int32_t a0 = ToByte(w.fuction_a0(i).Text);
     // The sum is tested on the unrounded am: 100.5 + 155 fails although
     // 100.5 alone rounds into range.
@@ -19,7 +24,8 @@ void ValidateEntry(const Model& w, int i) {
     if (rounded < 0 || rounded > 255) Raise(ErrorKind::Overflow, "am + a0 outside 0..255");
 }
 
-void StoreEntry(Model& w, int i) {
+void StoreEntry(Model& w, int i, std::string& box) {
+    box = IndexedName("fuction_t3", i);
     SignalParams& p = w.signalParams(i);
     p.t1 = ToInteger(w.fuction_t1(i).Text);
     p.t2 = ToInteger(w.fuction_t2(i).Text);
@@ -32,15 +38,18 @@ void StoreEntry(Model& w, int i) {
 
 }  // namespace
 
-void ApplySignalSettings(Model& w) {
+Outcome ApplySignalSettings(Model& w) {
+    std::string box;
     try {
-        for (int i = 1; i <= 10; ++i) ValidateEntry(w, i);
-        for (int i = 1; i <= 10; ++i) StoreEntry(w, i);
-    } catch (const KivError&) {
+        for (int i = 1; i <= 10; ++i) ValidateEntry(w, i, box);
+        for (int i = 1; i <= 10; ++i) StoreEntry(w, i, box);
+        return Outcome::Done();
+    } catch (const KivError& e) {
         w.msgText = "信号设置错误，请修改！";
         w.msgStyle = 22;
         w.msgTitle = "信号设置信息";
         ShowInfo(w);
+        return Outcome::Failed(box, e.what());
     }
 }
 

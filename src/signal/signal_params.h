@@ -1,13 +1,14 @@
 #pragma once
 
 #include "model/model.h"
+#include "model/outcome.h"
 
 namespace kiv {
 
 // Checks the fifty parameter boxes of the four signal pages and, when all are
 // good, stores them into signalParams. Any fault shows the signal pages'
 // message; see the .cpp for what survives a failure.
-void ApplySignalSettings(Model& w);
+Outcome ApplySignalSettings(Model& w);
 
 // The apply buttons of the sine, rectangular, sawtooth and noise pages.
 void Command2_Click(Model& w);
