@@ -144,14 +144,27 @@ int main(int argc, char** argv) {
     StartUp(w);
     HeadlessRun run{w, recorder, err};
 
+    // What the line still holds has not reached the receiver yet.
+    auto pendingBytes = [&]() -> long {
+        if (virtualPort) return virtualPort->Queued();
+        if (!devicePort->PortOpen()) return 0;
+        const std::int64_t inDevice = QueuedInDevice(devicePort->device().handle());
+        return static_cast<long>(devicePort->queuedBytes() + std::max<std::int64_t>(inDevice, 0));
+    };
+
     // Stop signals: the loop ends after the frame under way, which gets
     // kFrameBudgetMs to leave; after that it is given up.
     std::optional<std::uint32_t> stopAt;
+    long droppedFromQueue = 0;
     auto giveUpFrameUnderWay = [&] {
-        if (recorder.inOutput())
+        if (recorder.inOutput()) {
+            // A real port's queue goes with the frame; the virtual line keeps
+            // its bytes for the receiver until the program ends.
+            if (devicePort) droppedFromQueue = FramesIn(pendingBytes(), w.slotCount);
             recorder.AbandonFrameUnderWay();
-        else
+        } else {
             w.programEnded = true;  // a frame not due yet is simply not sent
+        }
     };
     QTimer frameBudget;
     frameBudget.setSingleShot(true);
@@ -230,13 +243,6 @@ int main(int argc, char** argv) {
     int code = run.Send();
     timeUp.stop();
 
-    // What the line still holds has not reached the receiver yet.
-    auto pendingBytes = [&]() -> long {
-        if (virtualPort) return virtualPort->Queued();
-        if (!devicePort->PortOpen()) return 0;
-        const std::int64_t inDevice = QueuedInDevice(devicePort->device().handle());
-        return static_cast<long>(devicePort->queuedBytes() + std::max<std::int64_t>(inDevice, 0));
-    };
     // Bytes written to a pseudo-terminal reach its queue a moment later, so
     // an empty line counts only once it has stayed empty for a while.
     const std::uint32_t endedAt = clock.Now();
@@ -252,7 +258,8 @@ int main(int argc, char** argv) {
             break;
         yielder.YieldUntil(clock.Now() + 2);
     }
-    const long undelivered = recorder.dropped() + FramesIn(pendingBytes(), w.slotCount);
+    const long undelivered =
+        recorder.dropped() + droppedFromQueue + FramesIn(pendingBytes(), w.slotCount);
     if (undelivered > 0) {
         // Emptying the queue first keeps a real port's close from waiting.
         try {
