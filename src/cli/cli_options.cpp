@@ -220,8 +220,11 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             if (auto fault = CheckFrame(v, slots)) return *fault;
             o.frame = slots;
         } else if (a == "--period") {
-            if (auto fault = CheckPeriod(v, o.warnings)) return *fault;
+            // A later --period replaces an earlier one, warnings included.
+            std::vector<std::string> warnings;
+            if (auto fault = CheckPeriod(v, warnings)) return *fault;
             o.period = v;
+            o.warnings = warnings;
         } else if (a == "--set") {
             auto s = ParseSet(v);
             if (auto* err = std::get_if<std::string>(&s)) return *err;

@@ -198,11 +198,13 @@ int main(int argc, char** argv) {
         const std::uint32_t opened = clock.Now();
         while (!stopSeen() && clock.Now() - opened < kReceiverSetUpMs)
             yielder.YieldUntil(opened + kReceiverSetUpMs);
-        if (stopSeen()) {
-            Optionclose_Click(w);
-            err("stopped before a receiver opened " + virtualPort->SlavePath() + "; nothing sent");
-            return kExitOk;
-        }
+    }
+    if (stopSeen()) {
+        Optionclose_Click(w);
+        err(virtualPort
+                ? "stopped before a receiver opened " + virtualPort->SlavePath() + "; nothing sent"
+                : std::string("stopped before sending; nothing sent"));
+        return kExitOk;
     }
 
     // --seconds: with a period the frames due within it are known exactly;

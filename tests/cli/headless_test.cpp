@@ -143,6 +143,13 @@ TEST(CliOptions, PeriodWarnings) {
     }
 }
 
+TEST(CliOptions, ALaterPeriodReplacesTheEarlierOneWithItsWarnings) {
+    auto parsed = ParseCliOptions({"--period", "0.5", "--period=2.5", "--period", "7"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
+    EXPECT_EQ(std::get<CliOptions>(parsed).period, "7");
+    EXPECT_TRUE(std::get<CliOptions>(parsed).warnings.empty());
+}
+
 // Columns as a terminal shows them: the Chinese characters take two.
 std::size_t DisplayWidth(const std::string& text) {
     std::size_t width = 0;
