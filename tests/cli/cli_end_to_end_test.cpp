@@ -221,9 +221,11 @@ TEST(KivCli, SecondsAndFramesBoundTheRun) {
         EXPECT_GE(rows.size(), c.atLeast) << c.args[1];
         EXPECT_LE(rows.size(), c.atMost) << c.args[1];
         EXPECT_EQ(got, AllBytes(rows));
+        // The log's time is taken once the write returned; a frame sent a
+        // period late would be far past this allowance for the machine's noise.
         for (const LogRow& r : rows) {
             if (c.seconds > 0) {
-                EXPECT_LE(r.ms, c.seconds * 1000.0 + 1.0) << c.args[1];
+                EXPECT_LE(r.ms, c.seconds * 1000.0 + 50.0) << c.args[1];
             }
         }
     }
