@@ -184,14 +184,14 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
         return kExitBadInput;
     }
 
+    portLabel = o.device ? "--device " + Quoted(*o.device) : std::string("the virtual port");
     Outcome open;
     {
         QuietStandardError quiet;
         open = OpenPort(w);
     }
     if (!open) {
-        err((o.device ? "--device " + Quoted(*o.device) : std::string("the virtual port")) +
-            ": cannot be opened: " + open.reason + WindowSaid());
+        err(portLabel + ": cannot be opened: " + open.reason + WindowSaid());
         return kExitPortFailed;
     }
 
@@ -240,8 +240,7 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
             return kExitBadInput;
         }
         // Nothing typed is to blame: reopening for the new frame length failed.
-        err((o.device ? "--device " + Quoted(*o.device) : std::string("the virtual port")) +
-            ": cannot be reopened for the frame length: " + send.reason + WindowSaid());
+        err(portLabel + ": cannot be reopened for the frame length: " + send.reason + WindowSaid());
         return kExitPortFailed;
     }
     recorder.setPeriodMs(w.sendPeriod);
@@ -270,10 +269,10 @@ int HeadlessRun::Send() {
         case SendEnd::LineLost:
             // A frame given up on purpose at a stop is counted by the caller.
             if (recorder.abandoned()) return kExitOk;
-            err("sending stopped: the line was lost (" + recorder.lastError() + ")");
+            err(portLabel + ": the line was lost while sending (" + recorder.lastError() + ")");
             return kExitLineLost;
         case SendEnd::PortNotOpen:
-            err("sending refused: the port is not open" + WindowSaid());
+            err(portLabel + ": sending refused, the port is not open" + WindowSaid());
             return kExitPortFailed;
         case SendEnd::AlreadySending:
         case SendEnd::Paused:

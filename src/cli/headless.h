@@ -94,6 +94,8 @@ struct HeadlessRun {
     int Send();
     // Set by a stop signal; the loop then ends after the frame under way.
     bool stopRequested = false;
+    // The port as messages name it: the --device option, or the virtual port.
+    std::string portLabel = "the virtual port";
 
   private:
     int PrepareSteps(const CliOptions& o);
