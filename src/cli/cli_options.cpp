@@ -133,6 +133,10 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             o.seconds = *s;
         } else if (a == "--log") {
             o.log = v;
+        } else if (a == "--setup") {
+            o.setup = v;
+        } else if (a == "--write-setup") {
+            o.writeSetup = v;
         } else {
             return "unknown option " + a + " (see --help)";
         }
@@ -167,6 +171,10 @@ Signal parameters (the signal pages), repeatable:
 Stopping (default: until interrupted; SIGINT or SIGTERM end after the frame under way):
   --frames N             stop after N frames
   --seconds S            stop after S seconds
+
+Setups (files the window saves and opens, Ctrl+S / Ctrl+O):
+  --setup FILE           start from the setup in FILE; the options above override it
+  --write-setup FILE     write the setup the options describe into FILE and exit
 
 Other:
   --log FILE             one CSV line per frame sent: count,ms since start,byte,byte,...

@@ -28,6 +28,7 @@ struct CliOptions {
     std::optional<long> frames;
     std::optional<double> seconds;
     std::optional<std::string> log;
+    std::optional<std::string> setup, writeSetup;  // --setup FILE, --write-setup FILE
     bool help = false;
 };
 

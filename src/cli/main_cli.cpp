@@ -11,6 +11,7 @@
 
 #include "app/startup.h"
 #include "cli/cli_options.h"
+#include "cli/cli_setup.h"
 #include "cli/headless.h"
 #include "model/errors.h"
 #include "platform/pty_port.h"
@@ -48,7 +49,8 @@ int main(int argc, char** argv) {
     try {
         if (o.device) {
             PortMap map;
-            map.setDevice(1, *o.device);  // the start-up choices name COM1
+            // The start-up choices name COM1; a setup may name another port.
+            for (int n = 1; n <= 4; ++n) map.setDevice(n, *o.device);
             devicePort = std::make_unique<QtCommControl>(map);
             devicePort->setYielder(&yielder, &clock);
             line = devicePort.get();
@@ -81,6 +83,7 @@ int main(int argc, char** argv) {
     recorder.setFrameLimit(o.frames);
 
     StartUp(w);
+    if (const auto exit = RunSetupOptions(o, w, err)) return *exit;
     HeadlessRun run{w, recorder, err};
     InstallStopSignals();
     if (!run.Prepare(o)) return kExitBadInput;
