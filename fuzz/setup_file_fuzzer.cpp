@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Boxes holding anything, the way kiv-cli can fill them from arguments.
     FuzzedDataProvider in(data + 1, size - 1);
-    BoxTexts texts(in);
+    BoxTexts texts(in, 0);
     Model w;
     for (int i = 0; i <= 4; ++i) {
         if (in.ConsumeBool())
