@@ -9,7 +9,6 @@
 #include "app/startup.h"
 #include "cli/headless.h"
 #include "fakes.h"
-#include "support/child_process.h"
 
 namespace kiv {
 namespace {
@@ -116,25 +115,6 @@ TEST(CliSetup, ARefusedOrRejectedSetupEndsWithExitTwoAndWritesNothing) {
     CliRig rig;
     EXPECT_EQ(rig.Run({"--setup", ::testing::TempDir() + "kiv-no-such-setup.ini"}), kExitBadInput);
     EXPECT_NE(rig.errors.find("kiv-no-such-setup.ini"), std::string::npos);
-}
-
-TEST(CliSetup, WithoutSetupOptionsNothingHappens) {
-    CliRig rig;
-    rig.port.calls.clear();
-    EXPECT_EQ(rig.Run({"--frame", "1"}), std::nullopt);
-    EXPECT_TRUE(rig.port.calls.empty());
-}
-
-TEST(CliSetup, KivCliSendsTheSetupWithItsOptionsOnTop) {
-    const std::string file = ::testing::TempDir() + "kiv_cli_setup_run.ini";
-    WriteFile(file, "# hand made\n[send]\nslot1=17\nslot2=34\nslot3=\nperiod=2\n");
-    testing::ChildProcess cli(KIV_CLI_PATH, {"--setup", file, "--frames", "3", "--period", "1"});
-    const std::string first = cli.ReadLine();
-    const std::string prefix = "sending on ";
-    ASSERT_EQ(first.rfind(prefix, 0), 0u) << first;
-    testing::LineReader line(first.substr(prefix.size()));
-    EXPECT_EQ(line.Read(6), (std::vector<std::uint8_t>{17, 34, 17, 34, 17, 34}));
-    EXPECT_EQ(cli.Wait(), 0) << cli.errors();
 }
 
 }  // namespace
