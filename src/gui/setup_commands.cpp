@@ -46,14 +46,20 @@ SetupCommands::SetupCommands(MainWindow& window, Model& model)
     connect(bar, &QWidget::customContextMenuRequested, this,
             [this, bar](const QPoint& at) { m_menu->popup(bar->mapToGlobal(at)); });
 
-    chooseFile = [this](bool forSaving, const QString& folder) {
-        if (!forSaving)
-            return QFileDialog::getOpenFileName(&m_window, QStringLiteral("载入设置"), folder,
-                                                kFilter);
-        QString file =
-            QFileDialog::getSaveFileName(&m_window, QStringLiteral("保存设置"), folder, kFilter);
-        if (!file.isEmpty() && QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".ini");
-        return file;
+    chooseFile = [this](bool forSaving, const QString& folder, Chosen chosen) {
+        auto* dialog = new QFileDialog(
+            &m_window, forSaving ? QStringLiteral("保存设置") : QStringLiteral("载入设置"), folder,
+            kFilter);
+        dialog->setObjectName(QStringLiteral("setupDialog"));
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog->setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (forSaving) dialog->setDefaultSuffix(QStringLiteral("ini"));
+        connect(dialog, &QFileDialog::fileSelected, this,
+                [chosen = std::move(chosen)](const QString& file) { chosen(file); });
+        // Window-modal without a nested event loop: the send loop, which
+        // yields to this window's events, keeps its pace while it is open.
+        dialog->open();
     };
 }
 
@@ -110,17 +116,19 @@ void SetupCommands::loadWithDialog() {
     bool refused = false;
     m_window.run([&refused](Model& m) { refused = RefuseSetupLoad(m); });
     if (refused) return;
-    const QString file = chooseFile(false, lastFolder());
-    if (file.isEmpty()) return;
-    rememberFolder(file);
-    load(file);
+    chooseFile(false, lastFolder(), [this](const QString& file) {
+        if (file.isEmpty()) return;
+        rememberFolder(file);
+        load(file);
+    });
 }
 
 void SetupCommands::saveWithDialog() {
-    const QString file = chooseFile(true, lastFolder());
-    if (file.isEmpty()) return;
-    rememberFolder(file);
-    save(file);
+    chooseFile(true, lastFolder(), [this](const QString& file) {
+        if (file.isEmpty()) return;
+        rememberFolder(file);
+        save(file);
+    });
 }
 
 }  // namespace kiv

@@ -31,9 +31,11 @@ class SetupCommands : public QObject {
 
     QMenu* menu() const { return m_menu; }
 
-    // Picks the file: the dialogs by default; tests put their own here.
-    // Returns an empty text when the user cancels.
-    std::function<QString(bool save, const QString& folder)> chooseFile;
+    // Picks the file and hands it to `chosen`, or does nothing when the user
+    // cancels: the dialogs by default; tests put their own here. The dialogs
+    // do not block: a save while sending must not hold the frames back.
+    using Chosen = std::function<void(const QString& file)>;
+    std::function<void(bool save, const QString& folder, Chosen chosen)> chooseFile;
     // Where the last folder is remembered: the user's settings by default.
     void setSettingsFile(const QString& iniFile) { m_settingsFile = iniFile; }
     QString lastFolder() const;

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -32,9 +33,10 @@ QByteArray Contents(const QString& path) {
 struct FileChoice {
     FileChoice(WindowRig& rig, const QTemporaryDir& dir) {
         rig.window->setups()->setSettingsFile(dir.filePath(QStringLiteral("settings.ini")));
-        rig.window->setups()->chooseFile = [this](bool save, const QString& folder) {
+        rig.window->setups()->chooseFile = [this](bool save, const QString& folder,
+                                                  SetupCommands::Chosen chosen) {
             asks.push_back({save, folder});
-            return next;
+            if (!next.isEmpty()) chosen(next);
         };
     }
     struct Ask {
@@ -203,6 +205,53 @@ TEST(SetupCommandsTest, LoadingWhileSendingIsRefusedAndSendingGoesOn) {
     QTest::mouseClick(rig.find<QRadioButton>("Optionclose"), Qt::LeftButton);
     rig.window->setups()->loadWithDialog();
     EXPECT_EQ(choice.asks.size(), 1u);
+}
+
+TEST(SetupCommandsTest, TheSaveDialogDoesNotHoldTheFramesBack) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("while-sending.ini"));
+    WindowRig rig;
+    rig.window->setups()->setSettingsFile(dir.filePath(QStringLiteral("settings.ini")));
+    QTest::mouseClick(rig.find<QPushButton>("Command7"), Qt::LeftButton);
+    rig.selectPage(1);
+    QTest::mouseClick(rig.find<QRadioButton>("Optionopen"), Qt::LeftButton);
+    rig.selectPage(0);
+    ASSERT_TRUE(rig.port.open);
+
+    QFileDialog* dialog = nullptr;
+    std::size_t framesAtOpen = 0;
+    Repeater driver(
+        [&] {
+            if (dialog == nullptr) {
+                if (rig.port.frames.size() < 2) return false;
+                framesAtOpen = rig.port.frames.size();
+                rig.window->setups()->saveWithDialog();
+                dialog = rig.window->findChild<QFileDialog*>(QStringLiteral("setupDialog"));
+                if (dialog == nullptr) ADD_FAILURE() << "no file dialog";
+                return dialog == nullptr;
+            }
+            if (rig.port.frames.size() < framesAtOpen + 5) return false;
+            EXPECT_TRUE(dialog->isVisible()) << "frames went on only after the dialog closed";
+            // Typed into the dialog's name box, as a user does.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (name == nullptr) {
+                ADD_FAILURE() << "the dialog has no name box";
+                dialog->close();
+            } else {
+                name->setText(file);
+            }
+            static_cast<QDialog*>(dialog)->accept();
+            qWarning() << "DBG2" << dialog->isVisible()
+                       << dialog->result();  // the dialog's own accept, as its button
+            QTest::mouseClick(rig.find<QPushButton>("pausesend"), Qt::LeftButton);
+            return true;
+        },
+        [&] { rig.model.isSending = false; });
+    QTest::mouseClick(rig.find<QPushButton>("starsend"), Qt::LeftButton);
+
+    ASSERT_FALSE(driver.gaveUp());
+    EXPECT_TRUE(Contents(file).contains("\nslot3=sinx1\n")) << file.toStdString();
+    EXPECT_EQ(rig.window->setups()->lastFolder(), dir.path());
 }
 
 }  // namespace
