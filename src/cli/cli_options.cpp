@@ -136,8 +136,8 @@ std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::str
 
 bool TakesValue(const std::string& name) {
     static const std::set<std::string> kValued = {
-        "--baud",   "--parity", "--data-bits", "--stop-bits", "--device",  "--frame",
-        "--period", "--set",    "--noise",     "--frames",    "--seconds", "--log"};
+        "--baud", "--parity", "--data-bits", "--stop-bits", "--device", "--frame", "--period",
+        "--set",  "--noise",  "--frames",    "--seconds",   "--log",    "--setup", "--write-setup"};
     return kValued.count(name) != 0;
 }
 
@@ -248,6 +248,12 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         } else if (a == "--log") {
             if (v.empty()) return a + ": expected a file name or -, got an empty text";
             o.log = v;
+        } else if (a == "--setup") {
+            if (v.empty()) return a + ": expected a file name, got an empty text";
+            o.setup = v;
+        } else if (a == "--write-setup") {
+            if (v.empty()) return a + ": expected a file name, got an empty text";
+            o.writeSetup = v;
         }
     }
     return o;
@@ -293,6 +299,10 @@ Stopping (default: until SIGINT or SIGTERM):
   SIGINT or SIGTERM end the run within a second: the frame under way gets
   what is left of that second, and what cannot be delivered in it is
   dropped and counted on standard error.
+
+Setups (files the window saves and opens, Ctrl+S / Ctrl+O):
+  --setup FILE           start from the setup in FILE; the options above override it
+  --write-setup FILE     write the setup the options describe into FILE and exit
 
 Other:
   --log FILE             CSV, one line per frame as it is sent, after a header:

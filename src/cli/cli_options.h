@@ -29,7 +29,8 @@ struct CliOptions {
     std::vector<int> noise;  // slots 1..10 that get noise
     std::optional<long> frames;
     std::optional<double> seconds;
-    std::optional<std::string> log;  // "-" for standard output
+    std::optional<std::string> log;                // "-" for standard output
+    std::optional<std::string> setup, writeSetup;  // --setup FILE, --write-setup FILE
     bool help = false;
     bool version = false;
     // One-line notes about values that were accepted but do not mean what

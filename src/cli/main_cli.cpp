@@ -19,6 +19,7 @@
 
 #include "app/startup.h"
 #include "cli/cli_options.h"
+#include "cli/cli_setup.h"
 #include "cli/headless.h"
 #include "model/errors.h"
 #include "platform/line_probe.h"
@@ -111,7 +112,8 @@ int main(int argc, char** argv) {
     try {
         if (o.device) {
             PortMap map;
-            map.setDevice(1, *o.device);  // the start-up choices name COM1
+            // The start-up choices name COM1; a setup may name another port.
+            for (int n = 1; n <= 4; ++n) map.setDevice(n, *o.device);
             devicePort = std::make_unique<QtCommControl>(map);
             devicePort->setYielder(&yielder, &clock);
             line = devicePort.get();
@@ -145,6 +147,7 @@ int main(int argc, char** argv) {
     }
 
     StartUp(w);
+    if (const auto exit = RunSetupOptions(o, w, err)) return *exit;
     HeadlessRun run{w, recorder, err};
 
     // What the line still holds has not reached the receiver yet.

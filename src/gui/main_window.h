@@ -16,6 +16,7 @@ class QTabWidget;
 
 namespace kiv {
 
+class SetupCommands;
 class WavePicture;
 
 // The window "KIV" on screen. It builds a widget for every control of the
@@ -36,6 +37,8 @@ class MainWindow : public QWidget {
     void run(const std::function<void(Model&)>& handler);
 
     QTabWidget* tabs() const { return m_tabs; }
+    // Saving and loading setups (Ctrl+S, Ctrl+O, the tab strip's menu).
+    SetupCommands* setups() const { return m_setups; }
 
     // The window's fixed size: 8600 x 4980 twips at the screen's logical
     // resolution.
@@ -66,6 +69,7 @@ class MainWindow : public QWidget {
 
     Model& m_model;
     QTabWidget* m_tabs = nullptr;
+    SetupCommands* m_setups = nullptr;
     std::vector<std::unique_ptr<Binding>> m_bindings;
     std::string m_shownCaption;
     int m_shownFront = -1;
