@@ -2,21 +2,26 @@
 #include <time.h>
 
 #include "clocks.h"
+#include "rusage_posix.h"
 
 namespace kiv::bench {
 namespace {
 
-std::int64_t UsageNs(int who) {
+Usage UsageOf(int who) {
     rusage usage{};
     ::getrusage(who, &usage);
+    return FromRusage(usage);
+}
+
+}  // namespace
+
+Usage FromRusage(const rusage& usage) {
     const auto ns = [](const timeval& tv) {
         return static_cast<std::int64_t>(tv.tv_sec) * 1'000'000'000 +
                static_cast<std::int64_t>(tv.tv_usec) * 1'000;
     };
-    return ns(usage.ru_utime) + ns(usage.ru_stime);
+    return {ns(usage.ru_utime) + ns(usage.ru_stime), usage.ru_nvcsw, usage.ru_nivcsw};
 }
-
-}  // namespace
 
 std::int64_t MonotonicNs() {
     timespec ts{};
@@ -24,11 +29,11 @@ std::int64_t MonotonicNs() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-std::int64_t ProcessCpuNs() {
-    return UsageNs(RUSAGE_SELF);
+Usage ProcessUsage() {
+    return UsageOf(RUSAGE_SELF);
 }
-std::int64_t ThreadCpuNs() {
-    return UsageNs(RUSAGE_THREAD);
+Usage ThreadUsage() {
+    return UsageOf(RUSAGE_THREAD);
 }
 
 }  // namespace kiv::bench

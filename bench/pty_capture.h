@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "clocks.h"
+
 namespace kiv::bench {
 
 // What one read of the pty master returned, stamped when the read returned.
@@ -34,8 +36,8 @@ class PtyCapture {
 
     // Valid after StopAfter.
     const std::vector<Arrival>& arrivals() const { return m_arrivals; }
-    // CPU the reading thread used, to take out of the process's figure.
-    std::int64_t readerCpuNs() const { return m_readerCpuNs; }
+    // What the reading thread used, to take out of the process's figures.
+    const Usage& readerUsage() const { return m_readerUsage; }
 
   private:
     void Run();
@@ -47,7 +49,7 @@ class PtyCapture {
     std::atomic<bool> m_stopping{false};
     std::atomic<std::size_t> m_received{0};
     std::vector<Arrival> m_arrivals;
-    std::int64_t m_readerCpuNs = 0;
+    Usage m_readerUsage;
 };
 
 }  // namespace kiv::bench

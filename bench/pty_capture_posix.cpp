@@ -51,7 +51,7 @@ void PtyCapture::Start() {
 }
 
 void PtyCapture::Run() {
-    const std::int64_t cpuAtStart = ThreadCpuNs();
+    const Usage atStart = ThreadUsage();
     std::uint8_t buf[4096];
     while (!m_stopping) {
         pollfd pfd{m_master, POLLIN, 0};
@@ -64,7 +64,7 @@ void PtyCapture::Run() {
         m_arrivals.push_back(Arrival{now, std::vector<std::uint8_t>(buf, buf + n)});
         m_received += static_cast<std::size_t>(n);
     }
-    m_readerCpuNs = ThreadCpuNs() - cpuAtStart;
+    m_readerUsage = ThreadUsage() - atStart;
 }
 
 void PtyCapture::StopAfter(std::size_t bytes, int idleMs) {

@@ -1,9 +1,10 @@
 // Times frame senders against a pty: how close to the period each frame
 // reaches the far end, whether any is lost or cut, and what the sending
-// costs in CPU. A measuring tool, not a test: run it by hand on a quiet
-// machine and compare senders within one run, since absolute figures move
-// with the host's load.
+// costs in CPU and context switches (getrusage). A measuring tool, not a test: run it by hand on a
+// quiet machine and compare senders within one run, since absolute figures move with the host's
+// load.
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "child_sender.h"
 #include "clocks.h"
 #include "frame_timing.h"
 #include "kiv_loop_sender.h"
@@ -23,8 +25,12 @@ namespace {
 
 struct Sender {
     std::string name;
-    SendFunction send;
+    SendFunction send;        // runs in this process
+    ChildSendFunction child;  // or as a program of its own
     FrameCoding coding;
+    // What the program costs to start and stop, sending one frame; taken
+    // off its figures, which are meant to show the cost of sending.
+    std::optional<Usage> startUp;
 };
 
 struct RunPlan {
@@ -36,16 +42,24 @@ struct Options {
     std::vector<RunPlan> plans = {{10, 3000}, {1, 5000}};
     std::vector<std::string> only;  // sender names; empty means all
     bool plugReference = false;
+    std::string cliPath = KIV_CLI_PATH;
+    std::string windowPath = KIV_WINDOW_SENDER_PATH;
 };
 
 const char kUsage[] =
     "usage: kiv_send_timing [--frames N] [--period MS] [--senders a,b,...] [--plug-reference]\n"
+    "                       [--cli PATH] [--window PATH]\n"
     "  Without options: 3000 frames at 10 ms, then 5000 frames at 1 ms.\n"
     "  --frames N        frames per run\n"
     "  --period MS       one run at this period (default frames 3000)\n"
-    "  --senders LIST    any of qtimer, busy, sleep, kiv\n"
+    "  --senders LIST    any of qtimer, busy, sleep, kiv, kiv-cli, window\n"
+    "                    (sleep is the reference; kiv is the program's loop in\n"
+    "                    this process with kiv-cli's services; kiv-cli the real\n"
+    "                    executable; window the window offscreen)\n"
     "  --plug-reference  run the absolute-sleep sender through the kiv loop's\n"
-    "                    registration path, to check the harness's plumbing\n";
+    "                    registration path, to check the harness's plumbing\n"
+    "  --cli PATH        the kiv-cli to run (default: the one built with this)\n"
+    "  --window PATH     the kiv_window_sender to run\n";
 
 std::optional<int> PositiveNumber(const char* text) {
     char* end = nullptr;
@@ -70,6 +84,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         } else if (arg == "--senders" && hasValue) {
             std::stringstream list(argv[++i]);
             for (std::string name; std::getline(list, name, ',');) options.only.push_back(name);
+        } else if (arg == "--cli" && hasValue) {
+            options.cliPath = argv[++i];
+        } else if (arg == "--window" && hasValue) {
+            options.windowPath = argv[++i];
         } else if (arg == "--plug-reference") {
             options.plugReference = true;
         } else {
@@ -85,18 +103,22 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
 
 std::vector<Sender> ChooseSenders(const Options& options) {
     std::vector<Sender> senders = {
-        {"qtimer", SendWithPreciseTimer, FrameCoding::Numbered},
-        {"busy", SendWithBusyWait, FrameCoding::Numbered},
-        {"sleep", SendWithAbsoluteSleep, FrameCoding::Numbered},
+        {"qtimer", SendWithPreciseTimer, nullptr, FrameCoding::Numbered, {}},
+        {"busy", SendWithBusyWait, nullptr, FrameCoding::Numbered, {}},
+        {"sleep", SendWithAbsoluteSleep, nullptr, FrameCoding::Numbered, {}},
     };
     if (options.plugReference) {
         SendFunction plugged = SendWithAbsoluteSleep;
-        senders.push_back({"kiv", plugged, FrameCoding::Counted});
+        senders.push_back({"kiv", plugged, nullptr, FrameCoding::Counted, {}});
     } else if (auto loop = RegisteredKivLoop()) {
-        senders.push_back({"kiv", *loop, FrameCoding::Counted});
+        senders.push_back({"kiv", *loop, nullptr, FrameCoding::Counted, {}});
     } else {
-        senders.push_back({"kiv", nullptr, FrameCoding::Counted});
+        senders.push_back({"kiv", nullptr, nullptr, FrameCoding::Counted, {}});
     }
+    senders.push_back(
+        {"kiv-cli", nullptr, KivCliSender(options.cliPath), FrameCoding::Counted, {}});
+    senders.push_back(
+        {"window", nullptr, WindowSender(options.windowPath), FrameCoding::Counted, {}});
     if (options.only.empty()) return senders;
     std::vector<Sender> chosen;
     for (const auto& sender : senders) {
@@ -108,39 +130,73 @@ std::vector<Sender> ChooseSenders(const Options& options) {
 }
 
 void PrintHeader() {
-    std::printf("%-7s %5s %6s %6s %5s %4s %9s %8s %8s %8s %9s %6s\n", "sender", "T ms", "frames",
-                "whole", "lost", "cut", "mean ms", "p50 ms", "p99 ms", "max ms", "drift ms",
-                "cpu %");
+    std::printf("%-7s %5s %6s %6s %5s %4s %9s %8s %8s %8s %9s %6s %8s %6s %6s\n", "sender", "T ms",
+                "frames", "whole", "lost", "cut", "mean ms", "p50 ms", "p99 ms", "max ms",
+                "drift ms", "cpu %", "cpu us/f", "vcsw/f", "icsw/f");
 }
 
-void RunOne(const Sender& sender, const RunPlan& plan) {
-    if (!sender.send) {
+// The least a program costs to start, send one frame and stop, over a few
+// tries: the fixed part of a child sender's figures.
+Usage MeasureStartUp(const Sender& sender) {
+    std::optional<Usage> least;
+    for (int i = 0; i < 3; ++i) {
+        PtyCapture capture;
+        capture.Start();
+        const Usage used = sender.child(capture.slavePath(), 1, 1);
+        capture.StopAfter(kFrameBytes, 500);
+        if (!least) {
+            least = used;
+        } else {
+            least->cpuNs = std::min(least->cpuNs, used.cpuNs);
+            least->voluntarySwitches = std::min(least->voluntarySwitches, used.voluntarySwitches);
+            least->involuntarySwitches =
+                std::min(least->involuntarySwitches, used.involuntarySwitches);
+        }
+    }
+    return *least;
+}
+
+void RunOne(Sender& sender, const RunPlan& plan) {
+    if (!sender.send && !sender.child) {
         std::printf("%-7s %5d  (not registered: see bench/kiv_loop_sender.cpp)\n",
                     sender.name.c_str(), plan.periodMs);
         return;
     }
+    Usage used;
+    std::int64_t wall = 0;
     PtyCapture capture;
-    capture.Start();
-    const std::int64_t cpuBefore = ProcessCpuNs();
-    const std::int64_t wallBefore = MonotonicNs();
     try {
-        sender.send(capture.slavePath(), plan.periodMs, plan.frames);
+        if (sender.child && !sender.startUp) sender.startUp = MeasureStartUp(sender);
+        capture.Start();
+        const Usage before = ProcessUsage();
+        const std::int64_t wallBefore = MonotonicNs();
+        if (sender.child) {
+            used = sender.child(capture.slavePath(), plan.periodMs, plan.frames) - *sender.startUp;
+        } else {
+            sender.send(capture.slavePath(), plan.periodMs, plan.frames);
+            used = ProcessUsage() - before;
+        }
+        wall = MonotonicNs() - wallBefore;
     } catch (const std::exception& error) {
         capture.StopAfter(0, 0);
         std::printf("%-7s %5d  failed: %s\n", sender.name.c_str(), plan.periodMs, error.what());
         return;
     }
-    const std::int64_t wall = MonotonicNs() - wallBefore;
-    const std::int64_t cpu = ProcessCpuNs() - cpuBefore;
     capture.StopAfter(static_cast<std::size_t>(plan.frames) * kFrameBytes, 500);
     // The reading thread belongs to the harness, not to the sender.
-    const double cpuPercent = wall > 0 ? 100.0 * static_cast<double>(cpu - capture.readerCpuNs()) /
-                                             static_cast<double>(wall)
-                                       : 0.0;
+    if (!sender.child) used = used - capture.readerUsage();
     const TimingReport r = Analyse(capture.arrivals(), sender.coding, plan.frames, plan.periodMs);
-    std::printf("%-7s %5d %6d %6d %5d %4d %9.4f %8.3f %8.3f %8.3f %9.2f %6.1f\n",
+    // A program's own start-up is taken off its CPU; so is its time.
+    if (sender.child) wall = static_cast<std::int64_t>(r.meanPeriodMs * 1e6 * plan.frames);
+    const double cpuPercent =
+        wall > 0 ? 100.0 * static_cast<double>(used.cpuNs) / static_cast<double>(wall) : 0.0;
+    const double perFrame = plan.frames > 0 ? 1.0 / plan.frames : 0.0;
+    std::printf("%-7s %5d %6d %6d %5d %4d %9.4f %8.3f %8.3f %8.3f %9.2f %6.2f %8.1f %6.2f %6.2f\n",
                 sender.name.c_str(), plan.periodMs, r.expected, r.received, r.lost, r.cut,
-                r.meanPeriodMs, r.p50Ms, r.p99Ms, r.maxMs, r.driftMs, cpuPercent);
+                r.meanPeriodMs, r.p50Ms, r.p99Ms, r.maxMs, r.driftMs, cpuPercent,
+                static_cast<double>(used.cpuNs) / 1e3 * perFrame,
+                static_cast<double>(used.voluntarySwitches) * perFrame,
+                static_cast<double>(used.involuntarySwitches) * perFrame);
     std::fflush(stdout);
 }
 
@@ -155,13 +211,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     QCoreApplication app(argc, argv);
-    const auto senders = ChooseSenders(*options);
+    auto senders = ChooseSenders(*options);
     PrintHeader();
     for (const auto& plan : options->plans) {
-        for (const auto& sender : senders) RunOne(sender, plan);
+        for (auto& sender : senders) RunOne(sender, plan);
     }
     std::printf(
         "deviation: |gap between consecutive frames - T|; drift: lateness of the last frame "
-        "against the first;\ncpu: the sending process minus the harness's reader thread.\n");
+        "against the first;\ncpu, vcsw (voluntary) and icsw (involuntary context switches): "
+        "getrusage of the sending\nprocess minus the harness's reader thread; kiv-cli and window "
+        "run as programs of their own,\nless what starting, sending one frame and stopping cost "
+        "them (the least of three tries).\n");
     return 0;
 }

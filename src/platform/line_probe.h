@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 
 namespace kiv {
 
@@ -19,5 +21,16 @@ LineState ProbeLine(std::intptr_t handle);
 // wire), or -1 when it cannot tell. Lets a slow but moving line be told
 // apart from a stuck one.
 std::int64_t QueuedInDevice(std::intptr_t handle);
+
+// What handing bytes straight to the device did.
+struct LineWrite {
+    std::int64_t written = 0;               // bytes the system took, from the front
+    LineState state = LineState::Writable;  // Full: it took fewer than given
+    std::string reason;                     // why the device is Gone, in the system's words
+};
+
+// Writes without waiting: as much of bytes as the system takes now. For a
+// device opened non-blocking, as QSerialPort opens it.
+LineWrite WriteToLine(std::intptr_t handle, std::span<const std::uint8_t> bytes);
 
 }  // namespace kiv

@@ -226,7 +226,33 @@ void QtCommControl::WaitForRoom() {
     }
 }
 
+void QtCommControl::WriteStraight(std::span<const std::uint8_t> frame) {
+    // Nothing waits in Qt's queue, so the frame goes to the device at once:
+    // one system call, whose answer also says whether the device is still
+    // there, and no write notifier left to wake the event loop afterwards.
+    const LineWrite sent = WriteToLine(m_port.handle(), frame);
+    if (sent.state == LineState::Gone) {
+        MarkLost(sent.reason);
+        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+    }
+    if (sent.written == static_cast<std::int64_t>(frame.size())) return;
+    // The device is full: Qt's queue keeps the rest, right behind the part
+    // already taken, and its notifier sends it once the line has room.
+    const auto rest = frame.subspan(static_cast<std::size_t>(sent.written));
+    const qint64 queued =
+        m_port.write(reinterpret_cast<const char*>(rest.data()), static_cast<qint64>(rest.size()));
+    if (queued != static_cast<qint64>(rest.size())) {
+        RaisePort(OpenPortLabel() + ": write refused: " + ToStd(m_port.errorString()));
+    }
+}
+
 void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
+    if (m_port.isOpen() && m_port.bytesToWrite() == 0 && m_openOutBufferSize > 0 &&
+        !bytes.empty()) {
+        WriteStraight(bytes.first(
+            std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_openOutBufferSize))));
+        return;
+    }
     StallWatch watch;
     for (;;) {
         RaiseIfNotWritable();

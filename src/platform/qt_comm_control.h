@@ -95,6 +95,7 @@ class QtCommControl final : public CommControl {
     void MarkLost(const std::string& reason);
     void RaiseIfNotWritable();
     void PushOut();
+    void WriteStraight(std::span<const std::uint8_t> frame);
     void WaitForRoom();
     void CheckStall(StallWatch& watch);
     std::string PortLabel(int port, const std::string& device) const;

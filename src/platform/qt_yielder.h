@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -8,11 +9,13 @@
 
 namespace kiv {
 
+class WakeTimer;
+
 // The send loop's yield: one pass of the Qt event loop that sleeps until the
 // next event or until the millisecond clock reads wakeAt, whichever comes
 // first. Qt's own timers round every wait up to a whole millisecond and a
-// bare processEvents() loop keeps a core busy, so a helper thread sleeps on
-// the monotonic clock and wakes the event loop on time instead.
+// bare processEvents() loop keeps a core busy, so a kernel timer that the
+// window thread's event loop watches (WakeTimer) wakes it once, on time.
 class QtYielder : public Yielder {
   public:
     QtYielder();
@@ -27,9 +30,15 @@ class QtYielder : public Yielder {
     void YieldUntil(std::uint32_t wakeAt) override;
 
   private:
-    class Waker;
+    bool WakeAt(std::int64_t deadlineNs, std::int64_t nowNs);
+
     std::function<void()> m_beforeYield;
-    std::unique_ptr<Waker> m_waker;
+    // Made at the first yield: the event loop it attaches to may not exist
+    // yet when the yield is built.
+    std::unique_ptr<WakeTimer> m_timer;
+    // Used only where the system gives no wake timer; wakes up to a
+    // millisecond late.
+    QTimer m_fallback;
 };
 
 }  // namespace kiv

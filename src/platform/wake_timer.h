@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace kiv {
+
+// A kernel timer that the calling thread's own event loop watches: armed
+// for a moment of the monotonic clock, it makes that loop wake once, at that
+// moment, with no thread of its own and without Qt's whole-millisecond
+// timer rounding. The POSIX build uses a timer file descriptor; another
+// system supplies its own file (a waitable timer on Windows).
+//
+// Create it on the thread whose event loop is to wake, after the
+// application object exists.
+class WakeTimer {
+  public:
+    WakeTimer();
+    ~WakeTimer();
+    WakeTimer(const WakeTimer&) = delete;
+    WakeTimer& operator=(const WakeTimer&) = delete;
+
+    // False when the system gave no timer; the yield then falls back to
+    // Qt's own timers.
+    bool valid() const { return m_fd >= 0; }
+
+    // The event loop wakes when the monotonic clock reaches deadlineNs; a
+    // moment already past wakes it at once. Arming again replaces the
+    // earlier moment, so only the latest request ever fires.
+    void ArmAt(std::int64_t deadlineNs);
+
+    // Times the timer has fired (the event loop saw it); for tests.
+    std::uint64_t fired() const { return m_fired; }
+
+  private:
+    void OnFired();
+
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    // The moment the timer is armed for while it has not fired yet; arming
+    // again for the same moment (a yield repeated after an early wake-up)
+    // then costs no system call.
+    std::int64_t m_armedNs = 0;
+    bool m_pending = false;
+    std::uint64_t m_fired = 0;
+};
+
+}  // namespace kiv

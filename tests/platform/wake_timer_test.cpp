@@ -1,0 +1,170 @@
+// The yield's wake-up: the moment a wait ends, the kernel timer that wakes
+// the event loop at it, and the yield built on both.
+#include "platform/wake_timer.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <thread>
+
+#include "platform/qt_yielder.h"
+#include "platform/steady_millisecond_clock.h"
+
+namespace kiv {
+namespace {
+
+constexpr std::int64_t kMs = 1'000'000;
+constexpr std::int64_t kWrap = std::int64_t{1} << 32;  // the 32-bit clock's range, in ms
+
+struct MomentCase {
+    const char* name;
+    std::int64_t nowNs;
+    std::uint32_t wakeAt;
+    std::optional<std::int64_t> moment;
+};
+
+class WakeMomentTest : public ::testing::TestWithParam<MomentCase> {};
+
+TEST_P(WakeMomentTest, IsTheFirstNanosecondTheClockReadsTheBound) {
+    const MomentCase& c = GetParam();
+    const auto moment = WakeMomentNs(c.wakeAt, c.nowNs);
+    EXPECT_EQ(moment, c.moment);
+    if (!moment) return;
+    // The millisecond clock, as it reads the monotonic clock, agrees: the
+    // bound at the moment, the millisecond before it a nanosecond earlier.
+    const auto reads = [](std::int64_t ns) { return static_cast<std::uint32_t>(ns / kMs); };
+    EXPECT_EQ(reads(*moment), c.wakeAt);
+    EXPECT_EQ(reads(*moment - 1), c.wakeAt - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, WakeMomentTest,
+    ::testing::Values(
+        MomentCase{"NextMillisecond", 5 * kMs + 500'000, 6, 6 * kMs},
+        MomentCase{"OnAMillisecondEdge", 5 * kMs, 6, 6 * kMs},
+        MomentCase{"SameMillisecondHasPassed", 6 * kMs + 999'999, 6, std::nullopt},
+        MomentCase{"EarlierHasPassed", 9 * kMs, 6, std::nullopt},
+        MomentCase{"AcrossTheWrap", (kWrap - 1) * kMs + 300'000, 2, (kWrap + 2) * kMs},
+        MomentCase{"JustAfterTheWrapTheLastMillisecondHasPassed", kWrap* kMs + 700'000, 0xFFFFFFFFu,
+                   std::nullopt},
+        MomentCase{"SecondTimeRound", (2 * kWrap + 10) * kMs, 15, (2 * kWrap + 15) * kMs},
+        MomentCase{"LongestWaitAhead", 0, 0x7FFFFFFFu, std::int64_t{0x7FFFFFFF} * kMs},
+        MomentCase{"HalfTheRangeAheadCountsAsPassed", 0, 0x80000000u, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Guards a wait that should end by itself: a timer that ends it anyway
+// after a long while, so a broken wake-up fails the test instead of
+// hanging it. Not a timing check.
+class Watchdog {
+  public:
+    Watchdog() {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { barked = true; });
+        m_timer.start(5000);
+    }
+    bool barked = false;
+
+  private:
+    QTimer m_timer;
+};
+
+class EventCounter : public QObject {
+  public:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        ++count;
+        return true;
+    }
+    int count = 0;
+};
+
+struct ArmCase {
+    const char* name;
+    std::int64_t firstMs;  // from now; the second arming replaces it
+    std::int64_t secondMs;
+};
+
+class WakeTimerTest : public ::testing::TestWithParam<ArmCase> {};
+
+TEST_P(WakeTimerTest, WakesTheEventLoopOnceAtTheLatestMomentArmed) {
+    const ArmCase& c = GetParam();
+    QCoreApplication::processEvents();
+    WakeTimer timer;
+    ASSERT_TRUE(timer.valid());
+    Watchdog watchdog;
+    const std::int64_t now = MonotonicNanoseconds();
+    timer.ArmAt(now + c.firstMs * kMs);
+    timer.ArmAt(now + c.secondMs * kMs);
+    // Nothing else can end this wait: no event is posted, and the watchdog
+    // is seconds away.
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_FALSE(watchdog.barked) << "the timer never woke the event loop";
+    EXPECT_EQ(timer.fired(), 1U);
+    EXPECT_GE(MonotonicNanoseconds(), now + c.secondMs * kMs);
+    // Fired once: the event loop does not keep waking on it.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(timer.fired(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arming, WakeTimerTest,
+                         ::testing::Values(ArmCase{"Past", -10, -5}, ArmCase{"Soon", 3, 3},
+                                           ArmCase{"FarThenSoon", 60'000, 5},
+                                           ArmCase{"PastThenSoon", -1, 20}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(QtYielderWakeTest, ABoundThatHasPassedReturnsWithoutWaiting) {
+    SteadyMillisecondClock clock;
+    QtYielder yielder;
+    // Offsets from now that read as passed, the wrap among them; a yield
+    // that slept on any of them would wait for the watchdog.
+    for (const std::uint32_t offset : {0u, 0xFFFFFFFFu, 0x80000000u, 0x80000001u}) {
+        SCOPED_TRACE(offset);
+        Watchdog watchdog;
+        yielder.YieldUntil(clock.Now() + offset);
+        EXPECT_FALSE(watchdog.barked);
+    }
+}
+
+TEST(QtYielderWakeTest, ReturnsOnceTheClockReadsTheBound) {
+    SteadyMillisecondClock clock;
+    QtYielder yielder;
+    QCoreApplication::processEvents();
+    for (const std::uint32_t ahead : {1u, 2u, 7u, 30u}) {
+        SCOPED_TRACE(ahead);
+        Watchdog watchdog;
+        const std::uint32_t wakeAt = clock.Now() + ahead;
+        int passes = 0;
+        while (static_cast<std::int32_t>(wakeAt - clock.Now()) > 0 && !watchdog.barked) {
+            yielder.YieldUntil(wakeAt);
+            ++passes;
+        }
+        EXPECT_FALSE(watchdog.barked);
+        // One wake-up for the wait; a yield that polled, or woke before the
+        // clock read the bound, would come back many times.
+        EXPECT_LE(passes, 2);
+    }
+}
+
+TEST(QtYielderWakeTest, AnEventPostedFromAnotherThreadEndsTheWaitBeforeItsBound) {
+    SteadyMillisecondClock clock;
+    QtYielder yielder;
+    EventCounter counter;
+    Watchdog watchdog;
+    const std::uint32_t wakeAt = clock.Now() + 60'000;
+    std::thread poster([&counter] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+    });
+    while (counter.count == 0 && !watchdog.barked) yielder.YieldUntil(wakeAt);
+    poster.join();
+    EXPECT_EQ(counter.count, 1);
+    EXPECT_FALSE(watchdog.barked) << "the yield slept through the event";
+}
+
+}  // namespace
+}  // namespace kiv
