@@ -16,6 +16,7 @@ class QTabWidget;
 
 namespace kiv {
 
+class PortDirectory;
 class WavePicture;
 
 // The window "KIV" on screen. It builds a widget for every control of the
@@ -36,6 +37,10 @@ class MainWindow : public QWidget {
     void run(const std::function<void(Model&)>& handler);
 
     QTabWidget* tabs() const { return m_tabs; }
+
+    // Shows what COM1..COM4 stand for beside the port box and lets the user
+    // reassign them; without it the box only offers the numbers.
+    void attachPortDirectory(PortDirectory& directory);
 
     // The window's fixed size: 8600 x 4980 twips at the screen's logical
     // resolution.
@@ -66,6 +71,7 @@ class MainWindow : public QWidget {
 
     Model& m_model;
     QTabWidget* m_tabs = nullptr;
+    QGridLayout* m_portBoxes = nullptr;
     std::vector<std::unique_ptr<Binding>> m_bindings;
     std::string m_shownCaption;
     int m_shownFront = -1;
