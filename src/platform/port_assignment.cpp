@@ -149,11 +149,12 @@ bool AssignNewDevices(PortAssignments& ports, const std::vector<SerialDevice>& p
         if (!added && NaturalLess(d.path, it->second->path)) it->second = &d;
     }
     std::vector<const SerialDevice*> fresh;
-    for (const auto& [identity, device] : byIdentity) {
+    for (const auto& entry : byIdentity) {
+        const std::string& identity = entry.first;
         const bool numbered = std::any_of(ports.begin(), ports.end(), [&](const PortAssignment& p) {
             return p.kind == PortAssignment::Kind::Device && p.identity == identity;
         });
-        if (!numbered) fresh.push_back(device);
+        if (!numbered) fresh.push_back(entry.second);
     }
     std::sort(fresh.begin(), fresh.end(), [](const SerialDevice* a, const SerialDevice* b) {
         if (a->IsUart() != b->IsUart()) return a->IsUart();
@@ -169,7 +170,7 @@ bool AssignNewDevices(PortAssignments& ports, const std::vector<SerialDevice>& p
         if (slot == ports.end()) {
             slot = std::find_if(ports.begin(), ports.end(), [&](const PortAssignment& p) {
                 return p.kind == PortAssignment::Kind::Device && !p.chosen &&
-                       byIdentity.count(p.identity) == 0;
+                       FindDevice(present, p.identity) == nullptr;
             });
         }
         if (slot == ports.end()) break;
