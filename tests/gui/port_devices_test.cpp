@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -110,7 +111,7 @@ struct DeviceWindow {
     }
     // Opens the device menu beside the port box and picks the entry whose
     // text starts with `entry`; `path` answers the path dialog if one opens.
-    void chooseFromMenu(const QString& entry, const QString& path = {}) {
+    void chooseFromMenu(const QString& entry, const QString& path = {}, bool contextMenu = false) {
         bool picked = false;
         Repeater picker(
             [&] {
@@ -135,7 +136,12 @@ struct DeviceWindow {
                 return true;
             },
             [] {}, 3000);
-        click("portDevices");
+        if (contextMenu) {
+            // A right click in the box's text asks for its context menu.
+            emit portBox()->lineEdit()->customContextMenuRequested(QPoint(4, 4));
+        } else {
+            click("portDevices");
+        }
         for (int i = 0; i < 200 && !picked; ++i) QTest::qWait(5);
         EXPECT_TRUE(picked) << entry.toStdString();
         QTest::qWait(10);
@@ -238,7 +244,8 @@ TEST_F(PortDevicesTest, NumbersAreShownReassignedAndKeptForTheNextWindow) {
 
 struct ReassignCase {
     const char* name;
-    bool typedPath;  // through "其他路径..." rather than the device's own entry
+    bool typedPath;    // through "其他路径..." rather than the device's own entry
+    bool contextMenu;  // the box's context menu rather than the button beside it
 };
 
 class ReassignTest : public PortDevicesTest, public ::testing::WithParamInterface<ReassignCase> {};
@@ -254,9 +261,9 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
     rig.pickPort(2);
     if (GetParam().typedPath) {
         rig.chooseFromMenu(PortDevicesBinding::OtherPathText(),
-                           QString::fromStdString(line.slavePath()));
+                           QString::fromStdString(line.slavePath()), GetParam().contextMenu);
     } else {
-        rig.chooseFromMenu(QString::fromStdString(line.slavePath()));
+        rig.chooseFromMenu(QString::fromStdString(line.slavePath()), {}, GetParam().contextMenu);
     }
     EXPECT_TRUE(rig.described(2).startsWith(QString::fromStdString(line.slavePath())))
         << rig.described(2).toStdString();
@@ -286,8 +293,9 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, ReassignTest,
-                         ::testing::Values(ReassignCase{"DeviceEntry", false},
-                                           ReassignCase{"OtherPath", true}),
+                         ::testing::Values(ReassignCase{"DeviceEntry", false, false},
+                                           ReassignCase{"OtherPath", true, false},
+                                           ReassignCase{"ContextMenu", false, true}),
                          CaseName<ReassignCase>);
 
 TEST_F(PortDevicesTest, NewcomerWithoutDevicesSendsOnTheVirtualPortAndClosesIt) {
