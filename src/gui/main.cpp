@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
         QStringLiteral("port"),
         QStringLiteral("Open DEVICE for port COMn (n 1..4) in this run, whatever is assigned "
                        "to it; may be given once per port. The assignments themselves are "
-                       "made with the button beside the port box and kept in ")
-            .append(kiv::PortDirectory::DefaultSettingsFile()),
+                       "made with the button beside the port box and kept in "
+                       "~/.config/kiv/kiv.ini."),
         QStringLiteral("COMn=DEVICE"));
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshots"),

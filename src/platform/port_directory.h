@@ -54,8 +54,6 @@ class PortDirectory {
 
     // One line saying what `port` is, for the port box's list.
     std::string Describe(int port) const;
-    // The present device's summary for the device menu.
-    static std::string DeviceText(const SerialDevice& device) { return device.Summary(); }
 
     // Counts changes to anything Describe shows, so a view can tell when to
     // redraw.
