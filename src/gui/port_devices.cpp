@@ -129,9 +129,11 @@ void PortDevicesBinding::push() {
 void PortDevicesBinding::showDescriptions() {
     m_shownGeneration = m_directory.generation();
     QStringList lines;
+    int widest = 0;
     for (int i = 0; i < m_box->count() && i < 4; ++i) {
         const QString text = QString::fromStdString(m_directory.Describe(i + 1));
         const QString line = QStringLiteral("COM%1: %2").arg(i + 1).arg(text);
+        widest = qMax(widest, m_box->fontMetrics().horizontalAdvance(text));
         m_box->setItemData(i, text, kPortDescriptionRole);
         m_box->setItemData(i, line, Qt::ToolTipRole);
         lines << line;
@@ -139,6 +141,9 @@ void PortDevicesBinding::showDescriptions() {
     // The whole map on the box itself, which also shows while the port is
     // open and the list cannot be opened.
     m_box->setToolTip(lines.join(QLatin1Char('\n')));
+    // The open list is as wide as its longest line, within reason; the box
+    // itself keeps its size.
+    m_box->view()->setMinimumWidth(qMin(widest + 40, 520));
 }
 
 bool PortDevicesBinding::eventFilter(QObject* watched, QEvent* event) {
