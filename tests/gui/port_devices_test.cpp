@@ -223,6 +223,8 @@ TEST_F(PortDevicesTest, NumbersAreShownReassignedAndKeptForTheNextWindow) {
         box->showPopup();
         QTest::qWait(10);
         EXPECT_EQ(first.described(4), QString::fromStdString(kFtdiId) + " (未连接)");
+        // Opening it reaches for its stable name, and fails as a missing device.
+        EXPECT_EQ(first.directory.CurrentMap().device(4), kFtdiId);
         box->hidePopup();
     }
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("ports/COM4").toString(),

@@ -57,37 +57,6 @@ class PortDirectoryTest : public ::testing::Test {
     QTemporaryDir m_dir;
 };
 
-TEST_F(PortDirectoryTest, AssignmentsOutliveTheDirectoryAndFollowTheAdapter) {
-    FakeDeviceList list({Plain("/dev/ttyS0"), Ftdi()});
-    {
-        PortDirectory first(list, settingsFile());
-        first.Refresh();
-        EXPECT_EQ(first.Describe(1), "/dev/ttyS0");
-        EXPECT_EQ(first.Describe(2), "/dev/ttyUSB0 · FT232R USB UART · FTDI · 0403:6001");
-        first.ChooseDevice(4, kFtdiId);
-        EXPECT_EQ(first.Describe(2), "未分配");
-    }
-    EXPECT_EQ(saved(1), "auto /dev/ttyS0");
-    EXPECT_EQ(saved(2), "");
-    EXPECT_EQ(saved(4), QString::fromStdString(kFtdiId));
-
-    // Plugged in again under another path, with a newcomer beside it.
-    list.set({Plain("/dev/ttyACM0"), Ftdi("/dev/ttyUSB1"), Plain("/dev/ttyS0")});
-    PortDirectory second(list, settingsFile());
-    second.Refresh();
-    const PortMap map = second.CurrentMap();
-    EXPECT_EQ(map.device(1), "/dev/ttyS0");
-    EXPECT_EQ(map.device(2), "/dev/ttyACM0");
-    EXPECT_EQ(map.device(3), "");
-    EXPECT_EQ(map.device(4), "/dev/ttyUSB1");
-
-    // Unplugged: the number stays, opening it reaches for the stable name.
-    list.set({});
-    second.Refresh();
-    EXPECT_EQ(second.CurrentMap().device(4), kFtdiId);
-    EXPECT_EQ(second.Describe(4), kFtdiId + " (未连接)");
-}
-
 struct DefaultCase {
     const char* name;
     std::vector<SerialDevice> present;
@@ -210,16 +179,9 @@ TEST_F(AssignedPortControlTest, VirtualPortCarriesRawBytesAndEndsOnClose) {
     Idle();
     EXPECT_TRUE(reader.SeesEnd());
 
-    // Reopened: a fresh pseudo-terminal that a new reader can use.
+    // Reopening makes a fresh one; the window's own test reads it.
     m_control.setPortOpen(true);
-    const std::string again = m_control.virtualPath();
-    ASSERT_FALSE(again.empty());
-    LineReader second(again);
-    m_control.Output(frame);
-    EXPECT_EQ(second.ReadUntilQuiet(std::chrono::milliseconds(100)).size(), 2u);
-    m_control.setPortOpen(false);
-    Idle();
-    EXPECT_TRUE(second.SeesEnd());
+    EXPECT_FALSE(m_control.virtualPath().empty());
 }
 
 TEST_F(AssignedPortControlTest, UnassignedNumberFailsWithAReason) {
