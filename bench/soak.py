@@ -84,10 +84,12 @@ class Reader(threading.Thread):
 def read_log(path):
     frames, times = [], []
     with open(path) as f:
+        f.readline()  # header
         for line in f:
+            # count, ms since start, wall clock, the bytes
             fields = line.rstrip("\n").split(",")
             times.append(float(fields[1]))
-            frames.append(bytes(int(b) for b in fields[2:]))
+            frames.append(bytes(int(b) for b in fields[3:]))
     return frames, times
 
 

@@ -17,7 +17,8 @@ class BoxTexts {
     // Long texts cost time on every run; a few per input are enough.
     static constexpr int kLongTextsPerInput = 2;
 
-    explicit BoxTexts(FuzzedDataProvider& in) : m_in(in) {}
+    explicit BoxTexts(FuzzedDataProvider& in, int longTexts = kLongTextsPerInput)
+        : m_in(in), m_longTextsAllowed(longTexts) {}
 
     // A text for a box that would otherwise hold `usual`.
     std::string Next(const std::string& usual) {
@@ -31,7 +32,7 @@ class BoxTexts {
             case 6:
                 return SignalName();
             case 7:
-                if (m_longTexts < kLongTextsPerInput) return LongText();
+                if (m_longTexts < m_longTextsAllowed) return LongText();
                 return m_in.ConsumeRandomLengthString(40);
             default:  // an exhausted input lands here too
                 return usual;
@@ -170,6 +171,7 @@ class BoxTexts {
 
     FuzzedDataProvider& m_in;
     int m_longTexts = 0;
+    int m_longTextsAllowed;
 };
 
 }  // namespace kiv::fuzz

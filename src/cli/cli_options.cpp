@@ -4,7 +4,14 @@
 #include <cmath>
 #include <set>
 
+#include "cli/exit_codes.h"
+#include "model/errors.h"
+#include "sending/send_content.h"
 #include "signal/numbers.h"
+
+#ifndef KIV_VERSION
+#define KIV_VERSION "unknown"
+#endif
 
 namespace kiv {
 namespace {
@@ -50,8 +57,24 @@ const Row kRows[] = {
     {"noise", 10, {"am"}},
 };
 
+// Why a parameter text fails the signal pages' own reading, or nothing.
+std::optional<std::string> ParameterFault(const std::string& key, const std::string& text) {
+    if (!IsNumber(text)) return key + " " + Quoted(text) + " is not a number";
+    try {
+        if (key == "am" || key == "a0")
+            ToByte(text);
+        else
+            ToInteger(text);
+    } catch (const KivError&) {
+        return key + " " + Quoted(text) +
+               (key == "am" || key == "a0" ? " is outside 0..255"
+                                           : " is outside -2147483648..2147483647 ms");
+    }
+    return std::nullopt;
+}
+
 std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
-    const std::string option = "--set " + value;
+    const std::string option = "--set " + Quoted(value);
     const auto eq = value.find('=');
     if (eq == std::string::npos) return option + ": expected NAME=KEY:VALUE,...";
     SignalSetting s;
@@ -61,34 +84,118 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
     for (const Row& r : kRows)
         if (s.name == r.name) row = &r;
     if (row == nullptr)
-        return option + ": unknown signal \"" + s.name + "\" (sinx1..3, squx1..3, trix1..3, noise)";
+        return option + ": unknown signal " + Quoted(s.name) +
+               " (sinx1..3, squx1..3, trix1..3, noise)";
     s.entry = row->entry;
     for (const std::string& part : Split(value.substr(eq + 1), ',')) {
         const auto colon = part.find(':');
-        if (colon == std::string::npos)
-            return option + ": expected KEY:VALUE, got \"" + part + "\"";
+        if (colon == std::string::npos) return option + ": expected KEY:VALUE, got " + Quoted(part);
         std::string key = part.substr(0, colon);
         if (!row->editable.count(key))
-            return option + ": " + s.name + " has no settable parameter \"" + key + "\"";
-        s.fields.emplace_back(key, part.substr(colon + 1));
+            return option + ": " + s.name + " has no settable parameter " + Quoted(key);
+        const std::string text = part.substr(colon + 1);
+        if (auto fault = ParameterFault(key, text)) return option + ": " + *fault;
+        s.fields.emplace_back(key, text);
     }
     return s;
 }
 
+// The send period by the send page's number rule. The window accepts any
+// whole number of milliseconds; kiv-cli refuses a negative one, which would
+// send as fast as the line takes frames with the waveforms running backwards.
+std::optional<std::string> CheckPeriod(const std::string& v, std::vector<std::string>& warnings) {
+    const std::string option = "--period " + Quoted(v);
+    const auto read = ReadNumber(v);
+    if (!read) return option + ": not a number of milliseconds (digits, optional fraction)";
+    std::int32_t period = 0;
+    try {
+        period = ToInteger(v);
+    } catch (const KivError&) {
+        return option + ": out of range (at most 2147483647 ms)";
+    }
+    if (period < 0) return option + ": must not be negative";
+    if (*read != static_cast<double>(period))
+        warnings.push_back(option + ": rounded to " + std::to_string(period) +
+                           " ms (halves go to the even neighbour)");
+    if (period == 0) warnings.push_back(option + ": frames go out as fast as the line takes them");
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::string>& slots) {
+    slots = Split(v, ',');
+    if (slots.size() > 10)
+        return "--frame " + Quoted(v) + ": at most 10 slots, got " + std::to_string(slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (ClassifySlot(slots[i]) == SlotKind::Invalid)
+            return "--frame " + Quoted(v) + ": slot " + std::to_string(i + 1) + " " +
+                   Quoted(slots[i]) +
+                   " is neither a constant 0..255 nor sinx1..3, squx1..3, trix1..3";
+    }
+    return std::nullopt;
+}
+
+bool TakesValue(const std::string& name) {
+    static const std::set<std::string> kValued = {
+        "--baud", "--parity", "--data-bits", "--stop-bits", "--device", "--frame", "--period",
+        "--set",  "--noise",  "--frames",    "--seconds",   "--log",    "--setup", "--write-setup"};
+    return kValued.count(name) != 0;
+}
+
 }  // namespace
+
+std::string Quoted(const std::string& text) {
+    constexpr std::size_t kLongest = 60;
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f || c == '"' || c == '\\') {
+            static const char hex[] = "0123456789abcdef";
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else {
+                out += "\\x";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            }
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (text.size() > kLongest) out += "...";
+    return out + "\"";
+}
 
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args) {
     CliOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
+    for (const std::string& a : args)
         if (a == "-h" || a == "--help") {
             o.help = true;
-            continue;
+            return o;
         }
-        if (a.rfind("--", 0) != 0) return "unexpected argument \"" + a + "\"";
-        if (i + 1 >= args.size()) return a + ": missing value";
-        const std::string& v = args[++i];
+    for (const std::string& a : args)
+        if (a == "--version") {
+            o.version = true;
+            return o;
+        }
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        // --name=value is the same as --name value.
+        std::string a = args[i];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = a.substr(eq + 1);
+            a.resize(eq);
+        }
+        if (a.rfind("--", 0) != 0)
+            return Quoted(a) + ": not an option (options start with --; see --help)";
+        if (!TakesValue(a)) return Quoted(a) + ": unknown option (see --help)";
+        if (!inlineValue && i + 1 >= args.size()) return a + ": needs a value (see --help)";
+        const std::string v = inlineValue ? *inlineValue : args[++i];
+        const std::string given = a + " " + Quoted(v);
         if (a == "--baud") {
+            if (!WholeNumber(v, kMinBaud, kMaxBaud))
+                return given + ": expected a whole number of bits per second, " +
+                       std::to_string(kMinBaud) + ".." + std::to_string(kMaxBaud);
             o.baud = v;
         } else if (a == "--parity") {
             if (v == "n" || v == "无")
@@ -98,20 +205,26 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             else if (v == "e" || v == "偶")
                 o.parity = "偶";
             else
-                return "--parity " + v + ": expected 无|奇|偶 or n|o|e";
+                return given + ": expected 无, 奇 or 偶 (or n, o, e)";
         } else if (a == "--data-bits") {
+            if (v != "6" && v != "7" && v != "8") return given + ": expected 6, 7 or 8";
             o.dataBits = v;
         } else if (a == "--stop-bits") {
+            if (v != "1" && v != "2") return given + ": expected 1 or 2";
             o.stopBits = v;
         } else if (a == "--device") {
-            if (v.empty()) return "--device: empty path";
+            if (v.empty()) return a + ": expected a device path, got an empty text";
             o.device = v;
         } else if (a == "--frame") {
-            auto slots = Split(v, ',');
-            if (slots.size() > 10) return "--frame " + v + ": at most 10 slots";
+            std::vector<std::string> slots;
+            if (auto fault = CheckFrame(v, slots)) return *fault;
             o.frame = slots;
         } else if (a == "--period") {
+            // A later --period replaces an earlier one, warnings included.
+            std::vector<std::string> warnings;
+            if (auto fault = CheckPeriod(v, warnings)) return *fault;
             o.period = v;
+            o.warnings = warnings;
         } else if (a == "--set") {
             auto s = ParseSet(v);
             if (auto* err = std::get_if<std::string>(&s)) return *err;
@@ -119,43 +232,59 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         } else if (a == "--noise") {
             for (const std::string& part : Split(v, ',')) {
                 auto slot = WholeNumber(part, 1, 10);
-                if (!slot) return "--noise " + v + ": slots are numbers 1..10";
+                if (!slot) return given + ": slots are whole numbers 1..10, comma-separated";
                 o.noise.push_back(static_cast<int>(*slot));
             }
         } else if (a == "--frames") {
             auto n = WholeNumber(v, 1, 1000000000L);
-            if (!n) return "--frames " + v + ": expected a whole number of frames, 1 or more";
+            if (!n) return given + ": expected a whole number of frames, 1..1000000000";
             o.frames = *n;
         } else if (a == "--seconds") {
             auto s = ReadNumber(v);
-            if (!s || !(*s > 0) || !std::isfinite(*s))
-                return "--seconds " + v + ": expected a positive number";
+            // Up to about 24 days: the run's clock counts milliseconds in 31 bits.
+            if (!s || !(*s > 0) || !(*s <= 2000000.0))
+                return given + ": expected a number of seconds above 0, at most 2000000";
             o.seconds = *s;
         } else if (a == "--log") {
+            if (v.empty()) return a + ": expected a file name or -, got an empty text";
             o.log = v;
-        } else {
-            return "unknown option " + a + " (see --help)";
+        } else if (a == "--setup") {
+            if (v.empty()) return a + ": expected a file name, got an empty text";
+            o.setup = v;
+        } else if (a == "--write-setup") {
+            if (v.empty()) return a + ": expected a file name, got an empty text";
+            o.writeSetup = v;
         }
     }
     return o;
 }
 
-std::string CliUsage() {
-    return R"(kiv-cli: the KIV signal generator without a window.
+std::string CliVersion() {
+    return std::string("kiv-cli ") + KIV_VERSION;
+}
 
-Usage: kiv-cli [options]
+std::string CliUsage() {
+    std::string text = R"(kiv-cli: the KIV signal generator without a window.
+
+Usage: kiv-cli [options]          (--name=value works as well as --name value)
 
 Line settings (the serial page's texts):
-  --baud 9600            300 600 1200 2400 4800 9600 19200 38400 43000 56000 57600 115200
-  --parity 无|奇|偶       also n|o|e
+  --baud 9600            any rate the device takes, e.g. 230400 or 921600
+                         (the window offers 300 .. 115200)
+  --parity 无|奇|偶      also n|o|e
   --data-bits 8          6, 7 or 8
   --stop-bits 1          1 or 2
-  --device PATH          the serial device, e.g. /dev/ttyUSB0. Without it kiv-cli
-                         creates a virtual port and prints "sending on /dev/pts/N"
+  --device PATH          the serial device, e.g. /dev/ttyUSB0
+
+Without --device kiv-cli creates a virtual port and prints "sending on
+/dev/pts/N". Sending starts once a program opens that path, so the receiver
+gets every frame from the first however late it opens it; until then
+nothing is sent and the run's clock has not started.
 
 Send content (the send page):
   --frame 5,6,sinx1,sinx2   up to ten slots: constants 0..255 or sinx1..3 squx1..3 trix1..3
-  --period 10               send period in milliseconds
+  --period 10               send period in whole milliseconds, 0 or more; a fraction
+                            is rounded (halves to even); 0 sends as fast as the line goes
   --noise 1,3               slots that get noise added
 
 Signal parameters (the signal pages), repeatable:
@@ -164,17 +293,37 @@ Signal parameters (the signal pages), repeatable:
   --set trix1=t1:50,t2:50,t3:50,am:60,a0:100
   --set noise=am:10
 
-Stopping (default: until interrupted; SIGINT or SIGTERM end after the frame under way):
-  --frames N             stop after N frames
-  --seconds S            stop after S seconds
+Stopping (default: until SIGINT or SIGTERM):
+  --frames N             exactly N frames
+  --seconds S            no frame later than S seconds after sending started
+  SIGINT or SIGTERM end the run within a second: the frame under way gets
+  what is left of that second, and what cannot be delivered in it is
+  dropped and counted on standard error.
+
+Setups (files the window saves and opens, Ctrl+S / Ctrl+O):
+  --setup FILE           start from the setup in FILE; the options above override it
+  --write-setup FILE     write the setup the options describe into FILE and exit
 
 Other:
-  --log FILE             one CSV line per frame sent: count,ms since start,byte,byte,...
-  --help                 this text
+  --log FILE             CSV, one line per frame as it is sent, after a header:
+                         frame,ms since start,wall clock (UTC, ISO 8601),bytes...
+                         --log - writes it to standard output (the other
+                         output then goes to standard error)
+  --help                 this text (wins over every other option)
+  --version              the version
 
+Exit codes:
+)";
+    for (const ExitCodeInfo& e : kExitCodes) {
+        std::string code = "  " + std::to_string(e.code);
+        code.resize(25, ' ');
+        text += code + e.meaning + "\n";
+    }
+    text += R"(
 Example:
   kiv-cli --frame 5,6,sinx1,sinx2 --period 10 --set sinx1=t1:200 --frames 100
 )";
+    return text;
 }
 
 }  // namespace kiv

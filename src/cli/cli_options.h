@@ -16,8 +16,10 @@ struct SignalSetting {
     std::string option;  // the option as given, for error messages
 };
 
-// The command line of the headless generator: every value is kept as the
-// text a user would type into the window, so the window's handlers judge it.
+// The command line of the headless generator. Values are kept as the text a
+// user would type into the window, so the window's handlers judge them too;
+// the parser has already checked each one by the window's rules, so that a
+// mistake is named before anything is opened.
 struct CliOptions {
     std::optional<std::string> baud, parity, dataBits, stopBits;  // parity as "无", "奇" or "偶"
     std::optional<std::string> device;
@@ -27,15 +29,31 @@ struct CliOptions {
     std::vector<int> noise;  // slots 1..10 that get noise
     std::optional<long> frames;
     std::optional<double> seconds;
-    std::optional<std::string> log;
+    std::optional<std::string> log;                // "-" for standard output
+    std::optional<std::string> setup, writeSetup;  // --setup FILE, --write-setup FILE
     bool help = false;
+    bool version = false;
+    // One-line notes about values that were accepted but do not mean what
+    // they may seem to (a period of 0, a fractional period).
+    std::vector<std::string> warnings;
 };
 
-// Parses the arguments (without the program name). Returns the options or
-// an error text naming the option at fault.
+// Parses the arguments (without the program name). --help anywhere wins
+// over everything else; then --version. Otherwise returns the options, or
+// one line that starts with the option at fault and says which rule it broke.
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args);
+
+// A value as it may appear inside a one-line message: control characters
+// escaped, long texts cut.
+std::string Quoted(const std::string& text);
+
+// Lowest and highest baud rate kiv-cli passes on to the device.
+constexpr long kMinBaud = 1;
+constexpr long kMaxBaud = 4000000;
 
 // The --help text.
 std::string CliUsage();
+// The --version line.
+std::string CliVersion();
 
 }  // namespace kiv

@@ -1,26 +1,119 @@
 #include "cli/headless.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <ostream>
+#include <sstream>
 
 #include "model/errors.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings.h"
+#include "signal/compute_frame.h"
 #include "signal/noise_targets.h"
 #include "signal/signal_params.h"
 
 namespace kiv {
+namespace {
+
+// The wall clock as 2026-12-07T18:03:04.123Z.
+std::string WallClockNow() {
+    const auto now = std::chrono::system_clock::now();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const time_t seconds = static_cast<time_t>(ms / 1000);
+    tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[40];
+    const std::size_t n = strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms % 1000));
+    return text;
+}
+
+// "fuction_am(3)" -> "am".
+std::string KeyOfBox(const std::string& box) {
+    const std::string prefix = "fuction_";
+    std::string key = box.rfind(prefix, 0) == 0 ? box.substr(prefix.size()) : box;
+    return key.substr(0, key.find('('));
+}
+
+// "sendText1(3)" -> 3, or 0 for any other box.
+int SlotOfBox(const std::string& box) {
+    const std::string prefix = "sendText1(";
+    if (box.rfind(prefix, 0) != 0) return 0;
+    return std::atoi(box.c_str() + prefix.size());
+}
+
+// The send loop's port open prints the system's reason for the window's
+// user; kiv-cli reports that reason in its own line instead.
+class QuietStandardError {
+  public:
+    QuietStandardError() : m_saved(std::cerr.rdbuf(m_sink.rdbuf())) {}
+    ~QuietStandardError() { std::cerr.rdbuf(m_saved); }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+  private:
+    std::ostringstream m_sink;
+    std::streambuf* m_saved;
+};
+
+}  // namespace
+
+long FramesIn(long bytes, int frameLength) {
+    if (bytes <= 0 || frameLength <= 0) return 0;
+    return (bytes + frameLength - 1) / frameLength;
+}
+
+void FrameRecorder::Start() {
+    m_start = Clock::now();
+    if (m_log == nullptr) return;
+    *m_log << "frame,ms_since_start,wall_clock_utc";
+    for (int i = 1; i <= m_w.slotCount; ++i) *m_log << ",slot" << i;
+    *m_log << '\n';
+    m_log->flush();
+    if (!*m_log) m_logFailed = true;
+}
+
+double FrameRecorder::msSinceStart() const {
+    return std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
+}
+
+void FrameRecorder::AbandonFrameUnderWay() {
+    m_abandoned = true;
+    // Emptying the queue first keeps a real port's close from waiting for
+    // the bytes to drain.
+    try {
+        inner().setOutBufferCount(0);
+    } catch (const KivError&) {
+    }
+    try {
+        inner().setPortOpen(false);
+    } catch (const KivError&) {
+    }
+}
 
 void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
+    // The frame is due now; one that would go out after the time limit is
+    // not sent at all, and the run ends.
+    if (m_timeLimitMs && msSinceStart() >= *m_timeLimitMs + 1.0) {
+        m_w.programEnded = true;
+        return;
+    }
+    m_inOutput = true;
     try {
         inner().Output(bytes);
     } catch (const KivError& e) {
+        m_inOutput = false;
+        if (m_abandoned) ++m_dropped;
         m_lastError = e.what();
         throw;
     }
+    m_inOutput = false;
     const auto now = Clock::now();
     ++m_frames;
     if (m_frames > 1) {
@@ -29,69 +122,77 @@ void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
         m_worstDeviationMs = std::max(m_worstDeviationMs, std::abs(period - m_periodMs));
     }
     m_last = now;
-    if (m_log != nullptr) {
-        const double ms = std::chrono::duration<double, std::milli>(now - m_start).count();
-        char when[32];
-        std::snprintf(when, sizeof when, "%.3f", ms);
-        *m_log << m_frames << ',' << when;
-        const int n = std::min<int>(m_w.slotCount, static_cast<int>(bytes.size()));
-        for (int i = 0; i < n; ++i)
-            *m_log << ',' << static_cast<int>(bytes[static_cast<std::size_t>(i)]);
-        *m_log << '\n';
-    }
+    if (m_log != nullptr) LogFrame(now, bytes);
     if (onFrame) onFrame(*this);
     if (m_limit && m_frames >= *m_limit) pausesend_Click(m_w);
 }
 
-bool HeadlessRun::MessageShownSince(std::size_t before) const {
-    auto* box = dynamic_cast<PrintingMessageBox*>(w.messageBox);
-    return box != nullptr && box->shown > before;
+void FrameRecorder::LogFrame(Clock::time_point now, std::span<const std::uint8_t> bytes) {
+    const double ms = std::chrono::duration<double, std::milli>(now - m_start).count();
+    char when[32];
+    std::snprintf(when, sizeof when, "%.3f", ms);
+    std::string line = std::to_string(m_frames) + ',' + when + ',' + WallClockNow();
+    const int n = std::min<int>(m_w.slotCount, static_cast<int>(bytes.size()));
+    for (int i = 0; i < n; ++i)
+        line += ',' + std::to_string(static_cast<int>(bytes[static_cast<std::size_t>(i)]));
+    line += '\n';
+    // Written out line by line: a reader following the file sees each frame
+    // as it goes, and a run that is killed keeps every line up to the kill.
+    *m_log << line;
+    m_log->flush();
+    if (!*m_log) m_logFailed = true;
 }
 
-bool HeadlessRun::Prepare(const CliOptions& o) {
-    if (PrepareSteps(o)) return true;
+std::string HeadlessRun::WindowSaid() const {
+    return w.msgText.empty() ? "" : " (" + w.msgText + ")";
+}
+
+int HeadlessRun::Prepare(const CliOptions& o) {
+    const int code = PrepareSteps(o);
     // The program ends here: leave the device closed.
-    Optionclose_Click(w);
-    return false;
+    if (code != kExitOk) Optionclose_Click(w);
+    return code;
 }
 
-bool HeadlessRun::PrepareSteps(const CliOptions& o) {
-    auto* box = dynamic_cast<PrintingMessageBox*>(w.messageBox);
-    auto shown = [&] { return box != nullptr ? box->shown : std::size_t{0}; };
-
-    // The serial page: pick the entries, or type a text that is not one.
+int HeadlessRun::PrepareSteps(const CliOptions& o) {
+    // The serial page: pick the entries. A baud rate the window does not
+    // list joins this run's list, so the device itself judges it.
     const std::optional<std::string>* values[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
                                                    &o.stopBits};
-    const char* names[5] = {"", "--baud", "--parity", "--data-bits", "--stop-bits"};
-    std::string typed;
+    const char* names[5] = {"--device", "--baud", "--parity", "--data-bits", "--stop-bits"};
     for (int i = 1; i <= 4; ++i) {
         if (!values[i]->has_value()) continue;
         ComboBox& c = w.Combo1(i);
-        const auto it = std::find(c.List.begin(), c.List.end(), **values[i]);
-        if (it != c.List.end()) {
-            c.Pick(static_cast<int>(it - c.List.begin()));
-            Combo1_Click(w, i);
-        } else {
-            c.Type(**values[i]);
-            if (typed.empty()) typed = std::string(names[i]) + " " + **values[i];
+        auto it = std::find(c.List.begin(), c.List.end(), **values[i]);
+        if (it == c.List.end()) {
+            c.List.push_back(**values[i]);
+            it = c.List.end() - 1;
         }
+        c.Pick(static_cast<int>(it - c.List.begin()));
+        Combo1_Click(w, i);
     }
-    Command1_Click(w);
-    if (typed.empty() && !w.portConfigured) {
-        err("the port refused the line settings " + w.Combo1(1).Text + "," + w.Combo1(2).Text +
-            "," + w.Combo1(3).Text + "," + w.Combo1(4).Text);
-        return false;
+    const Outcome port = ApplyPortSettings(w);
+    if (!port) {
+        // A box to blame names its option; otherwise the port refused the
+        // settings text as a whole, and the rate is what a device refuses.
+        int index = 1;
+        for (int i = 1; i <= 4; ++i)
+            if (port.box == "Combo1(" + std::to_string(i) + ")") index = i;
+        err(std::string(names[index]) + " " + Quoted(w.Combo1(index).Text) +
+            ": the port refused the line settings " + w.Combo1(1).Text + "," + w.Combo1(2).Text +
+            "," + w.Combo1(3).Text + "," + w.Combo1(4).Text + ": " + port.reason);
+        return kExitBadInput;
     }
 
-    std::size_t before = shown();
-    Optionopen_Click(w);
-    if (MessageShownSince(before)) {
-        if (!typed.empty())
-            err(typed + ": not one of the serial page's entries");
-        else
-            err("--device " + o.device.value_or("(virtual port)") +
-                ": the port could not be opened");
-        return false;
+    portLabel = o.device ? "--device " + Quoted(*o.device) : std::string("the virtual port");
+    Outcome open;
+    {
+        QuietStandardError quiet;
+        open = OpenPort(w);
+    }
+    if (!open) {
+        err(portLabel + ": cannot be opened: " + open.reason + WindowSaid());
+        return kExitPortFailed;
     }
 
     // The signal pages, one option at a time so that a failure names its option.
@@ -104,11 +205,14 @@ bool HeadlessRun::PrepareSteps(const CliOptions& o) {
                                                                  : &w.fuction_a0;
             (*column)(s.entry).Text = text;
         }
-        before = shown();
-        Command2_Click(w);
-        if (MessageShownSince(before)) {
-            err(s.option + ": rejected (levels must satisfy 0 <= am, a0 and am + a0 <= 255)");
-            return false;
+        const Outcome signal = ApplySignalSettings(w);
+        if (!signal) {
+            const std::string key = KeyOfBox(signal.box);
+            std::string rule = signal.reason;
+            if (rule.find("am + a0") != std::string::npos) rule = "am + a0 must lie within 0..255";
+            if (key == "t3") rule = "t1 + t2 + t3 must fit in 32 bits (" + rule + ")";
+            err(s.option + ": " + key + ": " + rule + WindowSaid());
+            return kExitBadInput;
         }
     }
 
@@ -124,37 +228,58 @@ bool HeadlessRun::PrepareSteps(const CliOptions& o) {
                                       : "";
     }
     if (o.period) w.autosendtext1.Text = *o.period;
-    before = shown();
-    Command7_Click(w);
-    if (MessageShownSince(before)) {
-        std::string culprit = "--period " + w.autosendtext1.Text;
-        for (int i = 1; i <= 10; ++i) {
-            if (ClassifySlot(w.sendText1(i).Text) == SlotKind::Invalid) {
-                culprit = "--frame: slot " + std::to_string(i) + " \"" + w.sendText1(i).Text + "\"";
-                break;
-            }
+    const Outcome send = ApplySendSettings(w);
+    if (!send) {
+        if (const int slot = SlotOfBox(send.box)) {
+            err("--frame: slot " + std::to_string(slot) + " " + Quoted(w.sendText1(slot).Text) +
+                ": " + send.reason + WindowSaid());
+            return kExitBadInput;
         }
-        err(culprit + ": rejected (slots are constants 0..255 or sinx1..3, squx1..3, trix1..3)");
-        return false;
+        if (send.box == "autosendtext1") {
+            err("--period " + Quoted(w.autosendtext1.Text) + ": " + send.reason + WindowSaid());
+            return kExitBadInput;
+        }
+        // Nothing typed is to blame: reopening for the new frame length failed.
+        err(portLabel + ": cannot be reopened for the frame length: " + send.reason + WindowSaid());
+        return kExitPortFailed;
     }
     recorder.setPeriodMs(w.sendPeriod);
-    return true;
+    return kExitOk;
 }
 
 int HeadlessRun::Send() {
-    starsend_Click(w);
-    // The loop's error path leaves the lamps black; a pause leaves them green.
-    const bool failed = !stopRequested && w.Shape1(0).BackColor == kBlack;
-    const std::string error = recorder.lastError();
-    Optionclose_Click(w);
-    if (!failed) return kExitOk;
-    if (!error.empty()) {
-        err("sending stopped: the line was lost (" + error + ")");
-    } else {
-        err("sending stopped: a frame could not be computed (arithmetic overflow or invalid signal "
-            "parameters)");
+    recorder.Start();
+    const SendEnd end = SendFrames(w);
+    switch (end) {
+        case SendEnd::FrameError: {
+            // The loop only says that composing failed; composing the same
+            // frame again (its count was not advanced) gives the reason.
+            std::string reason = "an arithmetic fault";
+            try {
+                ComputeFrame(w);
+            } catch (const KivError& e) {
+                reason = e.what();
+            }
+            std::string frame;
+            for (int i = 1; i <= w.slotCount; ++i) frame += (i > 1 ? "," : "") + w.slotText(i);
+            err("--frame " + Quoted(frame) + ": frame " + std::to_string(recorder.frames() + 1) +
+                " could not be composed from the signals' --set parameters: " + reason);
+            return kExitFrameError;
+        }
+        case SendEnd::LineLost:
+            // A frame given up on purpose at a stop is counted by the caller.
+            if (recorder.abandoned()) return kExitOk;
+            err(portLabel + ": the line was lost while sending (" + recorder.lastError() + ")");
+            return kExitLineLost;
+        case SendEnd::PortNotOpen:
+            err(portLabel + ": sending refused, the port is not open" + WindowSaid());
+            return kExitPortFailed;
+        case SendEnd::AlreadySending:
+        case SendEnd::Paused:
+        case SendEnd::ProgramEnded:
+            break;
     }
-    return kExitLineLost;
+    return kExitOk;
 }
 
 }  // namespace kiv

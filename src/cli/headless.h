@@ -9,22 +9,30 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/exit_codes.h"
 #include "model/model.h"
 #include "serial/forwarding_comm_control.h"
 
 namespace kiv {
 
 // Sits between the send loop and the real port: counts the frames really
-// handed to the line, logs them, measures the period, and ends sending after
-// the requested number of frames.
+// handed to the line, logs each one as it goes out, measures the period,
+// and ends sending after the requested number of frames or time.
 class FrameRecorder : public ForwardingCommControl {
   public:
     FrameRecorder(Model& w, CommControl& port) : ForwardingCommControl(port), m_w(w) {}
 
+    // The log gets a header at Start and one flushed line per frame.
     void setLog(std::ostream* log) { m_log = log; }
     void setFrameLimit(std::optional<long> frames) { m_limit = frames; }
+    // No frame goes out later than this many milliseconds after Start.
+    void setTimeLimitMs(std::optional<double> ms) { m_timeLimitMs = ms; }
     // Called after every frame with the running figures.
     std::function<void(const FrameRecorder&)> onFrame;
+
+    // The run's clock starts: the log's times count from here.
+    void Start();
+    double msSinceStart() const;
 
     long frames() const { return m_frames; }
     double meanPeriodMs() const {
@@ -33,14 +41,27 @@ class FrameRecorder : public ForwardingCommControl {
     double worstDeviationMs() const { return m_worstDeviationMs; }
     const std::string& lastError() const { return m_lastError; }
     void setPeriodMs(double period) { m_periodMs = period; }
+    // True while a frame waits in Output for the line to take it.
+    bool inOutput() const { return m_inOutput; }
+    // Gives up the frame under way (the port is closed under it, dropping
+    // what waits in its queue); it is counted in dropped().
+    void AbandonFrameUnderWay();
+    bool abandoned() const { return m_abandoned; }
+    // Frames handed over that never went out: abandoned under way.
+    long dropped() const { return m_dropped; }
+    // The log could not be written at some point.
+    bool logFailed() const { return m_logFailed; }
 
     void Output(std::span<const std::uint8_t> bytes) override;
 
   private:
     using Clock = std::chrono::steady_clock;
+    void LogFrame(Clock::time_point now, std::span<const std::uint8_t> bytes);
+
     Model& m_w;
     std::ostream* m_log = nullptr;
     std::optional<long> m_limit;
+    std::optional<double> m_timeLimitMs;
     long m_frames = 0;
     Clock::time_point m_start = Clock::now();
     Clock::time_point m_last{};
@@ -48,50 +69,55 @@ class FrameRecorder : public ForwardingCommControl {
     double m_worstDeviationMs = 0.0;
     double m_periodMs = 0.0;
     std::string m_lastError;
+    bool m_inOutput = false;
+    bool m_abandoned = false;
+    long m_dropped = 0;
+    bool m_logFailed = false;
 };
 
-// Exit codes of the headless generator.
-enum CliExit { kExitOk = 0, kExitBadInput = 2, kExitLineLost = 3 };
-
 // Runs the window's actions for the options, in the order a user would
-// click them, then sends until a stop condition. Messages the handlers show
-// and any error go to `err`. The model must be wired to its services and to
-// the recorder as its port.
+// click them, then sends until a stop condition. It decides from what each
+// action reports (which box failed and why, why the send loop ended), and
+// reports every failure as one line through `err`. The model must be wired
+// to its services and to the recorder as its port.
 struct HeadlessRun {
     Model& w;
     FrameRecorder& recorder;
     std::function<void(const std::string&)> err;
 
-    // Applies everything and opens the port; false (after reporting) when an
-    // apply failed, in which case nothing has been sent.
-    bool Prepare(const CliOptions& o);
-    // Sends until the loop ends; returns the exit code.
+    // Applies everything and opens the port. kExitOk when ready to send;
+    // otherwise the exit code, after reporting, with the port closed and
+    // nothing sent.
+    int Prepare(const CliOptions& o);
+    // Sends until the loop ends; returns the exit code so far (frames left
+    // undelivered in the line are the caller's to count).
     int Send();
-    // Set by a stop condition (signal, --seconds); the loop then ends after
-    // the frame under way.
+    // Set by a stop signal; the loop then ends after the frame under way.
     bool stopRequested = false;
+    // The port as messages name it: the --device option, or the virtual port.
+    std::string portLabel = "the virtual port";
 
   private:
-    bool PrepareSteps(const CliOptions& o);
-    bool MessageShownSince(std::size_t before) const;
+    int PrepareSteps(const CliOptions& o);
+    std::string WindowSaid() const;
 };
 
-// A message box for a program without a window: the texts go to standard
-// error, and the runner learns that a message was shown.
-class PrintingMessageBox : public MessageBoxService {
+// A message box for a program without a window: it answers at once and
+// keeps the last text, which kiv-cli adds to its own one-line report.
+class RememberingMessageBox : public MessageBoxService {
   public:
-    explicit PrintingMessageBox(std::function<void(const std::string&)> err)
-        : m_err(std::move(err)) {}
-    std::int32_t Show(const std::string& text, std::int32_t, const std::string& title,
-                      const std::string&, std::int32_t) override {
+    std::int32_t Show(const std::string& text, std::int32_t, const std::string&, const std::string&,
+                      std::int32_t) override {
         ++shown;
-        m_err(title + ": " + text);
+        last = text;
         return kAnswerCancel;
     }
     std::size_t shown = 0;
-
-  private:
-    std::function<void(const std::string&)> m_err;
+    std::string last;
 };
+
+// Frames still waiting in a line that holds `bytes`, for frames of
+// `frameLength` bytes; a partly sent frame counts as one.
+long FramesIn(long bytes, int frameLength);
 
 }  // namespace kiv

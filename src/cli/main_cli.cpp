@@ -4,24 +4,76 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include "app/startup.h"
 #include "cli/cli_options.h"
+#include "cli/cli_setup.h"
 #include "cli/headless.h"
 #include "model/errors.h"
+#include "platform/line_probe.h"
 #include "platform/pty_port.h"
 #include "platform/qt_comm_control.h"
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
 #include "platform/stop_signals.h"
+#include "serial/port_open_close.h"
 #include "signal/time_seeded_random.h"
 
+namespace {
+
+using namespace kiv;
+
+// After a stop signal the frame under way has this long to leave, and the
+// line this long to take what is queued; then the program ends, well inside
+// a second of the signal.
+constexpr std::uint32_t kFrameBudgetMs = 600;
+constexpr std::uint32_t kStopDrainMs = 850;
+// Should anything still hold the program a moment before the second is up,
+// it ends anyway, with what it could not deliver unaccounted.
+constexpr auto kHardStop = std::chrono::milliseconds(970);
+// After the last frame of a run, the receiver gets this long to read it.
+constexpr std::uint32_t kEndDrainMs = 2000;
+// A receiver typically sets the line up right after opening it, which may
+// flush what is waiting; the first frame goes out only after this.
+constexpr std::uint32_t kReceiverSetUpMs = 20;
+// Bytes written to a pseudo-terminal wait for a kernel worker before the
+// receiver's side shows them; on a busy machine that takes tens of
+// milliseconds, so the line counts as empty only after this long.
+constexpr std::uint32_t kQuietLineMs = 100;
+
+std::atomic<bool> g_finished{false};
+
+void StartHardStop() {
+    std::thread([] {
+        std::this_thread::sleep_for(kHardStop);
+        if (g_finished) return;
+        static const char text[] =
+            "kiv-cli: stopped: the line held the program past its second; frames dropped\n";
+        [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, text, sizeof text - 1);
+        _exit(kExitUndelivered);
+    }).detach();
+}
+
+struct Finished {
+    ~Finished() { g_finished = true; }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    using namespace kiv;
+    Finished finished;
     std::vector<std::string> args(argv + 1, argv + argc);
     auto parsed = ParseCliOptions(args);
     auto err = [](const std::string& text) { std::cerr << "kiv-cli: " << text << std::endl; };
@@ -34,13 +86,25 @@ int main(int argc, char** argv) {
         std::cout << CliUsage();
         return kExitOk;
     }
+    if (o.version) {
+        std::cout << CliVersion() << std::endl;
+        return kExitOk;
+    }
+    for (const std::string& warning : o.warnings) err("warning: " + warning);
+
+    // With the log on standard output, everything else goes to standard error.
+    const bool logToStdout = o.log && *o.log == "-";
+    std::ostream& info = logToStdout ? std::cerr : std::cout;
+    FILE* statusStream = logToStdout ? stderr : stdout;
+    const bool onTerminal = isatty(fileno(statusStream)) != 0;
 
     QCoreApplication app(argc, argv);
+    InstallStopSignals();
     Model w;
     SteadyMillisecondClock clock;
     QtYielder yielder;
     TimeSeededRandom random;
-    PrintingMessageBox box(err);
+    RememberingMessageBox box;
 
     std::unique_ptr<PtyPort> virtualPort;
     std::unique_ptr<QtCommControl> devicePort;
@@ -48,7 +112,8 @@ int main(int argc, char** argv) {
     try {
         if (o.device) {
             PortMap map;
-            map.setDevice(1, *o.device);  // the start-up choices name COM1
+            // The start-up choices name COM1; a setup may name another port.
+            for (int n = 1; n <= 4; ++n) map.setDevice(n, *o.device);
             devicePort = std::make_unique<QtCommControl>(map);
             devicePort->setYielder(&yielder, &clock);
             line = devicePort.get();
@@ -58,8 +123,8 @@ int main(int argc, char** argv) {
             line = virtualPort.get();
         }
     } catch (const KivError& e) {
-        err(e.what());
-        return kExitLineLost;
+        err(std::string("the virtual port: cannot be created: ") + e.what());
+        return kExitPortFailed;
     }
 
     FrameRecorder recorder(w, *line);
@@ -69,53 +134,156 @@ int main(int argc, char** argv) {
     w.random = &random;
     w.MSComm1 = &recorder;
 
-    std::ofstream log;
-    if (o.log) {
-        log.open(*o.log, std::ios::out | std::ios::trunc);
-        if (!log) {
-            err("--log " + *o.log + ": cannot write the file");
+    std::ofstream logFile;
+    if (logToStdout) {
+        recorder.setLog(&std::cout);
+    } else if (o.log) {
+        logFile.open(*o.log, std::ios::out | std::ios::trunc);
+        if (!logFile) {
+            err("--log " + Quoted(*o.log) + ": cannot be written: " + std::strerror(errno));
             return kExitBadInput;
         }
-        recorder.setLog(&log);
+        recorder.setLog(&logFile);
     }
-    recorder.setFrameLimit(o.frames);
 
     StartUp(w);
+    if (const auto exit = RunSetupOptions(o, w, err)) return *exit;
     HeadlessRun run{w, recorder, err};
-    InstallStopSignals();
-    if (!run.Prepare(o)) return kExitBadInput;
 
-    if (virtualPort) {
-        std::cout << "sending on " << virtualPort->SlavePath() << std::endl;
-    }
-    const bool onTerminal = isatty(STDOUT_FILENO) != 0;
-    const std::uint32_t started = clock.Now();
-    std::uint32_t lastShown = started;
-    int stopsHandled = 0;
-    yielder.setBeforeYield([&] {
-        const int stops = StopSignalsReceived();
-        const bool timeUp = o.seconds && (clock.Now() - started) >= *o.seconds * 1000.0;
-        if ((stops > stopsHandled || timeUp) && !run.stopRequested) {
-            run.stopRequested = true;
-            w.isSending = false;
+    // What the line still holds has not reached the receiver yet.
+    auto pendingBytes = [&]() -> long {
+        if (virtualPort) return virtualPort->Queued();
+        if (!devicePort->PortOpen()) return 0;
+        const std::int64_t inDevice = QueuedInDevice(devicePort->device().handle());
+        return static_cast<long>(devicePort->queuedBytes() + std::max<std::int64_t>(inDevice, 0));
+    };
+
+    // Stop signals: the loop ends after the frame under way, which gets
+    // kFrameBudgetMs to leave; after that it is given up.
+    std::optional<std::uint32_t> stopAt;
+    long droppedFromQueue = 0;
+    auto giveUpFrameUnderWay = [&] {
+        if (recorder.inOutput()) {
+            // A real port's queue goes with the frame; the virtual line keeps
+            // its bytes for the receiver until the program ends.
+            if (devicePort) droppedFromQueue = FramesIn(pendingBytes(), w.slotCount);
+            recorder.AbandonFrameUnderWay();
+        } else {
+            w.programEnded = true;  // a frame not due yet is simply not sent
         }
-        // A second signal while a write waits for a receiver that never
-        // reads: give up the frame rather than hang.
-        if (stops >= 2 && stops > stopsHandled && w.MSComm1->PortOpen())
-            w.MSComm1->setPortOpen(false);
-        stopsHandled = stops;
+    };
+    QTimer frameBudget;
+    frameBudget.setSingleShot(true);
+    frameBudget.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&frameBudget, &QTimer::timeout, giveUpFrameUnderWay);
+    auto onStop = [&] {
+        if (stopAt) return;
+        stopAt = clock.Now();
+        StartHardStop();
+        run.stopRequested = true;
+        w.isSending = false;
+        frameBudget.start(static_cast<int>(kFrameBudgetMs));
+    };
+    QSocketNotifier stopNotifier(StopSignalWakeFd(), QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
+        char drained[64];
+        while (read(StopSignalWakeFd(), drained, sizeof drained) > 0) {
+        }
+        onStop();
+    });
+    auto stopSeen = [&] {
+        if (!stopAt && StopSignalsReceived() > 0) onStop();
+        return stopAt.has_value();
+    };
+
+    if (const int code = run.Prepare(o); code != kExitOk) return code;
+
+    if (virtualPort) info << "sending on " << virtualPort->SlavePath() << std::endl;
+    if (virtualPort) {
+        while (!virtualPort->ReceiverOpened() && !stopSeen()) yielder.YieldUntil(clock.Now() + 10);
+        const std::uint32_t opened = clock.Now();
+        while (!stopSeen() && clock.Now() - opened < kReceiverSetUpMs)
+            yielder.YieldUntil(opened + kReceiverSetUpMs);
+    }
+    if (stopSeen()) {
+        Optionclose_Click(w);
+        err(virtualPort
+                ? "stopped before a receiver opened " + virtualPort->SlavePath() + "; nothing sent"
+                : std::string("stopped before sending; nothing sent"));
+        return kExitOk;
+    }
+
+    // --seconds: with a period the frames due within it are known exactly;
+    // the time limit also holds when the line runs late.
+    std::optional<long> limit = o.frames;
+    QTimer timeUp;
+    if (o.seconds) {
+        const double ms = *o.seconds * 1000.0;
+        if (w.sendPeriod > 0) {
+            const long due = static_cast<long>(std::floor(ms / w.sendPeriod + 1e-9));
+            limit = limit ? std::min(*limit, due) : due;
+        }
+        recorder.setTimeLimitMs(ms);
+        timeUp.setSingleShot(true);
+        timeUp.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timeUp, &QTimer::timeout, [&] {
+            w.isSending = false;
+            giveUpFrameUnderWay();
+        });
+        timeUp.start(static_cast<int>(std::floor(ms)) + 1);
+    }
+    recorder.setFrameLimit(limit);
+
+    std::uint32_t lastShown = clock.Now();
+    auto showStatus = [&](const char* end) {
+        std::fprintf(statusStream, "\rframes %ld  period mean %.3f ms  worst deviation %.3f ms%s",
+                     recorder.frames(), recorder.meanPeriodMs(), recorder.worstDeviationMs(), end);
+        std::fflush(statusStream);
+    };
+    yielder.setBeforeYield([&] {
+        stopSeen();
         if (onTerminal && clock.Now() - lastShown >= 250) {
             lastShown = clock.Now();
-            std::printf("\rframes %ld  period mean %.3f ms  worst deviation %.3f ms   ",
-                        recorder.frames(), recorder.meanPeriodMs(), recorder.worstDeviationMs());
-            std::fflush(stdout);
+            showStatus("   ");
         }
     });
-    const int code = run.Send();
-    // The last frames may still wait in the virtual line for the receiver.
-    if (virtualPort) virtualPort->Drain(2000);
-    if (onTerminal)
-        std::printf("\rframes %ld  period mean %.3f ms  worst deviation %.3f ms\n",
-                    recorder.frames(), recorder.meanPeriodMs(), recorder.worstDeviationMs());
+
+    int code = run.Send();
+    timeUp.stop();
+
+    // An empty line counts only once it has stayed empty for kQuietLineMs.
+    const std::uint32_t endedAt = clock.Now();
+    std::uint32_t emptySince = endedAt;
+    for (;;) {
+        const bool stopped = stopSeen();
+        const std::uint32_t since = stopped ? *stopAt : endedAt;
+        const std::uint32_t allowed = stopped ? kStopDrainMs : kEndDrainMs;
+        if (clock.Now() - since >= allowed) break;
+        if (pendingBytes() > 0)
+            emptySince = clock.Now();
+        else if (clock.Now() - emptySince >= kQuietLineMs)
+            break;
+        yielder.YieldUntil(clock.Now() + 2);
+    }
+    const long undelivered =
+        recorder.dropped() + droppedFromQueue + FramesIn(pendingBytes(), w.slotCount);
+    if (undelivered > 0) {
+        // Emptying the queue first keeps a real port's close from waiting.
+        try {
+            if (w.MSComm1->PortOpen()) w.MSComm1->setOutBufferCount(0);
+        } catch (const KivError&) {
+        }
+    }
+    Optionclose_Click(w);
+    if (onTerminal) showStatus("\n");
+    if (undelivered > 0) {
+        err(std::to_string(undelivered) + " frame(s) undelivered and dropped: " +
+            (stopAt ? "the line did not take them within a second of the stop signal"
+                    : "the receiver did not read them within 2 s of the last frame") +
+            " (" + std::to_string(recorder.frames()) + " frames written)");
+        if (code == kExitOk) code = kExitUndelivered;
+    }
+    if (recorder.logFailed())
+        err("--log " + Quoted(*o.log) + ": the log could not be written in full");
     return code;
 }

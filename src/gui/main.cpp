@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
+#include "gui/setup_commands.h"
 #include "model/model.h"
 #include "platform/assigned_port_control.h"
 #include "platform/port_directory.h"
@@ -65,8 +66,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshots"),
         QStringLiteral("Save a PNG of every page into DIR and exit."), QStringLiteral("DIR"));
+    const QCommandLineOption setupOption(QStringLiteral("setup"),
+                                         QStringLiteral("Start with the setup saved in FILE."),
+                                         QStringLiteral("FILE"));
     parser.addOption(portOption);
     parser.addOption(screenshotOption);
+    parser.addOption(setupOption);
     parser.process(app);
 
     kiv::PortMap ports = kiv::PortMap::Unassigned();
@@ -103,6 +108,9 @@ int main(int argc, char** argv) {
     window.pushModel();
     window.attachPortDirectory(directory);
     window.show();
+    if (parser.isSet(setupOption) && !window.setups()->load(parser.value(setupOption)))
+        std::fprintf(stderr, "kiv: --setup %s: not loaded\n",
+                     qPrintable(parser.value(setupOption)));
 
     if (parser.isSet(screenshotOption))
         return SaveScreenshots(window, parser.value(screenshotOption));

@@ -24,6 +24,7 @@
 #include "app/startup.h"
 #include "gui/lamp_widget.h"
 #include "gui/port_devices.h"
+#include "gui/setup_commands.h"
 #include "gui/tally_display.h"
 #include "gui/wave_picture.h"
 #include "sending/send_content.h"
@@ -159,6 +160,7 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
         close();
         QCoreApplication::quit();
     };
+    m_setups = new SetupCommands(*this, m_model);
     pushModel();
 }
 

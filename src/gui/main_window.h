@@ -17,6 +17,7 @@ class QTabWidget;
 namespace kiv {
 
 class PortDirectory;
+class SetupCommands;
 class WavePicture;
 
 // The window "KIV" on screen. It builds a widget for every control of the
@@ -37,6 +38,8 @@ class MainWindow : public QWidget {
     void run(const std::function<void(Model&)>& handler);
 
     QTabWidget* tabs() const { return m_tabs; }
+    // Saving and loading setups (Ctrl+S, Ctrl+O, the tab strip's menu).
+    SetupCommands* setups() const { return m_setups; }
 
     // Shows what COM1..COM4 stand for beside the port box and lets the user
     // reassign them; without it the box only offers the numbers.
@@ -72,6 +75,7 @@ class MainWindow : public QWidget {
     Model& m_model;
     QTabWidget* m_tabs = nullptr;
     QGridLayout* m_portBoxes = nullptr;
+    SetupCommands* m_setups = nullptr;
     std::vector<std::unique_ptr<Binding>> m_bindings;
     std::string m_shownCaption;
     int m_shownFront = -1;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,11 +33,30 @@ PtyPort::PtyPort() {
               std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
     m_slavePath = name;
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    // Only opens from now on are seen: this program's own slave descriptor
+    // was opened above.
+    m_openWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_openWatch >= 0 && inotify_add_watch(m_openWatch, name, IN_OPEN) < 0) {
+        close(m_openWatch);
+        m_openWatch = -1;
+    }
 }
 
 PtyPort::~PtyPort() {
     if (m_master >= 0) close(m_master);
     if (m_slave >= 0) close(m_slave);
+    if (m_openWatch >= 0) close(m_openWatch);
+}
+
+bool PtyPort::ReceiverOpened() {
+    if (m_receiverSeen || m_openWatch < 0) return true;
+    alignas(inotify_event) char events[4096];
+    if (read(m_openWatch, events, sizeof events) > 0) {
+        m_receiverSeen = true;
+        close(m_openWatch);
+        m_openWatch = -1;
+    }
+    return m_receiverSeen;
 }
 
 void PtyPort::setInBufferSize(std::int16_t bytes) {

@@ -45,12 +45,20 @@ class PtyPort : public CommControl {
     // Waits, at most `limitMs`, for the receiver to read what was sent:
     // closing the pseudo-terminal throws away what it still holds.
     void Drain(int limitMs) const;
+    // True once another program has opened SlavePath(). Bytes written
+    // before that wait in the line, where a receiver that sets the line up
+    // with a flush (as many do on open) would throw them away; a sender that
+    // cares starts only when this says so. True as well when the system
+    // cannot tell, so that nobody waits for ever.
+    bool ReceiverOpened();
 
   private:
     void WaitForRoom(std::size_t bytes);
 
     int m_master = -1;
     int m_slave = -1;
+    int m_openWatch = -1;  // inotify on the slave path, for ReceiverOpened
+    bool m_receiverSeen = false;
     std::string m_slavePath;
     bool m_open = false;
     std::int16_t m_outBufferSize = 10;

@@ -1,16 +1,30 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/stop_signals.h"
 
 namespace kiv {
 namespace {
 volatile sig_atomic_t g_stops = 0;
+int g_wake[2] = {-1, -1};
+
 void OnStop(int) {
+    const int saved = errno;
     g_stops = g_stops + 1;
+    if (g_wake[1] >= 0) {
+        const char byte = 1;
+        // A full pipe already wakes the reader; the byte may be dropped.
+        [[maybe_unused]] const ssize_t n = write(g_wake[1], &byte, 1);
+    }
+    errno = saved;
 }
 }  // namespace
 
 void InstallStopSignals() {
+    if (g_wake[0] < 0 && pipe2(g_wake, O_NONBLOCK | O_CLOEXEC) != 0) g_wake[0] = g_wake[1] = -1;
     struct sigaction sa {};
     sa.sa_handler = OnStop;
     sigemptyset(&sa.sa_mask);
@@ -20,6 +34,10 @@ void InstallStopSignals() {
 
 int StopSignalsReceived() {
     return g_stops;
+}
+
+int StopSignalWakeFd() {
+    return g_wake[0];
 }
 
 }  // namespace kiv

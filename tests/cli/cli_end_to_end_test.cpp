@@ -1,11 +1,17 @@
 // kiv-cli as a user runs it: options in, frames on a virtual port out.
+// The guards given to Wait only keep a broken run from hanging the test;
+// they are not timing measurements.
 #include <gtest/gtest.h>
+#include <termios.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
+#include "cli/exit_codes.h"
 #include "support/child_process.h"
 
 namespace kiv {
@@ -21,6 +27,41 @@ std::string PathFrom(const std::string& line) {
     return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : "";
 }
 
+struct LogRow {
+    int frame = 0;
+    double ms = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// The CSV log: the header, then count, ms since start, wall clock, bytes.
+std::vector<LogRow> ReadLog(const std::string& path, std::string* header = nullptr) {
+    std::ifstream in(path);
+    std::string row;
+    std::vector<LogRow> rows;
+    if (!std::getline(in, row)) return rows;
+    if (header != nullptr) *header = row;
+    while (std::getline(in, row)) {
+        std::stringstream fields(row);
+        std::string field;
+        LogRow r;
+        std::getline(fields, field, ',');
+        r.frame = std::stoi(field);
+        std::getline(fields, field, ',');
+        r.ms = std::stod(field);
+        std::getline(fields, field, ',');  // wall clock
+        while (std::getline(fields, field, ','))
+            r.bytes.push_back(static_cast<std::uint8_t>(std::stoi(field)));
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+std::vector<std::uint8_t> AllBytes(const std::vector<LogRow>& rows) {
+    std::vector<std::uint8_t> all;
+    for (const LogRow& r : rows) all.insert(all.end(), r.bytes.begin(), r.bytes.end());
+    return all;
+}
+
 TEST(KivCli, ExampleFramesOnTheVirtualPortAndInTheLog) {
     const std::string log = ::testing::TempDir() + "kiv_cli_frames.csv";
     ChildProcess cli(
@@ -30,49 +71,79 @@ TEST(KivCli, ExampleFramesOnTheVirtualPortAndInTheLog) {
     LineReader line(path);
     ASSERT_TRUE(line.ok());
     const std::vector<std::uint8_t> got = line.Read(24);
-    EXPECT_EQ(cli.Wait(), 0) << cli.errors();
+    EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
     const std::vector<std::uint8_t> expected = {5, 6, 130, 140, 5, 6, 148, 145, 5, 6, 159, 150,
                                                 5, 6, 159, 155, 5, 6, 148, 159, 5, 6, 130, 164};
     EXPECT_EQ(got, expected);
 
-    std::ifstream in(log);
-    std::string row;
-    std::vector<std::uint8_t> logged;
-    int rows = 0;
-    while (std::getline(in, row)) {
-        std::stringstream fields(row);
-        std::string field;
-        std::getline(fields, field, ',');
-        EXPECT_EQ(std::stoi(field), ++rows);
-        std::getline(fields, field, ',');  // time
-        while (std::getline(fields, field, ','))
-            logged.push_back(static_cast<std::uint8_t>(std::stoi(field)));
-    }
-    EXPECT_EQ(rows, 6);
-    EXPECT_EQ(logged, got);
+    std::string header;
+    const auto rows = ReadLog(log, &header);
+    EXPECT_EQ(header, "frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3,slot4");
+    ASSERT_EQ(rows.size(), 6u);
+    for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].frame, static_cast<int>(i) + 1);
+    EXPECT_EQ(AllBytes(rows), got);
 }
 
-TEST(KivCli, BadOptionsGiveTheirMessageAndAnExitCode) {
+// Each failure has its own exit code and one line on standard error that
+// starts with the option at fault.
+TEST(KivCli, ExitCodesAndOneLineMessages) {
     const struct {
         std::vector<std::string> args;
-        const char* message;
+        bool receiver;  // a receiver opens the virtual port
+        int code;
+        const char* line;
     } cases[] = {
-        {{"--frame", "5,sinx9", "--frames", "1"}, "发送内容设置错误，请修改！"},
-        {{"--period", "abc", "--frames", "1"}, "--period abc"},
-        {{"--set", "sinx1=am:250,a0:10", "--frames", "1"}, "信号设置错误，请修改！"},
-        {{"--baud", "1234", "--frames", "1"}, "串口设置有误或者已被占用!"},
+        {{"--period", "-5"},
+         false,
+         kExitBadInput,
+         "kiv-cli: --period \"-5\": must not be negative"},
+        {{"--version", "--bogus"}, false, kExitOk, "kiv-cli 1."},
+        {{"--log", "/nonexistent-dir/x.csv"},
+         false,
+         kExitBadInput,
+         "kiv-cli: --log \"/nonexistent-dir/x.csv\": cannot be written"},
         {{"--device", "/dev/kiv-no-such-device", "--frames", "1"},
-         "--device /dev/kiv-no-such-device"},
-        {{"--noise", "12"}, "--noise"},
-        {{"--what"}, "--what"},
+         false,
+         kExitPortFailed,
+         "kiv-cli: --device \"/dev/kiv-no-such-device\": cannot be opened"},
+        {{"--frame", "4,sinx1", "--set", "sinx1=t1:0", "--frames", "3"},
+         true,
+         kExitFrameError,
+         "kiv-cli: --frame \"4,sinx1\": frame 1 could not be composed"},
     };
     for (const auto& c : cases) {
         ChildProcess cli(kCli, c.args);
-        const std::string first = cli.ReadLine(std::chrono::seconds(10));
-        EXPECT_TRUE(PathFrom(first).empty()) << "nothing may be sent: " << first;
-        EXPECT_EQ(cli.Wait(), 2) << c.args[0];
-        EXPECT_NE(cli.errors().find(c.message), std::string::npos) << cli.errors();
+        std::unique_ptr<LineReader> receiver;
+        if (c.receiver) {
+            const std::string path = PathFrom(cli.ReadLine());
+            ASSERT_FALSE(path.empty());
+            receiver = std::make_unique<LineReader>(path);
+        }
+        EXPECT_EQ(cli.Wait(), c.code) << c.args[0] << "\n" << cli.errors();
+        const std::string& text = c.code == kExitOk ? cli.output() : cli.errors();
+        EXPECT_EQ(text.rfind(c.line, 0), 0u) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        if (c.receiver) {
+            EXPECT_TRUE(receiver->Read(1, std::chrono::milliseconds(50)).empty());
+        }
     }
+}
+
+TEST(KivCli, WarningsComeBeforeTheRunOneLineEach) {
+    ChildProcess cli(kCli, {"--period", "0.4", "--device", "/dev/kiv-no-such-device"});
+    EXPECT_EQ(cli.Wait(), kExitPortFailed);
+    std::istringstream lines(cli.errors());
+    std::string line;
+    std::vector<std::string> all;
+    while (std::getline(lines, line)) all.push_back(line);
+    ASSERT_EQ(all.size(), 3u) << cli.errors();
+    EXPECT_EQ(all[0],
+              "kiv-cli: warning: --period \"0.4\": rounded to 0 ms (halves go to the even "
+              "neighbour)");
+    EXPECT_EQ(all[1],
+              "kiv-cli: warning: --period \"0.4\": frames go out as fast as the line "
+              "takes them");
+    EXPECT_EQ(all[2].rfind("kiv-cli: --device", 0), 0u);
 }
 
 TEST(KivCli, SigtermLeavesOnlyWholeFrames) {
@@ -84,19 +155,138 @@ TEST(KivCli, SigtermLeavesOnlyWholeFrames) {
     cli.Signal(SIGTERM);
     const std::vector<std::uint8_t> rest = line.Read(1000000, std::chrono::milliseconds(1000));
     got.insert(got.end(), rest.begin(), rest.end());
-    EXPECT_EQ(cli.Wait(), 0) << cli.errors();
+    EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
     ASSERT_EQ(got.size() % 10, 0u) << got.size();
     for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], i % 10 + 1) << "byte " << i;
 }
 
-TEST(KivCli, HelpListsEveryOption) {
-    ChildProcess cli(kCli, {"--help"});
-    EXPECT_EQ(cli.Wait(), 0);
+// One signal ends the run however stuck the line: a receiver that opened
+// the port and never reads, or a frame whose time is far off.
+TEST(KivCli, OneStopSignalEndsAStuckRun) {
+    const struct {
+        std::vector<std::string> args;
+        int signo;
+        int code;
+        const char* says;
+    } cases[] = {
+        {{"--frame", "1,2,3,4,5,6,7,8,9,10", "--period", "0"},
+         SIGTERM,
+         kExitUndelivered,
+         "undelivered and dropped"},
+        {{"--frame", "1,2,3,4,5,6,7,8,9,10", "--period", "0"},
+         SIGINT,
+         kExitUndelivered,
+         "undelivered and dropped"},
+        {{"--frame", "1,2", "--period", "60000"}, SIGTERM, kExitOk, ""},
+    };
+    for (const auto& c : cases) {
+        ChildProcess cli(kCli, c.args);
+        const std::string path = PathFrom(cli.ReadLine());
+        ASSERT_FALSE(path.empty());
+        LineReader receiver(path);  // opens, never reads
+        // Long enough for the line to fill; not a measurement.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cli.Signal(c.signo);
+        EXPECT_EQ(cli.Wait(std::chrono::milliseconds(2500)), c.code) << cli.errors();
+        EXPECT_NE(cli.errors().find(c.says), std::string::npos) << cli.errors();
+    }
+}
+
+// --seconds: no frame later than S seconds after sending started, and no
+// more than the frames due by then; --frames: exactly N.
+TEST(KivCli, SecondsAndFramesBoundTheRun) {
+    const struct {
+        std::vector<std::string> args;
+        double seconds;  // 0: not limited by time
+        std::size_t atLeast, atMost;
+    } cases[] = {
+        {{"--period", "1000", "--seconds", "2"}, 2, 1, 2},
+        {{"--period", "100", "--seconds", "0.5"}, 0.5, 1, 5},
+        {{"--period", "300", "--seconds", "0.2"}, 0.2, 0, 0},
+        {{"--period", "1", "--frames", "7"}, 0, 7, 7},
+        {{"--period", "0", "--frames", "40"}, 0, 40, 40},
+    };
+    for (const auto& c : cases) {
+        const std::string log = ::testing::TempDir() + "kiv_cli_bound.csv";
+        std::vector<std::string> args = c.args;
+        for (const char* a : {"--frame", "9,8,7", "--log"}) args.push_back(a);
+        args.push_back(log);
+        ChildProcess cli(kCli, args);
+        const std::string path = PathFrom(cli.ReadLine());
+        ASSERT_FALSE(path.empty());
+        LineReader receiver(path);
+        const auto got = receiver.Read(3 * (c.atMost + 1), std::chrono::milliseconds(2500));
+        EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+        const auto rows = ReadLog(log);
+        EXPECT_GE(rows.size(), c.atLeast) << c.args[1];
+        EXPECT_LE(rows.size(), c.atMost) << c.args[1];
+        EXPECT_EQ(got, AllBytes(rows));
+        // The log's time is taken once the write returned; a frame sent a
+        // period late would be far past this allowance for the machine's noise.
+        for (const LogRow& r : rows) {
+            if (c.seconds > 0) {
+                EXPECT_LE(r.ms, c.seconds * 1000.0 + 50.0) << c.args[1];
+            }
+        }
+    }
+}
+
+// The log is written as frames go: a run killed outright keeps every line
+// up to the kill.
+TEST(KivCli, TheLogFollowsTheFramesAndSurvivesAKill) {
+    const std::string log = ::testing::TempDir() + "kiv_cli_live.csv";
+    ChildProcess cli(kCli, {"--frame", "1,2,3", "--period", "20", "--log", log});
+    const std::string path = PathFrom(cli.ReadLine());
+    ASSERT_FALSE(path.empty());
+    LineReader receiver(path);
+    const auto got = receiver.Read(30);  // ten frames
+    ASSERT_EQ(got.size(), 30u);
+    cli.Signal(SIGKILL);
+    cli.Wait();
+    std::ifstream in(log);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back(), '\n') << "a line cut short";
+    // The tenth frame was written after the ninth's line.
+    const auto rows = ReadLog(log);
+    ASSERT_GE(rows.size(), 9u);
+    for (std::size_t i = 0; i < 9; ++i)
+        EXPECT_EQ(rows[i].bytes, (std::vector<std::uint8_t>{1, 2, 3})) << i;
+}
+
+// A receiver that opens late, and flushes the line as it sets it up, still
+// gets every frame from the first.
+TEST(KivCli, ALateReceiverGetsEveryFrameFromTheFirst) {
+    const std::string log = ::testing::TempDir() + "kiv_cli_late.csv";
+    ChildProcess cli(kCli, {"--frame", "1,sinx1", "--period", "2", "--frames", "30", "--log", log});
+    const std::string path = PathFrom(cli.ReadLine());
+    ASSERT_FALSE(path.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // late
+    LineReader receiver(path);
+    ASSERT_TRUE(receiver.ok());
+    termios raw{};
+    ASSERT_EQ(tcgetattr(receiver.fd(), &raw), 0);
+    cfmakeraw(&raw);
+    ASSERT_EQ(tcsetattr(receiver.fd(), TCSAFLUSH, &raw), 0);
+    const auto got = receiver.Read(60);
+    EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+    const auto rows = ReadLog(log);
+    ASSERT_EQ(rows.size(), 30u);
+    EXPECT_EQ(got, AllBytes(rows));
+    EXPECT_EQ(got.size(), 60u);
+}
+
+TEST(KivCli, HelpListsEveryOptionAndWins) {
+    ChildProcess cli(kCli, {"--bogus", "--period", "-5", "--help"});
+    EXPECT_EQ(cli.Wait(), kExitOk);
     const std::string& all = cli.output();
     for (const char* option :
          {"--baud", "--parity", "--data-bits", "--stop-bits", "--device", "--frame", "--period",
-          "--set", "--noise", "--frames", "--seconds", "--log"})
+          "--set", "--noise", "--frames", "--seconds", "--log", "--help", "--version"})
         EXPECT_NE(all.find(option), std::string::npos) << option;
+    for (const ExitCodeInfo& e : kExitCodes) EXPECT_NE(all.find(e.meaning), std::string::npos);
+    EXPECT_NE(all.find("Sending starts once a program opens that path"), std::string::npos);
+    EXPECT_TRUE(cli.errors().empty()) << cli.errors();
 }
 
 }  // namespace

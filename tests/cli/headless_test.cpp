@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 #include "app/startup.h"
@@ -12,18 +13,19 @@ namespace kiv {
 namespace {
 
 TEST(CliOptions, ParsesEveryOption) {
-    auto parsed = ParseCliOptions({"--baud",      "19200",
-                                   "--parity",    "e",
-                                   "--data-bits", "7",
-                                   "--stop-bits", "2",
-                                   "--device",    "/dev/ttyUSB0",
-                                   "--frame",     "5,6,sinx1,sinx2",
-                                   "--period",    "20",
-                                   "--set",       "sinx1=t1:100,am:60,a0:100",
-                                   "--set",       "noise=am:10",
-                                   "--noise",     "1,3",
-                                   "--frames",    "50",
-                                   "--log",       "out.csv"});
+    auto parsed = ParseCliOptions({"--baud",        "19200",
+                                   "--parity",      "e",
+                                   "--data-bits",   "7",
+                                   "--stop-bits",   "2",
+                                   "--device",      "/dev/ttyUSB0",
+                                   "--frame",       "5,6,sinx1,sinx2",
+                                   "--period",      "20",
+                                   "--set",         "sinx1=t1:100,am:60,a0:100",
+                                   "--set",         "noise=am:10",
+                                   "--noise",       "1,3",
+                                   "--frames",      "50",
+                                   "--seconds=2.5", "--log",
+                                   "out.csv"});
     ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
     const CliOptions& o = std::get<CliOptions>(parsed);
     EXPECT_EQ(o.baud, "19200");
@@ -36,44 +38,183 @@ TEST(CliOptions, ParsesEveryOption) {
     EXPECT_EQ(o.sets[1].entry, 10);
     EXPECT_EQ(o.noise, (std::vector<int>{1, 3}));
     EXPECT_EQ(o.frames, 50);
+    EXPECT_EQ(o.seconds, 2.5);
     EXPECT_EQ(o.log, "out.csv");
+    EXPECT_TRUE(o.warnings.empty());
 }
 
-TEST(CliOptions, RejectsWithTheOptionNamed) {
+// Every refusal is one line that starts with the option at fault and says
+// which rule it broke.
+TEST(CliOptions, RejectsWithOneLineThatStartsWithTheOption) {
     const struct {
         std::vector<std::string> args;
-        const char* mentions;
+        const char* starts;
+        const char* rule;
     } cases[] = {
-        {{"--parity", "x"}, "--parity"},
-        {{"--frame", "1,2,3,4,5,6,7,8,9,10,11"}, "--frame"},
-        {{"--set", "sinx4=t1:1"}, "sinx4"},
-        {{"--set", "sinx1=t2:5"}, "t2"},  // a read-only box of the sine page
-        {{"--set", "noise=a0:5"}, "a0"},
-        {{"--set", "sinx1"}, "--set"},
-        {{"--noise", "0"}, "--noise"},
-        {{"--noise", "11"}, "--noise"},
-        {{"--frames", "0"}, "--frames"},
-        {{"--frames", "x"}, "--frames"},
-        {{"--seconds", "-1"}, "--seconds"},
-        {{"--bogus", "1"}, "--bogus"},
-        {{"--period"}, "--period"},
-        {{"stray"}, "stray"},
+        {{"--parity", "x"}, "--parity \"x\": ", "无, 奇 or 偶"},
+        {{"--data-bits", "5"}, "--data-bits \"5\": ", "6, 7 or 8"},
+        {{"--stop-bits", "1.5"}, "--stop-bits \"1.5\": ", "1 or 2"},
+        {{"--baud", "96OO"}, "--baud \"96OO\": ", "whole number"},
+        {{"--baud", "0"}, "--baud \"0\": ", "1..4000000"},
+        {{"--baud", "4000001"}, "--baud \"4000001\": ", "1..4000000"},
+        {{"--frame", "1,2,3,4,5,6,7,8,9,10,11"}, "--frame ", "at most 10 slots"},
+        {{"--frame", "5,sinx9"}, "--frame \"5,sinx9\": ", "slot 2 \"sinx9\""},
+        {{"--frame", "256"}, "--frame \"256\": ", "slot 1"},
+        {{"--period", "0x10"}, "--period \"0x10\": ", "not a number"},
+        {{"--period", "abc"}, "--period \"abc\": ", "not a number"},
+        {{"--period", "-5"}, "--period \"-5\": ", "must not be negative"},
+        {{"--period", "-0.6"}, "--period \"-0.6\": ", "must not be negative"},
+        {{"--period", "3e9"}, "--period \"3e9\": ", "out of range"},
+        {{"--set", "sinx4=t1:1"}, "--set \"sinx4=t1:1\": ", "unknown signal"},
+        {{"--set", "sinx1=t2:5"}, "--set \"sinx1=t2:5\": ", "no settable parameter \"t2\""},
+        {{"--set", "noise=a0:5"}, "--set \"noise=a0:5\": ", "\"a0\""},
+        {{"--set", "sinx1=t1:abc"}, "--set \"sinx1=t1:abc\": ", "t1 \"abc\" is not a number"},
+        {{"--set", "sinx1=am:300"}, "--set \"sinx1=am:300\": ", "am \"300\" is outside 0..255"},
+        {{"--set", "trix1=t3:1e10"}, "--set \"trix1=t3:1e10\": ", "outside"},
+        {{"--set", "sinx1"}, "--set \"sinx1\": ", "NAME=KEY:VALUE"},
+        {{"--noise", "0"}, "--noise \"0\": ", "1..10"},
+        {{"--noise", "11"}, "--noise \"11\": ", "1..10"},
+        {{"--frames", "0"}, "--frames \"0\": ", "1..1000000000"},
+        {{"--frames", "x"}, "--frames \"x\": ", "whole number"},
+        {{"--seconds", "-1"}, "--seconds \"-1\": ", "above 0"},
+        {{"--seconds", "nan"}, "--seconds \"nan\": ", "above 0"},
+        {{"--log", ""}, "--log: ", "file name"},
+        {{"--bogus", "1"}, "\"--bogus\": ", "unknown option"},
+        {{"--period"}, "--period: ", "needs a value"},
+        {{"stray"}, "\"stray\": ", "not an option"},
+        {{"--frame", "a\nb"}, "--frame \"a\\x0ab\": ", "slot 1"},
     };
     for (const auto& c : cases) {
         auto parsed = ParseCliOptions(c.args);
         ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.args[0];
-        EXPECT_NE(std::get<std::string>(parsed).find(c.mentions), std::string::npos)
-            << std::get<std::string>(parsed);
+        const std::string& message = std::get<std::string>(parsed);
+        EXPECT_EQ(message.rfind(c.starts, 0), 0u) << message;
+        EXPECT_NE(message.find(c.rule), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }
+}
+
+TEST(CliOptions, HelpWinsThenVersion) {
+    const struct {
+        std::vector<std::string> args;
+        bool help, version;
+    } cases[] = {
+        {{"--help", "--bogus"}, true, false},
+        {{"--bogus", "-h"}, true, false},
+        {{"--period", "-5", "--help"}, true, false},
+        {{"--version", "--help"}, true, false},
+        {{"--log", "--help"}, true, false},
+        {{"--version"}, false, true},
+        {{"--frames", "0", "--version"}, false, true},
+    };
+    for (const auto& c : cases) {
+        auto parsed = ParseCliOptions(c.args);
+        ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
+        EXPECT_EQ(std::get<CliOptions>(parsed).help, c.help) << c.args[0];
+        EXPECT_EQ(std::get<CliOptions>(parsed).version, c.version) << c.args[0];
+    }
+}
+
+// The window accepts any period; kiv-cli refuses negative ones (above) and
+// says what it made of a 0 or a fraction.
+TEST(CliOptions, PeriodWarnings) {
+    const struct {
+        const char* period;
+        std::vector<std::string> mentions;  // one per expected warning
+    } cases[] = {
+        {"10", {}},
+        {"1e1", {}},
+        {"1.5", {"rounded to 2 ms"}},
+        {"2.5", {"rounded to 2 ms"}},
+        {"10.4", {"rounded to 10 ms"}},
+        {"0", {"as fast as the line takes them"}},
+        {"-0.4", {"rounded to 0 ms", "as fast as the line takes them"}},
+        {"0.2", {"rounded to 0 ms", "as fast as the line takes them"}},
+    };
+    for (const auto& c : cases) {
+        auto parsed = ParseCliOptions({"--period", c.period});
+        ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
+        const auto& warnings = std::get<CliOptions>(parsed).warnings;
+        ASSERT_EQ(warnings.size(), c.mentions.size()) << c.period;
+        for (std::size_t i = 0; i < warnings.size(); ++i) {
+            EXPECT_EQ(warnings[i].rfind("--period", 0), 0u) << warnings[i];
+            EXPECT_NE(warnings[i].find(c.mentions[i]), std::string::npos) << warnings[i];
+        }
+    }
+}
+
+TEST(CliOptions, ALaterPeriodReplacesTheEarlierOneWithItsWarnings) {
+    auto parsed = ParseCliOptions({"--period", "0.5", "--period=2.5", "--period", "7"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
+    EXPECT_EQ(std::get<CliOptions>(parsed).period, "7");
+    EXPECT_TRUE(std::get<CliOptions>(parsed).warnings.empty());
+}
+
+// Columns as a terminal shows them: the Chinese characters take two.
+std::size_t DisplayWidth(const std::string& text) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        width += length == 3 ? 2 : 1;
+        i += length;
+    }
+    return width;
+}
+
+// Within each block of option lines the descriptions start in one column,
+// and continuation lines line up with them.
+TEST(CliOptions, HelpTableIsAligned) {
+    std::istringstream text(CliUsage());
+    std::string line;
+    std::optional<std::size_t> column;
+    int checked = 0;
+    while (std::getline(text, line)) {
+        if (line.rfind("  -", 0) == 0 || (line.size() > 2 && line[2] >= '0' && line[2] <= '9')) {
+            const auto gap = line.find("  ", 2);
+            if (gap == std::string::npos) continue;  // an example, no description
+            const auto start = line.find_first_not_of(' ', gap);
+            const std::size_t at = DisplayWidth(line.substr(0, start));
+            if (column) {
+                EXPECT_EQ(at, *column) << line;
+            }
+            column = at;
+            ++checked;
+        } else if (column && line.rfind(std::string(*column, ' '), 0) == 0) {
+            EXPECT_NE(line[*column], ' ') << "continuation off its column: " << line;
+        } else {
+            column.reset();  // a new block
+        }
+    }
+    EXPECT_GE(checked, 18);
+    EXPECT_NE(CliUsage().find("--parity 无|奇|偶"), std::string::npos);
+}
+
+TEST(CliOptions, HelpListsEveryExitCode) {
+    const std::string help = CliUsage();
+    for (const ExitCodeInfo& e : kExitCodes) {
+        std::string row = "  " + std::to_string(e.code);
+        row.resize(25, ' ');
+        EXPECT_NE(help.find(row + e.meaning), std::string::npos) << e.meaning;
+    }
+}
+
+TEST(CliOptions, FramesLeftInALine) {
+    const struct {
+        long bytes;
+        int frameLength;
+        long frames;
+    } cases[] = {{0, 4, 0}, {-1, 4, 0},      {1, 4, 1}, {4, 4, 1},
+                 {5, 4, 2}, {4000, 10, 400}, {3, 0, 0}};
+    for (const auto& c : cases) EXPECT_EQ(FramesIn(c.bytes, c.frameLength), c.frames) << c.bytes;
 }
 
 // The headless run over fake services: a frame limit, a log, and failures
 // that name their option and send nothing.
 struct Headless : testing::Rig {
-    Headless()
-        : recorder(w, port), printing([this](const std::string& t) { errors.push_back(t); }) {
+    Headless() : recorder(w, port) {
         w.MSComm1 = &recorder;
-        w.messageBox = &printing;
+        w.messageBox = &remembering;
         StartUp(w);
     }
     CliOptions Options(const std::vector<std::string>& args) {
@@ -88,7 +229,7 @@ struct Headless : testing::Rig {
     }
     FrameRecorder recorder;
     std::vector<std::string> errors;
-    PrintingMessageBox printing;
+    RememberingMessageBox remembering;
     HeadlessRun run{w, recorder, [this](const std::string& t) { errors.push_back(t); }};
 };
 
@@ -97,27 +238,33 @@ TEST(HeadlessRun, SendsTheRequestedFramesAndLogsThem) {
     std::ostringstream log;
     h.recorder.setLog(&log);
     h.recorder.setFrameLimit(3);
-    ASSERT_TRUE(h.run.Prepare(h.Options({"--frame", "5,6,sinx1,sinx2", "--parity", "o"})));
+    ASSERT_EQ(h.run.Prepare(h.Options({"--frame", "5,6,sinx1,sinx2", "--parity", "o"})), kExitOk);
     EXPECT_EQ(h.port.settings, "9600,o,8,1");
     EXPECT_EQ(h.run.Send(), kExitOk);
     ASSERT_EQ(h.port.frames.size(), 3u);
     std::istringstream lines(log.str());
     std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3,slot4");
+    const std::regex row(R"((\d+),(\d+\.\d{3}),(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z),(.*))");
     std::vector<std::string> bytes;
-    while (std::getline(lines, line))
-        bytes.push_back(line.substr(line.find(',', line.find(',') + 1) + 1));
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, row)) << line;
+        EXPECT_EQ(std::stoi(m[1]), static_cast<int>(bytes.size()) + 1);
+        bytes.push_back(m[4]);
+    }
     EXPECT_EQ(bytes, (std::vector<std::string>{"5,6,130,140", "5,6,148,145", "5,6,159,150"}));
-    EXPECT_EQ(log.str().substr(0, 2), "1,");
-    EXPECT_FALSE(h.port.open);  // closed at the end
     EXPECT_TRUE(h.errors.empty()) << h.AllErrors();
 }
 
 TEST(HeadlessRun, SignalSettingsAndNoiseReachTheFrame) {
     Headless h;
     h.recorder.setFrameLimit(2);
-    ASSERT_TRUE(
+    ASSERT_EQ(
         h.run.Prepare(h.Options({"--frame", "squx1,100", "--set", "squx1=t1:5,t2:5,am:200,a0:10",
-                                 "--set", "noise=am:0", "--noise", "2", "--period", "5"})));
+                                 "--set", "noise=am:0", "--noise", "2", "--period", "5"})),
+        kExitOk);
     EXPECT_EQ(h.w.Check1(2).Value, 1);
     h.run.Send();
     ASSERT_EQ(h.port.frames.size(), 2u);
@@ -125,38 +272,62 @@ TEST(HeadlessRun, SignalSettingsAndNoiseReachTheFrame) {
     EXPECT_EQ(h.port.frames[1], (std::vector<std::uint8_t>{210, 100}));  // phase 5 is still high
 }
 
+// A rate the window does not list reaches the port as typed; the window's
+// own list is not changed by it.
+TEST(HeadlessRun, AnyBaudRateReachesThePort) {
+    for (const char* baud : {"230400", "921600", "12345", "115200"}) {
+        Headless h;
+        ASSERT_EQ(h.run.Prepare(h.Options({"--baud", baud, "--stop-bits", "2"})), kExitOk);
+        EXPECT_EQ(h.port.settings, std::string(baud) + ",n,8,2");
+        EXPECT_TRUE(h.port.open);
+    }
+    Model fresh;
+    EXPECT_EQ(fresh.Combo1(1).List.back(), "115200");
+    EXPECT_EQ(fresh.Combo1(1).List.size(), 12u);
+}
+
 TEST(HeadlessRun, FailedAppliesNameTheOptionAndSendNothing) {
     const struct {
         std::vector<std::string> args;
-        const char* message;
-        const char* option;
+        std::optional<std::string> refuseBaud;
+        int code;
+        const char* starts;
+        const char* rule;
     } cases[] = {
-        {{"--frame", "5,sinx9"}, "发送内容设置错误，请修改！", "slot 2"},
-        {{"--period", "abc"}, "发送内容设置错误，请修改！", "--period abc"},
-        {{"--set", "sinx1=am:200,a0:100"}, "信号设置错误，请修改！", "--set sinx1=am:200,a0:100"},
-        {{"--baud", "9601"}, "串口设置有误或者已被占用!", "--baud 9601"},
+        {{"--set", "sinx1=am:200,a0:100"},
+         {},
+         kExitBadInput,
+         "--set \"sinx1=am:200,a0:100\": a0: ",
+         "am + a0 must lie within 0..255 (信号设置错误，请修改！)"},
+        {{"--set", "trix2=t1:2000000000,t2:2000000000"},
+         {},
+         kExitBadInput,
+         "--set \"trix2=t1:2000000000,t2:2000000000\": t3: ",
+         "t1 + t2 + t3 must fit in 32 bits"},
+        {{"--baud", "230400"}, "230400", kExitBadInput, "--baud \"230400\": ", "refused"},
+        {{"--device", "/dev/nothing"},
+         {},
+         kExitPortFailed,
+         "--device \"/dev/nothing\": ",
+         "cannot be opened: device missing (串口设置有误或者已被占用!)"},
     };
     for (const auto& c : cases) {
         Headless h;
-        EXPECT_FALSE(h.run.Prepare(h.Options(c.args)));
-        const std::string all = h.AllErrors();
-        EXPECT_NE(all.find(c.message), std::string::npos) << all;
-        EXPECT_NE(all.find(c.option), std::string::npos) << all;
+        h.port.refuseBaud = c.refuseBaud;
+        h.port.failOpen = c.args[0] == "--device";
+        EXPECT_EQ(h.run.Prepare(h.Options(c.args)), c.code) << c.args[0];
+        ASSERT_EQ(h.errors.size(), 1u) << h.AllErrors();
+        EXPECT_EQ(h.errors[0].rfind(c.starts, 0), 0u) << h.errors[0];
+        EXPECT_NE(h.errors[0].find(c.rule), std::string::npos) << h.errors[0];
         EXPECT_TRUE(h.port.frames.empty());
         EXPECT_FALSE(h.port.open);
     }
 }
 
-TEST(HeadlessRun, RefusedOpenAndLostLine) {
+TEST(HeadlessRun, LostLineAndBrokenFrameHaveTheirCodes) {
     {
         Headless h;
-        h.port.failOpen = true;
-        EXPECT_FALSE(h.run.Prepare(h.Options({"--device", "/dev/nothing"})));
-        EXPECT_NE(h.AllErrors().find("--device /dev/nothing"), std::string::npos);
-    }
-    {
-        Headless h;
-        ASSERT_TRUE(h.run.Prepare(h.Options({})));
+        ASSERT_EQ(h.run.Prepare(h.Options({})), kExitOk);
         h.yielder.everyYield = [&] {
             if (h.clock.now == 25) h.port.open = false;  // the device vanished
         };
@@ -164,11 +335,20 @@ TEST(HeadlessRun, RefusedOpenAndLostLine) {
         EXPECT_NE(h.AllErrors().find("line was lost"), std::string::npos) << h.AllErrors();
         EXPECT_EQ(h.port.frames.size(), 2u);
     }
+    {
+        Headless h;
+        ASSERT_EQ(h.run.Prepare(h.Options({"--frame", "7,sinx1", "--set", "sinx1=t1:0"})), kExitOk);
+        EXPECT_EQ(h.run.Send(), kExitFrameError);
+        ASSERT_EQ(h.errors.size(), 1u) << h.AllErrors();
+        EXPECT_EQ(h.errors[0].rfind("--frame \"7,sinx1\": frame 1 could not be composed", 0), 0u)
+            << h.errors[0];
+        EXPECT_TRUE(h.port.frames.empty());
+    }
 }
 
 TEST(HeadlessRun, StopRequestEndsAfterTheFrameUnderWay) {
     Headless h;
-    ASSERT_TRUE(h.run.Prepare(h.Options({})));
+    ASSERT_EQ(h.run.Prepare(h.Options({})), kExitOk);
     h.yielder.everyYield = [&] {
         if (h.clock.now == 13) {
             h.run.stopRequested = true;
@@ -178,6 +358,42 @@ TEST(HeadlessRun, StopRequestEndsAfterTheFrameUnderWay) {
     EXPECT_EQ(h.run.Send(), kExitOk);
     EXPECT_EQ(h.port.frames.size(), 2u);
     for (const auto& f : h.port.frames) EXPECT_EQ(f.size(), 4u);
+}
+
+// A line that takes nothing: the frame under way waits in Output until it
+// is given up; it is then counted as dropped, not reported as a lost line.
+struct StuckComm : testing::FakeComm {
+    Model* w = nullptr;
+    int stuckFrom = 1;  // the first frame that never leaves
+    int writes = 0;
+    void Output(std::span<const std::uint8_t> bytes) override {
+        if (++writes >= stuckFrom) {
+            while (open) w->yielder->YieldUntil(w->clock->Now() + 5);
+            Raise(ErrorKind::Port, "port closed while waiting");
+        }
+        FakeComm::Output(bytes);
+    }
+};
+
+TEST(HeadlessRun, AFrameGivenUpAtAStopIsCountedAsDropped) {
+    for (int stuckFrom : {1, 3}) {
+        StuckComm stuck;
+        Headless h;
+        FrameRecorder recorder(h.w, stuck);
+        HeadlessRun run{h.w, recorder, [&](const std::string& t) { h.errors.push_back(t); }};
+        h.w.MSComm1 = &recorder;
+        stuck.w = &h.w;
+        stuck.stuckFrom = stuckFrom;
+        ASSERT_EQ(run.Prepare(h.Options({})), kExitOk);
+        h.yielder.everyYield = [&] {
+            if (recorder.inOutput() && !recorder.abandoned()) recorder.AbandonFrameUnderWay();
+        };
+        EXPECT_EQ(run.Send(), kExitOk);
+        EXPECT_EQ(recorder.dropped(), 1);
+        EXPECT_EQ(recorder.frames(), stuckFrom - 1);
+        EXPECT_FALSE(stuck.open);
+        EXPECT_TRUE(h.errors.empty()) << h.AllErrors();
+    }
 }
 
 }  // namespace

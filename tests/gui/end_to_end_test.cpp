@@ -19,9 +19,11 @@
 #include <vector>
 
 #include "gui/lamp_widget.h"
+#include "gui/setup_commands.h"
 #include "gui/tally_display.h"
 #include "platform/port_map.h"
 #include "platform/qt_comm_control.h"
+#include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "window_rig.h"
 
@@ -255,6 +257,51 @@ TEST(EndToEndTest, NoiseStaysInItsBandOnTheTickedSlotsOnly) {
     }
     EXPECT_GT(first.size(), 1u) << "slot 1 carried no noise";
     EXPECT_GT(second.size(), 1u) << "slot 2 carried no noise";
+    EXPECT_TRUE(answerer.seen().empty()) << answerer.seen().front().text.toStdString();
+}
+
+TEST(EndToEndTest, ASetupWrittenByKivCliGivesTheSameFramesInTheWindow) {
+    const std::string file = ::testing::TempDir() + "kiv_e2e_setup.ini";
+    {
+        // Every value stays below the end marker: squx1 20/220, trix1
+        // 100..160, sinx3 100..190.
+        ChildProcess writer(
+            KIV_CLI_PATH, {"--write-setup", file, "--frame", "9,squx1,trix1,sinx3", "--period", "5",
+                           "--parity", "e", "--set", "squx1=t1:15,t2:5,am:200,a0:20", "--set",
+                           "trix1=t1:10,t2:20,t3:5", "--set", "sinx3=t1:120,am:90"});
+        ASSERT_EQ(writer.Wait(), 0) << writer.errors();
+    }
+    constexpr std::size_t kFrames = 40;
+
+    std::vector<std::uint8_t> fromCli;
+    {
+        ChildProcess cli(KIV_CLI_PATH, {"--setup", file, "--frames", std::to_string(kFrames)});
+        const std::string first = cli.ReadLine();
+        const std::string prefix = "sending on ";
+        ASSERT_EQ(first.rfind(prefix, 0), 0u) << first << cli.errors();
+        LineReader reader(first.substr(prefix.size()));
+        ASSERT_TRUE(reader.ok());
+        fromCli = reader.Read(kFrames * kFrameBytes);
+        EXPECT_EQ(cli.Wait(), 0) << cli.errors();
+    }
+    ASSERT_EQ(fromCli.size(), kFrames * kFrameBytes);
+
+    LineRig rig;
+    BoxAnswerer answerer(QStringLiteral("取消"));
+    ASSERT_TRUE(rig.window->setups()->load(QString::fromStdString(file)));
+    EXPECT_EQ(rig.find<QLineEdit>("sendText1(2)")->text(), QStringLiteral("squx1"));
+    ASSERT_NO_FATAL_FAILURE(rig.openPort());
+    EXPECT_TRUE(
+        rig.find<QLabel>("Label50")->text().startsWith(QStringLiteral("COM1,9600,偶,8,1,")));
+    const std::vector<Frame> frames = rig.sendAndPauseAfter(kFrames);
+    ASSERT_GE(frames.size(), kFrames);
+    std::vector<std::uint8_t> fromWindow;
+    for (std::size_t n = 0; n < kFrames; ++n)
+        fromWindow.insert(fromWindow.end(), frames[n].begin(), frames[n].end());
+    EXPECT_EQ(fromWindow, fromCli);
+    // The frames are the setup's, not the start-up page's.
+    EXPECT_EQ(fromWindow[0], 9);
+    EXPECT_EQ(fromWindow[1], 220);
     EXPECT_TRUE(answerer.seen().empty()) << answerer.seen().front().text.toStdString();
 }
 

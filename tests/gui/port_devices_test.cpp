@@ -22,7 +22,7 @@
 #include "platform/assigned_port_control.h"
 #include "platform/port_directory.h"
 #include "support/fake_device_list.h"
-#include "support/line_reader.h"
+#include "support/port_reader.h"
 #include "support/pty_pair.h"
 #include "window_rig.h"
 
@@ -151,7 +151,7 @@ struct DeviceWindow {
 
     // Open, apply the send page and start; pause once `frames` frames have
     // arrived at `reader`. Returns the bytes read.
-    Bytes sendFrames(LineReader& reader, std::size_t frames) {
+    Bytes sendFrames(PortReader& reader, std::size_t frames) {
         Bytes received;
         Repeater pauser(
             [&] {
@@ -316,7 +316,7 @@ TEST_F(PortDevicesTest, NewcomerWithoutDevicesSendsOnTheVirtualPortAndClosesIt) 
     EXPECT_EQ(rig.described(1).toStdString(), "虚拟端口 " + path);
     EXPECT_EQ(rig.lampTip().toStdString(), "COM1: 虚拟端口 " + path);
     EXPECT_TRUE(rig.find<QLabel>("Label50")->text().endsWith("OPEN!"));
-    LineReader reader(path);
+    PortReader reader(path);
     rig.selectPage(0);
     rig.click("Command7");
     // Applying the send page reopens the port for the new frame length; the
@@ -341,7 +341,7 @@ TEST_F(PortDevicesTest, NewcomerWithoutDevicesSendsOnTheVirtualPortAndClosesIt) 
     const std::string again = rig.port.virtualPath();
     ASSERT_FALSE(again.empty());
     EXPECT_EQ(rig.described(1).toStdString(), "虚拟端口 " + again);
-    LineReader second(again);
+    PortReader second(again);
     const Bytes framesAgain = rig.sendFrames(second, 6);
     ExpectFirstFrames(framesAgain, rig.model.sendCount);
     EXPECT_TRUE(answerer.seen().empty()) << answerer.seen().front().text.toStdString();

@@ -15,13 +15,13 @@
 #include "platform/assigned_port_control.h"
 #include "platform/comm_test_support.h"
 #include "support/fake_device_list.h"
-#include "support/line_reader.h"
+#include "support/port_reader.h"
 
 namespace kiv {
 namespace {
 
 using testing::FakeDeviceList;
-using testing::LineReader;
+using testing::PortReader;
 
 const std::string kFtdiId = "/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0";
 
@@ -154,7 +154,7 @@ TEST_F(AssignedPortControlTest, VirtualPortCarriesRawBytesAndEndsOnClose) {
     EXPECT_EQ(m_reported, "COM1: 虚拟端口 " + path);
     EXPECT_EQ(m_directory.Describe(1), "虚拟端口 " + path);
 
-    LineReader reader(path);
+    PortReader reader(path);
     const std::vector<std::uint8_t> frame{5, 0x0A, 0x0D, 140, 99};
     m_control.Output(frame);
     // OutBufferSize 4: the fifth byte stays behind, and 0x0A stays 0x0A.

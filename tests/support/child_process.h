@@ -46,6 +46,7 @@ class LineReader {
     std::vector<std::uint8_t> Read(std::size_t count,
                                    std::chrono::milliseconds idleGuard = std::chrono::seconds(5));
     bool ok() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
 
   private:
     int m_fd = -1;

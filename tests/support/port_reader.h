@@ -9,12 +9,12 @@ namespace kiv::testing {
 
 // A receiving program on a serial device path, such as the virtual port's:
 // opens the path raw, as the README's recipe does, and reads what arrives.
-class LineReader {
+class PortReader {
   public:
-    explicit LineReader(const std::string& path);  // throws std::runtime_error
-    ~LineReader();
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
+    explicit PortReader(const std::string& path);  // throws std::runtime_error
+    ~PortReader();
+    PortReader(const PortReader&) = delete;
+    PortReader& operator=(const PortReader&) = delete;
 
     // Whatever has arrived so far, without waiting.
     std::vector<std::uint8_t> ReadAvailable();

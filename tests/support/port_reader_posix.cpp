@@ -7,11 +7,11 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "support/line_reader.h"
+#include "support/port_reader.h"
 
 namespace kiv::testing {
 
-LineReader::LineReader(const std::string& path) {
+PortReader::PortReader(const std::string& path) {
     m_fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     if (m_fd < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     termios raw{};
@@ -21,11 +21,11 @@ LineReader::LineReader(const std::string& path) {
     }
 }
 
-LineReader::~LineReader() {
+PortReader::~PortReader() {
     if (m_fd >= 0) close(m_fd);
 }
 
-std::vector<std::uint8_t> LineReader::ReadAvailable() {
+std::vector<std::uint8_t> PortReader::ReadAvailable() {
     std::vector<std::uint8_t> out;
     std::uint8_t buffer[512];
     for (;;) {
@@ -39,7 +39,7 @@ std::vector<std::uint8_t> LineReader::ReadAvailable() {
     }
 }
 
-std::vector<std::uint8_t> LineReader::ReadUntilQuiet(std::chrono::milliseconds quiet) {
+std::vector<std::uint8_t> PortReader::ReadUntilQuiet(std::chrono::milliseconds quiet) {
     std::vector<std::uint8_t> out;
     for (;;) {
         pollfd p{m_fd, POLLIN, 0};
@@ -50,7 +50,7 @@ std::vector<std::uint8_t> LineReader::ReadUntilQuiet(std::chrono::milliseconds q
     }
 }
 
-bool LineReader::SeesEnd(std::chrono::milliseconds guard) {
+bool PortReader::SeesEnd(std::chrono::milliseconds guard) {
     const auto until = std::chrono::steady_clock::now() + guard;
     while (!m_ended && std::chrono::steady_clock::now() < until) {
         pollfd p{m_fd, POLLIN, 0};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "model/model.h"
+#include "model/setup_file.h"
+
+namespace kiv {
+
+// The options' texts written over a setup, the way they would be typed over
+// the boxes: what a command line describes on top of --setup.
+void OverlayOptions(Setup& setup, const CliOptions& o);
+
+// --setup and --write-setup, run after start-up: loads the setup the file
+// and the options describe into the window model (applying every page, the
+// port stays closed), and for --write-setup writes it and ends. Returns the
+// exit code when the program ends here, nothing when it goes on to send.
+std::optional<int> RunSetupOptions(const CliOptions& o, Model& w,
+                                   const std::function<void(const std::string&)>& err);
+
+}  // namespace kiv

@@ -1,0 +1,134 @@
+#include "gui/setup_commands.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QSettings>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTabWidget>
+#include <memory>
+
+#include "app/setup_io.h"
+#include "gui/main_window.h"
+#include "sending/setup_load.h"
+
+namespace kiv {
+namespace {
+
+const QString kFolderKey = QStringLiteral("setups/lastFolder");
+const QString kFilter = QStringLiteral("KIV 设置 (*.ini);;所有文件 (*)");
+
+}  // namespace
+
+SetupCommands::SetupCommands(MainWindow& window, Model& model)
+    : QObject(&window), m_window(window), m_model(model) {
+    setObjectName(QStringLiteral("setupCommands"));
+    m_menu = new QMenu(&window);
+    m_menu->setObjectName(QStringLiteral("setupMenu"));
+    QAction* save =
+        m_menu->addAction(QStringLiteral("保存设置…"), this, &SetupCommands::saveWithDialog);
+    save->setObjectName(QStringLiteral("saveSetup"));
+    save->setShortcut(QKeySequence::Save);
+    QAction* load =
+        m_menu->addAction(QStringLiteral("载入设置…"), this, &SetupCommands::loadWithDialog);
+    load->setObjectName(QStringLiteral("loadSetup"));
+    load->setShortcut(QKeySequence::Open);
+    // The menu's actions only show their keys; the window owns the shortcuts.
+    auto* saveKey = new QShortcut(QKeySequence::Save, &window);
+    connect(saveKey, &QShortcut::activated, this, &SetupCommands::saveWithDialog);
+    auto* loadKey = new QShortcut(QKeySequence::Open, &window);
+    connect(loadKey, &QShortcut::activated, this, &SetupCommands::loadWithDialog);
+
+    QTabBar* bar = window.tabs()->tabBar();
+    bar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(bar, &QWidget::customContextMenuRequested, this,
+            [this, bar](const QPoint& at) { m_menu->popup(bar->mapToGlobal(at)); });
+
+    chooseFile = [this](bool forSaving, const QString& folder, Chosen chosen) {
+        auto* dialog = new QFileDialog(
+            &m_window, forSaving ? QStringLiteral("保存设置") : QStringLiteral("载入设置"), folder,
+            kFilter);
+        dialog->setObjectName(QStringLiteral("setupDialog"));
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog->setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (forSaving) dialog->setDefaultSuffix(QStringLiteral("ini"));
+        connect(dialog, &QFileDialog::fileSelected, this,
+                [chosen = std::move(chosen)](const QString& file) { chosen(file); });
+        // Window-modal without a nested event loop: the send loop, which
+        // yields to this window's events, keeps its pace while it is open.
+        dialog->open();
+    };
+}
+
+QString SetupCommands::lastFolder() const {
+    const auto settings =
+        m_settingsFile.isEmpty()
+            ? std::make_unique<QSettings>(QStringLiteral("kiv"), QStringLiteral("kiv"))
+            : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    const QString folder = settings->value(kFolderKey).toString();
+    return !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
+}
+
+void SetupCommands::rememberFolder(const QString& file) {
+    const auto settings =
+        m_settingsFile.isEmpty()
+            ? std::make_unique<QSettings>(QStringLiteral("kiv"), QStringLiteral("kiv"))
+            : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    settings->setValue(kFolderKey, QFileInfo(file).absolutePath());
+}
+
+void SetupCommands::showProblem(const char* what, const QString& detail) {
+    const std::string text = std::string(what) + "\n" + detail.toStdString();
+    m_window.run([&text](Model& m) {
+        m.msgText = text;
+        m.msgStyle = 22;
+        m.msgTitle = kSetupTitle;
+        ShowInfo(m);
+    });
+}
+
+bool SetupCommands::load(const QString& path) {
+    auto read = ReadSetupFile(QFile::encodeName(path).toStdString());
+    if (auto* problem = std::get_if<std::string>(&read)) {
+        showProblem("设置文件未载入：", QString::fromStdString(*problem));
+        return false;
+    }
+    const Setup& setup = std::get<Setup>(read);
+    bool loaded = false;
+    m_window.run([&](Model& m) { loaded = LoadSetup(m, setup).ok; });
+    return loaded;
+}
+
+bool SetupCommands::save(const QString& path) {
+    const std::string problem =
+        WriteSetupFile(QFile::encodeName(path).toStdString(), SetupFromBoxes(m_model), "kiv");
+    if (!problem.empty()) {
+        showProblem("设置文件未保存：", QString::fromStdString(problem));
+        return false;
+    }
+    return true;
+}
+
+void SetupCommands::loadWithDialog() {
+    bool refused = false;
+    m_window.run([&refused](Model& m) { refused = RefuseSetupLoad(m); });
+    if (refused) return;
+    chooseFile(false, lastFolder(), [this](const QString& file) {
+        if (file.isEmpty()) return;
+        rememberFolder(file);
+        load(file);
+    });
+}
+
+void SetupCommands::saveWithDialog() {
+    chooseFile(true, lastFolder(), [this](const QString& file) {
+        if (file.isEmpty()) return;
+        rememberFolder(file);
+        save(file);
+    });
+}
+
+}  // namespace kiv

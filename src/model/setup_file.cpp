@@ -1,0 +1,387 @@
+#include "model/setup_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace kiv {
+namespace {
+
+const char* const kSerialKeys[5] = {"port", "baud", "parity", "data_bits", "stop_bits"};
+const char* const kColumnKeys[kParamColumns] = {"t1", "t2", "t3", "am", "a0"};
+const char* const kEntrySections[11] = {"",      "sinx1", "sinx2", "sinx3", "squx1", "squx2",
+                                        "squx3", "trix1", "trix2", "trix3", "noise"};
+// The serial page's entries at start-up.
+const int kStartPositions[5] = {0, 5, 0, 2, 0};
+
+TextBox& ParamBox(Model& w, int entry, int column) {
+    switch (column) {
+        case 0:
+            return w.fuction_t1(entry);
+        case 1:
+            return w.fuction_t2(entry);
+        case 2:
+            return w.fuction_t3(entry);
+        case 3:
+            return w.fuction_am(entry);
+        default:
+            return w.fuction_a0(entry);
+    }
+}
+
+const TextBox& ParamBox(const Model& w, int entry, int column) {
+    return ParamBox(const_cast<Model&>(w), entry, column);
+}
+
+const Model& FreshWindow() {
+    static const Model fresh;
+    return fresh;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0 when there is none
+// (a stray byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
+std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    if (c < 0x80) return 1;
+    std::size_t n = 0;
+    unsigned lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size()) return 0;
+    if (byte(i + 1) < lo || byte(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    return n;
+}
+
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+// A value the reader would take back unchanged without quotes.
+bool NeedsQuotes(const std::string& text) {
+    if (text.empty()) return false;
+    if (IsBlank(text.front()) || IsBlank(text.back()) || text.front() == '"') return true;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8SequenceAt(text, i);
+        if (n == 0 || IsControl(static_cast<unsigned char>(text[i]))) return true;
+        i += n;
+    }
+    return false;
+}
+
+std::string Quote(const std::string& text) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8SequenceAt(text, i);
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (n == 0 || IsControl(c)) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') out += '\\';
+        out.append(text, i, n);
+        i += n;
+    }
+    return out + "\"";
+}
+
+std::string Encode(const std::string& text) {
+    return NeedsQuotes(text) ? Quote(text) : text;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+struct Refused {
+    SetupRefusal refusal;
+};
+
+[[noreturn]] void Refuse(int line, const std::string& reason) {
+    throw Refused{{line, reason}};
+}
+
+// The value after "=", blanks around it removed and quotes undone.
+std::string DecodeValue(const std::string& raw, int line) {
+    const std::string v = Trim(raw);
+    if (v.empty() || v.front() != '"') return v;
+    std::string out;
+    std::size_t i = 1;
+    for (;;) {
+        if (i >= v.size()) Refuse(line, "the quoted value has no closing \"");
+        const char c = v[i];
+        if (c == '"') break;
+        if (c == '\\') {
+            if (i + 1 >= v.size()) Refuse(line, "the quoted value has no closing \"");
+            const char e = v[i + 1];
+            if (e == '"' || e == '\\') {
+                out += e;
+                i += 2;
+            } else if (e == 'x' && i + 3 < v.size() && HexDigit(v[i + 2]) >= 0 &&
+                       HexDigit(v[i + 3]) >= 0) {
+                out += static_cast<char>(HexDigit(v[i + 2]) * 16 + HexDigit(v[i + 3]));
+                i += 4;
+            } else {
+                Refuse(line, std::string("unknown escape \\") + e +
+                                 " in a quoted value (use \\\", \\\\ or \\xHH)");
+            }
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    if (i + 1 != v.size()) Refuse(line, "text after the closing \" of a quoted value");
+    return out;
+}
+
+std::array<bool, 10> DecodeSlotList(const std::string& value, int line) {
+    std::array<bool, 10> ticks{};
+    if (Trim(value).empty()) return ticks;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = value.find(',', start);
+        const std::string part = Trim(
+            value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        int slot = 0;
+        bool digits = !part.empty() && part.size() <= 2;
+        for (char c : part) {
+            if (c < '0' || c > '9') digits = false;
+        }
+        if (digits) slot = std::stoi(part);
+        if (!digits || slot < 1 || slot > 10)
+            Refuse(line, "noise_slots: \"" + part + "\" is not a slot number 1..10");
+        ticks[static_cast<std::size_t>(slot - 1)] = true;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return ticks;
+}
+
+std::string EncodeSlotList(const std::array<bool, 10>& ticks) {
+    std::string out;
+    for (int i = 0; i < 10; ++i) {
+        if (!ticks[static_cast<std::size_t>(i)]) continue;
+        if (!out.empty()) out += ',';
+        out += std::to_string(i + 1);
+    }
+    return out;
+}
+
+// Where a key of a section goes.
+struct Target {
+    std::string* text = nullptr;
+    std::array<bool, 10>* ticks = nullptr;
+};
+
+struct SectionKeys {
+    std::map<std::string, Target> keys;
+    std::map<std::string, std::string> readOnly;  // key -> why it is not stored
+};
+
+std::map<std::string, SectionKeys> KeysOf(Setup& s) {
+    std::map<std::string, SectionKeys> sections;
+    SectionKeys& serial = sections["serial"];
+    for (int i = 0; i < 5; ++i)
+        serial.keys[kSerialKeys[i]].text = &s.serial[static_cast<std::size_t>(i)];
+    SectionKeys& send = sections["send"];
+    for (int i = 1; i <= 10; ++i)
+        send.keys["slot" + std::to_string(i)].text = &s.slotTexts[static_cast<std::size_t>(i - 1)];
+    send.keys["period"].text = &s.period;
+    send.keys["noise_slots"].ticks = &s.noise;
+    for (int entry = 1; entry <= 10; ++entry) {
+        SectionKeys& keys = sections[kEntrySections[entry]];
+        for (int c = 0; c < kParamColumns; ++c) {
+            if (IsEditableParam(entry, c))
+                keys.keys[kColumnKeys[c]].text =
+                    &s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];
+            else
+                keys.readOnly[kColumnKeys[c]] = "read-only";
+        }
+    }
+    return sections;
+}
+
+}  // namespace
+
+std::string SetupRefusal::Describe() const {
+    return "line " + std::to_string(line) + ": " + reason;
+}
+
+bool IsEditableParam(int entry, int column) {
+    return !ParamBox(FreshWindow(), entry, column).Locked;
+}
+
+Setup InitialSetup() {
+    Setup s = SetupFromBoxes(FreshWindow());
+    for (int i = 0; i < 5; ++i)
+        s.serial[static_cast<std::size_t>(i)] =
+            FreshWindow().Combo1(i).List.at(static_cast<std::size_t>(kStartPositions[i]));
+    return s;
+}
+
+std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
+    Setup setup = InitialSetup();
+    auto sections = KeysOf(setup);
+    std::map<std::string, int> sectionLines;
+    std::map<std::string, int> keyLines;  // "section.key" -> line
+    std::string section;
+    try {
+        std::size_t at = 0;
+        // A byte order mark, as some editors write it.
+        if (text.rfind("\xEF\xBB\xBF", 0) == 0) at = 3;
+        int line = 0;
+        while (at < text.size()) {
+            ++line;
+            const std::size_t end = text.find('\n', at);
+            std::string row =
+                text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            at = end == std::string::npos ? text.size() : end + 1;
+            if (!row.empty() && row.back() == '\r') row.pop_back();
+
+            for (std::size_t i = 0; i < row.size();) {
+                const std::size_t n = Utf8SequenceAt(row, i);
+                if (n == 0) Refuse(line, "not UTF-8 text");
+                if (row[i] != '\t' && IsControl(static_cast<unsigned char>(row[i])))
+                    Refuse(line, "a control character (in a value, write it in quotes as \\xHH)");
+                i += n;
+            }
+            const std::string trimmed = Trim(row);
+            if (trimmed.empty() || trimmed.front() == '#' || trimmed.front() == ';') continue;
+
+            if (trimmed.front() == '[') {
+                if (trimmed.back() != ']') Refuse(line, "a section line must end with ]");
+                const std::string name = Trim(trimmed.substr(1, trimmed.size() - 2));
+                if (!sections.count(name))
+                    Refuse(line, "unknown section [" + name +
+                                     "] (serial, send, sinx1..3, squx1..3, trix1..3, noise)");
+                if (sectionLines.count(name))
+                    Refuse(line, "section [" + name + "] again (first on line " +
+                                     std::to_string(sectionLines[name]) + ")");
+                sectionLines[name] = line;
+                section = name;
+                continue;
+            }
+
+            const std::size_t eq = row.find('=');
+            if (eq == std::string::npos)
+                Refuse(line, "expected key=value, [section] or a # comment");
+            const std::string key = Trim(row.substr(0, eq));
+            if (section.empty()) Refuse(line, "key \"" + key + "\" before any [section]");
+            SectionKeys& keys = sections[section];
+            if (keys.readOnly.count(key))
+                Refuse(line,
+                       "\"" + key + "\" of [" + section + "] is a read-only box and is not stored");
+            const auto target = keys.keys.find(key);
+            if (target == keys.keys.end())
+                Refuse(line, "unknown key \"" + key + "\" in [" + section + "]");
+            const std::string where = section + "." + key;
+            if (keyLines.count(where))
+                Refuse(line, "\"" + key + "\" of [" + section + "] again (first on line " +
+                                 std::to_string(keyLines[where]) + ")");
+            keyLines[where] = line;
+            const std::string value = DecodeValue(row.substr(eq + 1), line);
+            if (target->second.text != nullptr)
+                *target->second.text = value;
+            else
+                *target->second.ticks = DecodeSlotList(value, line);
+        }
+    } catch (const Refused& r) {
+        return r.refusal;
+    }
+    return setup;
+}
+
+std::string WriteSetup(const Setup& s, const std::string& writer) {
+    std::string out = "# " + FreshWindow().Caption + " setup, written by " + writer + "\n";
+    out += "[serial]\n";
+    for (int i = 0; i < 5; ++i)
+        out += std::string(kSerialKeys[i]) + "=" + Encode(s.serial[static_cast<std::size_t>(i)]) +
+               "\n";
+    out += "\n[send]\n";
+    for (int i = 1; i <= 10; ++i)
+        out += "slot" + std::to_string(i) + "=" +
+               Encode(s.slotTexts[static_cast<std::size_t>(i - 1)]) + "\n";
+    out += "period=" + Encode(s.period) + "\n";
+    out += "noise_slots=" + EncodeSlotList(s.noise) + "\n";
+    for (int entry = 1; entry <= 10; ++entry) {
+        out += "\n[" + std::string(kEntrySections[entry]) + "]\n";
+        for (int c = 0; c < kParamColumns; ++c) {
+            if (!IsEditableParam(entry, c)) continue;
+            out +=
+                std::string(kColumnKeys[c]) + "=" +
+                Encode(s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)]) +
+                "\n";
+        }
+    }
+    return out;
+}
+
+Setup SetupFromBoxes(const Model& w) {
+    Setup s;
+    for (int i = 0; i < 5; ++i) s.serial[static_cast<std::size_t>(i)] = w.Combo1(i).Text;
+    for (int i = 1; i <= 10; ++i) {
+        s.slotTexts[static_cast<std::size_t>(i - 1)] = w.sendText1(i).Text;
+        s.noise[static_cast<std::size_t>(i - 1)] = w.Check2(i).Value != 0;
+    }
+    s.period = w.autosendtext1.Text;
+    for (int entry = 1; entry <= 10; ++entry)
+        for (int c = 0; c < kParamColumns; ++c)
+            s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)] =
+                IsEditableParam(entry, c) ? ParamBox(w, entry, c).Text
+                                          : ParamBox(FreshWindow(), entry, c).Text;
+    return s;
+}
+
+void PutSetupInBoxes(Model& w, const Setup& s) {
+    for (int i = 0; i < 5; ++i) {
+        ComboBox& box = w.Combo1(i);
+        const std::string& text = s.serial[static_cast<std::size_t>(i)];
+        const auto it = std::find(box.List.begin(), box.List.end(), text);
+        if (it != box.List.end())
+            box.Pick(static_cast<int>(it - box.List.begin()));
+        else
+            box.Type(text);
+    }
+    for (int i = 1; i <= 10; ++i) {
+        w.sendText1(i).Text = s.slotTexts[static_cast<std::size_t>(i - 1)];
+        w.Check2(i).Value = s.noise[static_cast<std::size_t>(i - 1)] ? 1 : 0;
+    }
+    w.autosendtext1.Text = s.period;
+    for (int entry = 1; entry <= 10; ++entry)
+        for (int c = 0; c < kParamColumns; ++c)
+            if (IsEditableParam(entry, c))
+                ParamBox(w, entry, c).Text =
+                    s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];
+}
+
+}  // namespace kiv

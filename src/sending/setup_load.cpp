@@ -1,0 +1,50 @@
+#include "sending/setup_load.h"
+
+#include "sending/send_content.h"
+#include "serial/port_settings.h"
+#include "signal/noise_targets.h"
+#include "signal/signal_params.h"
+
+namespace kiv {
+
+const char* const kSetupBusyText = "正在发送或串口已打开：请先暂停发送并关闭串口，再载入设置。";
+const char* const kSetupTitle = "设置文件信息";
+
+bool RefuseSetupLoad(Model& w) {
+    if (!w.isSending && !w.portOpened) return false;
+    w.msgText = kSetupBusyText;
+    w.msgStyle = 22;
+    w.msgTitle = kSetupTitle;
+    ShowInfo(w);
+    return true;
+}
+
+Outcome LoadSetup(Model& w, const Setup& setup) {
+    if (RefuseSetupLoad(w))
+        return Outcome::Failed("", "sending or the port is open; pause and close the port first");
+    PutSetupInBoxes(w, setup);
+    // A pick in a port box locks the open and close options until the
+    // serial page is applied, as it does for a user.
+    for (int i = 0; i <= 4; ++i) Combo1_Click(w, i);
+    Check2_Click(w, 1);
+
+    Outcome first = Outcome::Done();
+    const auto keep = [&first](const Outcome& o) {
+        if (first.ok && !o.ok) first = o;
+    };
+    const Outcome port = ApplyPortSettings(w);
+    if (!port.ok) {
+        // The serial page's apply shows nothing of its own; a file must not
+        // fail silently, so it gets the serial page's message.
+        w.msgText = "串口设置有误或者已被占用!";
+        w.msgStyle = 22;
+        w.msgTitle = "串口设置信息";
+        ShowInfo(w);
+    }
+    keep(port);
+    keep(ApplySendSettings(w));
+    keep(ApplySignalSettings(w));
+    return first;
+}
+
+}  // namespace kiv
