@@ -56,7 +56,7 @@ TEST(CliSetup, OptionsOverrideTheSetupBoxByBox) {
 
 struct CliRig : testing::Rig {
     CliRig() {
-        w.messageBox = &printer;
+        w.messageBox = &box;
         StartUp(w);
     }
     std::optional<int> Run(const std::vector<std::string>& args) {
@@ -64,7 +64,7 @@ struct CliRig : testing::Rig {
                                [this](const std::string& e) { errors += e + "\n"; });
     }
     std::string errors;
-    PrintingMessageBox printer{[this](const std::string& e) { errors += e + "\n"; }};
+    RememberingMessageBox box;
 };
 
 TEST(CliSetup, WriteSetupWritesWhatTheFileAndOptionsDescribe) {
@@ -96,10 +96,10 @@ TEST(CliSetup, ARefusedOrRejectedSetupEndsWithExitTwoAndWritesNothing) {
         const char* mentions;
     } cases[] = {
         {"unknown key", "[send]\nslot1=1\nspeed=3\n", {}, "line 3: unknown key \"speed\""},
-        {"rejected slot", "[send]\nslot1=300\n", {}, "发送内容设置错误，请修改！"},
-        {"rejected level", "[sinx1]\nam=300\n", {}, "信号设置错误，请修改！"},
+        {"rejected slot", "[send]\nslot1=300\n", {}, "sendText1(1)"},
+        {"rejected level", "[sinx1]\nam=300\n", {}, "fuction_am(1)"},
         {"typed baud", "[serial]\nbaud=1234\n", {}, "Combo1(1)"},
-        {"option makes it bad", "", {"--frame", "sinx7"}, "sendText1(1)"},
+        {"option makes it bad", "[sinx1]\na0=100\n", {"--set", "sinx1=am:200"}, "fuction_a0(1)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
