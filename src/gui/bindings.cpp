@@ -154,6 +154,13 @@ void ShapeBinding::push() {
     PushIfChanged(m_colour, m_shape.BackColor, [&](std::uint32_t c) { m_widget->setBackColor(c); });
 }
 
+ToolTipBinding::ToolTipBinding(const std::string& text, QWidget* widget)
+    : m_text(text), m_widget(widget) {}
+
+void ToolTipBinding::push() {
+    PushIfChanged(m_shown, m_text, [&](const std::string& t) { m_widget->setToolTip(ToQt(t)); });
+}
+
 TallyBinding::TallyBinding(Tally& tally, TallyDisplay* widget) : m_tally(tally), m_widget(widget) {}
 
 void TallyBinding::push() {

@@ -1,7 +1,6 @@
 // Wiring only: the window model, the platform services, the serial port and
 // the window on screen.
 #include <QApplication>
-#include <QComboBox>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
@@ -14,9 +13,11 @@
 #include "gui/qt_message_box.h"
 #include "gui/setup_commands.h"
 #include "model/model.h"
+#include "platform/assigned_port_control.h"
+#include "platform/port_directory.h"
 #include "platform/port_map.h"
-#include "platform/qt_comm_control.h"
 #include "platform/qt_yielder.h"
+#include "platform/serial_device_list.h"
 #include "platform/steady_millisecond_clock.h"
 #include "signal/time_seeded_random.h"
 
@@ -57,8 +58,10 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
-        QStringLiteral("Open DEVICE for port COMn (n 1..4); may be given once per port. "
-                       "Defaults: COM1..COM4 are /dev/ttyS0../dev/ttyS3."),
+        QStringLiteral("Open DEVICE for port COMn (n 1..4) in this run, whatever is assigned "
+                       "to it; may be given once per port. The assignments themselves are "
+                       "made with the button beside the port box and kept in "
+                       "~/.config/kiv/kiv.ini."),
         QStringLiteral("COMn=DEVICE"));
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshots"),
@@ -71,7 +74,7 @@ int main(int argc, char** argv) {
     parser.addOption(setupOption);
     parser.process(app);
 
-    kiv::PortMap ports;
+    kiv::PortMap ports = kiv::PortMap::Unassigned();
     for (const QString& value : parser.values(portOption)) {
         const std::string problem = kiv::ApplyPortMapping(value.toStdString(), ports);
         if (!problem.empty()) {
@@ -84,8 +87,13 @@ int main(int argc, char** argv) {
     kiv::SteadyMillisecondClock clock;
     kiv::QtYielder yielder;
     kiv::TimeSeededRandom random;
-    kiv::QtCommControl port(ports);
+    kiv::SystemDeviceList devices;
+    kiv::PortDirectory directory(devices, kiv::PortDirectory::DefaultSettingsFile());
+    directory.setOverrides(ports);
+    directory.Refresh();
+    kiv::AssignedPortControl port(directory);
     port.setYielder(&yielder, &clock);
+    port.setOpenReporter([&model](const std::string& text) { model.lampToolTip = text; });
     model.clock = &clock;
     model.yielder = &yielder;
     model.random = &random;
@@ -98,8 +106,7 @@ int main(int argc, char** argv) {
 
     kiv::StartUp(model);
     window.pushModel();
-    if (auto* portBox = window.findChild<QComboBox*>(kiv::ControlName("Combo1", 0)))
-        portBox->setToolTip(QString::fromStdString(ports.Describe()));
+    window.attachPortDirectory(directory);
     window.show();
     if (parser.isSet(setupOption) && !window.setups()->load(parser.value(setupOption)))
         std::fprintf(stderr, "kiv: --setup %s: not loaded\n",

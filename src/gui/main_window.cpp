@@ -17,11 +17,13 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextDocument>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QtGlobal>
 
 #include "app/startup.h"
 #include "gui/lamp_widget.h"
+#include "gui/port_devices.h"
 #include "gui/setup_commands.h"
 #include "gui/tally_display.h"
 #include "gui/wave_picture.h"
@@ -211,6 +213,15 @@ void MainWindow::pushModel() {
     }
 }
 
+void MainWindow::attachPortDirectory(PortDirectory& directory) {
+    auto* box = findChild<QComboBox*>(ControlName("Combo1", 0));
+    auto* button = new QToolButton(box->parentWidget());
+    button->setObjectName(QStringLiteral("portDevices"));
+    m_portBoxes->addWidget(button, 0, 2);
+    m_bindings.push_back(std::make_unique<PortDevicesBinding>(m_model, directory, box, button));
+    pushModel();
+}
+
 void MainWindow::showPictureEntry(int page, int entry) {
     m_pictures[static_cast<std::size_t>(page)].entry = entry;
     pushModel();
@@ -329,6 +340,7 @@ QWidget* MainWindow::buildSendPage() {
     auto* lamp = new LampWidget(page);
     lamp->setObjectName(ControlName("Shape1", 1));
     m_bindings.push_back(std::make_unique<ShapeBinding>(m_model.Shape1(1), lamp));
+    m_bindings.push_back(std::make_unique<ToolTipBinding>(m_model.lampToolTip, lamp));
     status->addWidget(lamp);
     status->addStretch(1);
     auto* tally = new TallyDisplay(page);
@@ -371,6 +383,7 @@ QWidget* MainWindow::buildSerialPage() {
         boxes->addWidget(combo, i, 1);
     }
     row->addLayout(boxes);
+    m_portBoxes = boxes;
 
     auto* right = Tight(new QVBoxLayout, 0, 8);
     auto* group = new QGroupBox(page);
@@ -407,6 +420,7 @@ QWidget* MainWindow::buildSerialPage() {
     auto* lamp = new LampWidget(group);
     lamp->setObjectName(ControlName("Shape1", 0));
     m_bindings.push_back(std::make_unique<ShapeBinding>(m_model.Shape1(0), lamp));
+    m_bindings.push_back(std::make_unique<ToolTipBinding>(m_model.lampToolTip, lamp));
     groupLayout->addWidget(lamp);
     right->addWidget(group);
     right->addWidget(

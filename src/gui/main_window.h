@@ -16,6 +16,7 @@ class QTabWidget;
 
 namespace kiv {
 
+class PortDirectory;
 class SetupCommands;
 class WavePicture;
 
@@ -39,6 +40,10 @@ class MainWindow : public QWidget {
     QTabWidget* tabs() const { return m_tabs; }
     // Saving and loading setups (Ctrl+S, Ctrl+O, the tab strip's menu).
     SetupCommands* setups() const { return m_setups; }
+
+    // Shows what COM1..COM4 stand for beside the port box and lets the user
+    // reassign them; without it the box only offers the numbers.
+    void attachPortDirectory(PortDirectory& directory);
 
     // The window's fixed size: 8600 x 4980 twips at the screen's logical
     // resolution.
@@ -69,6 +74,7 @@ class MainWindow : public QWidget {
 
     Model& m_model;
     QTabWidget* m_tabs = nullptr;
+    QGridLayout* m_portBoxes = nullptr;
     SetupCommands* m_setups = nullptr;
     std::vector<std::unique_ptr<Binding>> m_bindings;
     std::string m_shownCaption;

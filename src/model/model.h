@@ -101,6 +101,9 @@ struct Model {
     bool sendLoopActive = false;
     // Set once the program is ending: no loop may run another cycle.
     bool programEnded = false;
+    // What the status lamps say when pointed at: the port that is open
+    // ("COM1: 虚拟端口 /dev/pts/5"); empty while closed.
+    std::string lampToolTip;
 
     // Platform services; set by whoever builds the window.
     MessageBoxService* messageBox = nullptr;

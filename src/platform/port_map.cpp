@@ -10,6 +10,12 @@ PortMap::PortMap() {
     }
 }
 
+PortMap PortMap::Unassigned() {
+    PortMap map;
+    map.m_devices = {};
+    return map;
+}
+
 std::size_t PortMap::Index(int port) {
     if (port < kFirstPort || port > kLastPort) {
         throw std::out_of_range("port number " + std::to_string(port) + " is not 1..4");
@@ -23,13 +29,19 @@ const std::string& PortMap::device(int port) const {
 
 void PortMap::setDevice(int port, std::string device) {
     m_devices[Index(port)] = std::move(device);
+    m_virtual[Index(port)] = false;
+}
+
+void PortMap::setVirtual(int port) {
+    m_devices[Index(port)].clear();
+    m_virtual[Index(port)] = true;
 }
 
 std::string PortMap::Describe() const {
     std::string text;
     for (int port = kFirstPort; port <= kLastPort; ++port) {
         if (!text.empty()) text += '\n';
-        text += "COM" + std::to_string(port) + ": " + device(port);
+        text += "COM" + std::to_string(port) + ": " + (isVirtual(port) ? "virtual" : device(port));
     }
     return text;
 }

@@ -15,11 +15,17 @@ class PortMap {
 
     // COM1..COM4 open /dev/ttyS0../dev/ttyS3, the on-board serial ports.
     PortMap();
+    // No device for any number: what the assigned devices are filled into.
+    static PortMap Unassigned();
 
     // port is 1..4; anything else is a programming error and throws
     // std::out_of_range.
     const std::string& device(int port) const;
+    // Also ends a virtual port at that number.
     void setDevice(int port, std::string device);
+    // The port is a pseudo-terminal the program creates when it opens.
+    bool isVirtual(int port) const { return m_virtual[Index(port)]; }
+    void setVirtual(int port);
 
     // One line per port, "COM1: /dev/ttyS0", for a tooltip.
     std::string Describe() const;
@@ -30,6 +36,7 @@ class PortMap {
     static std::size_t Index(int port);
 
     std::array<std::string, kLastPort> m_devices;
+    std::array<bool, kLastPort> m_virtual{};
 };
 
 // Applies one command-line value "COMn=DEVICE" (n 1..4, DEVICE any

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "platform/port_assignment.h"
+
+namespace kiv {
+
+// The serial devices present now. Read afresh on every call: adapters come
+// and go while the program runs.
+class DeviceList {
+  public:
+    virtual ~DeviceList() = default;
+    virtual std::vector<SerialDevice> Read() = 0;
+};
+
+// What QSerialPortInfo lists (USB adapters, boards, the UARTs that have a
+// driver), each with its /dev/serial/by-id name where it has one.
+class SystemDeviceList final : public DeviceList {
+  public:
+    explicit SystemDeviceList(QString byIdDir = QStringLiteral("/dev/serial/by-id"))
+        : m_byIdDir(std::move(byIdDir)) {}
+    std::vector<SerialDevice> Read() override;
+
+  private:
+    QString m_byIdDir;
+};
+
+// Fills in byId for each device that one of the links in `byIdDir` points
+// to (the first link in name order when there are several).
+void AttachByIdNames(std::vector<SerialDevice>& devices, const QString& byIdDir);
+
+}  // namespace kiv
