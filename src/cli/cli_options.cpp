@@ -1,9 +1,10 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <set>
 
+#include "model/signal_table.h"
 #include "signal/numbers.h"
 
 namespace kiv {
@@ -32,24 +33,6 @@ std::optional<long> WholeNumber(const std::string& text, long lo, long hi) {
     return v;
 }
 
-struct Row {
-    const char* name;
-    int entry;
-    std::set<std::string> editable;  // the boxes of that row the window lets a user type into
-};
-const Row kRows[] = {
-    {"sinx1", 1, {"t1", "am", "a0"}},
-    {"sinx2", 2, {"t1", "am", "a0"}},
-    {"sinx3", 3, {"t1", "am", "a0"}},
-    {"squx1", 4, {"t1", "t2", "am", "a0"}},
-    {"squx2", 5, {"t1", "t2", "am", "a0"}},
-    {"squx3", 6, {"t1", "t2", "am", "a0"}},
-    {"trix1", 7, {"t1", "t2", "t3", "am", "a0"}},
-    {"trix2", 8, {"t1", "t2", "t3", "am", "a0"}},
-    {"trix3", 9, {"t1", "t2", "t3", "am", "a0"}},
-    {"noise", 10, {"am"}},
-};
-
 std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
     const std::string option = "--set " + value;
     const auto eq = value.find('=');
@@ -57,9 +40,7 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
     SignalSetting s;
     s.name = value.substr(0, eq);
     s.option = option;
-    const Row* row = nullptr;
-    for (const Row& r : kRows)
-        if (s.name == r.name) row = &r;
+    const SignalVariable* row = FindSignalVariable(s.name);
     if (row == nullptr)
         return option + ": unknown signal \"" + s.name + "\" (sinx1..3, squx1..3, trix1..3, noise)";
     s.entry = row->entry;
@@ -68,7 +49,10 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
         if (colon == std::string::npos)
             return option + ": expected KEY:VALUE, got \"" + part + "\"";
         std::string key = part.substr(0, colon);
-        if (!row->editable.count(key))
+        const auto box = std::find(kParamBoxNames.begin(), kParamBoxNames.end(), key);
+        // Only the boxes of that row the window lets a user type into.
+        if (box == kParamBoxNames.end() ||
+            !row->Editable(static_cast<int>(box - kParamBoxNames.begin())))
             return option + ": " + s.name + " has no settable parameter \"" + key + "\"";
         s.fields.emplace_back(key, part.substr(colon + 1));
     }
