@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/pty.h"
+
 namespace kiv::bench {
 
 // What one read of the pty master returned, stamped when the read returned.
@@ -25,7 +27,7 @@ class PtyCapture {
     PtyCapture(const PtyCapture&) = delete;
     PtyCapture& operator=(const PtyCapture&) = delete;
 
-    const std::string& slavePath() const { return m_slavePath; }
+    const std::string& slavePath() const { return m_pty.slavePath(); }
 
     void Start();
     // Stops once `bytes` bytes have arrived in all, or once nothing arrived
@@ -40,9 +42,7 @@ class PtyCapture {
   private:
     void Run();
 
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_slavePath;
+    RawPty m_pty;
     std::thread m_reader;
     std::atomic<bool> m_stopping{false};
     std::atomic<std::size_t> m_received{0};

@@ -9,15 +9,12 @@
 #include <QTabWidget>
 #include <cstdio>
 
+#include "app/real_time_services.h"
 #include "app/startup.h"
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
 #include "model/model.h"
 #include "platform/port_map.h"
-#include "platform/qt_comm_control.h"
-#include "platform/qt_yielder.h"
-#include "platform/steady_millisecond_clock.h"
-#include "signal/time_seeded_random.h"
 
 namespace {
 
@@ -76,20 +73,13 @@ int main(int argc, char** argv) {
     }
 
     kiv::Model model;
-    kiv::SteadyMillisecondClock clock;
-    kiv::QtYielder yielder;
-    kiv::TimeSeededRandom random;
+    kiv::RealTimeServices services;
     kiv::QtCommControl port(ports);
-    port.setYielder(&yielder, &clock);
-    model.clock = &clock;
-    model.yielder = &yielder;
-    model.random = &random;
-    model.MSComm1 = &port;
-
+    services.Pace(port);
     kiv::MainWindow window(model);
     kiv::QtMessageBox messageBox(&window);
-    model.messageBox = &messageBox;
-    yielder.setBeforeYield([&window] { window.pushModel(); });
+    services.With(&port, &messageBox).AttachTo(model);
+    services.yielder.setBeforeYield([&window] { window.pushModel(); });
 
     kiv::StartUp(model);
     window.pushModel();

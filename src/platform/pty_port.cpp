@@ -1,10 +1,7 @@
 #include "platform/pty_port.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,20 +21,11 @@ constexpr int kLineCapacity = 4000;
 }  // namespace
 
 PtyPort::PtyPort() {
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0)
-        Raise(ErrorKind::Port,
-              std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
-    m_slavePath = name;
-    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    if (!m_pty.ok()) Raise(ErrorKind::Port, "cannot create a pseudo-terminal: " + m_pty.error());
+    m_pty.SetMasterNonBlocking();
 }
 
-PtyPort::~PtyPort() {
-    if (m_master >= 0) close(m_master);
-    if (m_slave >= 0) close(m_slave);
-}
+PtyPort::~PtyPort() = default;
 
 void PtyPort::setInBufferSize(std::int16_t bytes) {
     if (bytes < 0) Raise(ErrorKind::Port, "negative buffer size");
@@ -60,7 +48,7 @@ void PtyPort::setSettings(const std::string& settings) {
 
 int PtyPort::Queued() const {
     int queued = 0;
-    if (ioctl(m_slave, FIONREAD, &queued) != 0) return 0;
+    if (ioctl(m_pty.slave(), FIONREAD, &queued) != 0) return 0;
     return queued;
 }
 
@@ -93,7 +81,7 @@ void PtyPort::Output(std::span<const std::uint8_t> bytes) {
     WaitForRoom(n);
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t w = write(m_master, bytes.data() + done, n - done);
+        const ssize_t w = write(m_pty.master(), bytes.data() + done, n - done);
         if (w > 0) {
             done += static_cast<std::size_t>(w);
         } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
@@ -101,7 +89,7 @@ void PtyPort::Output(std::span<const std::uint8_t> bytes) {
         } else {
             // Finish the frame: a part of one on the line would shift every
             // later byte for the receiver.
-            pollfd p{m_master, POLLOUT, 0};
+            pollfd p{m_pty.master(), POLLOUT, 0};
             poll(&p, 1, 10);
         }
     }
