@@ -128,7 +128,7 @@ TEST(ComputeFrameAdapter, NamesAreLowerCasedAndStoredBack) {
     EXPECT_EQ(f.w.slotText(3), " 12 ");  // constants keep their text
 }
 
-TEST(ComputeFrame, SpecialPeriods) {
+TEST(ComputeFrame, ZeroAndNegativePeriodsSampleAtTheirOwnTimes) {
     Core f;
     f.Plan({"sinx1", "squx1", "trix1"}, 0);
     for (int n : {0, 1, 500})
@@ -145,7 +145,7 @@ TEST(ComputeFrame, SpecialPeriods) {
     EXPECT_EQ(f.ErrorAt(1), ErrorKind::Overflow);
 }
 
-TEST(ComputeFrame, ErrorsOfTheWaveforms) {
+TEST(ComputeFrame, EachWaveformRaisesItsOwnErrorKind) {
     const struct {
         const char* slot;
         int entry;
