@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/services.h"
+#include "app/startup.h"
 #include "model/errors.h"
 #include "model/model.h"
 #include "serial/comm_control.h"
@@ -141,6 +142,15 @@ struct Rig {
     FakeRandom random;
     FakeComm port;
     Model w;
+};
+
+// A rig whose window has been through its start-up; the port's calls from
+// the start-up are forgotten, so a test sees only its own.
+struct StartedRig : Rig {
+    StartedRig() {
+        StartUp(w);
+        port.calls.clear();
+    }
 };
 
 }  // namespace kiv::testing

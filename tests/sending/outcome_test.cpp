@@ -17,9 +17,7 @@
 namespace kiv {
 namespace {
 
-struct Started : testing::Rig {
-    Started() { StartUp(w); }
-};
+using Started = testing::StartedRig;
 
 struct ApplyCase {
     const char* name;

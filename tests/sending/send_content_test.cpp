@@ -9,11 +9,7 @@
 namespace kiv {
 namespace {
 
-struct Started : testing::Rig {
-    Started() {
-        StartUp(w);
-        port.calls.clear();
-    }
+struct Started : testing::StartedRig {
     void Slots(const std::vector<std::string>& texts) {
         for (int i = 1; i <= 10; ++i)
             w.sendText1(i).Text =
