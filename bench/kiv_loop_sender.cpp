@@ -1,15 +1,13 @@
 #include "kiv_loop_sender.h"
 
+#include "app/real_time_services.h"
 #include "app/startup.h"
 #include "cli/headless.h"
 #include "platform/qt_comm_control.h"
-#include "platform/qt_yielder.h"
-#include "platform/steady_millisecond_clock.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
 #include "serial/port_settings.h"
-#include "signal/time_seeded_random.h"
 
 namespace kiv::bench {
 
@@ -24,18 +22,13 @@ std::optional<SendFunction> RegisteredKivLoop() {
         PortMap map;
         map.setDevice(1, devicePath);
         QtCommControl port(map);
-        SteadyMillisecondClock clock;
-        QtYielder yielder;
-        TimeSeededRandom random;
-        port.setYielder(&yielder, &clock);
+        RealTimeServices services;
+        services.Pace(port);
 
         Model w;
         FrameRecorder recorder(w, port);
         recorder.setFrameLimit(frames);
-        w.clock = &clock;
-        w.yielder = &yielder;
-        w.random = &random;
-        w.MSComm1 = &recorder;
+        services.With(&recorder).AttachTo(w);
 
         StartUp(w);
         Optionopen_Click(w);

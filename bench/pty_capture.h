@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "clocks.h"
+#include "platform/pty.h"
 
 namespace kiv::bench {
 
@@ -27,7 +28,7 @@ class PtyCapture {
     PtyCapture(const PtyCapture&) = delete;
     PtyCapture& operator=(const PtyCapture&) = delete;
 
-    const std::string& slavePath() const { return m_slavePath; }
+    const std::string& slavePath() const { return m_pty.slavePath(); }
 
     void Start();
     // Stops once `bytes` bytes have arrived in all, or once nothing arrived
@@ -42,9 +43,7 @@ class PtyCapture {
   private:
     void Run();
 
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_slavePath;
+    RawPty m_pty;
     std::thread m_reader;
     std::atomic<bool> m_stopping{false};
     std::atomic<std::size_t> m_received{0};

@@ -1,49 +1,20 @@
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "clocks.h"
 #include "pty_capture.h"
 
 namespace kiv::bench {
-namespace {
-
-void MakeRaw(int fd) {
-    termios tio{};
-    if (::tcgetattr(fd, &tio) != 0 || (::cfmakeraw(&tio), ::tcsetattr(fd, TCSANOW, &tio)) != 0) {
-        throw std::runtime_error(std::string("raw pty: ") + std::strerror(errno));
-    }
-}
-
-}  // namespace
 
 PtyCapture::PtyCapture() {
-    char name[256] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
-    }
-    m_slavePath = name;
-    try {
-        MakeRaw(m_master);
-        MakeRaw(m_slave);
-    } catch (...) {
-        ::close(m_master);
-        ::close(m_slave);
-        throw;
-    }
+    if (!m_pty.ok()) throw std::runtime_error(m_pty.error());
 }
 
 PtyCapture::~PtyCapture() {
     m_stopping = true;
     if (m_reader.joinable()) m_reader.join();
-    ::close(m_master);
-    ::close(m_slave);
 }
 
 void PtyCapture::Start() {
@@ -54,11 +25,11 @@ void PtyCapture::Run() {
     const Usage atStart = ThreadUsage();
     std::uint8_t buf[4096];
     while (!m_stopping) {
-        pollfd pfd{m_master, POLLIN, 0};
+        pollfd pfd{m_pty.master(), POLLIN, 0};
         // The bound only lets the thread notice it is being stopped.
         const int ready = ::poll(&pfd, 1, 50);
         if (ready <= 0) continue;
-        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
         const std::int64_t now = MonotonicNs();
         if (n <= 0) continue;
         m_arrivals.push_back(Arrival{now, std::vector<std::uint8_t>(buf, buf + n)});

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/signal_table.h"
+
 namespace kiv::fuzz {
 
 class BoxTexts {
@@ -137,9 +139,8 @@ class BoxTexts {
     }
 
     std::string SignalName() {
-        static const char* const kNames[] = {"sinx1", "sinx2", "sinx3", "squx1", "squx2",
-                                             "squx3", "trix1", "trix2", "trix3"};
-        std::string s = kNames[m_in.ConsumeIntegralInRange<int>(0, 8)];
+        // The nine names a slot can hold: every row of the table but the noise source.
+        std::string s(kSignalVariables.at(m_in.ConsumeIntegralInRange<std::size_t>(0, 8)).name);
         const auto capitals = m_in.ConsumeIntegral<std::uint8_t>();
         for (std::size_t i = 0; i < s.size(); ++i) {
             if ((capitals >> i) & 1U && s[i] >= 'a' && s[i] <= 'z')

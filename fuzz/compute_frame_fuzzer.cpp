@@ -1,10 +1,12 @@
-// ComputeFrame over any stored plan, parameters, period, count, noise ticks
-// and random draws. It either fills frameBytes(1..slotCount) or raises one of
-// the documented error kinds; on an error the slots before the failing one
-// hold their new bytes and the failing and later slots their old ones. Each
-// byte is checked against a 64-bit reference of the waveform rules, and the
-// per-slot functions of waveforms.h against the same reference, so that a
-// mismatch names the layer at fault.
+// ComposeFrame and its model adapter ComputeFrame over any stored plan,
+// parameters, period, count, noise ticks and random draws. The pure core
+// gives the bytes of the slots before the first failing one and that slot's
+// error; the adapter fills frameBytes(1..slotCount) or raises that error,
+// the slots before the failing one holding their new bytes and the failing
+// and later slots their old ones. Each byte is checked against a 64-bit
+// reference of the waveform rules, and the per-slot functions of
+// waveforms.h against the same reference, so that a mismatch names the
+// layer at fault.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "box_texts.h"
@@ -142,10 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rig.random.values.push_back(r);
     }
     BoxTexts texts(in);
-    static const char* const kNames[] = {"sinx1", "sinx2", "sinx3", "squx1", "squx2",
-                                         "squx3", "trix1", "trix2", "trix3"};
     for (int i = 1; i <= 10; ++i) {
-        w.slotText(i) = texts.Next(kNames[in.ConsumeIntegralInRange<int>(0, 8)]);
+        w.slotText(i) = texts.Next(
+            std::string(kSignalVariables.at(in.ConsumeIntegralInRange<std::size_t>(0, 8)).name));
     }
     const std::int64_t time = std::int64_t{w.sendCount} * w.sendPeriod;
     for (int i = 1; i <= 10; ++i) {
@@ -262,6 +264,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    // The pure composition first, on its own copy of the draws.
+    FrameInputs inputs{std::span<const std::string>(w.slotText.values)
+                           .first(static_cast<std::size_t>(w.slotCount)),
+                       std::span<const SignalParams, 10>(w.signalParams.values)};
+    for (int i = 1; i <= 10; ++i) inputs.noise.at(i - 1U) = w.Check1(i).Value == 1;
+    inputs.previous = w.frameBytes.values;
+    inputs.count = w.sendCount;
+    inputs.period = w.sendPeriod;
+    inputs.pi = w.PI_SINGLE;
+    testing::FakeRandom coreRandom;
+    coreRandom.values.assign(draws.begin(), draws.end());
+    const ComposedFrame composed = ComposeFrame(inputs, coreRandom);
+    const std::optional<ErrorKind> coreError =
+        composed.error ? std::optional(composed.error->kind()) : std::nullopt;
+    FUZZ_CHECK(coreError == error && composed.failedSlot == failedSlot,
+               "the pure composition failed at slot " + std::to_string(composed.failedSlot) +
+                   ", expected slot " + std::to_string(failedSlot));
+    const std::size_t composedSlots = error ? failedSlot - 1U : w.slotCount;
+    FUZZ_CHECK(composed.bytes.size() == composedSlots,
+               "the pure composition gave " + std::to_string(composed.bytes.size()) + " bytes");
+    for (std::size_t k = 0; k < composed.bytes.size(); ++k)
+        FUZZ_CHECK(composed.bytes[k] == bytes(static_cast<int>(k) + 1),
+                   "the pure composition's byte " + std::to_string(k + 1));
+    FUZZ_CHECK(coreRandom.draws == drawsUsed,
+               "the pure composition drew " + std::to_string(coreRandom.draws) + " times");
+
+    // Then the model adapter around it.
     std::optional<ErrorKind> raised;
     try {
         ComputeFrame(w);

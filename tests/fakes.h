@@ -1,13 +1,18 @@
 #pragma once
 
 // Test doubles for the platform services: a scripted clock and yield, a
-// recording message box and port, and a replayable random source.
+// recording message box and port, and a replayable random source. The one
+// fake port of every test: the window's tests use it as well.
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "app/services.h"
+#include "app/startup.h"
 #include "model/errors.h"
 #include "model/model.h"
 #include "serial/comm_control.h"
@@ -130,19 +135,22 @@ class FakeComm : public CommControl {
 
 // A model wired to fresh fakes.
 struct Rig {
-    Rig() : yielder(clock) {
-        w.messageBox = &box;
-        w.clock = &clock;
-        w.yielder = &yielder;
-        w.random = &random;
-        w.MSComm1 = &port;
-    }
+    Rig() : yielder(clock) { Services{&clock, &yielder, &random, &port, &box}.AttachTo(w); }
     FakeMessageBox box;
     FakeClock clock;
     FakeYielder yielder;
     FakeRandom random;
     FakeComm port;
     Model w;
+};
+
+// A rig whose window has been through its start-up; the port's calls from
+// the start-up are forgotten, so a test sees only its own.
+struct StartedRig : Rig {
+    StartedRig() {
+        StartUp(w);
+        port.calls.clear();
+    }
 };
 
 }  // namespace kiv::testing

@@ -1,11 +1,13 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <set>
 
 #include "cli/exit_codes.h"
 #include "model/errors.h"
+#include "model/signal_table.h"
 #include "sending/send_content.h"
 #include "signal/numbers.h"
 
@@ -39,24 +41,6 @@ std::optional<long> WholeNumber(const std::string& text, long lo, long hi) {
     return v;
 }
 
-struct Row {
-    const char* name;
-    int entry;
-    std::set<std::string> editable;  // the boxes of that row the window lets a user type into
-};
-const Row kRows[] = {
-    {"sinx1", 1, {"t1", "am", "a0"}},
-    {"sinx2", 2, {"t1", "am", "a0"}},
-    {"sinx3", 3, {"t1", "am", "a0"}},
-    {"squx1", 4, {"t1", "t2", "am", "a0"}},
-    {"squx2", 5, {"t1", "t2", "am", "a0"}},
-    {"squx3", 6, {"t1", "t2", "am", "a0"}},
-    {"trix1", 7, {"t1", "t2", "t3", "am", "a0"}},
-    {"trix2", 8, {"t1", "t2", "t3", "am", "a0"}},
-    {"trix3", 9, {"t1", "t2", "t3", "am", "a0"}},
-    {"noise", 10, {"am"}},
-};
-
 // Why a parameter text fails the signal pages' own reading, or nothing.
 std::optional<std::string> ParameterFault(const std::string& key, const std::string& text) {
     if (!IsNumber(text)) return key + " " + Quoted(text) + " is not a number";
@@ -80,9 +64,7 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
     SignalSetting s;
     s.name = value.substr(0, eq);
     s.option = option;
-    const Row* row = nullptr;
-    for (const Row& r : kRows)
-        if (s.name == r.name) row = &r;
+    const SignalVariable* row = FindSignalVariable(s.name);
     if (row == nullptr)
         return option + ": unknown signal " + Quoted(s.name) +
                " (sinx1..3, squx1..3, trix1..3, noise)";
@@ -91,7 +73,10 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
         const auto colon = part.find(':');
         if (colon == std::string::npos) return option + ": expected KEY:VALUE, got " + Quoted(part);
         std::string key = part.substr(0, colon);
-        if (!row->editable.count(key))
+        const auto box = std::find(kParamBoxNames.begin(), kParamBoxNames.end(), key);
+        // Only the boxes of that row the window lets a user type into.
+        if (box == kParamBoxNames.end() ||
+            !row->Editable(static_cast<int>(box - kParamBoxNames.begin())))
             return option + ": " + s.name + " has no settable parameter " + Quoted(key);
         const std::string text = part.substr(colon + 1);
         if (auto fault = ParameterFault(key, text)) return option + ": " + *fault;

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <cstdio>
 
+#include "app/real_time_services.h"
 #include "app/startup.h"
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
@@ -16,10 +17,7 @@
 #include "platform/assigned_port_control.h"
 #include "platform/port_directory.h"
 #include "platform/port_map.h"
-#include "platform/qt_yielder.h"
 #include "platform/serial_device_list.h"
-#include "platform/steady_millisecond_clock.h"
-#include "signal/time_seeded_random.h"
 
 namespace {
 
@@ -84,25 +82,18 @@ int main(int argc, char** argv) {
     }
 
     kiv::Model model;
-    kiv::SteadyMillisecondClock clock;
-    kiv::QtYielder yielder;
-    kiv::TimeSeededRandom random;
+    kiv::RealTimeServices services;
     kiv::SystemDeviceList devices;
     kiv::PortDirectory directory(devices, kiv::PortDirectory::DefaultSettingsFile());
     directory.setOverrides(ports);
     directory.Refresh();
     kiv::AssignedPortControl port(directory);
-    port.setYielder(&yielder, &clock);
+    services.Pace(port);
     port.setOpenReporter([&model](const std::string& text) { model.lampToolTip = text; });
-    model.clock = &clock;
-    model.yielder = &yielder;
-    model.random = &random;
-    model.MSComm1 = &port;
-
     kiv::MainWindow window(model);
     kiv::QtMessageBox messageBox(&window);
-    model.messageBox = &messageBox;
-    yielder.setBeforeYield([&window] { window.pushModel(); });
+    services.With(&port, &messageBox).AttachTo(model);
+    services.yielder.setBeforeYield([&window] { window.pushModel(); });
 
     kiv::StartUp(model);
     window.pushModel();

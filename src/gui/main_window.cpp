@@ -27,6 +27,7 @@
 #include "gui/setup_commands.h"
 #include "gui/tally_display.h"
 #include "gui/wave_picture.h"
+#include "model/signal_table.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
@@ -37,11 +38,6 @@
 namespace kiv {
 namespace {
 
-// Row headers of the parameter grids, by signalParams entry.
-const char* const kSignalNames[11] = {"",      "sinx1", "sinx2", "sinx3", "squx1", "squx2",
-                                      "squx3", "trix1", "trix2", "trix3", "noise"};
-const char* const kColumnHeaders[5] = {"t1", "t2", "t3", "am", "a0"};
-
 constexpr int kSendPage = 0;
 constexpr int kSerialPage = 1;
 constexpr int kSinePage = 2;
@@ -50,20 +46,24 @@ constexpr int kSawtoothPage = 4;
 constexpr int kNoisePage = 5;
 constexpr int kInstructionsPage = 6;
 
-// The page's illustration starts on its first row.
-int FirstEntryOf(int page) {
+// The waveform whose rows a signal page holds.
+Waveform WaveformOf(int page) {
     switch (page) {
         case kSinePage:
-            return 1;
+            return Waveform::Sine;
         case kSquarePage:
-            return 4;
+            return Waveform::Rectangular;
         case kSawtoothPage:
-            return 7;
+            return Waveform::Sawtooth;
         case kNoisePage:
-            return kNoiseEntry;
+            return Waveform::Noise;
         default:
-            return 0;
+            return Waveform::None;
     }
+}
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 WaveKind KindOf(int page) {
@@ -116,16 +116,16 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
                 page = buildSerialPage();
                 break;
             case kSinePage:
-                page = buildSignalPage(i, 1, m_model.sineNotes, m_model.Command2, "Command2",
-                                       &Command2_Click);
+                page = buildSignalPage(i, FirstEntryOf(WaveformOf(i)), m_model.sineNotes,
+                                       m_model.Command2, "Command2", &Command2_Click);
                 break;
             case kSquarePage:
-                page = buildSignalPage(i, 4, m_model.squareNotes, m_model.Command3, "Command3",
-                                       &Command3_Click);
+                page = buildSignalPage(i, FirstEntryOf(WaveformOf(i)), m_model.squareNotes,
+                                       m_model.Command3, "Command3", &Command3_Click);
                 break;
             case kSawtoothPage:
-                page = buildSignalPage(i, 7, m_model.sawtoothNotes, m_model.Command4, "Command4",
-                                       &Command4_Click);
+                page = buildSignalPage(i, FirstEntryOf(WaveformOf(i)), m_model.sawtoothNotes,
+                                       m_model.Command4, "Command4", &Command4_Click);
                 break;
             case kNoisePage:
                 page = buildNoisePage();
@@ -208,7 +208,7 @@ void MainWindow::pushModel() {
     for (int page = 0; page < kPageCount; ++page) {
         const Picture& picture = m_pictures[static_cast<std::size_t>(page)];
         if (picture.widget == nullptr || picture.entry == 0) continue;
-        picture.widget->setSignal(QString::fromLatin1(kSignalNames[picture.entry]),
+        picture.widget->setSignal(Latin1(SignalVariableOf(picture.entry).name),
                                   m_model.signalParams(picture.entry));
     }
 }
@@ -434,21 +434,19 @@ QWidget* MainWindow::buildSerialPage() {
 QGridLayout* MainWindow::buildParameterGrid(QWidget* page, int firstEntry, int lastEntry) {
     const int pageIndex = page->property("kivPageIndex").toInt();
     auto* grid = Tight(new QGridLayout, 0, 4);
-    for (int c = 0; c < 5; ++c) {
-        auto* header = new QLabel(QString::fromLatin1(kColumnHeaders[c]), page);
+    for (int c = 0; c < kParamBoxCount; ++c) {
+        auto* header = new QLabel(Latin1(kParamBoxNames[static_cast<std::size_t>(c)]), page);
         grid->addWidget(header, 0, c + 1, Qt::AlignHCenter);
     }
-    ControlArray<TextBox, 1, 10>* columns[5] = {&m_model.fuction_t1, &m_model.fuction_t2,
-                                                &m_model.fuction_t3, &m_model.fuction_am,
-                                                &m_model.fuction_a0};
     const int boxWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000000"));
     for (int entry = firstEntry; entry <= lastEntry; ++entry) {
         const int row = entry - firstEntry + 1;
-        grid->addWidget(new QLabel(QString::fromLatin1(kSignalNames[entry]), page), row, 0);
-        for (int c = 0; c < 5; ++c) {
-            const QString name = ControlName(
-                (QStringLiteral("fuction_") + kColumnHeaders[c]).toLatin1().constData(), entry);
-            QLineEdit* edit = addTextBox((*columns[c])(entry), name, page);
+        grid->addWidget(new QLabel(Latin1(SignalVariableOf(entry).name), page), row, 0);
+        for (int c = 0; c < kParamBoxCount; ++c) {
+            const QString column =
+                QStringLiteral("fuction_") + Latin1(kParamBoxNames[static_cast<std::size_t>(c)]);
+            const QString name = ControlName(column.toLatin1().constData(), entry);
+            QLineEdit* edit = addTextBox(ParamBoxColumn(m_model, c)(entry), name, page);
             edit->setFixedWidth(boxWidth);
             // Working in a row shows that row's signal in the illustration.
             edit->setProperty("kivPage", pageIndex);
@@ -481,7 +479,8 @@ QWidget* MainWindow::buildSignalPage(int pageIndex, int firstEntry,
     auto* right = Tight(new QVBoxLayout, 0, 6);
     auto* picture = new WavePicture(KindOf(pageIndex), page);
     picture->setObjectName(ControlName("picture", pageIndex));
-    m_pictures[static_cast<std::size_t>(pageIndex)] = {picture, FirstEntryOf(pageIndex)};
+    m_pictures[static_cast<std::size_t>(pageIndex)] = {picture,
+                                                       FirstEntryOf(WaveformOf(pageIndex))};
     right->addWidget(picture, 1);
     right->addWidget(addButton(apply, QString::fromLatin1(applyName), page, handler), 0,
                      Qt::AlignRight);

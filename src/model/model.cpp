@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "model/messages.h"
+#include "model/signal_table.h"
+
 namespace kiv {
 namespace {
 
@@ -133,10 +136,9 @@ Model::Model() {
         fuction_a0(i).Text = r.a0;
     }
     // Boxes a kind of wave does not use are read-only.
-    for (int i = 1; i <= 3; ++i) fuction_t2(i).Locked = fuction_t3(i).Locked = true;
-    for (int i = 4; i <= 6; ++i) fuction_t3(i).Locked = true;
-    fuction_t1(10).Locked = fuction_t2(10).Locked = fuction_t3(10).Locked = fuction_a0(10).Locked =
-        true;
+    for (const SignalVariable& v : kSignalVariables)
+        for (int box = 0; box < kParamBoxCount; ++box)
+            ParamBoxColumn(*this, box)(v.entry).Locked = !v.Editable(box);
     Command2.Caption = Command3.Caption = Command4.Caption = Command6.Caption = "设置完毕!";
     const std::string amNote = "am: 峰峰A/D值（0～255）";
     const std::string a0Note = "a0: 偏移A/D值（0～255-am）";
@@ -168,6 +170,19 @@ void ShowInfo(Model& w) {
         return;
     }
     w.msgAnswer = w.messageBox->Show(w.msgText, w.msgStyle, w.msgTitle, "DEMO.HLP", 1000);
+}
+
+void ShowMessage(Model& w, const Message& message) {
+    w.msgText = message.text;
+    w.msgStyle = message.style;
+    w.msgTitle = message.title;
+    ShowInfo(w);
+}
+
+ControlArray<TextBox, 1, 10>& ParamBoxColumn(Model& w, int box) {
+    ControlArray<TextBox, 1, 10>* const columns[kParamBoxCount] = {
+        &w.fuction_t1, &w.fuction_t2, &w.fuction_t3, &w.fuction_am, &w.fuction_a0};
+    return *columns[box];
 }
 
 void SetLamps(Model& w, std::uint32_t colour) {

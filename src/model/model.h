@@ -125,6 +125,10 @@ constexpr int kPageCount = 7;
 // pressed button in msgAnswer.
 void ShowInfo(Model& w);
 
+// The column of parameter boxes of ParamBox `box` (see model/signal_table.h):
+// fuction_t1 for kBoxT1 .. fuction_a0 for kBoxA0.
+ControlArray<TextBox, 1, 10>& ParamBoxColumn(Model& w, int box);
+
 // Sets both status lamps, the serial page's first.
 void SetLamps(Model& w, std::uint32_t colour);
 

@@ -1,11 +1,8 @@
 #include "platform/pty_port.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,26 +22,19 @@ constexpr int kLineCapacity = 4000;
 }  // namespace
 
 PtyPort::PtyPort() {
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0)
-        Raise(ErrorKind::Port,
-              std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
-    m_slavePath = name;
-    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    if (!m_pty.ok()) Raise(ErrorKind::Port, "cannot create a pseudo-terminal: " + m_pty.error());
+    m_pty.SetMasterNonBlocking();
     // Only opens from now on are seen: this program's own slave descriptor
-    // was opened above.
+    // was opened with the pair.
     m_openWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_openWatch >= 0 && inotify_add_watch(m_openWatch, name, IN_OPEN) < 0) {
+    if (m_openWatch >= 0 &&
+        inotify_add_watch(m_openWatch, m_pty.slavePath().c_str(), IN_OPEN) < 0) {
         close(m_openWatch);
         m_openWatch = -1;
     }
 }
 
 PtyPort::~PtyPort() {
-    if (m_master >= 0) close(m_master);
-    if (m_slave >= 0) close(m_slave);
     if (m_openWatch >= 0) close(m_openWatch);
 }
 
@@ -80,7 +70,7 @@ void PtyPort::setSettings(const std::string& settings) {
 
 int PtyPort::Queued() const {
     int queued = 0;
-    if (ioctl(m_slave, FIONREAD, &queued) != 0) return 0;
+    if (ioctl(m_pty.slave(), FIONREAD, &queued) != 0) return 0;
     return queued;
 }
 
@@ -113,7 +103,7 @@ void PtyPort::Output(std::span<const std::uint8_t> bytes) {
     WaitForRoom(n);
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t w = write(m_master, bytes.data() + done, n - done);
+        const ssize_t w = write(m_pty.master(), bytes.data() + done, n - done);
         if (w > 0) {
             done += static_cast<std::size_t>(w);
         } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
@@ -121,7 +111,7 @@ void PtyPort::Output(std::span<const std::uint8_t> bytes) {
         } else {
             // Finish the frame: a part of one on the line would shift every
             // later byte for the receiver.
-            pollfd p{m_master, POLLOUT, 0};
+            pollfd p{m_pty.master(), POLLOUT, 0};
             poll(&p, 1, 10);
         }
     }

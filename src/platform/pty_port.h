@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model/platform.h"
+#include "platform/pty.h"
 #include "serial/comm_control.h"
 
 namespace kiv {
@@ -20,7 +21,7 @@ class PtyPort : public CommControl {
     PtyPort& operator=(const PtyPort&) = delete;
 
     // The path a receiver opens, e.g. /dev/pts/7.
-    const std::string& SlavePath() const { return m_slavePath; }
+    const std::string& SlavePath() const { return m_pty.slavePath(); }
     // Lets the window run while a write waits for the receiver to catch up.
     void setYielder(Yielder* yielder, MillisecondClock* clock) {
         m_yielder = yielder;
@@ -55,11 +56,9 @@ class PtyPort : public CommControl {
   private:
     void WaitForRoom(std::size_t bytes);
 
-    int m_master = -1;
-    int m_slave = -1;
+    RawPty m_pty;
     int m_openWatch = -1;  // inotify on the slave path, for ReceiverOpened
     bool m_receiverSeen = false;
-    std::string m_slavePath;
     bool m_open = false;
     std::int16_t m_outBufferSize = 10;
     Yielder* m_yielder = nullptr;

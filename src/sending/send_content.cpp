@@ -1,6 +1,7 @@
 #include "sending/send_content.h"
 
 #include "model/errors.h"
+#include "model/messages.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
@@ -76,10 +77,7 @@ Outcome ApplySendSettings(Model& w) {
         }
         return Outcome::Done();
     } catch (const KivError& e) {
-        w.msgText = "发送内容设置错误，请修改！";
-        w.msgStyle = 22;
-        w.msgTitle = "发送内容信息";
-        ShowInfo(w);
+        ShowMessage(w, kSendSettingsMessage);
         DisableSendButtons(w);
         Optionclose_Click(w);
         return Outcome::Failed(box, e.what());

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "model/errors.h"
+#include "model/messages.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
@@ -61,10 +62,7 @@ const char* Describe(SendEnd end) {
 
 SendEnd SendFrames(Model& w) {
     if (!w.MSComm1->PortOpen() || !w.portOpened) {
-        w.msgText = "串口未打开!";
-        w.msgStyle = 22;
-        w.msgTitle = "串口发送信息";
-        ShowInfo(w);
+        ShowMessage(w, kPortNotOpenMessage);
         SetLamps(w, kBlack);
         return SendEnd::PortNotOpen;
     }

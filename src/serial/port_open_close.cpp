@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "model/errors.h"
+#include "model/messages.h"
 #include "serial/comm_control.h"
 #include "serial/port_settings.h"
 
@@ -33,12 +34,9 @@ Outcome OpenPort(Model& w) {
         // The box names no cause; standard error tells a missing device, a
         // busy one, a permission problem and refused settings apart.
         std::cerr << "kiv: port open failed: " << e.what() << std::endl;
-        w.msgText = "串口设置有误或者已被占用!";
-        w.msgStyle = 22;
-        w.msgTitle = "串口设置信息";
         // The window is back in its closed look before the box appears.
         Optionclose_Click(w);
-        ShowInfo(w);
+        ShowMessage(w, kPortSettingsMessage);
         return Outcome::Failed("", e.what());
     }
 }

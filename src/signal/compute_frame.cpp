@@ -1,5 +1,7 @@
 #include "signal/compute_frame.h"
 
+#include <algorithm>
+
 #include "signal/numbers.h"
 #include "signal/time_seeded_random.h"
 #include "signal/waveforms.h"
@@ -7,17 +9,9 @@
 namespace kiv {
 
 SignalName LookUpSignal(const std::string& lowerText) {
-    static const char* const kNames[9] = {"sinx1", "sinx2", "sinx3", "squx1", "squx2",
-                                          "squx3", "trix1", "trix2", "trix3"};
-    for (int i = 0; i < 9; ++i) {
-        if (lowerText == kNames[i]) {
-            const Waveform kind = i < 3   ? Waveform::Sine
-                                  : i < 6 ? Waveform::Rectangular
-                                          : Waveform::Sawtooth;
-            return {kind, i + 1};
-        }
-    }
-    return {};
+    const SignalVariable* v = FindSignalVariable(lowerText);
+    if (v == nullptr || v->waveform == Waveform::Noise) return {};
+    return {v->waveform, v->entry};
 }
 
 std::string LowerCase(const std::string& text) {
@@ -27,44 +21,69 @@ std::string LowerCase(const std::string& text) {
     return out;
 }
 
-void ComputeFrame(Model& w) {
-    const int count = w.slotCount;
-    const std::int32_t n = w.sendCount;
-    const std::int32_t T = w.sendPeriod;
-    for (int i = 1; i <= count; ++i) {
-        // The slot's byte is stored only once its noise is added too: a slot
-        // whose noise step fails keeps its previous byte, like the later slots.
-        std::uint8_t byte = w.frameBytes(i);
-        const std::string& text = w.slotText(i);
-        if (IsNumber(text)) {
-            byte = RealToByte(ToReal(text));
-        } else {
-            w.slotText(i) = LowerCase(text);
-            const SignalName name = LookUpSignal(w.slotText(i));
-            if (name.waveform != Waveform::None) {
-                const SignalParams& p = w.signalParams(name.entry);
-                switch (name.waveform) {
-                    case Waveform::Sine:
-                        byte = SineSample(p, n, T, w.PI_SINGLE);
-                        break;
-                    case Waveform::Rectangular:
-                        byte = RectangularSample(p, n, T);
-                        break;
-                    case Waveform::Sawtooth:
-                        byte = SawtoothSample(p, n, T);
-                        break;
-                    case Waveform::None:
-                        break;
-                }
-            }
-        }
-        if (w.Check1(i).Value == 1) {
-            static TimeSeededRandom fallback;
-            const float r = w.random != nullptr ? w.random->Draw() : fallback.Draw();
-            byte = AddNoise(byte, NoiseOffset(w.signalParams(kNoiseEntry).am, r));
-        }
-        w.frameBytes(i) = byte;
+namespace {
+
+// The byte of one slot before noise. A text that is neither a number nor a
+// signal name gives `previous`, the byte the slot held.
+std::uint8_t SlotValue(const FrameInputs& in, const std::string& text, std::uint8_t previous) {
+    if (IsNumber(text)) return RealToByte(ToReal(text));
+    const SignalName name = LookUpSignal(LowerCase(text));
+    if (name.waveform == Waveform::None) return previous;
+    const SignalParams& p = in.params[static_cast<std::size_t>(name.entry - 1)];
+    switch (name.waveform) {
+        case Waveform::Sine:
+            return SineSample(p, in.count, in.period, in.pi);
+        case Waveform::Rectangular:
+            return RectangularSample(p, in.count, in.period);
+        case Waveform::Sawtooth:
+            return SawtoothSample(p, in.count, in.period);
+        case Waveform::None:
+        case Waveform::Noise:
+            break;
     }
+    return previous;
+}
+
+}  // namespace
+
+ComposedFrame ComposeFrame(const FrameInputs& in, RandomSource& random) {
+    ComposedFrame out;
+    out.bytes.reserve(in.slots.size());
+    const std::int32_t noiseAmplitude = in.params[kNoiseEntry - 1].am;
+    for (std::size_t k = 0; k < in.slots.size(); ++k) {
+        try {
+            std::uint8_t byte = SlotValue(in, in.slots[k], in.previous.at(k));
+            if (in.noise.at(k)) byte = AddNoise(byte, NoiseOffset(noiseAmplitude, random.Draw()));
+            out.bytes.push_back(byte);
+        } catch (const KivError& e) {
+            out.error = e;
+            out.failedSlot = static_cast<int>(k) + 1;
+            break;
+        }
+    }
+    return out;
+}
+
+void ComputeFrame(Model& w) {
+    const int count = std::clamp(w.slotCount, 0, 10);
+    FrameInputs in{
+        std::span<const std::string>(w.slotText.values).first(static_cast<std::size_t>(count)),
+        std::span<const SignalParams, 10>(w.signalParams.values)};
+    for (int i = 1; i <= 10; ++i)
+        in.noise.at(static_cast<std::size_t>(i - 1)) = w.Check1(i).Value == 1;
+    in.previous = w.frameBytes.values;
+    in.count = w.sendCount;
+    in.period = w.sendPeriod;
+    in.pi = w.PI_SINGLE;
+    static TimeSeededRandom fallback;
+    ComposedFrame frame = ComposeFrame(in, w.random != nullptr ? *w.random : fallback);
+
+    const int reached = frame.ok() ? count : frame.failedSlot;
+    for (int i = 1; i <= reached; ++i)
+        if (!IsNumber(w.slotText(i))) w.slotText(i) = LowerCase(w.slotText(i));
+    for (std::size_t k = 0; k < frame.bytes.size(); ++k)
+        w.frameBytes(static_cast<int>(k) + 1) = frame.bytes[k];
+    if (frame.error) throw *frame.error;
 }
 
 }  // namespace kiv

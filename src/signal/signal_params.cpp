@@ -1,6 +1,7 @@
 #include "signal/signal_params.h"
 
 #include "model/errors.h"
+#include "model/messages.h"
 #include "signal/numbers.h"
 
 namespace kiv {
@@ -45,10 +46,7 @@ Outcome ApplySignalSettings(Model& w) {
         for (int i = 1; i <= 10; ++i) StoreEntry(w, i, box);
         return Outcome::Done();
     } catch (const KivError& e) {
-        w.msgText = "信号设置错误，请修改！";
-        w.msgStyle = 22;
-        w.msgTitle = "信号设置信息";
-        ShowInfo(w);
+        ShowMessage(w, kSignalSettingsMessage);
         return Outcome::Failed(box, e.what());
     }
 }

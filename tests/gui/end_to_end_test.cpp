@@ -57,26 +57,20 @@ using Frame = std::vector<std::uint8_t>;
 
 // The window wired exactly as main() wires it, except that COM1 is the
 // slave of a fresh pseudo-terminal.
-struct LineRig {
-    LineRig() {
+struct LineRig : WindowRig {
+    LineRig() : WindowRig(Unstarted{}) {
         PortMap map;
         map.setDevice(1, line.slavePath());
-        port = std::make_unique<QtCommControl>(map);
-        port->setYielder(&yielder, &clock);
-        model.clock = &clock;
-        model.yielder = &yielder;
-        model.random = &random;
-        model.MSComm1 = port.get();
-        window = std::make_unique<MainWindow>(model);
-        messageBox = std::make_unique<QtMessageBox>(window.get());
-        model.messageBox = messageBox.get();
-        yielder.setBeforeYield([this] { window->pushModel(); });
-        StartUp(model);
-        window->pushModel();
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        linePort = std::make_unique<QtCommControl>(map);
+        services.Pace(*linePort);
+        Start(*linePort);
     }
-    ~LineRig() { yielder.setBeforeYield({}); }
+    // The window goes before the port it was wired to.
+    ~LineRig() {
+        services.yielder.setBeforeYield({});
+        messageBox.reset();
+        window.reset();
+    }
 
     template <typename W>
     W* find(const QString& name) const {
@@ -113,7 +107,7 @@ struct LineRig {
         selectPage(1);
         ASSERT_NO_FATAL_FAILURE(click("Command1"));
         ASSERT_NO_FATAL_FAILURE(click("Optionopen"));
-        ASSERT_TRUE(port->PortOpen());
+        ASSERT_TRUE(linePort->PortOpen());
         EXPECT_TRUE(find<QLabel>("Label50")->text().endsWith(QStringLiteral("OPEN!")));
         selectPage(0);
     }
@@ -141,8 +135,8 @@ struct LineRig {
         EXPECT_FALSE(pauser.gaveUp());
         // The last frame may still wait in Qt's queue; let it reach the
         // line, then take everything up to a marker written behind it.
-        for (int pass = 0; pass < 1000 && port->queuedBytes() > 0; ++pass) QTest::qWait(1);
-        EXPECT_EQ(port->queuedBytes(), 0);
+        for (int pass = 0; pass < 1000 && linePort->queuedBytes() > 0; ++pass) QTest::qWait(1);
+        EXPECT_EQ(linePort->queuedBytes(), 0);
         const auto rest = line.ReadUntilMarker(kEndMarker);
         received.insert(received.end(), rest.begin(), rest.end());
 
@@ -171,13 +165,7 @@ struct LineRig {
     }
 
     PtyPair line;
-    Model model;
-    SteadyMillisecondClock clock;
-    QtYielder yielder;
-    TimeSeededRandom random;
-    std::unique_ptr<QtCommControl> port;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<QtMessageBox> messageBox;
+    std::unique_ptr<QtCommControl> linePort;
 };
 
 TEST(EndToEndTest, DefaultFramesReachTheLineAndTheWindowFollows) {
@@ -214,7 +202,7 @@ TEST(EndToEndTest, DefaultFramesReachTheLineAndTheWindowFollows) {
 
     rig.selectPage(1);
     rig.click("Optionclose");
-    EXPECT_FALSE(rig.port->PortOpen());
+    EXPECT_FALSE(rig.linePort->PortOpen());
     rig.expectLamps(kBlack);
     EXPECT_TRUE(rig.find<QLabel>("Label50")->text().endsWith(QStringLiteral("CLOSE!")))
         << rig.find<QLabel>("Label50")->text().toStdString();

@@ -356,7 +356,7 @@ class PortOpenTest : public ::testing::TestWithParam<OpenCase> {};
 TEST_P(PortOpenTest, SelectingOpenShowsTheResultingLook) {
     const OpenCase& c = GetParam();
     WindowRig rig;
-    rig.port.refuseOpen = c.refuse;
+    rig.port.failOpen = c.refuse;
     rig.selectPage(1);
 
     BoxAnswerer answerer(QStringLiteral("取消"));

@@ -10,35 +10,33 @@
 #include <functional>
 #include <memory>
 
+#include "app/real_time_services.h"
 #include "app/startup.h"
-#include "gui/fake_port.h"
+#include "fakes.h"
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
 #include "model/model.h"
-#include "platform/qt_yielder.h"
-#include "platform/steady_millisecond_clock.h"
-#include "signal/time_seeded_random.h"
 
 namespace kiv::testing {
 
 // The window as the program builds it, with a port that needs no device,
 // started up and shown.
 struct WindowRig {
-    WindowRig() {
-        model.clock = &clock;
-        model.yielder = &yielder;
-        model.random = &random;
-        model.MSComm1 = &port;
+    WindowRig() { Start(port); }
+    ~WindowRig() { services.yielder.setBeforeYield({}); }
+
+    // Wires the window to `windowPort` exactly as main() does, starts it up
+    // and shows it.
+    void Start(CommControl& windowPort) {
         window = std::make_unique<MainWindow>(model);
         messageBox = std::make_unique<QtMessageBox>(window.get());
-        model.messageBox = messageBox.get();
-        yielder.setBeforeYield([this] { window->pushModel(); });
+        services.With(&windowPort, messageBox.get()).AttachTo(model);
+        services.yielder.setBeforeYield([this] { window->pushModel(); });
         StartUp(model);
         window->pushModel();
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-    ~WindowRig() { yielder.setBeforeYield({}); }
 
     template <typename W>
     W* find(const QString& name) const {
@@ -48,11 +46,13 @@ struct WindowRig {
     // A tab click on tab `page` (0-based), the way the user selects a page.
     void selectPage(int page) const;
 
+    // A rig for a port of the caller's own, started by Start().
+    struct Unstarted {};
+    explicit WindowRig(Unstarted) {}
+
     Model model;
-    FakePort port;
-    SteadyMillisecondClock clock;
-    QtYielder yielder;
-    TimeSeededRandom random;
+    FakeComm port;
+    RealTimeServices services;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<QtMessageBox> messageBox;
 };

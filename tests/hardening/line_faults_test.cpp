@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/services.h"
 #include "app/startup.h"
 #include "fakes.h"
 #include "platform/qt_comm_control.h"
@@ -87,11 +88,7 @@ class LineFaultTest : public ::testing::Test {
     LineFaultTest() : m_device(std::make_unique<PtyPair>()), m_port(m_w, m_control) {
         MapCom1ToDevice();
         m_control.setYielder(&m_yielder, &m_clock);
-        m_w.messageBox = &m_box;
-        m_w.clock = &m_clock;
-        m_w.yielder = &m_yielder;
-        m_w.random = &m_random;
-        m_w.MSComm1 = &m_port;
+        Services{&m_clock, &m_yielder, &m_random, &m_port, &m_box}.AttachTo(m_w);
         StartUp(m_w);
         for (int i = 1; i <= 10; ++i) m_w.sendText1(i).Text = kSlots[i - 1];
         SetPeriod(1);
@@ -304,7 +301,18 @@ INSTANTIATE_TEST_SUITE_P(EachPhaseOfACycle, DeviceVanishes,
                              return std::string("Write");
                          });
 
-TEST_F(LineFaultTest, AReaderThatStopsForSecondsGetsEveryFrameWholeAndInOrder) {
+// The queue limit in force while the reader is away: the program's own, and
+// one that no whole number of 10-byte frames fills exactly.
+struct QueueLimitCase {
+    const char* name;
+    std::optional<qint64> limit;
+};
+
+class StalledReader : public LineFaultTest, public ::testing::WithParamInterface<QueueLimitCase> {};
+
+TEST_P(StalledReader, GetsEveryFrameWholeAndInOrderWithinTheQueueLimit) {
+    const qint64 limit = GetParam().limit.value_or(QtCommControl::kDefaultQueueLimit);
+    if (GetParam().limit) m_control.setQueueLimit(limit);
     Optionopen_Click(m_w);
     ASSERT_TRUE(m_control.PortOpen()) << m_control.lastSystemError();
 
@@ -343,13 +351,18 @@ TEST_F(LineFaultTest, AReaderThatStopsForSecondsGetsEveryFrameWholeAndInOrder) {
     EXPECT_TRUE(m_box.shown.empty());
     EXPECT_TRUE(m_control.PortOpen());
     // Memory stays bounded while the reader is away...
-    EXPECT_LE(mostQueued, QtCommControl::kDefaultQueueLimit);
+    EXPECT_LE(mostQueued, limit);
     // ...and the wait for it sleeps: a loop polling the line would use a
     // whole core over these seconds.
     EXPECT_LT(cpuWhileHeld, 0.5 * secondsHeld)
         << cpuWhileHeld << " s of CPU in " << secondsHeld << " s of waiting";
     ExpectWholeFramesInOrderFrom(0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Limits, StalledReader,
+                         ::testing::Values(QueueLimitCase{"Default", std::nullopt},
+                                           QueueLimitCase{"NotAMultipleOfTheFrame", 1005}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LineFaultTest, ADeviceHeldByAnotherProgramIsRefusedUntilItIsReleased) {
     QSerialPort other;
@@ -360,7 +373,12 @@ TEST_F(LineFaultTest, ADeviceHeldByAnotherProgramIsRefusedUntilItIsReleased) {
     ASSERT_EQ(m_box.shown.size(), 1U);
     EXPECT_EQ(m_box.shown[0].text, kOpenFailed);
     ExpectClosedLook();
+    EXPECT_FALSE(m_control.lastSystemError().empty());
+    // The holder keeps its line and can still write on it.
     EXPECT_TRUE(other.isOpen()) << "the device was taken from the program holding it";
+    ASSERT_EQ(other.write("\x07\x08\x09", 3), 3);
+    ASSERT_TRUE(other.waitForBytesWritten(1000));
+    EXPECT_EQ(m_device->ReadUntilMarker(0xEE), (Bytes{7, 8, 9}));
 
     other.close();
     Optionopen_Click(m_w);

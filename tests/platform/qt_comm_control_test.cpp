@@ -231,20 +231,6 @@ TEST_F(QtCommControlTest, AMissingDeviceRaisesWithTheSystemReason) {
     EXPECT_FALSE(m_control.PortOpen());
 }
 
-TEST_F(QtCommControlTest, APortHeldByAnotherOpenerRaises) {
-    OpenWithOutBufferSize(10);
-    QtCommControl second(m_map);
-    second.setCommPort(1);
-    EXPECT_EQ(RaisedKind([&] { second.setPortOpen(true); }), ErrorKind::Port);
-    EXPECT_FALSE(second.PortOpen());
-    EXPECT_FALSE(second.lastSystemError().empty());
-
-    // The first opener keeps its line.
-    ASSERT_TRUE(m_control.PortOpen());
-    m_control.Output(Bytes{7, 8, 9});
-    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), (Bytes{7, 8, 9}));
-}
-
 TEST_F(QtCommControlTest, OpeningAnOpenPortRaisesAndKeepsItOpen) {
     OpenWithOutBufferSize(10);
     EXPECT_EQ(RaisedKind([&] { m_control.setPortOpen(true); }), ErrorKind::Port);

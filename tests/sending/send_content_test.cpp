@@ -9,11 +9,7 @@
 namespace kiv {
 namespace {
 
-struct Started : testing::Rig {
-    Started() {
-        StartUp(w);
-        port.calls.clear();
-    }
+struct Started : testing::StartedRig {
     void Slots(const std::vector<std::string>& texts) {
         for (int i = 1; i <= 10; ++i)
             w.sendText1(i).Text =
@@ -32,7 +28,7 @@ struct Started : testing::Rig {
     }
 };
 
-TEST(SendContent, SlotKinds) {
+TEST(SendContent, EachSlotTextIsEmptyAConstantASignalOrInvalid) {
     const struct {
         const char* text;
         SlotKind kind;
@@ -49,7 +45,7 @@ TEST(SendContent, SlotKinds) {
     for (const auto& c : cases) EXPECT_EQ(ClassifySlot(c.text), c.kind) << '"' << c.text << '"';
 }
 
-TEST(SendContent, PeriodAndHalfPeriod) {
+TEST(SendContent, ThePeriodIsReadAndItsHalfRoundsToEven) {
     const struct {
         const char* text;
         std::int32_t period, half;
@@ -112,7 +108,7 @@ TEST(SendContent, TextsAreStoredAsTyped) {
     EXPECT_EQ(r.w.slotText(3), "Trix2");
 }
 
-TEST(SendContent, AllSlotsEmpty) {
+TEST(SendContent, AllSlotsEmptyGiveAnEmptyFrameAndStillEnableStart) {
     Started r;
     r.Slots({});
     Command7_Click(r.w);
@@ -183,7 +179,7 @@ TEST(SendContent, WhatSurvivesEachFailurePoint) {
     }
 }
 
-TEST(SendContent, ResetSendState) {
+TEST(SendContent, ResetSendStateStopsClearsTheCountAndReadsThePeriod) {
     testing::Rig r;
     r.w.autosendtext1.Text = "7";
     r.w.isSending = r.w.portOpened = true;

@@ -58,7 +58,7 @@ TEST(SendLoop, LampsAreLightGreenForTheFirstHalf) {
     for (auto [ms, colour] : seen) EXPECT_EQ(colour, ms < 5 ? kLightGreen : kGreen) << ms;
 }
 
-TEST(SendLoop, RefusedStart) {
+TEST(SendLoop, AStartWithoutAnOpenPortShowsItsBoxAndSendsNothing) {
     for (int variant = 0; variant < 2; ++variant) {
         Sending s;
         if (variant == 0)

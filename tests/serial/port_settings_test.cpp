@@ -10,12 +10,7 @@
 namespace kiv {
 namespace {
 
-struct Started : testing::Rig {
-    Started() {
-        StartUp(w);
-        port.calls.clear();
-    }
-};
+using Started = testing::StartedRig;
 
 TEST(PortSettings, StartUpConfiguresThePortInOrder) {
     testing::Rig r;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "app/startup.h"
@@ -11,6 +12,46 @@
 namespace kiv {
 namespace {
 
+// The pure composition with the start-up parameters and no noise.
+struct Core {
+    Core() {
+        testing::Rig rig;
+        StartUp(rig.w);
+        params = rig.w.signalParams.values;
+    }
+    void Plan(const std::vector<std::string>& slots, std::int32_t period) {
+        plan = slots;
+        this->period = period;
+    }
+    SignalParams& Param(int entry) { return params.at(static_cast<std::size_t>(entry - 1)); }
+    ComposedFrame Compose(std::int32_t n) {
+        FrameInputs in{plan, params};
+        in.noise = noise;
+        in.previous = previous;
+        in.count = n;
+        in.period = period;
+        in.pi = PiSingle();
+        return ComposeFrame(in, random);
+    }
+    std::vector<int> At(std::int32_t n) {
+        const ComposedFrame frame = Compose(n);
+        if (frame.error) throw *frame.error;
+        return {frame.bytes.begin(), frame.bytes.end()};
+    }
+    ErrorKind ErrorAt(std::int32_t n) {
+        const ComposedFrame frame = Compose(n);
+        if (!frame.error) ADD_FAILURE() << "no error at n=" << n;
+        return frame.error ? frame.error->kind() : ErrorKind::Port;
+    }
+    std::vector<std::string> plan;
+    std::array<SignalParams, 10> params{};
+    std::array<bool, 10> noise{};
+    std::array<std::uint8_t, 10> previous{};
+    std::int32_t period = 0;
+    testing::FakeRandom random;
+};
+
+// The model adapter: the same composition on the window's fields.
 struct Frames : testing::Rig {
     Frames() { StartUp(w); }
     void Plan(const std::vector<std::string>& slots, std::int32_t period) {
@@ -43,7 +84,7 @@ TEST(ComputeFrame, PiSingleHasItsBitPattern) {
 }
 
 TEST(ComputeFrame, ExampleFrameOfTheInstructions) {
-    Frames f;
+    Core f;
     f.Plan({"5", "6", "sinx1", "sinx2"}, 10);
     const std::vector<std::vector<int>> expected = {
         {5, 6, 130, 140}, {5, 6, 148, 145}, {5, 6, 159, 150},
@@ -56,13 +97,13 @@ TEST(ComputeFrame, ExampleFrameOfTheInstructions) {
 }
 
 TEST(ComputeFrame, RectangularSixHighFourLow) {
-    Frames f;
+    Core f;
     f.Plan({"squx1"}, 10);
     for (int n = 0; n < 30; ++n) EXPECT_EQ(f.At(n)[0], n % 10 <= 5 ? 255 : 0) << "n=" << n;
 }
 
 TEST(ComputeFrame, SawtoothRepeatsEveryFifteenFrames) {
-    Frames f;
+    Core f;
     f.Plan({"trix1"}, 10);
     const int expected[15] = {100, 112, 124, 136, 148, 160, 148, 136,
                               124, 112, 100, 100, 100, 100, 100};
@@ -70,15 +111,15 @@ TEST(ComputeFrame, SawtoothRepeatsEveryFifteenFrames) {
 }
 
 TEST(ComputeFrame, HalvesRoundToEven) {
-    Frames f;
+    Core f;
     f.Plan({"sinx1", "2.5", "3.5", "130.5", "131.5"}, 10);
-    f.w.signalParams(1) = {100, 0, 0, 1, 0, 100};  // 0.5 at t = 0
+    f.Param(1) = {100, 0, 0, 1, 0, 100};  // 0.5 at t = 0
     EXPECT_EQ(f.At(0), (std::vector<int>{0, 2, 4, 130, 132}));
-    f.w.signalParams(1).am = 3;  // 1.5 at t = 0
+    f.Param(1).am = 3;  // 1.5 at t = 0
     EXPECT_EQ(f.At(0)[0], 2);
 }
 
-TEST(ComputeFrame, NamesAreLowerCasedAndStoredBack) {
+TEST(ComputeFrameAdapter, NamesAreLowerCasedAndStoredBack) {
     Frames f;
     f.Plan({"SINX1", "TriX1", " 12 "}, 10);
     EXPECT_EQ(f.At(0), (std::vector<int>{130, 100, 12}));
@@ -87,8 +128,8 @@ TEST(ComputeFrame, NamesAreLowerCasedAndStoredBack) {
     EXPECT_EQ(f.w.slotText(3), " 12 ");  // constants keep their text
 }
 
-TEST(ComputeFrame, SpecialPeriods) {
-    Frames f;
+TEST(ComputeFrame, ZeroAndNegativePeriodsSampleAtTheirOwnTimes) {
+    Core f;
     f.Plan({"sinx1", "squx1", "trix1"}, 0);
     for (int n : {0, 1, 500})
         EXPECT_EQ(f.At(n), (std::vector<int>{130, 255, 100})) << "T=0 n=" << n;
@@ -100,11 +141,11 @@ TEST(ComputeFrame, SpecialPeriods) {
     // The sawtooth rise goes below a0 and fails once a value rounds below 0.
     f.Plan({"trix1"}, -10);
     EXPECT_EQ(f.At(1)[0], 88);
-    f.w.signalParams(7).a0 = 0;
+    f.Param(7).a0 = 0;
     EXPECT_EQ(f.ErrorAt(1), ErrorKind::Overflow);
 }
 
-TEST(ComputeFrame, ErrorsOfTheWaveforms) {
+TEST(ComputeFrame, EachWaveformRaisesItsOwnErrorKind) {
     const struct {
         const char* slot;
         int entry;
@@ -124,15 +165,15 @@ TEST(ComputeFrame, ErrorsOfTheWaveforms) {
         {"sinx1", 1, {100, 0, 0, 255, 10, 100}, 5, 5, ErrorKind::Overflow},   // 265 at the top
     };
     for (const auto& c : cases) {
-        Frames f;
+        Core f;
         f.Plan({c.slot}, c.period);
-        f.w.signalParams(c.entry) = c.params;
+        f.Param(c.entry) = c.params;
         EXPECT_EQ(f.ErrorAt(c.n), c.kind) << c.slot << " n=" << c.n;
     }
 }
 
 TEST(ComputeFrame, OverflowAtTheFirstProductBeyondTheRange) {
-    Frames f;
+    Core f;
     f.Plan({"sinx1", "5", "squx1"}, 3000);
     EXPECT_NO_THROW(f.At(715827));
     EXPECT_EQ(f.ErrorAt(715828), ErrorKind::Overflow);
@@ -140,7 +181,7 @@ TEST(ComputeFrame, OverflowAtTheFirstProductBeyondTheRange) {
     EXPECT_NO_THROW(f.At(999999));
 }
 
-TEST(ComputeFrame, AnErrorEndsTheCallAtTheFailingSlot) {
+TEST(ComputeFrameAdapter, AnErrorKeepsEarlierNewBytesAndLaterOldOnes) {
     Frames f;
     f.Plan({"1", "2", "3", "4"}, 10);
     f.At(0);
@@ -153,7 +194,7 @@ TEST(ComputeFrame, AnErrorEndsTheCallAtTheFailingSlot) {
     EXPECT_EQ(f.w.frameBytes(4), 4);
 }
 
-TEST(ComputeFrame, OnlySlotsUpToSlotCountAreTouched) {
+TEST(ComputeFrameAdapter, OnlySlotsUpToSlotCountAreTouched) {
     Frames f;
     f.Plan({"9", "9", "9"}, 10);
     f.At(0);
@@ -169,10 +210,34 @@ TEST(ComputeFrame, OnlySlotsUpToSlotCountAreTouched) {
 }
 
 TEST(ComputeFrame, NegativeCycleActsLikeItsMagnitude) {
-    Frames f;
+    Core f;
     f.Plan({"squx1"}, 10);
-    f.w.signalParams(4) = {50, 50, 0, 255, 0, -100};
+    f.Param(4) = {50, 50, 0, 255, 0, -100};
     for (int n = 0; n < 20; ++n) EXPECT_EQ(f.At(n)[0], n % 10 <= 5 ? 255 : 0) << "n=" << n;
+}
+
+TEST(ComposeFrame, AFailingSlotEndsTheFrameWithTheBytesBeforeIt) {
+    Core f;
+    f.Plan({"11", "12", "squx1", "14"}, 10);
+    f.Param(4).cycle = 0;
+    f.noise = {false, true, false, true};
+    const ComposedFrame frame = f.Compose(0);
+    ASSERT_TRUE(frame.error);
+    EXPECT_EQ(frame.error->kind(), ErrorKind::DivisionByZero);
+    EXPECT_EQ(frame.failedSlot, 3);
+    EXPECT_EQ(frame.bytes.size(), 2u);
+    EXPECT_EQ(frame.bytes[0], 11);
+    EXPECT_EQ(f.random.draws, 1);  // slot 4's noise is never drawn
+}
+
+TEST(ComposeFrame, ASlotNamingNothingKeepsItsPreviousByteAndTakesNoise) {
+    Core f;
+    f.Plan({"sinx4", "noise", "7"}, 10);
+    f.previous = {40, 50, 60};
+    f.noise = {true};
+    f.Param(kNoiseEntry).am = 10;
+    f.random.values = {0.0f};  // the highest offset, +5
+    EXPECT_EQ(f.At(0), (std::vector<int>{45, 50, 7}));
 }
 
 }  // namespace

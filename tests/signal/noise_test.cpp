@@ -14,7 +14,7 @@
 namespace kiv {
 namespace {
 
-TEST(Noise, OffsetForDraws) {
+TEST(Noise, TheOffsetSpansHalfTheAmplitudeEachWayRoundingToEven) {
     const struct {
         std::int32_t A;
         float r;

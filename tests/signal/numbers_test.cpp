@@ -80,7 +80,7 @@ TEST(Conversions, RoundHalvesToEven) {
     for (const auto& c : cases) EXPECT_EQ(ToInteger(c.text), c.expected) << c.text;
 }
 
-TEST(Conversions, RangeEdges) {
+TEST(Conversions, EachTargetTakesItsEdgesAndOverflowsJustBeyond) {
     EXPECT_EQ(ToInteger("2147483647"), 2147483647);
     EXPECT_EQ(ToInteger("-2147483648"), std::numeric_limits<std::int32_t>::min());
     EXPECT_EQ(ToInteger("-2147483648.5"), std::numeric_limits<std::int32_t>::min());  // to even

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/pty.h"
+
 namespace kiv::testing {
 
 // A pseudo-terminal standing in for a serial cable: the program opens the
@@ -16,11 +18,10 @@ namespace kiv::testing {
 class PtyPair {
   public:
     PtyPair();  // throws std::runtime_error when the system has no pty left
-    ~PtyPair();
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
-    const std::string& slavePath() const { return m_slavePath; }
+    const std::string& slavePath() const { return m_pty.slavePath(); }
 
     // Whatever has arrived at the master so far, without waiting.
     std::vector<std::uint8_t> ReadAvailable();
@@ -35,13 +36,11 @@ class PtyPair {
     std::vector<std::uint8_t> ReadUntilMarker(std::uint8_t marker);
 
     // The far end goes away, as when a USB adapter is pulled.
-    void CloseMaster();
-    bool masterOpen() const { return m_master >= 0; }
+    void CloseMaster() { m_pty.CloseMaster(); }
+    bool masterOpen() const { return m_pty.master() >= 0; }
 
   private:
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_slavePath;
+    RawPty m_pty;
 };
 
 }  // namespace kiv::testing

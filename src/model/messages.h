@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+// The program's message boxes: each action's one fixed message, with its
+// style and title. Every box the program shows is one of these.
+namespace kiv {
+
+struct Model;
+
+// Stop icon (16) with the buttons Cancel, Try Again, Continue (6).
+constexpr std::int32_t kStyleCriticalCancelRetryContinue = 22;
+
+struct Message {
+    const char* text;
+    std::int32_t style;
+    const char* title;
+};
+
+inline constexpr Message kSendSettingsMessage = {"发送内容设置错误，请修改！",
+                                                 kStyleCriticalCancelRetryContinue, "发送内容信息"};
+inline constexpr Message kSignalSettingsMessage = {
+    "信号设置错误，请修改！", kStyleCriticalCancelRetryContinue, "信号设置信息"};
+inline constexpr Message kPortSettingsMessage = {"串口设置有误或者已被占用!",
+                                                 kStyleCriticalCancelRetryContinue, "串口设置信息"};
+inline constexpr Message kPortNotOpenMessage = {"串口未打开!", kStyleCriticalCancelRetryContinue,
+                                                "串口发送信息"};
+
+// Puts the message into msgText, msgStyle and msgTitle and shows it.
+void ShowMessage(Model& w, const Message& message);
+
+}  // namespace kiv

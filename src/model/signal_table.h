@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+// The signal variables a slot can name, and the noise source: one row per
+// entry of signalParams. Composition, the signal pages, the window's
+// read-only boxes and kiv-cli all read this table. It lives with the model
+// because the model's boxes are locked from it.
+namespace kiv {
+
+enum class Waveform { None, Sine, Rectangular, Sawtooth, Noise };
+
+// The five parameter boxes of a row, in column order: fuction_t1 .. fuction_a0.
+enum ParamBox : int { kBoxT1, kBoxT2, kBoxT3, kBoxAm, kBoxA0, kParamBoxCount };
+inline constexpr std::array<std::string_view, kParamBoxCount> kParamBoxNames = {"t1", "t2", "t3",
+                                                                                "am", "a0"};
+
+struct SignalVariable {
+    std::string_view name;  // what a slot holds ("sinx1"); the noise source is "noise"
+    int entry;              // its entry of signalParams, 1..10
+    Waveform waveform;
+    std::uint8_t editable;  // bit (1 << ParamBox) set for a box the user may type into
+
+    constexpr bool Editable(int box) const { return (editable >> box) & 1U; }
+};
+
+namespace signal_boxes {
+constexpr std::uint8_t kSine = 1U << kBoxT1 | 1U << kBoxAm | 1U << kBoxA0;
+constexpr std::uint8_t kRectangular = kSine | 1U << kBoxT2;
+constexpr std::uint8_t kSawtooth = kRectangular | 1U << kBoxT3;
+constexpr std::uint8_t kNoise = 1U << kBoxAm;
+}  // namespace signal_boxes
+
+inline constexpr std::array<SignalVariable, 10> kSignalVariables = {{
+    {"sinx1", 1, Waveform::Sine, signal_boxes::kSine},
+    {"sinx2", 2, Waveform::Sine, signal_boxes::kSine},
+    {"sinx3", 3, Waveform::Sine, signal_boxes::kSine},
+    {"squx1", 4, Waveform::Rectangular, signal_boxes::kRectangular},
+    {"squx2", 5, Waveform::Rectangular, signal_boxes::kRectangular},
+    {"squx3", 6, Waveform::Rectangular, signal_boxes::kRectangular},
+    {"trix1", 7, Waveform::Sawtooth, signal_boxes::kSawtooth},
+    {"trix2", 8, Waveform::Sawtooth, signal_boxes::kSawtooth},
+    {"trix3", 9, Waveform::Sawtooth, signal_boxes::kSawtooth},
+    {"noise", 10, Waveform::Noise, signal_boxes::kNoise},
+}};
+
+// The row of signalParams entry 1..10.
+constexpr const SignalVariable& SignalVariableOf(int entry) {
+    return kSignalVariables.at(static_cast<std::size_t>(entry - 1));
+}
+
+// The row named `name` exactly (the noise source included), or nullptr.
+constexpr const SignalVariable* FindSignalVariable(std::string_view name) {
+    for (const SignalVariable& v : kSignalVariables)
+        if (v.name == name) return &v;
+    return nullptr;
+}
+
+// The first entry of a waveform's page.
+constexpr int FirstEntryOf(Waveform waveform) {
+    for (const SignalVariable& v : kSignalVariables)
+        if (v.waveform == waveform) return v.entry;
+    return 0;
+}
+
+}  // namespace kiv
