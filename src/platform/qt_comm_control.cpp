@@ -228,10 +228,15 @@ void QtCommControl::WaitForRoom() {
 
 void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
     StallWatch watch;
+    const std::uint64_t session = m_session;
     for (;;) {
         RaiseIfNotWritable();
-        // Recomputed on every pass: a reopen during the wait may have
-        // brought a new OutBufferSize.
+        // The port was closed and opened again while the frame waited for
+        // room: the window does that to apply a new frame length, so the
+        // frame belongs to a plan that is no longer in force and the new
+        // OutBufferSize would cut it or pad it. The close dropped every byte
+        // still queued before it; the waiting frame goes with them, whole.
+        if (m_session != session) return;
         const qint64 count =
             std::min<qint64>(static_cast<qint64>(bytes.size()), m_openOutBufferSize);
         if (count == 0) return;
