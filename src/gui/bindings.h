@@ -148,6 +148,18 @@ class ShapeBinding : public Binding {
     std::optional<std::uint32_t> m_colour;
 };
 
+// A tooltip that follows a text of the model (the lamps' "what happened").
+class ToolTipBinding : public Binding {
+  public:
+    ToolTipBinding(const std::string& text, QWidget* widget);
+    void push() override;
+
+  private:
+    const std::string& m_text;
+    QWidget* m_widget;
+    std::optional<std::string> m_shown;
+};
+
 class TallyDisplay;
 class TallyBinding : public Binding {
   public:

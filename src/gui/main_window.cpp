@@ -327,6 +327,7 @@ QWidget* MainWindow::buildSendPage() {
     auto* lamp = new LampWidget(page);
     lamp->setObjectName(ControlName("Shape1", 1));
     m_bindings.push_back(std::make_unique<ShapeBinding>(m_model.Shape1(1), lamp));
+    m_bindings.push_back(std::make_unique<ToolTipBinding>(m_model.lampToolTip, lamp));
     status->addWidget(lamp);
     status->addStretch(1);
     auto* tally = new TallyDisplay(page);
@@ -405,10 +406,15 @@ QWidget* MainWindow::buildSerialPage() {
     auto* lamp = new LampWidget(group);
     lamp->setObjectName(ControlName("Shape1", 0));
     m_bindings.push_back(std::make_unique<ShapeBinding>(m_model.Shape1(0), lamp));
+    m_bindings.push_back(std::make_unique<ToolTipBinding>(m_model.lampToolTip, lamp));
     groupLayout->addWidget(lamp);
     right->addWidget(group);
     right->addWidget(
         addButton(m_model.Command1, QStringLiteral("Command1"), page, &Command1_Click));
+    auto* hint = static_cast<QLabel*>(addLabel(m_model.portHint, QStringLiteral("portHint"), page));
+    hint->setWordWrap(true);
+    hint->setStyleSheet(QStringLiteral("color: #b00000"));
+    right->addWidget(hint);
     right->addStretch(1);
     row->addLayout(right);
     row->addStretch(1);

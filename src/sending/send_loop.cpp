@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
+#include <iostream>
 #include <span>
 #include <string>
 
@@ -62,6 +64,15 @@ void ComposeAt(Model& w, std::int32_t n) {
         throw;
     }
     w.sendCount = count;
+}
+
+// The local time of day, "14:03:27".
+std::string TimeOfDay() {
+    const std::time_t now = std::time(nullptr);
+    char text[16] = "??:??:??";
+    if (const std::tm* local = std::localtime(&now); local != nullptr)
+        std::strftime(text, sizeof text, "%H:%M:%S", local);
+    return text;
 }
 
 // Clears the loop flag however the loop ends.
@@ -163,12 +174,19 @@ SendEnd SendFrames(Model& w) {
                 w.MSComm1->Output(std::span<const std::uint8_t>(w.frameBytes.values).first(length));
             }
         }
-    } catch (const KivError&) {
+    } catch (const KivError& e) {
         SetLamps(w, kBlack);
         // A device that went away under the loop (a cable pulled) leaves the
         // port closed; the window must not go on showing it open, or
         // "串口打开" would look selected and could not be chosen again.
-        if (w.portOpened && !w.MSComm1->PortOpen()) Optionclose_Click(w);
+        // A port the user closed ends the loop here too, and needs no word.
+        if (w.portOpened) {
+            // No box interrupts the user here; the lamps' tooltip and
+            // standard error keep what happened and when.
+            w.lampToolTip = "Sending stopped at " + TimeOfDay() + ": " + e.what();
+            std::cerr << "kiv: " << w.lampToolTip << std::endl;
+            if (!w.MSComm1->PortOpen()) Optionclose_Click(w);
+        }
         return SendEnd::LineLost;
     }
 }

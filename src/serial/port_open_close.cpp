@@ -19,6 +19,7 @@ void SetSettingsEnabled(Model& w, bool enabled) {
 Outcome OpenPort(Model& w) {
     try {
         if (!w.MSComm1->PortOpen()) w.MSComm1->setPortOpen(true);
+        w.lampToolTip.clear();
         w.portOpened = true;
         SetLamps(w, kGreen);
         SavePortChoices(w);
@@ -30,12 +31,14 @@ Outcome OpenPort(Model& w) {
         w.Optionclose.Value = false;
         return Outcome::Done();
     } catch (const KivError& e) {
-        // The box names no cause; standard error tells a missing device, a
-        // busy one, a permission problem and refused settings apart.
+        // The box's own text names no cause; its detailed text and standard
+        // error tell a missing device, a busy one, a permission problem and
+        // refused settings apart.
         std::cerr << "kiv: port open failed: " << e.what() << std::endl;
         w.msgText = "串口设置有误或者已被占用!";
         w.msgStyle = 22;
         w.msgTitle = "串口设置信息";
+        w.msgDetail = e.what();
         // The window is back in its closed look before the box appears.
         Optionclose_Click(w);
         ShowInfo(w);

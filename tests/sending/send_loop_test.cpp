@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "app/startup.h"
 #include "fakes.h"
 #include "sending/send_content.h"
@@ -164,6 +166,7 @@ TEST(SendLoop, ClosingThePortDuringTheSecondWaitEndsTheLoop) {
     EXPECT_EQ(s.w.Shape1(1).BackColor, kBlack);
     EXPECT_FALSE(s.w.isSending);
     EXPECT_FALSE(s.port.open);
+    EXPECT_EQ(s.w.lampToolTip, "");  // the user's own close needs no word
 }
 
 TEST(SendLoop, ADeviceLostWhileSendingShowsTheClosedLook) {
@@ -179,10 +182,15 @@ TEST(SendLoop, ADeviceLostWhileSendingShowsTheClosedLook) {
     EXPECT_TRUE(s.w.Command1.Enabled);
     EXPECT_EQ(s.w.Label50.Caption, "COM1,9600,无,8,1,CLOSE!");
     EXPECT_TRUE(s.box.shown.empty());
+    // No box, but the lamps say what happened and when.
+    EXPECT_TRUE(std::regex_match(
+        s.w.lampToolTip, std::regex("Sending stopped at \\d\\d:\\d\\d:\\d\\d: port closed")))
+        << s.w.lampToolTip;
     // The user can open again at once.
     Optionopen_Click(s.w);
     EXPECT_TRUE(s.w.portOpened);
     EXPECT_TRUE(s.port.open);
+    EXPECT_EQ(s.w.lampToolTip, "");
 }
 
 TEST(SendLoop, AStartWhileSendingKeepsTheRunningLoop) {
