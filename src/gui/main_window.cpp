@@ -219,7 +219,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // window that is gone, and the port must not stay open behind it.
     m_model.isSending = false;
     m_model.programEnded = true;
-    if (m_model.MSComm1 != nullptr) run(&Optionclose_Click);
+    if (m_model.MSComm1 != nullptr)
+        run([](Model& m) {
+            DropUnsentBytes(m);
+            Optionclose_Click(m);
+        });
     QWidget::closeEvent(event);
 }
 

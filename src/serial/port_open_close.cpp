@@ -67,7 +67,18 @@ void Optionclose_Click(Model& w) {
     w.Optionopen.Value = false;
 }
 
+void DropUnsentBytes(Model& w) {
+    // A slow or stalled line keeps bytes in the system's queue, and closing
+    // the device waits until they are sent (up to half a minute on a
+    // serial port): the program would hang on after the user ended it.
+    try {
+        if (w.MSComm1->PortOpen()) w.MSComm1->setOutBufferCount(0);
+    } catch (const KivError&) {
+    }
+}
+
 void Command5_Click(Model& w) {
+    DropUnsentBytes(w);
     Optionclose_Click(w);
     w.isSending = false;
     try {

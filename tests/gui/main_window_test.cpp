@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTimer>
 #include <ostream>
 
 #include "gui/lamp_widget.h"
@@ -534,6 +535,30 @@ TEST(MainWindowTest, CloseProgramClosesThePortAndTheWindow) {
     QTest::mouseClick(rig.find<QPushButton>("Command5"), Qt::LeftButton);
     EXPECT_FALSE(rig.port.open);
     EXPECT_TRUE(rig.model.programEnded);
+    EXPECT_FALSE(rig.window->isVisible());
+}
+
+TEST(MainWindowSendingTest, CloseProgramWhileSendingEndsTheEventLoop) {
+    WindowRig rig;
+    PrepareToSend(rig);
+    // The program's own event loop, with the click coming while frames go
+    // out; exec() returning is what lets main() return.
+    QTimer::singleShot(0, [&] {
+        Repeater closer(
+            [&] {
+                if (rig.port.frames.size() < 3) return false;
+                QTest::mouseClick(rig.find<QPushButton>("Command5"), Qt::LeftButton);
+                return true;
+            },
+            [&] { rig.model.isSending = false; });
+        QTest::mouseClick(rig.find<QPushButton>("starsend"), Qt::LeftButton);
+        EXPECT_FALSE(closer.gaveUp());
+    });
+    QTimer guard;
+    guard.callOnTimeout([] { QApplication::exit(99); });
+    guard.start(30000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(rig.port.open);
     EXPECT_FALSE(rig.window->isVisible());
 }
 

@@ -199,8 +199,12 @@ TEST(PortOpenClose, CloseProgramClosesThePortFirst) {
     bool portClosedAtEnd = false;
     r.w.endProgram = [&] { portClosedAtEnd = !r.port.open; };
     r.w.isSending = true;
+    r.port.calls.clear();
     Command5_Click(r.w);
     EXPECT_TRUE(portClosedAtEnd);
+    // Bytes still waiting for a slow line are dropped first, so the close
+    // does not hold the ending program until they are sent.
+    EXPECT_EQ(r.port.calls, (std::vector<std::string>{"OutBufferCount=0", "PortOpen=false"}));
     EXPECT_TRUE(r.w.programEnded);
     EXPECT_FALSE(r.w.isSending);
 }
