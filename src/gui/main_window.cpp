@@ -21,6 +21,7 @@
 #include <QtGlobal>
 
 #include "app/startup.h"
+#include "gui/app_icon.h"
 #include "gui/lamp_widget.h"
 #include "gui/tally_display.h"
 #include "gui/wave_picture.h"
@@ -98,6 +99,7 @@ QSize MainWindow::FixedSize(double logicalDpiX, double logicalDpiY) {
 
 MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model(model) {
     setObjectName(QStringLiteral("KIV"));
+    setWindowIcon(AppIcon());
 
     auto* outer = Tight(new QVBoxLayout(this));
     m_tabs = new QTabWidget(this);
