@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     for (int size : kiv::kAppIconSizes) {
         const QString dir =
             QStringLiteral("%1/hicolor/%2x%2/apps").arg(QString::fromLocal8Bit(argv[1])).arg(size);
-        if (!QDir().mkpath(dir) || !kiv::AppIconImage(size).save(dir + QStringLiteral("/kiv.png"))) {
+        if (!QDir().mkpath(dir) ||
+            !kiv::AppIconImage(size).save(dir + QStringLiteral("/kiv.png"))) {
             std::fprintf(stderr, "%s: cannot write the %d px icon into %s\n", argv[0], size,
                          qPrintable(dir));
             return 1;

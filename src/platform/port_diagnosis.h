@@ -33,6 +33,11 @@ std::string ExplainOpenFailure(const OpenFailureFacts& facts);
 // The lock directories serial programs use on this system.
 const std::vector<std::string>& DefaultLockDirectories();
 
+// The process id a lock file names: its leading decimal number, blanks
+// before it allowed, as Qt and the classic serial tools write it; 0 when
+// the text starts with no number or one too long for a process id.
+long LockFilePid(const std::string& text);
+
 // The program that holds device's lock file, as "name (process PID)", or
 // empty when no lock file names a running process. The lock file is
 // LCK..<name> in one of dirs, where <name> is the device path below /dev

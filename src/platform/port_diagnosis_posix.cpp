@@ -22,9 +22,9 @@ std::string ReadSmallFile(const std::string& path) {
     return text;
 }
 
-// The leading decimal number of a lock file (blanks before it allowed), or
-// 0 when there is none or it does not fit a process id.
-long LeadingPid(const std::string& text) {
+}  // namespace
+
+long LockFilePid(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
     long pid = 0;
@@ -35,6 +35,8 @@ long LeadingPid(const std::string& text) {
     }
     return pid;
 }
+
+namespace {
 
 bool ProcessRuns(long pid) {
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
@@ -74,7 +76,7 @@ const std::vector<std::string>& DefaultLockDirectories() {
 std::string LockHolder(const std::string& device, const std::vector<std::string>& dirs) {
     for (const std::string& dir : dirs) {
         for (const std::string& name : LockNames(device)) {
-            const long pid = LeadingPid(ReadSmallFile(dir + "/LCK.." + name));
+            const long pid = LockFilePid(ReadSmallFile(dir + "/LCK.." + name));
             if (!ProcessRuns(pid)) continue;
             const std::string program = ProcessName(pid);
             return (program.empty() ? std::string("a program") : program) + " (process " +
