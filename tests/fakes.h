@@ -24,13 +24,19 @@ struct ShownMessage {
     std::string text;
     std::int32_t style;
     std::string title;
+    std::string detail;  // the box's detailed text
 };
 
 class FakeMessageBox : public MessageBoxService {
   public:
     std::int32_t Show(const std::string& text, std::int32_t style, const std::string& title,
-                      const std::string&, std::int32_t) override {
-        shown.push_back({text, style, title});
+                      const std::string& helpFile, std::int32_t helpContext) override {
+        return ShowWithDetail(text, style, title, helpFile, helpContext, {});
+    }
+    std::int32_t ShowWithDetail(const std::string& text, std::int32_t style,
+                                const std::string& title, const std::string&, std::int32_t,
+                                const std::string& detail) override {
+        shown.push_back({text, style, title, detail});
         if (onShow) onShow();
         return answer;
     }

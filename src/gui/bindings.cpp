@@ -1,10 +1,12 @@
 #include "gui/bindings.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,6 +32,19 @@ QString WithLineFeeds(const std::string& text) {
     return s;
 }
 
+// A read-only box must look it: the window's own background instead of the
+// editable white, and its text in the muted colour, while it still can be
+// selected and copied.
+void ShowReadOnly(QLineEdit* edit, bool locked) {
+    edit->setReadOnly(locked);
+    QPalette palette = QApplication::palette(edit);
+    if (locked) {
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        palette.setColor(QPalette::Text, palette.color(QPalette::Disabled, QPalette::Text));
+    }
+    edit->setPalette(palette);
+}
+
 }  // namespace
 
 TextBoxBinding::TextBoxBinding(TextBox& box, QLineEdit* edit) : m_box(box), m_edit(edit) {}
@@ -38,7 +53,7 @@ void TextBoxBinding::push() {
     const QSignalBlocker block(m_edit);
     PushIfChanged(m_text, m_box.Text, [&](const std::string& t) { m_edit->setText(ToQt(t)); });
     PushIfChanged(m_enabled, m_box.Enabled, [&](bool e) { m_edit->setEnabled(e); });
-    PushIfChanged(m_locked, m_box.Locked, [&](bool l) { m_edit->setReadOnly(l); });
+    PushIfChanged(m_locked, m_box.Locked, [&](bool l) { ShowReadOnly(m_edit, l); });
 }
 
 void TextBoxBinding::userEdited(const QString& text) {

@@ -148,7 +148,7 @@ class ShapeBinding : public Binding {
     std::optional<std::uint32_t> m_colour;
 };
 
-// A widget's tooltip following a text of the model.
+// A widget's tooltip following a text of the model (the lamps' "what happened").
 class ToolTipBinding : public Binding {
   public:
     ToolTipBinding(const std::string& text, QWidget* widget);

@@ -43,33 +43,64 @@ int SaveScreenshots(kiv::MainWindow& window, const QString& dir) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kiv"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
-
+// The command line of the window.
+struct CommandLine {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("KIV numeric signal generator"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption portOption(
+    const QCommandLineOption portOption{
         QStringLiteral("port"),
         QStringLiteral("Open DEVICE for port COMn (n 1..4) in this run, whatever is assigned "
                        "to it; may be given once per port. The assignments themselves are "
                        "made with the button beside the port box and kept in "
                        "~/.config/kiv/kiv.ini."),
-        QStringLiteral("COMn=DEVICE"));
-    const QCommandLineOption screenshotOption(
+        QStringLiteral("COMn=DEVICE")};
+    const QCommandLineOption screenshotOption{
         QStringLiteral("screenshots"),
-        QStringLiteral("Save a PNG of every page into DIR and exit."), QStringLiteral("DIR"));
-    const QCommandLineOption setupOption(QStringLiteral("setup"),
+        QStringLiteral("Save a PNG of every page into DIR and exit."), QStringLiteral("DIR")};
+    const QCommandLineOption setupOption{QStringLiteral("setup"),
                                          QStringLiteral("Start with the setup saved in FILE."),
-                                         QStringLiteral("FILE"));
-    parser.addOption(portOption);
-    parser.addOption(screenshotOption);
-    parser.addOption(setupOption);
+                                         QStringLiteral("FILE")};
+
+    CommandLine() {
+        parser.setApplicationDescription(QStringLiteral("KIV numeric signal generator"));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(portOption);
+        parser.addOption(screenshotOption);
+        parser.addOption(setupOption);
+    }
+};
+
+// --help and --version need no window: they are answered before the window
+// toolkit starts, which aborts where there is no display.
+bool AsksForHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version")
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("kiv"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    if (AsksForHelpOrVersion(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        CommandLine commandLine;
+        commandLine.parser.process(core);  // prints the answer and exits
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    CommandLine commandLine;
+    QCommandLineParser& parser = commandLine.parser;
+    const QCommandLineOption& portOption = commandLine.portOption;
+    const QCommandLineOption& screenshotOption = commandLine.screenshotOption;
+    const QCommandLineOption& setupOption = commandLine.setupOption;
     parser.process(app);
 
     kiv::PortMap ports = kiv::PortMap::Unassigned();

@@ -22,6 +22,7 @@
 #include <QtGlobal>
 
 #include "app/startup.h"
+#include "gui/app_icon.h"
 #include "gui/lamp_widget.h"
 #include "gui/port_devices.h"
 #include "gui/setup_commands.h"
@@ -101,6 +102,7 @@ QSize MainWindow::FixedSize(double logicalDpiX, double logicalDpiY) {
 
 MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model(model) {
     setObjectName(QStringLiteral("KIV"));
+    setWindowIcon(AppIcon());
 
     auto* outer = Tight(new QVBoxLayout(this));
     m_tabs = new QTabWidget(this);
@@ -232,7 +234,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // window that is gone, and the port must not stay open behind it.
     m_model.isSending = false;
     m_model.programEnded = true;
-    if (m_model.MSComm1 != nullptr) run(&Optionclose_Click);
+    if (m_model.MSComm1 != nullptr)
+        run([](Model& m) {
+            DropUnsentBytes(m);
+            Optionclose_Click(m);
+        });
     QWidget::closeEvent(event);
 }
 
@@ -425,6 +431,10 @@ QWidget* MainWindow::buildSerialPage() {
     right->addWidget(group);
     right->addWidget(
         addButton(m_model.Command1, QStringLiteral("Command1"), page, &Command1_Click));
+    auto* hint = static_cast<QLabel*>(addLabel(m_model.portHint, QStringLiteral("portHint"), page));
+    hint->setWordWrap(true);
+    hint->setStyleSheet(QStringLiteral("color: #b00000"));
+    right->addWidget(hint);
     right->addStretch(1);
     row->addLayout(right);
     row->addStretch(1);

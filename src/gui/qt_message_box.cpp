@@ -6,6 +6,8 @@
 #include <array>
 #include <vector>
 
+#include "gui/main_window.h"
+
 namespace kiv {
 namespace {
 
@@ -57,31 +59,45 @@ QMessageBox::Icon IconOf(std::int32_t style) {
 QtMessageBox::QtMessageBox(QWidget* parent) : m_parent(parent) {}
 
 std::int32_t QtMessageBox::Show(const std::string& text, std::int32_t style,
-                                const std::string& title, const std::string& /*helpFile*/,
-                                std::int32_t /*helpContext*/) {
+                                const std::string& title, const std::string& helpFile,
+                                std::int32_t helpContext) {
+    return ShowWithDetail(text, style, title, helpFile, helpContext, {});
+}
+
+std::int32_t QtMessageBox::ShowWithDetail(const std::string& text, std::int32_t style,
+                                          const std::string& title, const std::string& /*helpFile*/,
+                                          std::int32_t /*helpContext*/, const std::string& detail) {
+    // The box is shown from inside a handler: the window first shows what the
+    // handler has done so far (a failed open has already put the window back
+    // in its closed look), not the state from before the click.
+    if (auto* window = qobject_cast<MainWindow*>(m_parent.data())) window->pushModel();
+
     QMessageBox box(IconOf(style), QString::fromStdString(title), QString::fromStdString(text),
                     QMessageBox::NoButton, m_parent);
+    // The buttons stand in the order of the set whatever the desktop's
+    // dialog layout: given one role, the button box keeps them as added.
     const std::vector<ButtonSpec>& specs = ButtonSet(style & 0x0F);
+    std::vector<QPushButton*> buttons;
     for (const ButtonSpec& spec : specs) {
-        box.addButton(spec.button)->setText(QString::fromUtf8(spec.label));
+        QPushButton* button = box.addButton(QString::fromUtf8(spec.label), QMessageBox::ActionRole);
+        buttons.push_back(button);
     }
-    box.setDefaultButton(specs.front().button);
+    // After the set, so that its button stands after theirs.
+    if (!detail.empty()) box.setDetailedText(QString::fromStdString(detail));
+    box.setDefaultButton(buttons.front());
     // Escape and the title bar's close button answer Cancel where the set has
     // one, the first button otherwise.
-    QMessageBox::StandardButton escape = specs.front().button;
-    for (const ButtonSpec& spec : specs)
-        if (spec.button == QMessageBox::Cancel) escape = spec.button;
-    box.setEscapeButton(escape);
+    std::size_t escape = 0;
+    for (std::size_t i = 0; i < specs.size(); ++i)
+        if (specs[i].button == QMessageBox::Cancel) escape = i;
+    box.setEscapeButton(buttons[escape]);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 
-    const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
-    for (const ButtonSpec& spec : specs)
-        if (spec.button == pressed) return spec.answer;
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i]) return specs[i].answer;
     // Closed without a button: the escape button's answer.
-    for (const ButtonSpec& spec : specs)
-        if (spec.button == escape) return spec.answer;
-    return specs.front().answer;
+    return specs[escape].answer;
 }
 
 }  // namespace kiv

@@ -16,6 +16,10 @@ class QtMessageBox : public MessageBoxService {
 
     std::int32_t Show(const std::string& text, std::int32_t style, const std::string& title,
                       const std::string& helpFile, std::int32_t helpContext) override;
+    // detail, when not empty, is the box's detailed text.
+    std::int32_t ShowWithDetail(const std::string& text, std::int32_t style,
+                                const std::string& title, const std::string& helpFile,
+                                std::int32_t helpContext, const std::string& detail) override;
 
   private:
     QPointer<QWidget> m_parent;

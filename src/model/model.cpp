@@ -167,9 +167,13 @@ void ShowInfo(Model& w) {
     // the user somewhere; the front end decides where by providing one.
     if (w.messageBox == nullptr) {
         w.msgAnswer = kAnswerCancel;
+        w.msgDetail.clear();
         return;
     }
-    w.msgAnswer = w.messageBox->Show(w.msgText, w.msgStyle, w.msgTitle, "DEMO.HLP", 1000);
+    const std::string detail = std::move(w.msgDetail);
+    w.msgDetail.clear();
+    w.msgAnswer =
+        w.messageBox->ShowWithDetail(w.msgText, w.msgStyle, w.msgTitle, "DEMO.HLP", 1000, detail);
 }
 
 void ShowMessage(Model& w, const Message& message) {

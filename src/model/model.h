@@ -83,6 +83,9 @@ struct Model {
     std::int32_t msgStyle = 0;
     std::string msgTitle;
     std::int32_t msgAnswer = 0;
+    // The reason behind msgText, shown as the box's detailed text; ShowInfo
+    // clears it, so each message carries only its own.
+    std::string msgDetail;
     float PI_SINGLE = 0.0f;
     FieldArray<SignalParams, 1, 10> signalParams;
     FieldArray<std::uint8_t, 1, 10> frameBytes;
@@ -99,11 +102,15 @@ struct Model {
     // True while a send loop runs, so that a second start keeps the running
     // loop instead of nesting another one.
     bool sendLoopActive = false;
+    // What the status lamps say when pointed at: the port that is open
+    // ("COM1: 虚拟端口 /dev/pts/5"), or what last happened to the line and
+    // when.
+    std::string lampToolTip;
+    // Under the serial page's apply button: which box holds a typed text
+    // that is not one of its entries; empty when the last apply went through.
+    std::string portHint;
     // Set once the program is ending: no loop may run another cycle.
     bool programEnded = false;
-    // What the status lamps say when pointed at: the port that is open
-    // ("COM1: 虚拟端口 /dev/pts/5"); empty while closed.
-    std::string lampToolTip;
 
     // Platform services; set by whoever builds the window.
     MessageBoxService* messageBox = nullptr;

@@ -20,6 +20,14 @@ class MessageBoxService {
     // Shows a modal box and waits for the user; returns the button's code.
     virtual std::int32_t Show(const std::string& text, std::int32_t style, const std::string& title,
                               const std::string& helpFile, std::int32_t helpContext) = 0;
+    // The same box with a detailed text the user can unfold (the system's
+    // reason behind the message); a box that has no room for it shows the
+    // message alone.
+    virtual std::int32_t ShowWithDetail(const std::string& text, std::int32_t style,
+                                        const std::string& title, const std::string& helpFile,
+                                        std::int32_t helpContext, const std::string& /*detail*/) {
+        return Show(text, style, title, helpFile, helpContext);
+    }
 };
 
 // Milliseconds since the system started, wrapping at 2^32.

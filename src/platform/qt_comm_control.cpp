@@ -5,6 +5,7 @@
 #include "model/errors.h"
 #include "model/platform.h"
 #include "platform/line_probe.h"
+#include "platform/port_diagnosis.h"
 
 namespace kiv {
 namespace {
@@ -115,6 +116,7 @@ void QtCommControl::setSettings(const std::string& settings) {
     const auto parsed = ParseLineSettings(settings);
     if (!parsed) RaisePort("Settings \"" + settings + "\" are not baud,parity,data,stop");
     m_settings = *parsed;
+    m_settingsText = settings;
 }
 
 void QtCommControl::setPortOpen(bool open) {
@@ -143,18 +145,45 @@ void QtCommControl::Open() {
         m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!accepted) {
         m_lastSystemError = ToStd(m_port.errorString());
-        RaisePort(label + ": settings refused: " + m_lastSystemError);
+        RaiseOpenFailure(device, label, true);
     }
     m_port.clearError();
     if (!m_port.open(QIODevice::WriteOnly)) {
         m_lastSystemError = ToStd(m_port.errorString());
-        RaisePort("cannot open " + label + ": " + m_lastSystemError);
+        RaiseOpenFailure(device, label, false);
     }
     m_openPort = m_commPort;
     m_openDevice = device;
     m_openOutBufferSize = m_outBufferSize;
     m_lost = false;
     ++m_session;
+}
+
+void QtCommControl::RaiseOpenFailure(const std::string& device, const std::string& label,
+                                     bool settingsStage) const {
+    OpenFailureFacts facts;
+    facts.label = label;
+    facts.device = device;
+    facts.systemText = m_lastSystemError;
+    facts.settings = m_settingsText;
+    switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            facts.problem = OpenProblem::Missing;
+            break;
+        case QSerialPort::PermissionError:
+            // Qt says so for a lock file held, an exclusive open and a
+            // device this user may not use; the system tells them apart.
+            facts.problem = OpenProblem::Busy;
+            break;
+        case QSerialPort::UnsupportedOperationError:
+            facts.problem = OpenProblem::Refused;
+            break;
+        default:
+            facts.problem = settingsStage ? OpenProblem::Refused : OpenProblem::Other;
+            break;
+    }
+    AddSystemFacts(facts);
+    RaisePort(ExplainOpenFailure(facts));
 }
 
 void QtCommControl::OnPortError(QSerialPort::SerialPortError error) {
@@ -254,10 +283,15 @@ void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
         return;
     }
     StallWatch watch;
+    const std::uint64_t session = m_session;
     for (;;) {
         RaiseIfNotWritable();
-        // Recomputed on every pass: a reopen during the wait may have
-        // brought a new OutBufferSize.
+        // The port was closed and opened again while the frame waited for
+        // room: the window does that to apply a new frame length, so the
+        // frame belongs to a plan that is no longer in force and the new
+        // OutBufferSize would cut it or pad it. The close dropped every byte
+        // still queued before it; the waiting frame goes with them, whole.
+        if (m_session != session) return;
         const qint64 count =
             std::min<qint64>(static_cast<qint64>(bytes.size()), m_openOutBufferSize);
         if (count == 0) return;

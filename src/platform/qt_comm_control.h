@@ -101,6 +101,11 @@ class QtCommControl final : public CommControl {
     std::string PortLabel(int port, const std::string& device) const;
     std::string OpenPortLabel() const;
     [[noreturn]] void RaisePort(const std::string& what) const;
+    // Raises the reason the last open of device failed, in plain words.
+    // settingsStage: the line settings were refused before the device was
+    // touched.
+    [[noreturn]] void RaiseOpenFailure(const std::string& device, const std::string& label,
+                                       bool settingsStage) const;
 
     QSerialPort m_port;
     QMetaObject::Connection m_errorConnection;
@@ -109,6 +114,7 @@ class QtCommControl final : public CommControl {
     // What the next open uses.
     int m_commPort = 1;
     LineSettings m_settings;
+    std::string m_settingsText = "9600,n,8,1";
     std::int16_t m_outBufferSize = kDefaultOutBufferSize;
 
     // What the open port was opened with.

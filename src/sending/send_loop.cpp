@@ -1,6 +1,11 @@
 #include "sending/send_loop.h"
 
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <iostream>
 #include <span>
+#include <string>
 
 #include "model/errors.h"
 #include "model/messages.h"
@@ -31,6 +36,44 @@ void WaitFor(Model& w, std::uint32_t t0, Bound bound, bool& yielded) {
         w.yielder->YieldUntil(t0 + static_cast<std::uint32_t>(b));
         yielded = true;
     }
+}
+
+// The frame plan a frame was composed for: its length and its slot texts.
+struct ComposedPlan {
+    std::int32_t slotCount = 0;
+    std::array<std::string, 10> texts;
+
+    static ComposedPlan Of(const Model& w) {
+        ComposedPlan plan;
+        plan.slotCount = w.slotCount;
+        for (int i = 1; i <= w.slotCount && i <= 10; ++i)
+            plan.texts[static_cast<std::size_t>(i - 1)] = LowerCase(w.slotText(i));
+        return plan;
+    }
+    bool operator==(const ComposedPlan&) const = default;
+};
+
+// Composes the frame of time index n for the plan in force. The frame time
+// is the cycle's own, whatever a clear of the count did meanwhile.
+void ComposeAt(Model& w, std::int32_t n) {
+    const std::int32_t count = w.sendCount;
+    w.sendCount = n;
+    try {
+        ComputeFrame(w);
+    } catch (...) {
+        w.sendCount = count;
+        throw;
+    }
+    w.sendCount = count;
+}
+
+// The local time of day, "14:03:27".
+std::string TimeOfDay() {
+    const std::time_t now = std::time(nullptr);
+    char text[16] = "??:??:??";
+    if (const std::tm* local = std::localtime(&now); local != nullptr)
+        std::strftime(text, sizeof text, "%H:%M:%S", local);
+    return text;
 }
 
 // Clears the loop flag however the loop ends.
@@ -79,8 +122,11 @@ SendEnd SendFrames(Model& w) {
             if (w.programEnded) return SendEnd::ProgramEnded;
             if (!w.isSending) return SendEnd::Paused;
             const std::uint32_t t0 = w.clock->Now();
+            const std::int32_t n = w.sendCount;
+            ComposedPlan composed;
             try {
                 ComputeFrame(w);
+                composed = ComposedPlan::Of(w);
             } catch (const KivError&) {
                 SetLamps(w, kBlack);
                 return SendEnd::FrameError;
@@ -102,15 +148,43 @@ SendEnd SendFrames(Model& w) {
             if (!yielded) w.yielder->YieldUntil(w.clock->Now());
             if (w.programEnded) return SendEnd::ProgramEnded;
 
-            if (w.slotCount > 0)
-                w.MSComm1->Output(std::span<const std::uint8_t>(w.frameBytes.values));
+            // A send-page apply during the waits may have changed the plan:
+            // the frame composed at the cycle start then belongs to a plan
+            // that is no longer in force, and the port's output buffer now
+            // has the new frame length. Writing the old bytes would put a
+            // cut frame on the line (shorter plan) or the old frame followed
+            // by stale bytes of an earlier, longer plan (longer plan). So the
+            // frame is composed once more for the plan in force, at this
+            // cycle's frame time, and exactly its slotCount bytes are
+            // written: every byte on the line belongs to the plan it is sent
+            // under, and the frame is as long as the output buffer. A plan
+            // left alone keeps the frame composed at the cycle start.
+            if (!(ComposedPlan::Of(w) == composed)) {
+                try {
+                    ComposeAt(w, n);
+                } catch (const KivError&) {
+                    SetLamps(w, kBlack);
+                    return SendEnd::FrameError;
+                }
+            }
+            if (w.slotCount > 0) {
+                const auto length = static_cast<std::size_t>(std::min(w.slotCount, 10));
+                w.MSComm1->Output(std::span<const std::uint8_t>(w.frameBytes.values).first(length));
+            }
         }
-    } catch (const KivError&) {
+    } catch (const KivError& e) {
         SetLamps(w, kBlack);
         // A device that went away under the loop (a cable pulled) leaves the
         // port closed; the window must not go on showing it open, or
         // "串口打开" would look selected and could not be chosen again.
-        if (w.portOpened && !w.MSComm1->PortOpen()) Optionclose_Click(w);
+        // A port the user closed ends the loop here too, and needs no word.
+        if (w.portOpened) {
+            // No box interrupts the user here; the lamps' tooltip and
+            // standard error keep what happened and when.
+            w.lampToolTip = "Sending stopped at " + TimeOfDay() + ": " + e.what();
+            std::cerr << "kiv: " << w.lampToolTip << std::endl;
+            if (!w.MSComm1->PortOpen()) Optionclose_Click(w);
+        }
         return SendEnd::LineLost;
     }
 }

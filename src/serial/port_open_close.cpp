@@ -19,6 +19,8 @@ void SetSettingsEnabled(Model& w, bool enabled) {
 
 Outcome OpenPort(Model& w) {
     try {
+        // The port control may describe the line it opens in the tooltip.
+        w.lampToolTip.clear();
         if (!w.MSComm1->PortOpen()) w.MSComm1->setPortOpen(true);
         w.portOpened = true;
         SetLamps(w, kGreen);
@@ -31,11 +33,13 @@ Outcome OpenPort(Model& w) {
         w.Optionclose.Value = false;
         return Outcome::Done();
     } catch (const KivError& e) {
-        // The box names no cause; standard error tells a missing device, a
-        // busy one, a permission problem and refused settings apart.
+        // The box's own text names no cause; its detailed text and standard
+        // error tell a missing device, a busy one, a permission problem and
+        // refused settings apart.
         std::cerr << "kiv: port open failed: " << e.what() << std::endl;
         // The window is back in its closed look before the box appears.
         Optionclose_Click(w);
+        w.msgDetail = e.what();
         ShowMessage(w, kPortSettingsMessage);
         return Outcome::Failed("", e.what());
     }
@@ -62,7 +66,18 @@ void Optionclose_Click(Model& w) {
     w.Optionopen.Value = false;
 }
 
+void DropUnsentBytes(Model& w) {
+    // A slow or stalled line keeps bytes in the system's queue, and closing
+    // the device waits until they are sent (up to half a minute on a
+    // serial port): the program would hang on after the user ended it.
+    try {
+        if (w.MSComm1->PortOpen()) w.MSComm1->setOutBufferCount(0);
+    } catch (const KivError&) {
+    }
+}
+
 void Command5_Click(Model& w) {
+    DropUnsentBytes(w);
     Optionclose_Click(w);
     w.isSending = false;
     try {

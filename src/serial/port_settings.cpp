@@ -15,9 +15,10 @@ void SavePortChoices(Model& w) {
     for (int i = 0; i <= 4; ++i) {
         const int position = w.Combo1(i).ListIndex;
         if (position < 0 || position > 255)
-            Raise(ErrorKind::NoListPosition, IndexedName("Combo1", i) + " holds the typed text \"" +
-                                                 w.Combo1(i).Text +
-                                                 "\", which is not one of its entries");
+            Raise(ErrorKind::NoListPosition,
+                  "The box \"" + w.Label3(i).Caption + "\" holds the typed text \"" +
+                      w.Combo1(i).Text +
+                      "\", which is not one of its entries; pick one from its list.");
         w.portChoices(i) = static_cast<std::uint8_t>(position);
     }
 }
@@ -88,7 +89,14 @@ Outcome ApplyPortSettings(Model& w) {
 }
 
 void Command1_Click(Model& w) {
-    ApplyPortSettings(w);
+    const Outcome outcome = ApplyPortSettings(w);
+    // A typed text stops the apply without a message box; the page says
+    // which box holds it, in place, until an apply goes through.
+    w.portHint.clear();
+    for (int i = 0; i <= 4; ++i)
+        if (!outcome && outcome.box == IndexedName("Combo1", i) && w.Combo1(i).ListIndex < 0)
+            w.portHint = "“" + w.Label3(i).Caption + "”框中的“" + w.Combo1(i).Text +
+                         "”不是列表中的选项，请从列表中选择。";
 }
 
 void Combo1_Click(Model& w, int /*index*/) {

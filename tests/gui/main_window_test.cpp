@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLCDNumber>
@@ -8,7 +9,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
+#include <QTimer>
 #include <ostream>
 
 #include "gui/lamp_widget.h"
@@ -360,12 +363,23 @@ TEST_P(PortOpenTest, SelectingOpenShowsTheResultingLook) {
     rig.selectPage(1);
 
     BoxAnswerer answerer(QStringLiteral("取消"));
+    bool closedLookUnderTheBox = false;
+    answerer.onBox = [&] {
+        closedLookUnderTheBox = rig.find<QRadioButton>("Optionclose")->isChecked() &&
+                                !rig.find<QRadioButton>("Optionopen")->isChecked() &&
+                                rig.find<LampWidget>("Shape1(0)")->color() == kBlackColour;
+    };
     QTest::mouseClick(rig.find<QRadioButton>("Optionopen"), Qt::LeftButton);
 
     ASSERT_EQ(answerer.seen().size(), c.messages);
     if (c.messages > 0) {
         EXPECT_EQ(answerer.seen().front().title, QStringLiteral("串口设置信息"));
         EXPECT_EQ(answerer.seen().front().text, QStringLiteral("串口设置有误或者已被占用!"));
+        EXPECT_EQ(answerer.seen().front().icon, QMessageBox::Critical);
+        // The reason unfolds under the message; the window behind the box
+        // already shows the closed look, not the click that failed.
+        EXPECT_EQ(answerer.seen().front().detail, QStringLiteral("device missing"));
+        EXPECT_TRUE(closedLookUnderTheBox);
     }
     EXPECT_EQ(rig.port.open, c.opened);
     EXPECT_EQ(rig.find<QRadioButton>("Optionopen")->isChecked(), c.opened);
@@ -458,12 +472,93 @@ TEST(MainWindowSendingTest, ClosingTheWindowEndsTheLoopAndClosesThePort) {
         << "nothing may be sent after the window closed";
 }
 
+TEST(MainWindowSendingTest, ALostDeviceIsToldInBothLampsTooltips) {
+    WindowRig rig;
+    PrepareToSend(rig);
+    Repeater pull(
+        [&] {
+            if (rig.port.frames.size() < 2) return false;
+            rig.port.open = false;  // the adapter is pulled
+            return true;
+        },
+        [&] { rig.model.isSending = false; });
+    QTest::mouseClick(rig.find<QPushButton>("starsend"), Qt::LeftButton);
+    ASSERT_FALSE(pull.gaveUp());
+    const QRegularExpression told(
+        QStringLiteral("^Sending stopped at \\d\\d:\\d\\d:\\d\\d: port closed$"));
+    for (const char* lamp : {"Shape1(0)", "Shape1(1)"}) {
+        const QString tip = rig.find<LampWidget>(lamp)->toolTip();
+        EXPECT_TRUE(told.match(tip).hasMatch()) << lamp << ": " << tip.toStdString();
+    }
+    EXPECT_TRUE(rig.find<QRadioButton>("Optionclose")->isChecked());
+}
+
+TEST(MainWindowTest, ATypedPortTextIsNamedOnThePage) {
+    WindowRig rig;
+    rig.selectPage(1);
+    auto* baud = rig.find<QComboBox>(ControlName("Combo1", 1));
+    TypeInto(baud->lineEdit(), QStringLiteral("9700"));
+    BoxAnswerer answerer(QStringLiteral("取消"));
+    QTest::mouseClick(rig.find<QPushButton>("Command1"), Qt::LeftButton);
+    auto* hint = rig.find<QLabel>("portHint");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(answerer.seen().empty());  // no box for a typed text
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text(),
+              QStringLiteral("“波特率”框中的“9700”不是列表中的选项，请从列表中选择。"));
+    // A pick and an apply that goes through clear it.
+    baud->showPopup();
+    QTest::keyClick(baud->view(), Qt::Key_Return);
+    QTest::mouseClick(rig.find<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(hint->text(), QString());
+}
+
+TEST(MainWindowTest, ReadOnlyParameterBoxesLookReadOnly) {
+    WindowRig rig;
+    for (int entry : {1, 4, 10}) {
+        auto* editable = rig.find<QLineEdit>(ControlName("fuction_am", entry));
+        auto* locked = rig.find<QLineEdit>(ControlName("fuction_t3", entry));
+        ASSERT_TRUE(locked->isReadOnly());
+        ASSERT_FALSE(editable->isReadOnly());
+        EXPECT_NE(locked->palette().color(QPalette::Active, QPalette::Base),
+                  editable->palette().color(QPalette::Active, QPalette::Base))
+            << entry;
+        EXPECT_EQ(locked->palette().color(QPalette::Active, QPalette::Base),
+                  locked->palette().color(QPalette::Active, QPalette::Window))
+            << entry;
+    }
+}
+
 TEST(MainWindowTest, CloseProgramClosesThePortAndTheWindow) {
     WindowRig rig;
     PrepareToSend(rig);
     QTest::mouseClick(rig.find<QPushButton>("Command5"), Qt::LeftButton);
     EXPECT_FALSE(rig.port.open);
     EXPECT_TRUE(rig.model.programEnded);
+    EXPECT_FALSE(rig.window->isVisible());
+}
+
+TEST(MainWindowSendingTest, CloseProgramWhileSendingEndsTheEventLoop) {
+    WindowRig rig;
+    PrepareToSend(rig);
+    // The program's own event loop, with the click coming while frames go
+    // out; exec() returning is what lets main() return.
+    QTimer::singleShot(0, [&] {
+        Repeater closer(
+            [&] {
+                if (rig.port.frames.size() < 3) return false;
+                QTest::mouseClick(rig.find<QPushButton>("Command5"), Qt::LeftButton);
+                return true;
+            },
+            [&] { rig.model.isSending = false; });
+        QTest::mouseClick(rig.find<QPushButton>("starsend"), Qt::LeftButton);
+        EXPECT_FALSE(closer.gaveUp());
+    });
+    QTimer guard;
+    guard.callOnTimeout([] { QApplication::exit(99); });
+    guard.start(30000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(rig.port.open);
     EXPECT_FALSE(rig.window->isVisible());
 }
 

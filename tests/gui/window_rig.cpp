@@ -2,6 +2,7 @@
 
 #include <QTabBar>
 #include <QTabWidget>
+#include <algorithm>
 
 namespace kiv::testing {
 
@@ -20,9 +21,15 @@ void BoxAnswerer::look() {
     if (box == nullptr) return;
     for (QAbstractButton* button : box->buttons()) {
         if (button->text() != m_answer) continue;
-        SeenBox seen{box->windowTitle(), box->text(), box->icon(), {}};
-        for (QAbstractButton* b : box->buttons()) seen.buttons << b->text();
+        SeenBox seen{box->windowTitle(), box->text(), box->icon(), {}, {}, box->detailedText()};
+        QList<QAbstractButton*> inPlace = box->buttons();
+        for (QAbstractButton* b : inPlace) seen.buttons << b->text();
+        std::sort(inPlace.begin(), inPlace.end(), [box](QAbstractButton* a, QAbstractButton* b) {
+            return a->mapTo(box, QPoint()).x() < b->mapTo(box, QPoint()).x();
+        });
+        for (QAbstractButton* b : inPlace) seen.buttonsLeftToRight << b->text();
         m_seen.push_back(seen);
+        if (onBox) onBox();
         button->click();
         return;
     }

@@ -63,6 +63,8 @@ struct SeenBox {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
+    QStringList buttonsLeftToRight;  // as they stand on screen
+    QString detail;                  // the detailed text
 };
 
 // Answers every modal message box that opens while it lives by pressing the
@@ -74,6 +76,8 @@ class BoxAnswerer {
   public:
     explicit BoxAnswerer(QString answer);
     const std::vector<SeenBox>& seen() const { return m_seen; }
+    // Runs while each box is open, before it is answered.
+    std::function<void()> onBox;
 
   private:
     void look();

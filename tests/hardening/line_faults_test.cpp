@@ -6,11 +6,13 @@
 // frames flow again, whole and in order.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSerialPort>
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -369,11 +371,19 @@ TEST_F(LineFaultTest, ADeviceHeldByAnotherProgramIsRefusedUntilItIsReleased) {
     other.setPortName(QString::fromStdString(m_device->slavePath()));
     ASSERT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
 
-    Optionopen_Click(m_w);
+    const Outcome refused = OpenPort(m_w);
     ASSERT_EQ(m_box.shown.size(), 1U);
     EXPECT_EQ(m_box.shown[0].text, kOpenFailed);
     ExpectClosedLook();
     EXPECT_FALSE(m_control.lastSystemError().empty());
+    // The lock file names the holder: this test program.
+    std::ifstream comm("/proc/self/comm");
+    std::string self;
+    std::getline(comm, self);
+    EXPECT_NE(refused.reason.find("is held by another program: " + self + " (process " +
+                                  std::to_string(::getpid()) + ")"),
+              std::string::npos)
+        << refused.reason;
     // The holder keeps its line and can still write on it.
     EXPECT_TRUE(other.isOpen()) << "the device was taken from the program holding it";
     ASSERT_EQ(other.write("\x07\x08\x09", 3), 3);

@@ -178,7 +178,7 @@ TEST_F(QtCommControlLineTest, ClosingThePortDuringAWaitEndsOutputWithAnError) {
     EXPECT_FALSE(m_control.PortOpen());
 }
 
-TEST_F(QtCommControlLineTest, AReopenDuringAWaitAppliesTheNewFrameLength) {
+TEST_F(QtCommControlLineTest, AReopenDuringAWaitDropsTheWaitingFrameWhole) {
     SteadyMillisecondClock clock;
     EventLoopYielder yielder;
     // As the window does for a new frame length: close, size, open.
@@ -194,11 +194,25 @@ TEST_F(QtCommControlLineTest, AReopenDuringAWaitAppliesTheNewFrameLength) {
     const Bytes frame = {0x41, 0x42, 0x43, 0x44, 0x45};
     while (yielder.yields == 0) m_control.Output(frame);
     ASSERT_TRUE(m_control.PortOpen());
+    // The next frame is cut to the new length by the port's own rule.
+    m_control.Output(Bytes{0x61, 0x62, 0x63, 0x64, 0x65});
     Bytes onLine = DrainWhileQueued();
     const auto rest = m_pty.ReadUntilMarker(kMarker);
     onLine.insert(onLine.end(), rest.begin(), rest.end());
     ASSERT_GE(onLine.size(), 3U);
-    EXPECT_EQ(Bytes(onLine.end() - 3, onLine.end()), (Bytes{0x41, 0x42, 0x43}));
+    EXPECT_EQ(Bytes(onLine.end() - 3, onLine.end()), (Bytes{0x61, 0x62, 0x63}));
+    // Whatever reached the line of the frames sent before the reopen came
+    // whole: never the first three bytes of the frame that waited.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i + 3 < onLine.size(); ++i) {
+        if (onLine[i] >= 0x41 && onLine[i] <= 0x45) {
+            ++run;
+        } else {
+            EXPECT_EQ(run % frame.size(), 0U) << "a cut frame ending at byte " << i;
+            run = 0;
+        }
+    }
+    EXPECT_EQ(run % frame.size(), 0U);
 }
 
 }  // namespace

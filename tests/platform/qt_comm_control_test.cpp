@@ -1,8 +1,10 @@
 #include "platform/qt_comm_control.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -225,6 +227,7 @@ TEST_F(QtCommControlTest, AMissingDeviceRaisesWithTheSystemReason) {
         const std::string what = error.what();
         EXPECT_NE(what.find("/dev/kiv-test-no-such-device"), std::string::npos) << what;
         EXPECT_NE(what.find("COM2"), std::string::npos) << what;
+        EXPECT_NE(what.find("there is no such device"), std::string::npos) << what;
         EXPECT_FALSE(m_control.lastSystemError().empty());
         EXPECT_NE(what.find(m_control.lastSystemError()), std::string::npos) << what;
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "app/startup.h"
 #include "fakes.h"
 #include "sending/send_content.h"
@@ -164,6 +166,7 @@ TEST(SendLoop, ClosingThePortDuringTheSecondWaitEndsTheLoop) {
     EXPECT_EQ(s.w.Shape1(1).BackColor, kBlack);
     EXPECT_FALSE(s.w.isSending);
     EXPECT_FALSE(s.port.open);
+    EXPECT_EQ(s.w.lampToolTip, "");  // the user's own close needs no word
 }
 
 TEST(SendLoop, ADeviceLostWhileSendingShowsTheClosedLook) {
@@ -179,10 +182,15 @@ TEST(SendLoop, ADeviceLostWhileSendingShowsTheClosedLook) {
     EXPECT_TRUE(s.w.Command1.Enabled);
     EXPECT_EQ(s.w.Label50.Caption, "COM1,9600,无,8,1,CLOSE!");
     EXPECT_TRUE(s.box.shown.empty());
+    // No box, but the lamps say what happened and when.
+    EXPECT_TRUE(std::regex_match(
+        s.w.lampToolTip, std::regex("Sending stopped at \\d\\d:\\d\\d:\\d\\d: port closed")))
+        << s.w.lampToolTip;
     // The user can open again at once.
     Optionopen_Click(s.w);
     EXPECT_TRUE(s.w.portOpened);
     EXPECT_TRUE(s.port.open);
+    EXPECT_EQ(s.w.lampToolTip, "");
 }
 
 TEST(SendLoop, AStartWhileSendingKeepsTheRunningLoop) {
@@ -263,6 +271,62 @@ TEST(SendLoop, ModalBoxHoldsTheLoop) {
     EXPECT_EQ(s.port.frames.size(), 2u);
     EXPECT_EQ(s.clock.now, 102u + 10u);
 }
+
+// A send-page apply during a cycle's wait changes the frame length under a
+// frame composed for the old plan. The frame on the line is the new plan's,
+// composed at that cycle's frame time, whole: no cut frame, and no bytes a
+// longer plan left behind in the frame buffer.
+struct MidWaitApply {
+    std::string name;
+    std::vector<std::string> newSlots;
+    Bytes first, second;
+    friend void PrintTo(const MidWaitApply& c, std::ostream* os) { *os << c.name; }
+};
+
+class SendLoopMidWait : public ::testing::TestWithParam<MidWaitApply> {};
+
+TEST_P(SendLoopMidWait, TheFrameOnTheLineIsTheNewPlansWhole) {
+    const MidWaitApply& c = GetParam();
+    Sending s;
+    // An earlier, longer plan leaves its bytes in the frame buffer.
+    const char* const longer[7] = {"5", "6", "sinx1", "sinx2", "205", "206", "207"};
+    for (int i = 0; i < 7; ++i) s.w.sendText1(i + 1).Text = longer[i];
+    Command7_Click(s.w);
+    s.RunFrames(1);
+    for (int i = 5; i <= 7; ++i) s.w.sendText1(i).Text = "";
+    Command7_Click(s.w);
+    Command8_Click(s.w);
+    s.port.frames.clear();
+
+    bool applied = false;
+    s.RunFrames(2, [&] {
+        if (applied || s.clock.now % 10 != 7) return;  // the second wait of the first cycle
+        applied = true;
+        for (int i = 1; i <= 10; ++i)
+            s.w.sendText1(i).Text =
+                i <= static_cast<int>(c.newSlots.size()) ? c.newSlots[i - 1] : "";
+        Command7_Click(s.w);
+    });
+    ASSERT_TRUE(applied);
+    ASSERT_EQ(s.port.frames.size(), 2u);
+    EXPECT_EQ(s.port.frames[0], c.first);
+    EXPECT_EQ(s.port.frames[1], c.second);
+    EXPECT_TRUE(s.box.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SendLoop, SendLoopMidWait,
+    ::testing::Values(
+        // sinx1 and sinx2 at n = 0 are 130 and 140, at n = 1 148 and 145.
+        MidWaitApply{"Grow",
+                     {"5", "6", "sinx1", "sinx2", "1", "2", "3"},
+                     {5, 6, 130, 140, 1, 2, 3},
+                     {5, 6, 148, 145, 1, 2, 3}},
+        MidWaitApply{"Shrink", {"7", "SINX2"}, {7, 140}, {7, 145}},
+        MidWaitApply{
+            "SameLengthNewTexts", {"9", "sinx2", "sinx1", "8"}, {9, 140, 130, 8}, {9, 145, 148, 8}},
+        MidWaitApply{"SamePlan", {"5", "6", "sinx1", "sinx2"}, {5, 6, 130, 140}, {5, 6, 148, 145}}),
+    [](const ::testing::TestParamInfo<MidWaitApply>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace kiv

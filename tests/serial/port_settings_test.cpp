@@ -100,6 +100,12 @@ TEST(PortSettings, TypedTextStopsTheApplyBeforeThePort) {
     EXPECT_EQ(r.w.portChoices(0), 2);  // stored before the typed box
     EXPECT_EQ(r.w.portChoices(1), 5);
     EXPECT_TRUE(r.box.shown.empty());
+    // The page says which box holds the typed text, until an apply goes through.
+    EXPECT_EQ(r.w.portHint, "“波特率”框中的“9601”不是列表中的选项，请从列表中选择。");
+    r.w.Combo1(1).Pick(5);
+    Command1_Click(r.w);
+    EXPECT_TRUE(r.w.Optionopen.Enabled);
+    EXPECT_EQ(r.w.portHint, "");
 }
 
 TEST(LineSettingsText, AcceptedAndRefused) {
@@ -143,6 +149,12 @@ TEST(PortOpenClose, FailuresEndClosedWithOneMessage) {
         EXPECT_EQ(r.box.shown[0].text, "串口设置有误或者已被占用!");
         EXPECT_EQ(r.box.shown[0].title, "串口设置信息");
         EXPECT_EQ(r.box.shown[0].style, 22);
+        // The system's reason unfolds under the unchanged message.
+        EXPECT_EQ(r.box.shown[0].detail,
+                  variant == 0 ? "device missing"
+                               : "The box \"波特率\" holds the typed text \"9600\", which is not "
+                                 "one of its entries; pick one from its list.");
+        EXPECT_EQ(r.w.msgDetail, "");  // the next message carries only its own
         EXPECT_FALSE(r.port.open);
         EXPECT_FALSE(r.w.portOpened);
         EXPECT_EQ(r.w.Shape1(1).BackColor, kBlack);
@@ -182,8 +194,12 @@ TEST(PortOpenClose, CloseProgramClosesThePortFirst) {
     bool portClosedAtEnd = false;
     r.w.endProgram = [&] { portClosedAtEnd = !r.port.open; };
     r.w.isSending = true;
+    r.port.calls.clear();
     Command5_Click(r.w);
     EXPECT_TRUE(portClosedAtEnd);
+    // Bytes still waiting for a slow line are dropped first, so the close
+    // does not hold the ending program until they are sent.
+    EXPECT_EQ(r.port.calls, (std::vector<std::string>{"OutBufferCount=0", "PortOpen=false"}));
     EXPECT_TRUE(r.w.programEnded);
     EXPECT_FALSE(r.w.isSending);
 }
