@@ -17,6 +17,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/real_time_services.h"
 #include "app/startup.h"
 #include "cli/cli_options.h"
 #include "cli/cli_setup.h"
@@ -29,7 +30,6 @@
 #include "platform/steady_millisecond_clock.h"
 #include "platform/stop_signals.h"
 #include "serial/port_open_close.h"
-#include "signal/time_seeded_random.h"
 
 namespace {
 
@@ -101,9 +101,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     InstallStopSignals();
     Model w;
-    SteadyMillisecondClock clock;
-    QtYielder yielder;
-    TimeSeededRandom random;
+    RealTimeServices services;
+    SteadyMillisecondClock& clock = services.clock;
+    QtYielder& yielder = services.yielder;
     RememberingMessageBox box;
 
     std::unique_ptr<PtyPort> virtualPort;
@@ -115,11 +115,11 @@ int main(int argc, char** argv) {
             // The start-up choices name COM1; a setup may name another port.
             for (int n = 1; n <= 4; ++n) map.setDevice(n, *o.device);
             devicePort = std::make_unique<QtCommControl>(map);
-            devicePort->setYielder(&yielder, &clock);
+            services.Pace(*devicePort);
             line = devicePort.get();
         } else {
             virtualPort = std::make_unique<PtyPort>();
-            virtualPort->setYielder(&yielder, &clock);
+            services.Pace(*virtualPort);
             line = virtualPort.get();
         }
     } catch (const KivError& e) {
@@ -128,11 +128,7 @@ int main(int argc, char** argv) {
     }
 
     FrameRecorder recorder(w, *line);
-    w.messageBox = &box;
-    w.clock = &clock;
-    w.yielder = &yielder;
-    w.random = &random;
-    w.MSComm1 = &recorder;
+    services.With(&recorder, &box).AttachTo(w);
 
     std::ofstream logFile;
     if (logToStdout) {

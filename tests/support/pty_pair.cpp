@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -39,9 +40,13 @@ std::vector<std::uint8_t> PtyPair::ReadExactly(std::size_t count,
         const int ready = ::poll(&pfd, 1, static_cast<int>(idleGuard.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) break;
-        const auto more = ReadAvailable();
-        if (more.empty()) break;
-        out.insert(out.end(), more.begin(), more.end());
+        // Never more than asked for: what is left stays for the next read.
+        std::uint8_t buf[4096];
+        const std::size_t want = std::min(sizeof buf, count - out.size());
+        const ssize_t n = ::read(m_pty.master(), buf, want);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) break;
+        out.insert(out.end(), buf, buf + n);
     }
     return out;
 }
