@@ -72,26 +72,6 @@ struct LineRig : WindowRig {
         window.reset();
     }
 
-    template <typename W>
-    W* find(const QString& name) const {
-        W* widget = window->findChild<W*>(name);
-        EXPECT_NE(widget, nullptr) << name.toStdString();
-        return widget;
-    }
-
-    void selectPage(int page) const {
-        QTabBar* bar = window->tabs()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
-        EXPECT_EQ(window->tabs()->currentIndex(), page);
-    }
-
-    void click(const QString& name) const {
-        auto* button = find<QAbstractButton>(name);
-        ASSERT_NE(button, nullptr);
-        ASSERT_TRUE(button->isEnabled()) << name.toStdString() << " cannot be clicked";
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
     void type(const QString& name, const QString& text) const {
         auto* edit = find<QLineEdit>(name);
         ASSERT_NE(edit, nullptr);

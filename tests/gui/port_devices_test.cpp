@@ -57,52 +57,27 @@ SerialDevice Device(std::string path, std::string byId = {}, std::string descrip
 
 // The window as main() builds it, with the device list and the settings
 // file given by the test.
-struct DeviceWindow {
+struct DeviceWindow : WindowRig {
     DeviceWindow(DeviceList& devices, const QString& settingsFile)
-        : directory(devices, settingsFile), port(directory) {
+        : WindowRig(Unstarted{}), directory(devices, settingsFile), devicePort(directory) {
         directory.Refresh();
-        port.setYielder(&yielder, &clock);
-        port.setOpenReporter([this](const std::string& text) { model.lampToolTip = text; });
-        model.clock = &clock;
-        model.yielder = &yielder;
-        model.random = &random;
-        model.MSComm1 = &port;
-        window = std::make_unique<MainWindow>(model);
-        messageBox = std::make_unique<QtMessageBox>(window.get());
-        model.messageBox = messageBox.get();
-        yielder.setBeforeYield([this] { window->pushModel(); });
-        StartUp(model);
-        window->pushModel();
+        services.Pace(devicePort);
+        devicePort.setOpenReporter([this](const std::string& text) { model.lampToolTip = text; });
+        Start(devicePort);
         window->attachPortDirectory(directory);
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
+    // The window goes before the port it was wired to.
     ~DeviceWindow() {
-        yielder.setBeforeYield({});
+        services.yielder.setBeforeYield({});
+        messageBox.reset();
         window.reset();
     }
 
-    template <typename W>
-    W* find(const QString& name) const {
-        W* widget = window->findChild<W*>(name);
-        EXPECT_NE(widget, nullptr) << name.toStdString();
-        return widget;
-    }
     QComboBox* portBox() const { return find<QComboBox>(ControlName("Combo1", 0)); }
     QString described(int port) const {
         return portBox()->itemData(port - 1, kPortDescriptionRole).toString();
     }
 
-    void selectPage(int page) const {
-        QTabBar* bar = window->tabs()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
-    }
-    void click(const QString& name) const {
-        auto* button = find<QAbstractButton>(name);
-        ASSERT_NE(button, nullptr);
-        ASSERT_TRUE(button->isEnabled()) << name.toStdString() << " cannot be clicked";
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
     // A pick of COMn from the port box's list, as with the mouse.
     void pickPort(int port) const {
         QComboBox* box = portBox();
@@ -170,13 +145,7 @@ struct DeviceWindow {
     }
 
     PortDirectory directory;
-    AssignedPortControl port;
-    Model model;
-    SteadyMillisecondClock clock;
-    QtYielder yielder;
-    TimeSeededRandom random;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<QtMessageBox> messageBox;
+    AssignedPortControl devicePort;
 };
 
 void ExpectFirstFrames(const Bytes& bytes, std::int32_t sendCount) {
@@ -271,7 +240,7 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
         << rig.described(2).toStdString();
     rig.click("Command1");
     rig.click("Optionopen");
-    ASSERT_TRUE(rig.port.PortOpen());
+    ASSERT_TRUE(rig.devicePort.PortOpen());
     EXPECT_EQ(rig.lampTip().toStdString(), "COM2: " + line.slavePath());
     rig.selectPage(0);
     rig.click("Command7");
@@ -287,7 +256,7 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
         },
         [&] { rig.model.isSending = false; }, 20000);
     rig.click("starsend");
-    for (int i = 0; i < 1000 && rig.port.serial().queuedBytes() > 0; ++i) QTest::qWait(1);
+    for (int i = 0; i < 1000 && rig.devicePort.serial().queuedBytes() > 0; ++i) QTest::qWait(1);
     const Bytes rest = line.ReadUntilMarker(200);
     received.insert(received.end(), rest.begin(), rest.end());
     ExpectFirstFrames(received, rig.model.sendCount);
@@ -310,8 +279,8 @@ TEST_F(PortDevicesTest, NewcomerWithoutDevicesSendsOnTheVirtualPortAndClosesIt) 
     // Open, apply the send page, start: the first run of the README.
     rig.selectPage(1);
     rig.click("Optionopen");
-    ASSERT_TRUE(rig.port.PortOpen());
-    const std::string path = rig.port.virtualPath();
+    ASSERT_TRUE(rig.devicePort.PortOpen());
+    const std::string path = rig.devicePort.virtualPath();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(rig.described(1).toStdString(), "虚拟端口 " + path);
     EXPECT_EQ(rig.lampTip().toStdString(), "COM1: 虚拟端口 " + path);
@@ -321,7 +290,7 @@ TEST_F(PortDevicesTest, NewcomerWithoutDevicesSendsOnTheVirtualPortAndClosesIt) 
     rig.click("Command7");
     // Applying the send page reopens the port for the new frame length; the
     // virtual port and its reader stay.
-    EXPECT_EQ(rig.port.virtualPath(), path);
+    EXPECT_EQ(rig.devicePort.virtualPath(), path);
     const Bytes frames = rig.sendFrames(reader, 6);
     ExpectFirstFrames(frames, rig.model.sendCount);
 
@@ -338,7 +307,7 @@ TEST_F(PortDevicesTest, NewcomerWithoutDevicesSendsOnTheVirtualPortAndClosesIt) 
     rig.click("Command8");
     rig.selectPage(1);
     rig.click("Optionopen");
-    const std::string again = rig.port.virtualPath();
+    const std::string again = rig.devicePort.virtualPath();
     ASSERT_FALSE(again.empty());
     EXPECT_EQ(rig.described(1).toStdString(), "虚拟端口 " + again);
     PortReader second(again);

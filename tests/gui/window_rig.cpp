@@ -9,6 +9,14 @@ namespace kiv::testing {
 void WindowRig::selectPage(int page) const {
     QTabBar* bar = window->tabs()->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+    EXPECT_EQ(window->tabs()->currentIndex(), page);
+}
+
+void WindowRig::click(const QString& name) const {
+    auto* button = find<QAbstractButton>(name);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled()) << name.toStdString() << " cannot be clicked";
+    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 BoxAnswerer::BoxAnswerer(QString answer) : m_answer(std::move(answer)) {

@@ -40,11 +40,15 @@ struct WindowRig {
 
     template <typename W>
     W* find(const QString& name) const {
-        return window->findChild<W*>(name);
+        W* widget = window->findChild<W*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
     }
 
     // A tab click on tab `page` (0-based), the way the user selects a page.
     void selectPage(int page) const;
+    // A mouse click on the enabled button `name`.
+    void click(const QString& name) const;
 
     // A rig for a port of the caller's own, started by Start().
     struct Unstarted {};
