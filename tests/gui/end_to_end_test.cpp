@@ -55,23 +55,8 @@ const QColor kBlack(0, 0, 0);
 
 using Frame = std::vector<std::uint8_t>;
 
-// The window wired exactly as main() wires it, except that COM1 is the
-// slave of a fresh pseudo-terminal.
-struct LineRig : WindowRig {
-    LineRig() : WindowRig(Unstarted{}) {
-        PortMap map;
-        map.setDevice(1, line.slavePath());
-        linePort = std::make_unique<QtCommControl>(map);
-        services.Pace(*linePort);
-        Start(*linePort);
-    }
-    // The window goes before the port it was wired to.
-    ~LineRig() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
-
+// The window on a pseudo-terminal, driven as a user would.
+struct LineRig : PtyWindowRig {
     void type(const QString& name, const QString& text) const {
         auto* edit = find<QLineEdit>(name);
         ASSERT_NE(edit, nullptr);
@@ -143,9 +128,6 @@ struct LineRig : WindowRig {
             EXPECT_EQ(lamp->color(), colour) << "Shape1(" << i << ")";
         }
     }
-
-    PtyPair line;
-    std::unique_ptr<QtCommControl> linePort;
 };
 
 TEST(EndToEndTest, DefaultFramesReachTheLineAndTheWindowFollows) {

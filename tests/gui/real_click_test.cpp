@@ -46,32 +46,13 @@ class PointerInputCounter : public QObject {
     }
 };
 
-struct X11Rig : WindowRig {
-    X11Rig() : WindowRig(Unstarted{}) {
-        PortMap map;
-        map.setDevice(1, line.slavePath());
-        linePort = std::make_unique<QtCommControl>(map);
-        services.Pace(*linePort);
-        Start(*linePort);
-        window->activateWindow();
-    }
-    ~X11Rig() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
+struct X11Rig : PtyWindowRig {
+    X11Rig() { window->activateWindow(); }
 
     QAbstractButton* button(const QString& name) const {
         auto* widget = window->findChild<QAbstractButton*>(name);
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
-    }
-
-    void click(const QString& name) const {
-        auto* widget = window->findChild<QAbstractButton*>(name);
-        ASSERT_NE(widget, nullptr);
-        ASSERT_TRUE(widget->isEnabled()) << name.toStdString() << " cannot be clicked";
-        QTest::mouseClick(widget, Qt::LeftButton);
     }
 
     // A click through the X server at the middle of the widget, from a
@@ -94,8 +75,6 @@ struct X11Rig : WindowRig {
         }
     }
 
-    PtyPair line;
-    std::unique_ptr<QtCommControl> linePort;
     std::vector<std::unique_ptr<QProcess>> clickers;
 };
 

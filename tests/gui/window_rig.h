@@ -16,6 +16,9 @@
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
 #include "model/model.h"
+#include "platform/port_map.h"
+#include "platform/qt_comm_control.h"
+#include "support/pty_pair.h"
 
 namespace kiv::testing {
 
@@ -59,6 +62,27 @@ struct WindowRig {
     RealTimeServices services;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<QtMessageBox> messageBox;
+};
+
+// The window wired exactly as main() wires it, except that COM1 is the
+// slave of a fresh pseudo-terminal whose other end the test reads.
+struct PtyWindowRig : WindowRig {
+    PtyWindowRig() : WindowRig(Unstarted{}) {
+        PortMap map;
+        map.setDevice(1, line.slavePath());
+        linePort = std::make_unique<QtCommControl>(map);
+        services.Pace(*linePort);
+        Start(*linePort);
+    }
+    // The window goes before the port it was wired to.
+    ~PtyWindowRig() {
+        services.yielder.setBeforeYield({});
+        messageBox.reset();
+        window.reset();
+    }
+
+    PtyPair line;
+    std::unique_ptr<QtCommControl> linePort;
 };
 
 // What a message box showed before it was answered.
