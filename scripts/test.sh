@@ -3,7 +3,7 @@
 # portable layers, builds, and runs the whole test suite twice:
 # once in the normal build, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails the run). In between, each
-# libFuzzer target runs for a bounded time (FUZZ_SECONDS, default 20).
+# libFuzzer target runs for a bounded time (FUZZ_SECONDS, default 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -18,9 +18,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_WERROR=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2 --timeout 300
 
-FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh
+FUZZ_SECONDS=${FUZZ_SECONDS:-10} bash scripts/fuzz.sh
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_BENCH=OFF -DKIV_WERROR=ON
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKIV_SANITIZE=ON -DKIV_BENCH=OFF -DKIV_WERROR=ON
 cmake --build build-asan -j2
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

@@ -63,20 +63,23 @@ SetupCommands::SetupCommands(MainWindow& window, Model& model)
     };
 }
 
+// The program's settings file (the one the COM assignments are kept in),
+// or the file a test gives.
+std::unique_ptr<QSettings> SetupCommands::openSettings() const {
+    if (m_settingsFile.isEmpty())
+        return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                           QStringLiteral("kiv"), QStringLiteral("kiv"));
+    return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+}
+
 QString SetupCommands::lastFolder() const {
-    const auto settings =
-        m_settingsFile.isEmpty()
-            ? std::make_unique<QSettings>(QStringLiteral("kiv"), QStringLiteral("kiv"))
-            : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    const auto settings = openSettings();
     const QString folder = settings->value(kFolderKey).toString();
     return !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
 }
 
 void SetupCommands::rememberFolder(const QString& file) {
-    const auto settings =
-        m_settingsFile.isEmpty()
-            ? std::make_unique<QSettings>(QStringLiteral("kiv"), QStringLiteral("kiv"))
-            : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    const auto settings = openSettings();
     settings->setValue(kFolderKey, QFileInfo(file).absolutePath());
 }
 

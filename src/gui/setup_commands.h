@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QMenu;
+class QSettings;
 
 namespace kiv {
 
@@ -39,6 +41,7 @@ class SetupCommands : public QObject {
     // Where the last folder is remembered: the user's settings by default.
     void setSettingsFile(const QString& iniFile) { m_settingsFile = iniFile; }
     QString lastFolder() const;
+    std::unique_ptr<QSettings> openSettings() const;
 
   private:
     void rememberFolder(const QString& file);
