@@ -15,6 +15,7 @@
 #include "gui/qt_message_box.h"
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
+#include "support/event_counter.h"
 #include "window_rig.h"
 
 namespace kiv::testing {
@@ -42,17 +43,6 @@ TEST(SteadyMillisecondClockTest, ReadsTheMonotonicClockInWholeMilliseconds) {
         ASSERT_GE(Ahead(now, after), 0);
     }
 }
-
-// Counts the events it receives.
-class EventCounter : public QObject {
-  public:
-    bool event(QEvent* e) override {
-        if (e->type() != QEvent::User) return QObject::event(e);
-        ++count;
-        return true;
-    }
-    int count = 0;
-};
 
 TEST(QtYielderTest, ABoundThatHasPassedRunsPendingEventsWithoutSleeping) {
     SteadyMillisecondClock clock;

@@ -14,6 +14,7 @@
 
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
+#include "support/event_counter.h"
 
 namespace kiv {
 namespace {
@@ -73,15 +74,7 @@ class Watchdog {
     QTimer m_timer;
 };
 
-class EventCounter : public QObject {
-  public:
-    bool event(QEvent* e) override {
-        if (e->type() != QEvent::User) return QObject::event(e);
-        ++count;
-        return true;
-    }
-    int count = 0;
-};
+using testing::EventCounter;
 
 struct ArmCase {
     const char* name;
