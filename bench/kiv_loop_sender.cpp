@@ -26,6 +26,7 @@ std::optional<SendFunction> RegisteredKivLoop() {
         services.Pace(port);
 
         Model w;
+        w.lampsOnShow = false;  // as in kiv-cli
         FrameRecorder recorder(w, port);
         recorder.setFrameLimit(frames);
         services.With(&recorder).AttachTo(w);

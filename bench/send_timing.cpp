@@ -52,8 +52,10 @@ const char kUsage[] =
     "  Without options: 3000 frames at 10 ms, then 5000 frames at 1 ms.\n"
     "  --frames N        frames per run\n"
     "  --period MS       one run at this period (default frames 3000)\n"
-    "  --senders LIST    any of qtimer, busy, sleep, kiv, kiv-cli, window\n"
-    "                    (sleep is the reference; kiv is the program's loop in\n"
+    "  --senders LIST    any of qtimer, busy, sleep, pacing, kiv, kiv-cli, window\n"
+    "                    (sleep is the reference; pacing the reference paced\n"
+    "                    like the program's loop, from a millisecond reading\n"
+    "                    after each write; kiv is the program's loop in\n"
     "                    this process with kiv-cli's services; kiv-cli the real\n"
     "                    executable; window the window offscreen)\n"
     "  --plug-reference  run the absolute-sleep sender through the kiv loop's\n"
@@ -106,6 +108,7 @@ std::vector<Sender> ChooseSenders(const Options& options) {
         {"qtimer", SendWithPreciseTimer, nullptr, FrameCoding::Numbered, {}},
         {"busy", SendWithBusyWait, nullptr, FrameCoding::Numbered, {}},
         {"sleep", SendWithAbsoluteSleep, nullptr, FrameCoding::Numbered, {}},
+        {"pacing", SendWithLoopPacing, nullptr, FrameCoding::Numbered, {}},
     };
     if (options.plugReference) {
         SendFunction plugged = SendWithAbsoluteSleep;

@@ -15,5 +15,11 @@ void SendWithBusyWait(const std::string& devicePath, int periodMs, int frames);
 // A thread sleeping to absolute deadlines and writing with write(2): the
 // best this machine does, measured in the same run as the others.
 void SendWithAbsoluteSleep(const std::string& devicePath, int periodMs, int frames);
+// The same thread paced the way the program's loop is: each wait runs from a
+// whole-millisecond clock reading taken after the previous write, and a late
+// wake-up is never made up. Its mean period is the best any sender paced so
+// gets from this machine in this run: every wake-up a millisecond or more
+// late lengthens the run.
+void SendWithLoopPacing(const std::string& devicePath, int periodMs, int frames);
 
 }  // namespace kiv::bench

@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     InstallStopSignals();
     Model w;
+    w.lampsOnShow = false;  // a run without a window has no lamps to show
     RealTimeServices services;
     SteadyMillisecondClock& clock = services.clock;
     QtYielder& yielder = services.yielder;

@@ -106,6 +106,10 @@ struct Model {
     // ("COM1: 虚拟端口 /dev/pts/5"), or what last happened to the line and
     // when.
     std::string lampToolTip;
+    // False when no one sees the lamps (kiv-cli): the send loop's first wait
+    // then need not wake the thread at the half period just to recolour
+    // them.
+    bool lampsOnShow = true;
     // Under the serial page's apply button: which box holds a typed text
     // that is not one of its entries; empty when the last apply went through.
     std::string portHint;

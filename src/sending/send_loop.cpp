@@ -27,13 +27,15 @@ std::int32_t Elapsed(std::uint32_t now, std::uint32_t t0) {
 
 // Waits until bound() milliseconds have passed since t0, yielding to the
 // window between clock readings. The bound is read afresh at every reading,
-// so a handler running inside the yield acts on the wait under way.
-template <typename Bound>
-void WaitFor(Model& w, std::uint32_t t0, Bound bound, bool& yielded) {
+// so a handler running inside the yield acts on the wait under way. The
+// yield may sleep until wake() ms after t0 at the latest; that is the bound
+// itself unless nothing needs the thread awake any earlier.
+template <typename Bound, typename Wake>
+void WaitFor(Model& w, std::uint32_t t0, Bound bound, Wake wake, bool& yielded) {
     for (;;) {
         const std::int32_t b = bound();
         if (Elapsed(w.clock->Now(), t0) >= b || w.programEnded) return;
-        w.yielder->YieldUntil(t0 + static_cast<std::uint32_t>(b));
+        w.yielder->YieldUntil(t0 + static_cast<std::uint32_t>(std::max(b, wake())));
         yielded = true;
     }
 }
@@ -135,13 +137,18 @@ SendEnd SendFrames(Model& w) {
             w.Tally1.Value = w.sendCount;
             SetLamps(w, kLightGreen);
 
+            // Unseen lamps need no wake-up at the half period: the first
+            // wait then sleeps on towards the frame's moment, so the thread
+            // wakes once per cycle. Events still end every yield early, and
+            // the frame leaves when it always did.
             bool yielded = false;
             WaitFor(
-                w, t0, [&] { return w.halfPeriod; }, yielded);
+                w, t0, [&] { return w.halfPeriod; },
+                [&] { return w.lampsOnShow ? w.halfPeriod : w.sendPeriod; }, yielded);
             if (w.programEnded) return SendEnd::ProgramEnded;
             SetLamps(w, kGreen);
             WaitFor(
-                w, t0, [&] { return w.sendPeriod; }, yielded);
+                w, t0, [&] { return w.sendPeriod; }, [&] { return w.sendPeriod; }, yielded);
             if (w.programEnded) return SendEnd::ProgramEnded;
             // A period of 0 or less never waits; the window still gets its
             // turn once per cycle so that pause and close keep working.

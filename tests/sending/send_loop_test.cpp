@@ -60,6 +60,38 @@ TEST(SendLoop, LampsAreLightGreenForTheFirstHalf) {
     for (auto [ms, colour] : seen) EXPECT_EQ(colour, ms < 5 ? kLightGreen : kGreen) << ms;
 }
 
+// Where no one sees the lamps, the first wait sleeps on to the frame's
+// moment: one wake-up per cycle instead of two, the lamps still recoloured,
+// the frames the same bytes at the same moments.
+TEST(SendLoop, UnseenLampsCostNoWakeUpAtTheHalfPeriod) {
+    struct Case {
+        bool shown;
+        std::uint32_t step;  // 0: each yield sleeps to its bound; else an event wakes it early
+        std::vector<std::uint32_t> bounds;
+        std::uint32_t end;
+    };
+    const Case cases[] = {
+        {true, 0, {5, 10, 15, 20, 25, 30}, 30},
+        {false, 0, {10, 20, 30}, 30},
+        {false, 4, {10, 10, 10, 22, 22, 22, 34, 34, 34}, 36},
+    };
+    for (const Case& c : cases) {
+        Sending s;
+        s.w.lampsOnShow = c.shown;
+        s.yielder.step = c.step;
+        std::vector<std::uint32_t> bounds;
+        s.RunFrames(3, [&] {
+            bounds.push_back(s.yielder.lastWakeAt);
+            if (c.step == 0) s.clock.now = s.yielder.lastWakeAt;
+        });
+        EXPECT_EQ(bounds, c.bounds) << c.shown << c.step;
+        EXPECT_EQ(s.clock.now, c.end) << c.shown << c.step;
+        ASSERT_EQ(s.port.frames.size(), 3u);
+        EXPECT_EQ(s.port.frames[2], (Bytes{5, 6, 159, 150}));
+        EXPECT_EQ(s.w.Shape1(1).BackColor, kGreen);
+    }
+}
+
 TEST(SendLoop, AStartWithoutAnOpenPortShowsItsBoxAndSendsNothing) {
     for (int variant = 0; variant < 2; ++variant) {
         Sending s;
