@@ -41,14 +41,15 @@ struct RunPlan {
 struct Options {
     std::vector<RunPlan> plans = {{10, 3000}, {1, 5000}};
     std::vector<std::string> only;  // sender names; empty means all
+    int rounds = 1;
     bool plugReference = false;
     std::string cliPath = KIV_CLI_PATH;
     std::string windowPath = KIV_WINDOW_SENDER_PATH;
 };
 
 const char kUsage[] =
-    "usage: kiv_send_timing [--frames N] [--period MS] [--senders a,b,...] [--plug-reference]\n"
-    "                       [--cli PATH] [--window PATH]\n"
+    "usage: kiv_send_timing [--frames N] [--period MS] [--senders a,b,...] [--rounds N]\n"
+    "                       [--plug-reference] [--cli PATH] [--window PATH]\n"
     "  Without options: 3000 frames at 10 ms, then 5000 frames at 1 ms.\n"
     "  --frames N        frames per run\n"
     "  --period MS       one run at this period (default frames 3000)\n"
@@ -58,6 +59,9 @@ const char kUsage[] =
     "                    after each write; kiv is the program's loop in\n"
     "                    this process with kiv-cli's services; kiv-cli the real\n"
     "                    executable; window the window offscreen)\n"
+    "  --rounds N        run the senders in turn N times and end with each one's\n"
+    "                    medians: the host's noise comes and goes within minutes,\n"
+    "                    and taking turns spreads it fairly\n"
     "  --plug-reference  run the absolute-sleep sender through the kiv loop's\n"
     "                    registration path, to check the harness's plumbing\n"
     "  --cli PATH        the kiv-cli to run (default: the one built with this)\n"
@@ -86,6 +90,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         } else if (arg == "--senders" && hasValue) {
             std::stringstream list(argv[++i]);
             for (std::string name; std::getline(list, name, ',');) options.only.push_back(name);
+        } else if (arg == "--rounds" && hasValue) {
+            const auto rounds = PositiveNumber(argv[++i]);
+            if (!rounds) return std::nullopt;
+            options.rounds = *rounds;
         } else if (arg == "--cli" && hasValue) {
             options.cliPath = argv[++i];
         } else if (arg == "--window" && hasValue) {
@@ -159,11 +167,62 @@ Usage MeasureStartUp(const Sender& sender) {
     return *least;
 }
 
-void RunOne(Sender& sender, const RunPlan& plan) {
+// One line of the table.
+struct Row {
+    TimingReport r;
+    double cpuPercent = 0;
+    double cpuUsPerFrame = 0;
+    double voluntaryPerFrame = 0;
+    double involuntaryPerFrame = 0;
+};
+
+void PrintRow(const std::string& name, int periodMs, const Row& row) {
+    const TimingReport& r = row.r;
+    std::printf("%-7s %5d %6d %6d %5d %4d %9.4f %8.3f %8.3f %8.3f %9.2f %6.2f %8.1f %6.2f %6.2f\n",
+                name.c_str(), periodMs, r.expected, r.received, r.lost, r.cut, r.meanPeriodMs,
+                r.p50Ms, r.p99Ms, r.maxMs, r.driftMs, row.cpuPercent, row.cpuUsPerFrame,
+                row.voluntaryPerFrame, row.involuntaryPerFrame);
+    std::fflush(stdout);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Over several rounds: frames counted over all of them, every other figure
+// the median of the rounds'.
+Row MedianRow(const std::vector<Row>& rows) {
+    Row m;
+    auto median = [&](auto field) {
+        std::vector<double> values;
+        for (const Row& row : rows) values.push_back(field(row));
+        return Median(values);
+    };
+    for (const Row& row : rows) {
+        m.r.expected += row.r.expected;
+        m.r.received += row.r.received;
+        m.r.lost += row.r.lost;
+        m.r.cut += row.r.cut;
+    }
+    m.r.meanPeriodMs = median([](const Row& x) { return x.r.meanPeriodMs; });
+    m.r.p50Ms = median([](const Row& x) { return x.r.p50Ms; });
+    m.r.p99Ms = median([](const Row& x) { return x.r.p99Ms; });
+    m.r.maxMs = median([](const Row& x) { return x.r.maxMs; });
+    m.r.driftMs = median([](const Row& x) { return x.r.driftMs; });
+    m.cpuPercent = median([](const Row& x) { return x.cpuPercent; });
+    m.cpuUsPerFrame = median([](const Row& x) { return x.cpuUsPerFrame; });
+    m.voluntaryPerFrame = median([](const Row& x) { return x.voluntaryPerFrame; });
+    m.involuntaryPerFrame = median([](const Row& x) { return x.involuntaryPerFrame; });
+    return m;
+}
+
+std::optional<Row> RunOne(Sender& sender, const RunPlan& plan) {
     if (!sender.send && !sender.child) {
         std::printf("%-7s %5d  (not registered: see bench/kiv_loop_sender.cpp)\n",
                     sender.name.c_str(), plan.periodMs);
-        return;
+        return std::nullopt;
     }
     Usage used;
     std::int64_t wall = 0;
@@ -183,24 +242,23 @@ void RunOne(Sender& sender, const RunPlan& plan) {
     } catch (const std::exception& error) {
         capture.StopAfter(0, 0);
         std::printf("%-7s %5d  failed: %s\n", sender.name.c_str(), plan.periodMs, error.what());
-        return;
+        return std::nullopt;
     }
     capture.StopAfter(static_cast<std::size_t>(plan.frames) * kFrameBytes, 500);
     // The reading thread belongs to the harness, not to the sender.
     if (!sender.child) used = used - capture.readerUsage();
-    const TimingReport r = Analyse(capture.arrivals(), sender.coding, plan.frames, plan.periodMs);
+    Row row;
+    row.r = Analyse(capture.arrivals(), sender.coding, plan.frames, plan.periodMs);
     // A program's own start-up is taken off its CPU; so is its time.
-    if (sender.child) wall = static_cast<std::int64_t>(r.meanPeriodMs * 1e6 * plan.frames);
-    const double cpuPercent =
+    if (sender.child) wall = static_cast<std::int64_t>(row.r.meanPeriodMs * 1e6 * plan.frames);
+    row.cpuPercent =
         wall > 0 ? 100.0 * static_cast<double>(used.cpuNs) / static_cast<double>(wall) : 0.0;
     const double perFrame = plan.frames > 0 ? 1.0 / plan.frames : 0.0;
-    std::printf("%-7s %5d %6d %6d %5d %4d %9.4f %8.3f %8.3f %8.3f %9.2f %6.2f %8.1f %6.2f %6.2f\n",
-                sender.name.c_str(), plan.periodMs, r.expected, r.received, r.lost, r.cut,
-                r.meanPeriodMs, r.p50Ms, r.p99Ms, r.maxMs, r.driftMs, cpuPercent,
-                static_cast<double>(used.cpuNs) / 1e3 * perFrame,
-                static_cast<double>(used.voluntarySwitches) * perFrame,
-                static_cast<double>(used.involuntarySwitches) * perFrame);
-    std::fflush(stdout);
+    row.cpuUsPerFrame = static_cast<double>(used.cpuNs) / 1e3 * perFrame;
+    row.voluntaryPerFrame = static_cast<double>(used.voluntarySwitches) * perFrame;
+    row.involuntaryPerFrame = static_cast<double>(used.involuntarySwitches) * perFrame;
+    PrintRow(sender.name, plan.periodMs, row);
+    return row;
 }
 
 }  // namespace
@@ -217,7 +275,18 @@ int main(int argc, char** argv) {
     auto senders = ChooseSenders(*options);
     PrintHeader();
     for (const auto& plan : options->plans) {
-        for (auto& sender : senders) RunOne(sender, plan);
+        std::vector<std::vector<Row>> rows(senders.size());
+        for (int round = 0; round < options->rounds; ++round) {
+            for (std::size_t i = 0; i < senders.size(); ++i) {
+                if (auto row = RunOne(senders[i], plan)) rows[i].push_back(*row);
+            }
+        }
+        if (options->rounds == 1) continue;
+        std::printf("medians of %d rounds (frames, whole, lost and cut: their sums)\n",
+                    options->rounds);
+        for (std::size_t i = 0; i < senders.size(); ++i) {
+            if (!rows[i].empty()) PrintRow(senders[i].name, plan.periodMs, MedianRow(rows[i]));
+        }
     }
     std::printf(
         "deviation: |gap between consecutive frames - T|; drift: lateness of the last frame "
