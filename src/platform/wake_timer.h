@@ -29,22 +29,36 @@ class WakeTimer {
     // The event loop wakes when the monotonic clock reaches deadlineNs; a
     // moment already past wakes it at once. Arming again replaces the
     // earlier moment, so only the latest request ever fires.
+    //
+    // The timer also repeats at the distance between the last two moments
+    // asked for: a send loop that keeps time asks for the next moment
+    // exactly one step on, and the system has rearmed the timer for it
+    // already, so that request costs no system call. A repetition nobody
+    // asked for stops the timer.
     void ArmAt(std::int64_t deadlineNs);
 
-    // Times the timer has fired (the event loop saw it); for tests.
+    // Times the timer has fired (the event loop saw it), and times it was
+    // set through the system; for tests.
     std::uint64_t fired() const { return m_fired; }
+    std::uint64_t timesSet() const { return m_timesSet; }
 
   private:
+    void Set(std::int64_t valueNs, std::int64_t intervalNs);
     void OnFired();
 
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    // The moment the timer is armed for while it has not fired yet; arming
+    // The last moment asked for, and whether it is still to come; arming
     // again for the same moment (a yield repeated after an early wake-up)
     // then costs no system call.
     std::int64_t m_armedNs = 0;
     bool m_pending = false;
+    // The repetition the system keeps: every m_intervalNs, next at m_nextNs;
+    // no repetition while the interval is 0.
+    std::int64_t m_intervalNs = 0;
+    std::int64_t m_nextNs = 0;
     std::uint64_t m_fired = 0;
+    std::uint64_t m_timesSet = 0;
 };
 
 }  // namespace kiv

@@ -27,16 +27,38 @@ WakeTimer::~WakeTimer() {
 void WakeTimer::ArmAt(std::int64_t deadlineNs) {
     if (m_fd < 0) return;
     if (m_pending && deadlineNs == m_armedNs) return;
-    itimerspec spec{};
-    // A zero it_value would disarm the timer instead of firing at once.
-    const std::int64_t at = deadlineNs > 0 ? deadlineNs : 1;
-    spec.it_value.tv_sec = static_cast<time_t>(at / 1'000'000'000);
-    spec.it_value.tv_nsec = static_cast<long>(at % 1'000'000'000);
-    // Setting the time also clears an expiry nobody has read yet, so a
-    // stale one cannot cut the new wait short.
-    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) return;
+    if (m_intervalNs > 0 && deadlineNs == m_nextNs) {
+        // The system rearmed the timer for this moment when it last fired.
+        m_armedNs = deadlineNs;
+        m_pending = true;
+        return;
+    }
+    const std::int64_t step = deadlineNs - m_armedNs;
+    Set(deadlineNs, m_armedNs > 0 && step > 0 ? step : 0);
     m_armedNs = deadlineNs;
     m_pending = true;
+}
+
+void WakeTimer::Set(std::int64_t valueNs, std::int64_t intervalNs) {
+    itimerspec spec{};
+    // A zero it_value stops the timer; a moment at or before the clock's
+    // start still has to fire, so it becomes the earliest one there is.
+    if (valueNs != 0 || intervalNs != 0) {
+        const std::int64_t at = valueNs > 0 ? valueNs : 1;
+        spec.it_value.tv_sec = static_cast<time_t>(at / 1'000'000'000);
+        spec.it_value.tv_nsec = static_cast<long>(at % 1'000'000'000);
+        spec.it_interval.tv_sec = static_cast<time_t>(intervalNs / 1'000'000'000);
+        spec.it_interval.tv_nsec = static_cast<long>(intervalNs % 1'000'000'000);
+    }
+    // Setting the time also clears an expiry nobody has read yet, so a
+    // stale one cannot cut the new wait short.
+    ++m_timesSet;
+    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) {
+        m_intervalNs = 0;
+        return;
+    }
+    m_intervalNs = intervalNs;
+    m_nextNs = valueNs;
 }
 
 void WakeTimer::OnFired() {
@@ -48,8 +70,14 @@ void WakeTimer::OnFired() {
         got = ::read(m_fd, &expirations, sizeof expirations);
     } while (got < 0 && errno == EINTR);
     if (got != static_cast<ssize_t>(sizeof expirations)) return;
+    const bool asked = m_pending;
     m_pending = false;
     ++m_fired;
+    if (m_intervalNs <= 0) return;
+    m_nextNs += static_cast<std::int64_t>(expirations) * m_intervalNs;
+    // Nobody waits for the repetitions any more (the loop ended or changed
+    // pace): stop them rather than wake the thread every step.
+    if (!asked) Set(0, 0);
 }
 
 }  // namespace kiv

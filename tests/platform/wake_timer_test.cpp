@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
@@ -109,6 +110,58 @@ INSTANTIATE_TEST_SUITE_P(Arming, WakeTimerTest,
                                            ArmCase{"FarThenSoon", 60'000, 5},
                                            ArmCase{"PastThenSoon", -1, 20}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct PaceCase {
+    const char* name;
+    std::vector<std::int64_t> atMs;  // the moments asked for, one after the other's wake-up
+    bool keepsPace;                  // one step apart throughout
+};
+
+class WakeTimerPaceTest : public ::testing::TestWithParam<PaceCase> {};
+
+// A loop that keeps time gets its later wake-ups without setting the timer
+// again; every wake-up still comes at or after its moment, one per moment;
+// and once nobody asks, the repetition stops after at most one more.
+TEST_P(WakeTimerPaceTest, RepeatsForALoopThatKeepsPaceAndStopsWhenNobodyWaits) {
+    const PaceCase& c = GetParam();
+    QCoreApplication::processEvents();
+    WakeTimer timer;
+    ASSERT_TRUE(timer.valid());
+    Watchdog watchdog;
+    const std::int64_t base = MonotonicNanoseconds();
+    for (const std::int64_t ms : c.atMs) {
+        const std::uint64_t before = timer.fired();
+        timer.ArmAt(base + ms * kMs);
+        while (timer.fired() == before && !watchdog.barked)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        EXPECT_GE(MonotonicNanoseconds(), base + ms * kMs) << ms;
+    }
+    EXPECT_FALSE(watchdog.barked);
+    EXPECT_EQ(timer.fired(), c.atMs.size());
+    if (c.keepsPace) {
+        // Ideally two (the first moment, then the one that gives the step);
+        // a stall of the machine may cost another.
+        EXPECT_LT(timer.timesSet(), c.atMs.size());
+    } else {
+        EXPECT_EQ(timer.timesSet(), c.atMs.size());
+    }
+
+    const std::uint64_t firedAtEnd = timer.fired();
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    bool over = false;
+    QObject::connect(&quiet, &QTimer::timeout, [&] { over = true; });
+    quiet.start(150);
+    while (!over) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_LE(timer.fired(), firedAtEnd + 1) << "the timer went on repeating";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pacing, WakeTimerPaceTest,
+    ::testing::Values(PaceCase{"EveryTwentyMs", {20, 40, 60, 80, 100}, true},
+                      PaceCase{"HalfPeriodsOfTwenty", {10, 20, 30, 40, 50, 60}, true},
+                      PaceCase{"NoTwoStepsAlike", {20, 50, 60, 90, 95}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(QtYielderWakeTest, ABoundThatHasPassedReturnsWithoutWaiting) {
     SteadyMillisecondClock clock;
