@@ -43,7 +43,8 @@ class WakeTimer {
     std::uint64_t timesSet() const { return m_timesSet; }
 
   private:
-    void Set(std::int64_t valueNs, std::int64_t intervalNs);
+    // False when the system refused the setting.
+    bool Set(std::int64_t valueNs, std::int64_t intervalNs);
     void OnFired();
 
     int m_fd = -1;

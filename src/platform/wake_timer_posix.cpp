@@ -10,6 +10,9 @@
 #include "platform/wake_timer.h"
 
 namespace kiv {
+namespace {
+constexpr std::int64_t kNsPerMs = 1'000'000;
+}
 
 WakeTimer::WakeTimer() {
     m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -33,13 +36,16 @@ void WakeTimer::ArmAt(std::int64_t deadlineNs) {
         m_pending = true;
         return;
     }
+    // Steps of whole milliseconds are what the send loop asks for; a finer
+    // one is not repeated, so a caller's odd request cannot make the timer
+    // fire in a storm.
     const std::int64_t step = deadlineNs - m_armedNs;
-    Set(deadlineNs, m_armedNs > 0 && step > 0 ? step : 0);
+    if (!Set(deadlineNs, m_armedNs > 0 && step >= kNsPerMs ? step : 0)) return;
     m_armedNs = deadlineNs;
     m_pending = true;
 }
 
-void WakeTimer::Set(std::int64_t valueNs, std::int64_t intervalNs) {
+bool WakeTimer::Set(std::int64_t valueNs, std::int64_t intervalNs) {
     itimerspec spec{};
     // A zero it_value stops the timer; a moment at or before the clock's
     // start still has to fire, so it becomes the earliest one there is.
@@ -55,10 +61,11 @@ void WakeTimer::Set(std::int64_t valueNs, std::int64_t intervalNs) {
     ++m_timesSet;
     if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) {
         m_intervalNs = 0;
-        return;
+        return false;
     }
     m_intervalNs = intervalNs;
     m_nextNs = valueNs;
+    return true;
 }
 
 void WakeTimer::OnFired() {
