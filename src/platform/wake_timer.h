@@ -49,9 +49,7 @@ class WakeTimer {
 
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    // The last moment asked for, and whether it is still to come; arming
-    // again for the same moment (a yield repeated after an early wake-up)
-    // then costs no system call.
+    // The last moment asked for, and whether it is still to come.
     std::int64_t m_armedNs = 0;
     bool m_pending = false;
     // The repetition the system keeps: every m_intervalNs, next at m_nextNs;

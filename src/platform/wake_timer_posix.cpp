@@ -29,9 +29,10 @@ WakeTimer::~WakeTimer() {
 
 void WakeTimer::ArmAt(std::int64_t deadlineNs) {
     if (m_fd < 0) return;
-    if (m_pending && deadlineNs == m_armedNs) return;
-    if (m_intervalNs > 0 && deadlineNs == m_nextNs) {
-        // The system rearmed the timer for this moment when it last fired.
+    // The timer is set for this moment already: still pending (a yield
+    // repeated after an early wake-up), or rearmed by the system when it
+    // last fired.
+    if (deadlineNs == m_nextNs && (m_pending || m_intervalNs > 0)) {
         m_armedNs = deadlineNs;
         m_pending = true;
         return;

@@ -49,10 +49,18 @@ struct ComposedPlan {
         ComposedPlan plan;
         plan.slotCount = w.slotCount;
         for (int i = 1; i <= w.slotCount && i <= 10; ++i)
-            plan.texts[static_cast<std::size_t>(i - 1)] = LowerCase(w.slotText(i));
+            plan.texts[static_cast<std::size_t>(i - 1)] = w.slotText(i);
         return plan;
     }
-    bool operator==(const ComposedPlan&) const = default;
+    // Whether the model still holds this plan; letter case does not count,
+    // as the frame's composition does not tell "SINX1" from "sinx1".
+    bool InForce(const Model& w) const {
+        if (w.slotCount != slotCount) return false;
+        for (int i = 1; i <= slotCount && i <= 10; ++i)
+            if (!SameIgnoringCase(texts[static_cast<std::size_t>(i - 1)], w.slotText(i)))
+                return false;
+        return true;
+    }
 };
 
 // Composes the frame of time index n for the plan in force. The frame time
@@ -166,7 +174,7 @@ SendEnd SendFrames(Model& w) {
             // written: every byte on the line belongs to the plan it is sent
             // under, and the frame is as long as the output buffer. A plan
             // left alone keeps the frame composed at the cycle start.
-            if (!(ComposedPlan::Of(w) == composed)) {
+            if (!composed.InForce(w)) {
                 try {
                     ComposeAt(w, n);
                 } catch (const KivError&) {

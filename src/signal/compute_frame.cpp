@@ -14,11 +14,22 @@ SignalName LookUpSignal(const std::string& lowerText) {
     return {v->waveform, v->entry};
 }
 
+namespace {
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+}  // namespace
+
 std::string LowerCase(const std::string& text) {
     std::string out = text;
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : out) c = LowerAscii(c);
     return out;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/errors.h"
@@ -24,6 +25,8 @@ SignalName LookUpSignal(const std::string& lowerText);
 
 // ASCII lower case; other bytes unchanged.
 std::string LowerCase(const std::string& text);
+// Whether two texts are the same once lower-cased as above.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 // Everything one frame is made of.
 struct FrameInputs {

@@ -61,13 +61,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Guards a wait that should end by itself: a timer that ends it anyway
 // after a long while, so a broken wake-up fails the test instead of
-// hanging it. Not a timing check.
+// hanging it. Not a timing check. With a short time, it marks the end of a
+// quiet spell instead.
 class Watchdog {
   public:
-    Watchdog() {
+    explicit Watchdog(int ms = 5000) {
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { barked = true; });
-        m_timer.start(5000);
+        m_timer.start(ms);
     }
     bool barked = false;
 
@@ -147,12 +148,8 @@ TEST_P(WakeTimerPaceTest, RepeatsForALoopThatKeepsPaceAndStopsWhenNobodyWaits) {
     }
 
     const std::uint64_t firedAtEnd = timer.fired();
-    QTimer quiet;
-    quiet.setSingleShot(true);
-    bool over = false;
-    QObject::connect(&quiet, &QTimer::timeout, [&] { over = true; });
-    quiet.start(150);
-    while (!over) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    Watchdog quiet(150);
+    while (!quiet.barked) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_LE(timer.fired(), firedAtEnd + 1) << "the timer went on repeating";
 }
 

@@ -346,6 +346,23 @@ TEST_P(SendLoopMidWait, TheFrameOnTheLineIsTheNewPlansWhole) {
     EXPECT_TRUE(s.box.shown.empty());
 }
 
+// The same plan typed in other letter case is the plan in force: the frame
+// composed at the cycle start goes out, its noise not drawn again.
+TEST(SendLoop, AnApplyThatChangesOnlyLetterCaseKeepsTheComposedFrame) {
+    Sending s;
+    s.w.Check1(3).Value = 1;
+    bool applied = false;
+    s.RunFrames(2, [&] {
+        if (applied || s.clock.now % 10 != 7) return;
+        applied = true;
+        s.w.sendText1(3).Text = "SINX1";
+        Command7_Click(s.w);
+    });
+    ASSERT_TRUE(applied);
+    EXPECT_EQ(s.port.frames.size(), 2u);
+    EXPECT_EQ(s.random.draws, 2);  // one per frame
+}
+
 INSTANTIATE_TEST_SUITE_P(
     SendLoop, SendLoopMidWait,
     ::testing::Values(
