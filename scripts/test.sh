@@ -19,6 +19,7 @@ bash scripts/check-portable.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DKIV_WERROR=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2 --timeout 300
+bash scripts/test-windows.sh
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-10} bash scripts/fuzz.sh
 

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The Windows part of the test command: builds kiv.exe, kiv-cli.exe and the
+# logic tests with MinGW and the static Qt for MinGW (scripts/build-windows.sh),
+# then runs under Wine, in one throwaway Wine prefix:
+#   1. the logic tests (model, signal, serial, sending, the Windows platform
+#      pieces), each case also passing on Linux where the Linux build has it;
+#   2. kiv-cli.exe against the Linux kiv-cli on COM ports mapped onto
+#      pseudo-terminals (tests/windows/cli_under_wine.py);
+#   3. kiv.exe on a virtual display (tests/windows/window_under_wine.py),
+#      keeping its screenshots in build-windows/screenshots/.
+# Without a Qt for MinGW it says how to make one and skips only these steps.
+# The last line is "windows: N passed, N failed" (checks and test cases).
+# Wine's timing says nothing about Windows: nothing here measures speed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${KIV_WINDOWS_BUILD_DIR:-build-windows}
+linux_build=${KIV_LINUX_BUILD_DIR:-build}
+
+if ! qt=$(bash scripts/build-windows.sh --print-qt 2>/dev/null); then
+  echo "windows: no Qt for MinGW found (KIV_QT_MINGW, the cache folder of scripts/build-windows.sh, ../shared/qt6-mingw)."
+  echo "windows: make one with 'bash scripts/build-windows.sh' (it builds Qt once, about 40 minutes of two cores),"
+  echo "windows: or point KIV_QT_MINGW at a ready one."
+  echo "windows: skipped"
+  exit 0
+fi
+for tool in wine wineserver xvfb-run xdotool import; do
+  command -v "$tool" >/dev/null || { echo "test-windows.sh: $tool is missing (bash scripts/install-deps.sh)" >&2; exit 1; }
+done
+
+started=$SECONDS
+bash scripts/build-windows.sh --qt "$qt" --build-dir "$build_dir" --tests --werror
+echo "windows: built in $((SECONDS - started)) s"
+
+passed=0
+failed=0
+count() { # adds a step's "title: N passed, N failed" line to the totals
+  local line
+  line=$(grep -E '^[^:]+: [0-9]+ passed, [0-9]+ failed$' "$1" | tail -n 1 || true)
+  if [[ -z $line ]]; then
+    echo "windows: $2 gave no count" >&2
+    failed=$((failed + 1))
+    return
+  fi
+  [[ $line =~ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]
+  passed=$((passed + BASH_REMATCH[1]))
+  failed=$((failed + BASH_REMATCH[2]))
+}
+
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/kiv-wine.XXXXXX")
+export WINEPREFIX WINEDEBUG=-all
+logs=$(mktemp -d)
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX" "$logs"
+}
+trap cleanup EXIT
+wine_started=$SECONDS
+# No "wine-mono/gecko missing" dialogs, no desktop menu entries.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wineboot --init >/dev/null 2>&1
+wineserver -p >/dev/null 2>&1
+
+# 1. The logic tests, one Wine process per program.
+rm -rf "$build_dir/tests/reports"
+ctest --test-dir "$build_dir" --output-on-failure --timeout 300 | tee "$logs/ctest" || true
+programs=$(ctest --test-dir "$build_dir" -N | sed -n 's/^ *Test *#[0-9]*: //p' | paste -sd, -)
+python3 tests/windows/gtest_reports.py "$build_dir/tests/reports" --programs "$programs" \
+  --linux-build "$linux_build" | tee "$logs/gtest" || true
+count "$logs/gtest" "the logic tests"
+
+# 2. kiv-cli.exe against the Linux kiv-cli.
+python3 tests/windows/cli_under_wine.py --exe "$build_dir/src/kiv-cli.exe" \
+  --linux-cli "$linux_build/src/kiv-cli" | tee "$logs/cli" || true
+count "$logs/cli" "kiv-cli.exe under Wine"
+
+# 3. kiv.exe on a virtual display.
+python3 tests/windows/window_under_wine.py --exe "$build_dir/src/kiv.exe" \
+  --shots "$build_dir/screenshots" | tee "$logs/window" || true
+count "$logs/window" "kiv.exe under Wine"
+
+echo "windows: Wine steps took $((SECONDS - wine_started)) s, $((SECONDS - started)) s in all"
+echo "windows: $passed passed, $failed failed"
+[[ $failed -eq 0 ]]
