@@ -31,6 +31,15 @@ started=$SECONDS
 bash scripts/build-windows.sh --qt "$qt" --build-dir "$build_dir" --tests --werror
 echo "windows: built in $((SECONDS - started)) s"
 
+# The programs' place in the build folder.
+exe() {
+  local p
+  for p in "$build_dir/$1" "$build_dir/src/$1"; do
+    [[ -f $p ]] && { echo "$p"; return; }
+  done
+  echo "$build_dir/$1"
+}
+
 passed=0
 failed=0
 count() { # adds a step's "title: N passed, N failed" line to the totals
@@ -69,12 +78,12 @@ python3 tests/windows/gtest_reports.py "$build_dir/tests/reports" --programs "$p
 count "$logs/gtest" "the logic tests"
 
 # 2. kiv-cli.exe against the Linux kiv-cli.
-python3 tests/windows/cli_under_wine.py --exe "$build_dir/src/kiv-cli.exe" \
+python3 tests/windows/cli_under_wine.py --exe "$(exe kiv-cli.exe)" \
   --linux-cli "$linux_build/src/kiv-cli" | tee "$logs/cli" || true
 count "$logs/cli" "kiv-cli.exe under Wine"
 
 # 3. kiv.exe on a virtual display.
-python3 tests/windows/window_under_wine.py --exe "$build_dir/src/kiv.exe" \
+python3 tests/windows/window_under_wine.py --exe "$(exe kiv.exe)" \
   --shots "$build_dir/screenshots" | tee "$logs/window" || true
 count "$logs/window" "kiv.exe under Wine"
 

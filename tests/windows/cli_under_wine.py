@@ -8,7 +8,7 @@ failures: a COM port that does not exist, and one held by another running
 kiv-cli.exe, end with exit code 4 and say why; once the holder ends, the
 port opens again.
 
-    python3 tests/windows/cli_under_wine.py --exe build-windows/src/kiv-cli.exe \\
+    python3 tests/windows/cli_under_wine.py --exe build-windows/kiv-cli.exe \\
         --linux-cli build/src/kiv-cli
 
 Uses $WINEPREFIX when set (booted already), else a throwaway prefix. The
@@ -25,21 +25,25 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_rig import Checks, PtyLine, WinePrefix  # noqa: E402
 
-# Noise stays off: it is random. Each set sends 40 frames or more.
+# Noise stays off: it is random. Each set sends 40 frames or more. Parity
+# and 7 data bits are left out: Wine refuses them on a pseudo-terminal
+# (SetCommState fails with ERROR_INVALID_PARAMETER, as the kernel keeps a
+# pseudo-terminal at 8 bits without parity), which says nothing about a
+# Windows serial driver.
 CASES = [
     ("constants, line-control bytes among them", 5, 40,
      ["--frame", "0,10,13,17,19,127,128,255"]),
     ("the first-run example: 5, 6, sinx1, sinx2 at 10 ms", 10, 60,
      ["--frame", "5,6,sinx1,sinx2"]),
-    ("sines with their own parameters at 7 ms, 7 data bits, odd parity, 2 stop bits", 7, 50,
+    ("sines with their own parameters at 7 ms, 56000 baud, 2 stop bits", 7, 50,
      ["--frame", "sinx1,sinx2,sinx3", "--set", "sinx1=t1:100,am:60,a0:100",
-      "--set", "sinx3=t1:37,am:127,a0:128", "--data-bits", "7", "--parity", "o", "--stop-bits", "2"]),
+      "--set", "sinx3=t1:37,am:127,a0:128", "--baud", "56000", "--stop-bits", "2"]),
     ("rectangles at 3 ms", 3, 80,
      ["--frame", "squx1,squx2,squx3,200", "--set", "squx1=t1:20,t2:30",
       "--set", "squx2=t1:7,t2:3,am:100,a0:10"]),
-    ("sawtooth with t1 != t2 at 2 ms, 19200 baud, even parity", 2, 100,
+    ("sawtooth with t1 != t2 at 2 ms, 19200 baud", 2, 100,
      ["--frame", "trix1,trix2,trix3", "--set", "trix1=t1:50,t2:20,t3:30,am:60,a0:100",
-      "--set", "trix2=t1:5,t2:15,t3:0,am:200,a0:0", "--baud", "19200", "--parity", "e"]),
+      "--set", "trix2=t1:5,t2:15,t3:0,am:200,a0:0", "--baud", "19200"]),
     ("ten slots of every kind at 1 ms, 115200 baud", 1, 200,
      ["--frame", "sinx1,sinx2,sinx3,squx1,squx2,squx3,trix1,trix2,trix3,10",
       "--set", "squx3=t1:2,t2:5", "--set", "trix3=t1:3,t2:1,t3:4", "--baud", "115200"]),
@@ -143,7 +147,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.join(here, "..", "..")
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("--exe", default=os.path.join(root, "build-windows", "src", "kiv-cli.exe"))
+    p.add_argument("--exe", default=os.path.join(root, "build-windows", "kiv-cli.exe"))
     p.add_argument("--linux-cli", default=os.path.join(root, "build", "src", "kiv-cli"))
     args = p.parse_args()
     args.exe = os.path.abspath(args.exe)
