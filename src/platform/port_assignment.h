@@ -54,8 +54,14 @@ using PortAssignments = std::array<PortAssignment, 4>;
 std::string EncodeAssignment(const PortAssignment& assignment);
 PortAssignment DecodeAssignment(std::string_view text);
 
-// A device path the assignments can hold: absolute, no control characters.
+// A device path the assignments can hold: absolute ("/dev/ttyUSB0",
+// "\\.\COM7") or a port name the system gives ("COM7"), without blanks at
+// either end or control characters.
 bool IsAssignablePath(std::string_view path);
+// "COM" and a number from 1 without leading zeros: "COM7", "COM12".
+bool IsComPortName(std::string_view name);
+// "/..." or a Windows device path "\\.\...".
+bool IsAbsoluteDevicePath(std::string_view path);
 
 // Makes stored assignments consistent: a device named at more than one
 // number keeps only the lowest.

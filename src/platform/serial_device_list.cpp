@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSerialPortInfo>
 
 namespace kiv {
 
@@ -26,21 +25,6 @@ void AttachByIdNames(std::vector<SerialDevice>& devices, const QString& byIdDir)
             canonical.isEmpty() ? QString::fromStdString(device.path) : canonical);
         if (found != byTarget.constEnd()) device.byId = found.value().toStdString();
     }
-}
-
-std::vector<SerialDevice> SystemDeviceList::Read() {
-    std::vector<SerialDevice> devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        SerialDevice d;
-        d.path = info.systemLocation().toStdString();
-        d.description = info.description().toStdString();
-        d.manufacturer = info.manufacturer().toStdString();
-        if (info.hasVendorIdentifier()) d.vendorId = info.vendorIdentifier();
-        if (info.hasProductIdentifier()) d.productId = info.productIdentifier();
-        devices.push_back(std::move(d));
-    }
-    AttachByIdNames(devices, m_byIdDir);
-    return devices;
 }
 
 }  // namespace kiv
