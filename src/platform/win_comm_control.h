@@ -21,11 +21,10 @@ class Yielder;
 // call returns or raises there.
 //
 // Frames are written with overlapped I/O: Output hands a frame to the
-// system and returns; the window thread's event loop learns when the write
-// is done and starts the next queued frame. Each frame is one write, so the
-// line never carries part of one. Line settings, the port number and
-// OutBufferSize given while the port is open take effect at the next open,
-// as with the other port controls.
+// system and returns; the write's completion routine runs on the window
+// thread when its event loop next sleeps, and starts the next queued frame. Each frame is one
+// write, so the line never carries part of one. Line settings, the port number and OutBufferSize
+// given while the port is open take effect at the next open, as with the other port controls.
 class WinCommControl final : public CommControl {
   public:
     // Most bytes Output lets wait in this program behind the write under way.
@@ -86,9 +85,8 @@ class WinCommControl final : public CommControl {
     void Close();
     void MarkLost(const std::string& reason);
     void RaiseIfNotWritable();
-    // Takes the finished write, starts the next queued one. False when the
-    // write under way is not done yet.
-    bool Collect();
+    // The write under way ended: `error` from the system, `bytes` taken.
+    void Completed(unsigned long error, unsigned long bytes);
     void StartNext();
     void WaitForRoom();
     std::string OpenPortLabel() const;

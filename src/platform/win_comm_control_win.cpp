@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <QWinEventNotifier>
 #include <algorithm>
 #include <deque>
 #include <vector>
@@ -23,6 +22,8 @@ constexpr DWORD kBlockingSliceMs = 10;
 // How long closing lets the frame being written finish, so the receiver does
 // not get its front part only; a line that takes longer is stuck anyway.
 constexpr DWORD kCloseWaitMs = 200;
+// How long a driver may take to give up a cancelled write.
+constexpr ULONGLONG kCancelLimitMs = 2000;
 // The driver's buffer sizes asked for at open; the driver may keep its own.
 constexpr DWORD kDriverInBuffer = 4096;
 constexpr DWORD kDriverOutBuffer = 4096;
@@ -30,49 +31,63 @@ constexpr DWORD kDriverOutBuffer = 4096;
 }  // namespace
 
 // The open port: its handle, the write under way and the frames behind it.
+// A write ends with a completion routine that the system runs on this
+// thread when it next waits alertably, as Qt's event loop does when it
+// sleeps: the window thread learns of it from its own wait, with no helper
+// thread and nothing to poll.
 struct WinCommControl::Line {
+    WinCommControl* owner = nullptr;
     HANDLE port = INVALID_HANDLE_VALUE;
-    // Signalled by the system when the write under way ends; manual reset,
-    // as overlapped writes need, so it is reset by hand once taken.
-    HANDLE done = nullptr;
+    // WriteFileEx leaves hEvent to the caller: it points back here.
     OVERLAPPED overlapped{};
-    std::unique_ptr<QWinEventNotifier> notifier;
     // The frame the system is writing, and how much of it went out already.
     std::vector<std::uint8_t> writing;
     std::size_t sent = 0;
     bool busy = false;
+    // Closing: a completion only says the write is over.
+    bool closing = false;
     std::deque<std::vector<std::uint8_t>> queue;
     std::int64_t queued = 0;
 
     ~Line() {
-        notifier.reset();
         if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
-        if (done != nullptr) CloseHandle(done);
     }
 
     // Hands what is left of `writing` to the system. 0, or the error code
     // when the system refused the write at once.
     DWORD Issue() {
-        ResetEvent(done);
         overlapped = OVERLAPPED{};
-        overlapped.hEvent = done;
+        overlapped.hEvent = this;
         const auto size = static_cast<DWORD>(writing.size() - sent);
-        if (!WriteFile(port, writing.data() + sent, size, nullptr, &overlapped)) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_IO_PENDING) return error;
-        }
+        if (!WriteFileEx(port, writing.data() + sent, size, &overlapped, &Written))
+            return GetLastError();
         busy = true;
         return 0;
     }
 
+    static void CALLBACK Written(DWORD error, DWORD bytes, OVERLAPPED* overlapped) {
+        Line* line = static_cast<Line*>(overlapped->hEvent);
+        line->busy = false;
+        if (line->closing) return;
+        line->owner->Completed(error, bytes);
+    }
+
+    // Runs the completion routines that are due, waiting at most waitMs
+    // for one.
+    static void Settle(DWORD waitMs) { SleepEx(waitMs, TRUE); }
+
     // Waits, at most limitMs, for the write under way, then gives it up.
-    void EndWrite(DWORD limitMs) {
-        if (!busy) return;
-        if (WaitForSingleObject(done, limitMs) != WAIT_OBJECT_0) CancelIoEx(port, &overlapped);
-        DWORD n = 0;
-        GetOverlappedResult(port, &overlapped, &n, TRUE);
-        busy = false;
-        ResetEvent(done);
+    // False when the system did not even give up a cancelled write within a
+    // while: its buffer must then stay where it is.
+    bool EndWrite(DWORD limitMs) {
+        closing = true;
+        const ULONGLONG until = GetTickCount64() + limitMs;
+        while (busy && GetTickCount64() < until) Settle(1);
+        if (busy) CancelIoEx(port, &overlapped);
+        const ULONGLONG cancelUntil = GetTickCount64() + kCancelLimitMs;
+        while (busy && GetTickCount64() < cancelUntil) Settle(10);
+        closing = false;
+        return !busy;
     }
 };
 
@@ -146,7 +161,10 @@ void WinCommControl::setOutBufferCount(std::int16_t count) {
     m_line->queue.clear();
     m_line->queued = 0;
     // Discarding is what was asked for: the write under way goes too.
-    if (m_line->busy) m_line->EndWrite(0);
+    if (!m_line->EndWrite(0)) {
+        MarkLost("the driver does not give up a write");
+        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+    }
     if (!PurgeComm(m_line->port, PURGE_TXABORT | PURGE_TXCLEAR)) {
         RaisePort(OpenPortLabel() +
                   ": cannot discard unsent bytes: " + SystemErrorText(GetLastError()));
@@ -201,11 +219,7 @@ void WinCommControl::Open() {
     SetupComm(line->port, std::max<DWORD>(kDriverInBuffer, static_cast<DWORD>(m_inBufferSize)),
               kDriverOutBuffer);
     PurgeComm(line->port, PURGE_TXCLEAR | PURGE_RXCLEAR);
-    line->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (line->done == nullptr) RaiseOpenFailure(GetLastError(), false);
-    line->notifier = std::make_unique<QWinEventNotifier>(line->done);
-    QObject::connect(line->notifier.get(), &QWinEventNotifier::activated, line->notifier.get(),
-                     [this] { Collect(); });
+    line->owner = this;
     m_line = std::move(line);
     m_openOutBufferSize = m_outBufferSize;
     m_lost = false;
@@ -227,11 +241,9 @@ void WinCommControl::RaiseOpenFailure(unsigned long error, bool settingsStage) {
 
 void WinCommControl::Close() {
     std::unique_ptr<Line> line = std::move(m_line);
-    line->EndWrite(kCloseWaitMs);
-    line->notifier->setEnabled(false);
-    // Closing may come from the notifier's own signal (a write found the
-    // device gone): it is deleted once that has returned.
-    line->notifier.release()->deleteLater();
+    // A driver that keeps a cancelled write keeps its buffer too: that one
+    // Line is left behind rather than freed under the system's hands.
+    if (!line->EndWrite(kCloseWaitMs)) static_cast<void>(line.release());
 }
 
 void WinCommControl::MarkLost(const std::string& reason) {
@@ -240,40 +252,27 @@ void WinCommControl::MarkLost(const std::string& reason) {
     if (m_line) Close();
 }
 
-bool WinCommControl::Collect() {
-    if (!m_line) return true;
+void WinCommControl::Completed(unsigned long error, unsigned long bytes) {
+    if (!m_line) return;
     Line& line = *m_line;
-    if (!line.busy) {
-        ResetEvent(line.done);
-        return true;
-    }
-    DWORD n = 0;
-    if (!GetOverlappedResult(line.port, &line.overlapped, &n, FALSE)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_IO_INCOMPLETE) return false;
-        line.busy = false;
+    if (error != ERROR_SUCCESS) {
         // A pulled USB adapter ends its writes with an error.
         MarkLost(SystemErrorText(error));
-        return true;
+        return;
     }
-    line.busy = false;
-    line.sent += n;
+    line.sent += bytes;
     if (line.sent < line.writing.size()) {
         // The driver took the frame's front part only: its rest goes next,
         // before anything else, so the frame stays whole on the line.
-        if (const DWORD error = line.Issue(); error != 0) MarkLost(SystemErrorText(error));
-        return true;
+        if (const DWORD refused = line.Issue(); refused != 0) MarkLost(SystemErrorText(refused));
+        return;
     }
     StartNext();
-    return true;
 }
 
 void WinCommControl::StartNext() {
     Line& line = *m_line;
-    if (line.queue.empty()) {
-        ResetEvent(line.done);
-        return;
-    }
+    if (line.queue.empty()) return;
     line.writing = std::move(line.queue.front());
     line.queue.pop_front();
     line.queued -= static_cast<std::int64_t>(line.writing.size());
@@ -302,15 +301,14 @@ void WinCommControl::WaitForRoom() {
         // port meanwhile, which the caller checks after every pass.
         m_yielder->YieldUntil(m_clock->Now() + kYieldSliceMs);
     } else {
-        WaitForSingleObject(m_line->done, kBlockingSliceMs);
-        Collect();
+        Line::Settle(kBlockingSliceMs);
     }
 }
 
 void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
-    // A write that ended since the event loop last ran is taken now, so the
-    // frame can go straight out.
-    if (m_line && m_line->busy) Collect();
+    // A write that ended since the event loop last waited is taken now, so
+    // the frame can go straight out.
+    if (m_line && m_line->busy && HasOverlappedIoCompleted(&m_line->overlapped)) Line::Settle(0);
     const auto count = [&] {
         return std::min<std::size_t>(
             bytes.size(), static_cast<std::size_t>(std::max<int>(m_openOutBufferSize, 0)));
@@ -330,6 +328,8 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
     const std::uint64_t session = m_session;
     for (;;) {
         RaiseIfNotWritable();
+        if (m_line->busy && HasOverlappedIoCompleted(&m_line->overlapped)) Line::Settle(0);
+        if (!m_line) continue;
         // The port was closed and opened again while the frame waited for
         // room: the window does that to apply a new frame length, so the
         // frame belongs to a plan no longer in force. It goes, whole, with
