@@ -9,7 +9,7 @@ packages=(
   xvfb xauth xdotool fonts-wqy-microhei
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64-posix
-  wine wine64 imagemagick
+  wine wine64 fonts-wine imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
