@@ -12,7 +12,7 @@ namespace kiv {
 
 // One serial device the system lists.
 struct SerialDevice {
-    std::string path;  // what opens it: /dev/ttyUSB0
+    std::string path;  // what opens it: /dev/ttyUSB0, COM7
     // Its name under /dev/serial/by-id, which stays the same when the
     // adapter is plugged in again or the machine restarts; empty for
     // devices without one (on-board UARTs).
@@ -34,7 +34,7 @@ struct SerialDevice {
 struct PortAssignment {
     enum class Kind { None, Device, Virtual };
     Kind kind = Kind::None;
-    std::string identity;  // Kind::Device only; always an absolute path
+    std::string identity;  // Kind::Device only; always an assignable path (IsAssignablePath)
     // Chosen by the user. An assignment the program made itself may be
     // given to a new device while its own device is away and no number is
     // left; a chosen one never.

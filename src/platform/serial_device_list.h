@@ -15,8 +15,11 @@ class DeviceList {
     virtual std::vector<SerialDevice> Read() = 0;
 };
 
-// What QSerialPortInfo lists (USB adapters, boards, the UARTs that have a
-// driver), each with its /dev/serial/by-id name where it has one.
+// The serial ports the system lists: on Linux what QSerialPortInfo lists
+// (USB adapters, boards, the UARTs that have a driver), each with its
+// /dev/serial/by-id name where it has one; on Windows the ports under
+// HARDWARE\DEVICEMAP\SERIALCOMM with the device manager's descriptions
+// (byIdDir is not used there).
 class SystemDeviceList final : public DeviceList {
   public:
     explicit SystemDeviceList(QString byIdDir = QStringLiteral("/dev/serial/by-id"))

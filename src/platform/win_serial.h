@@ -1,12 +1,14 @@
 #pragma once
 
 // The pieces of the Win32 serial port that need no device: how a port name
-// becomes a device path, how line settings become a DCB, what an error code
-// means to the user, and how the system's device descriptions read.
+// becomes a device path, how line settings become a DCB, and what an error
+// code means to the user. How the device manager's names read is in
+// device_names.h.
 #include <windows.h>
 
 #include <string>
 
+#include "platform/device_names.h"
 #include "platform/port_diagnosis.h"
 #include "serial/port_settings_text.h"
 
@@ -35,22 +37,4 @@ OpenProblem OpenProblemOf(DWORD error);
 // The system's own words for an error code, without the trailing line
 // break, in UTF-8; "error N" when the system has none.
 std::string SystemErrorText(DWORD error);
-
-// The port name at the end of a friendly name: "USB-SERIAL CH340 (COM7)"
-// gives "COM7"; empty when the name does not end in "(COMn)".
-std::string PortNameInFriendlyName(const std::string& friendlyName);
-
-// The friendly name without its port: "USB-SERIAL CH340 (COM7)" gives
-// "USB-SERIAL CH340"; a name without "(COMn)" at its end is kept whole.
-std::string DescriptionOfFriendlyName(const std::string& friendlyName);
-
-// The USB vendor and product of a hardware id such as
-// "USB\VID_1A86&PID_7523&REV_0264" or "FTDIBUS\VID_0403+PID_6001+A50285BIA\0000";
-// -1 where it names none.
-struct UsbIds {
-    int vendorId = -1;
-    int productId = -1;
-};
-UsbIds UsbIdsOfHardwareId(const std::string& hardwareId);
-
 }  // namespace kiv
