@@ -1,6 +1,7 @@
 #include "platform/port_directory.h"
 
 #include <QSettings>
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/serial_device_list.h"
@@ -74,7 +75,11 @@ void PortDirectory::Save() {
 
 PortMap PortDirectory::CurrentMap() const {
     PortMap map = PortMap::Unassigned();
-    const bool virtualDefault = NothingAssigned(m_ports) && m_devices.empty();
+    // The console is no device to send to: a machine with nothing else
+    // starts on the virtual port too.
+    const bool virtualDefault =
+        NothingAssigned(m_ports) && std::all_of(m_devices.begin(), m_devices.end(),
+                                                [](const SerialDevice& d) { return d.console; });
     for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port) {
         if (!m_overrides.device(port).empty()) {
             map.setDevice(port, m_overrides.device(port));

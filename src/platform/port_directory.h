@@ -45,7 +45,8 @@ class PortDirectory {
     }
 
     // What each number opens now. An unassigned number has no device; with
-    // no device present and nothing saved, COM1 is the virtual port.
+    // no device present but the console and nothing saved, COM1 is the
+    // virtual port.
     PortMap CurrentMap() const;
 
     // The receiving side of the open virtual port at `port`; empty when none.

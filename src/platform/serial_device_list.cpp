@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QSerialPortInfo>
 
+#include "platform/system_console.h"
+
 namespace kiv {
 
 void AttachByIdNames(std::vector<SerialDevice>& devices, const QString& byIdDir) {
@@ -37,6 +39,7 @@ std::vector<SerialDevice> SystemDeviceList::Read() {
         d.manufacturer = info.manufacturer().toStdString();
         if (info.hasVendorIdentifier()) d.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier()) d.productId = info.productIdentifier();
+        d.console = IsSystemConsole(d.path, m_systemRoot);
         devices.push_back(std::move(d));
     }
     AttachByIdNames(devices, m_byIdDir);

@@ -42,6 +42,12 @@ SerialDevice Plain(std::string path) {
     return d;
 }
 
+SerialDevice Console(std::string path) {
+    SerialDevice d = Plain(std::move(path));
+    d.console = true;
+    return d;
+}
+
 class PortDirectoryTest : public ::testing::Test {
   protected:
     QString settingsFile() const { return m_dir.filePath(QStringLiteral("kiv.ini")); }
@@ -89,11 +95,24 @@ TEST_P(VirtualDefaultTest, Com1IsVirtualOnlyWithNoDeviceAndNothingSaved) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, VirtualDefaultTest,
-    ::testing::Values(DefaultCase{"NoDeviceNothingSaved", {}, std::nullopt, true, ""},
-                      DefaultCase{"OneAdapter", {Ftdi()}, std::nullopt, false, "/dev/ttyUSB0"},
-                      DefaultCase{
-                          "NoDeviceButSomethingSaved", {}, std::pair{2, "/dev/ttyUSB3"}, false, ""},
-                      DefaultCase{"JunkSaved", {}, std::pair{1, "not a path"}, true, ""}),
+    ::testing::Values(
+        DefaultCase{"NoDeviceNothingSaved", {}, std::nullopt, true, ""},
+        DefaultCase{"OneAdapter", {Ftdi()}, std::nullopt, false, "/dev/ttyUSB0"},
+        DefaultCase{"NoDeviceButSomethingSaved", {}, std::pair{2, "/dev/ttyUSB3"}, false, ""},
+        DefaultCase{"JunkSaved", {}, std::pair{1, "not a path"}, true, ""},
+        // The console is no device to send to.
+        DefaultCase{"OnlyTheConsole", {Console("/dev/ttyS0")}, std::nullopt, true, ""},
+        DefaultCase{"TheConsoleAndAnAdapter",
+                    {Console("/dev/ttyS0"), Ftdi()},
+                    std::nullopt,
+                    false,
+                    "/dev/ttyUSB0"},
+        // What an older version saved for it is given up.
+        DefaultCase{"TheConsoleNumberedBefore",
+                    {Console("/dev/ttyS0")},
+                    std::pair{1, "auto /dev/ttyS0"},
+                    true,
+                    ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PortDirectoryTest, CommandLineOverridesWinForOneRunOnly) {
