@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/cli_options.h"
 #include "model/model.h"
@@ -14,10 +15,19 @@ namespace kiv {
 // the boxes: what a command line describes on top of --setup.
 void OverlayOptions(Setup& setup, const CliOptions& o);
 
+// The setup's values judged by kiv-cli's rules, as if each had been given
+// as its option (values the options replace are not looked at): nothing
+// when all are accepted, otherwise the first fault, naming the page and box.
+// `notes` gets the warnings the options would give (a period rounded or 0,
+// slots after an empty one).
+std::optional<std::string> CheckSetupValues(const Setup& setup, const CliOptions& o,
+                                            std::vector<std::string>& notes);
+
 // --setup and --write-setup, run after start-up: loads the setup the file
 // and the options describe into the window model (applying every page, the
 // port stays closed), and for --write-setup writes it and ends. Returns the
 // exit code when the program ends here, nothing when it goes on to send.
+// Warnings about the setup go through `err` too, after "warning: ".
 std::optional<int> RunSetupOptions(const CliOptions& o, Model& w,
                                    const std::function<void(const std::string&)>& err);
 

@@ -24,11 +24,11 @@ constexpr int kLineCapacity = 4000;
 PtyPort::PtyPort() {
     if (!m_pty.ok()) Raise(ErrorKind::Port, "cannot create a pseudo-terminal: " + m_pty.error());
     m_pty.SetMasterNonBlocking();
-    // Only opens from now on are seen: this program's own slave descriptor
-    // was opened with the pair.
+    // Only opens and closes from now on are seen: this program's own slave
+    // descriptor was opened with the pair, and stays open.
     m_openWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_openWatch >= 0 &&
-        inotify_add_watch(m_openWatch, m_pty.slavePath().c_str(), IN_OPEN) < 0) {
+        inotify_add_watch(m_openWatch, m_pty.slavePath().c_str(), IN_OPEN | IN_CLOSE) < 0) {
         close(m_openWatch);
         m_openWatch = -1;
     }
@@ -38,15 +38,27 @@ PtyPort::~PtyPort() {
     if (m_openWatch >= 0) close(m_openWatch);
 }
 
-bool PtyPort::ReceiverOpened() {
-    if (m_receiverSeen || m_openWatch < 0) return true;
+int PtyPort::Openers() {
+    if (m_openWatch < 0) return -1;
     alignas(inotify_event) char events[4096];
-    if (read(m_openWatch, events, sizeof events) > 0) {
-        m_receiverSeen = true;
-        close(m_openWatch);
-        m_openWatch = -1;
+    for (;;) {
+        const ssize_t n = read(m_openWatch, events, sizeof events);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            if (e->mask & IN_Q_OVERFLOW) {
+                // Opens and closes were lost: the count means nothing now.
+                close(m_openWatch);
+                m_openWatch = -1;
+                return -1;
+            }
+            if (e->mask & IN_OPEN) ++m_openers;
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
+                m_openers = std::max(0, m_openers - 1);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
     }
-    return m_receiverSeen;
+    return m_openers;
 }
 
 void PtyPort::setInBufferSize(std::int16_t bytes) {

@@ -285,7 +285,7 @@ TEST(KivCli, HelpListsEveryOptionAndWins) {
           "--set", "--noise", "--frames", "--seconds", "--log", "--help", "--version"})
         EXPECT_NE(all.find(option), std::string::npos) << option;
     for (const ExitCodeInfo& e : kExitCodes) EXPECT_NE(all.find(e.meaning), std::string::npos);
-    EXPECT_NE(all.find("Sending starts once a program opens that path"), std::string::npos);
+    EXPECT_NE(all.find("Sending starts once a program has held that path open"), std::string::npos);
     EXPECT_TRUE(cli.errors().empty()) << cli.errors();
 }
 
