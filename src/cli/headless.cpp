@@ -80,14 +80,16 @@ long FramesIn(long bytes, int frameLength) {
 void FrameRecorder::Start() {
     m_start = Clock::now();
     if (m_log == nullptr) return;
+    errno = 0;
     *m_log << "frame,ms_since_start,wall_clock_utc";
     for (int i = 1; i <= m_w.slotCount; ++i) *m_log << ",slot" << i;
     *m_log << '\n';
     CheckLog();
 }
 
+// After a write into the log that began with errno cleared: a refusal
+// leaves the system's reason there.
 void FrameRecorder::CheckLog() {
-    errno = 0;
     m_log->flush();
     if (*m_log || m_logFailed) return;
     const std::string reason = errno != 0 ? std::strerror(errno) : "write error";
@@ -157,6 +159,7 @@ void FrameRecorder::LogFrame(Clock::time_point now, std::span<const std::uint8_t
     line += '\n';
     // Written out line by line: a reader following the file sees each frame
     // as it goes, and a run that is killed keeps every line up to the kill.
+    errno = 0;
     *m_log << line;
     CheckLog();
 }
