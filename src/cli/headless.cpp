@@ -106,6 +106,9 @@ double FrameRecorder::msSinceStart() const {
 void FrameRecorder::AbandonFrameUnderWay(bool counted) {
     m_abandoned = true;
     m_countAbandoned = counted;
+    // Closed on purpose, as the close handler closes it: the send loop
+    // then ends without reporting a lost line of its own.
+    m_w.portOpened = false;
     // Emptying the queue first keeps a real port's close from waiting for
     // the bytes to drain.
     try {
