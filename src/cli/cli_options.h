@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include "model/setup_file.h"
+
 namespace kiv {
 
 // Parameters typed for one signal page row, e.g. --set sinx1=t1:100,am:60.
@@ -73,6 +75,14 @@ std::optional<std::string> ParameterFault(const std::string& key, const std::str
 // Lowest and highest baud rate kiv-cli passes on to the device.
 constexpr long kMinBaud = 1;
 constexpr long kMaxBaud = 4000000;
+
+// The setup's values judged by kiv-cli's rules, as if each had been given
+// as its option (values the options replace are not looked at): nothing
+// when all are accepted, otherwise the first fault, naming the page and box.
+// `notes` gets the warnings the options would give (a period rounded or 0,
+// slots after an empty one).
+std::optional<std::string> CheckSetupValues(const Setup& setup, const CliOptions& o,
+                                            std::vector<std::string>& notes);
 
 // The --help text.
 std::string CliUsage();

@@ -15,14 +15,6 @@ namespace kiv {
 // the boxes: what a command line describes on top of --setup.
 void OverlayOptions(Setup& setup, const CliOptions& o);
 
-// The setup's values judged by kiv-cli's rules, as if each had been given
-// as its option (values the options replace are not looked at): nothing
-// when all are accepted, otherwise the first fault, naming the page and box.
-// `notes` gets the warnings the options would give (a period rounded or 0,
-// slots after an empty one).
-std::optional<std::string> CheckSetupValues(const Setup& setup, const CliOptions& o,
-                                            std::vector<std::string>& notes);
-
 // --setup and --write-setup, run after start-up: loads the setup the file
 // and the options describe into the window model (applying every page, the
 // port stays closed), and for --write-setup writes it and ends. Returns the

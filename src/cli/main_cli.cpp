@@ -218,9 +218,7 @@ int main(int argc, char** argv) {
         bool held = false;
         std::uint32_t heldSince = 0;
         while (!stopSeen()) {
-            const int openers = virtualPort->Openers();
-            if (openers < 0) break;  // the system cannot tell: start now
-            if (openers == 0) {
+            if (!virtualPort->ReceiverHolds()) {
                 held = false;
             } else if (!held) {
                 held = true;

@@ -46,21 +46,23 @@ class PtyPort : public CommControl {
     // Waits, at most `limitMs`, for the receiver to read what was sent:
     // closing the pseudo-terminal throws away what it still holds.
     void Drain(int limitMs) const;
-    // How many open descriptions other programs hold on SlavePath() now,
-    // or -1 when the system cannot tell. Bytes written while no receiver
-    // holds the line wait in it, where a receiver that sets the line up with
-    // a flush (as many do on open) throws them away; and a program that only
-    // sets the line up (stty) opens it for a moment and closes it again. A
-    // sender that cares starts once a receiver has held the line open for a
-    // while.
-    int Openers();
+    // Whether another program holds SlavePath() open now (true as well when
+    // the system cannot tell, so that nobody waits for ever). Bytes written
+    // while no receiver holds the line wait in it, where a receiver that sets
+    // the line up with a flush (as many do on open) throws them away; and a
+    // program that only sets the line up (stty) opens it for a moment and
+    // closes it again. A sender that cares starts once a receiver has held
+    // the line open for a while.
+    bool ReceiverHolds();
 
   private:
     void WaitForRoom(std::size_t bytes);
 
     RawPty m_pty;
-    int m_openWatch = -1;  // inotify on the slave path, for Openers
-    int m_openers = 0;
+    bool HeldElsewhere() const;
+
+    int m_openWatch = -1;  // inotify on the slave path, for ReceiverHolds
+    bool m_held = false;
     bool m_open = false;
     std::int16_t m_outBufferSize = 10;
     Yielder* m_yielder = nullptr;
