@@ -234,5 +234,19 @@ TEST(CliSetup, ASetupWrittenWithAnyRateIsReadBack) {
     EXPECT_EQ(reader.w.Combo1(1).Text, "460800");
 }
 
+// A file's own faults show its names cut, however long its lines.
+TEST(CliSetup, LongNamesInAFilesFaultsAreCut) {
+    const std::string file = ::testing::TempDir() + "kiv_cli_setup_long.ini";
+    const std::string name(5000, 'k');
+    for (const std::string& text : {"[send]\n" + name + "=1\n", "[" + name + "]\n", name + "=1\n",
+                                    "[send]\nnoise_slots=" + name + "\n"}) {
+        WriteFile(file, text);
+        CliRig rig;
+        EXPECT_EQ(rig.Run({"--setup", file}), kExitBadInput);
+        EXPECT_NE(rig.errors.find(std::string(40, 'k') + "..."), std::string::npos) << rig.errors;
+        EXPECT_LT(rig.errors.size(), 200u) << rig.errors;
+    }
+}
+
 }  // namespace
 }  // namespace kiv
