@@ -71,8 +71,8 @@ bool ShowsAsText(const std::string& text) {
         const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
         const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
         if (c == 0xC2 && next >= 0x80 && next <= 0x9F) return false;
-        if (c == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9 ||
-                                          (third >= 0xAA && third <= 0xAE)))
+        if (c == 0xE2 && next == 0x80 &&
+            (third == 0xA8 || third == 0xA9 || (third >= 0xAA && third <= 0xAE)))
             return false;
         if (c == 0xE2 && next == 0x81 && third >= 0xA6 && third <= 0xA9) return false;
     }
@@ -106,9 +106,9 @@ void CheckOptions(const CliOptions& o) {
         const double rounded = RefRoundHalfEven(value);
         expectedWarnings += (value != rounded ? 1 : 0) + (rounded == 0 ? 1 : 0);
     }
-    FUZZ_CHECK(o.warnings.size() == expectedWarnings,
-               std::to_string(o.warnings.size()) + " warnings for period " +
-                   Show(o.period.value_or("")));
+    FUZZ_CHECK(
+        o.warnings.size() == expectedWarnings,
+        std::to_string(o.warnings.size()) + " warnings for period " + Show(o.period.value_or("")));
     for (const std::string& w : o.warnings) {
         FUZZ_CHECK(!w.empty() && (w.rfind("--period ", 0) == 0 || w.rfind("--frame ", 0) == 0),
                    "warning " + Show(w));
