@@ -123,6 +123,18 @@ int HexDigit(char c) {
     return -1;
 }
 
+// A name or value from the file as a refusal shows it: a line of a
+// megabyte is still a short message.
+std::string Cut(const std::string& text) {
+    constexpr std::size_t kLongest = 40;
+    std::size_t at = 0;
+    for (std::size_t shown = 0; at < text.size(); ++shown) {
+        if (shown == kLongest) return text.substr(0, at) + "...";
+        at += std::max<std::size_t>(Utf8SequenceAt(text, at), 1);
+    }
+    return text;
+}
+
 struct Refused {
     SetupRefusal refusal;
 };
@@ -179,7 +191,7 @@ std::array<bool, 10> DecodeSlotList(const std::string& value, int line) {
         }
         if (digits) slot = std::stoi(part);
         if (!digits || slot < 1 || slot > 10)
-            Refuse(line, "noise_slots: \"" + part + "\" is not a slot number 1..10");
+            Refuse(line, "noise_slots: \"" + Cut(part) + "\" is not a slot number 1..10");
         ticks[static_cast<std::size_t>(slot - 1)] = true;
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -282,7 +294,7 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
                 if (trimmed.back() != ']') Refuse(line, "a section line must end with ]");
                 const std::string name = Trim(trimmed.substr(1, trimmed.size() - 2));
                 if (!sections.count(name))
-                    Refuse(line, "unknown section [" + name +
+                    Refuse(line, "unknown section [" + Cut(name) +
                                      "] (serial, send, sinx1..3, squx1..3, trix1..3, noise)");
                 if (sectionLines.count(name))
                     Refuse(line, "section [" + name + "] again (first on line " +
@@ -296,14 +308,14 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
             if (eq == std::string::npos)
                 Refuse(line, "expected key=value, [section] or a # comment");
             const std::string key = Trim(row.substr(0, eq));
-            if (section.empty()) Refuse(line, "key \"" + key + "\" before any [section]");
+            if (section.empty()) Refuse(line, "key \"" + Cut(key) + "\" before any [section]");
             SectionKeys& keys = sections[section];
             if (keys.readOnly.count(key))
                 Refuse(line,
                        "\"" + key + "\" of [" + section + "] is a read-only box and is not stored");
             const auto target = keys.keys.find(key);
             if (target == keys.keys.end())
-                Refuse(line, "unknown key \"" + key + "\" in [" + section + "]");
+                Refuse(line, "unknown key \"" + Cut(key) + "\" in [" + section + "]");
             const std::string where = section + "." + key;
             if (keyLines.count(where))
                 Refuse(line, "\"" + key + "\" of [" + section + "] again (first on line " +

@@ -3,7 +3,9 @@
 namespace kiv {
 
 // SIGINT and SIGTERM only raise a flag; the program looks at it between
-// clock readings, so the frame under way always completes.
+// clock readings, so the frame under way always completes. A write to a
+// pipe whose reader has gone fails with an error instead of ending the
+// program.
 void InstallStopSignals();
 // How many stop signals have arrived so far.
 int StopSignalsReceived();
