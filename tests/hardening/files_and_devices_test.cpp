@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -28,11 +29,11 @@ using testing::PtyPair;
 class KivCliBesideOthers : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("kiv-beside-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        // A short folder name: kiv-cli cuts long paths in its messages, and
+        // the tests look for the whole path there.
+        std::string dir = (fs::temp_directory_path() / "kiv-beside-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+        m_dir = dir;
     }
     void TearDown() override { fs::remove_all(m_dir); }
     fs::path m_dir;
