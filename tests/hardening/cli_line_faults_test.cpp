@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -55,7 +56,8 @@ TEST(KivCliLineFaults, ADeviceThatVanishesEndsTheRunWithTheLineLostCode) {
 }
 
 TEST(KivCliLineFaults, AStopSignalEndsARunOnADeviceThatTakesNothing) {
-    const std::string log = ::testing::TempDir() + "kiv_cli_takes_nothing.csv";
+    const std::string log =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_takes_nothing.csv";
     std::remove(log.c_str());
     PtyPair device;  // the far end never reads
     KeepDescriptorsFromChildren();
