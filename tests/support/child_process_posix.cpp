@@ -120,8 +120,10 @@ std::vector<std::uint8_t> LineReader::Read(std::size_t count, std::chrono::milli
         if (ready <= 0) break;
         std::uint8_t buf[4096];
         const ssize_t n = read(m_fd, buf, std::min(sizeof buf, count - got.size()));
-        // A wake-up with nothing to read yet is not the end of the line.
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+        // A wake-up with nothing to read yet is not the end of the line; a
+        // hang-up is (the program closed its side).
+        const bool hungUp = (p.revents & (POLLHUP | POLLERR)) != 0;
+        if ((n < 0 && (errno == EINTR || errno == EAGAIN)) || (n == 0 && !hungUp)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
