@@ -1,5 +1,6 @@
 #include "platform/port_directory.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +12,12 @@ namespace {
 
 std::size_t Index(int port) {
     return static_cast<std::size_t>(port - PortMap::kFirstPort);
+}
+
+// A device the system's list leaves out (a pseudo-terminal, a node made by
+// hand, a link to either) is there as long as its path leads to something.
+bool PathLeadsSomewhere(const std::string& path) {
+    return QFileInfo::exists(QString::fromStdString(path));
 }
 
 }  // namespace
@@ -122,6 +129,7 @@ std::string PortDirectory::Describe(int port) const {
     if (const SerialDevice* present = FindDevice(m_devices, a.identity)) {
         return present->Summary();
     }
+    if (PathLeadsSomewhere(a.identity)) return a.identity;
     return a.identity + " (未连接)";
 }
 

@@ -53,7 +53,9 @@ class PortDirectory {
     void setVirtualPath(int port, std::string path);
     const std::string& virtualPath(int port) const;
 
-    // One line saying what `port` is, for the port box's list.
+    // One line saying what `port` is, for the port box's list. An assigned
+    // device counts as away ("(未连接)") when the system does not list it and
+    // nothing stands at its path.
     std::string Describe(int port) const;
 
     // Counts changes to anything Describe shows, so a view can tell when to

@@ -1,6 +1,7 @@
 #include "cli/cli_setup.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -68,8 +69,10 @@ struct CliRig : testing::Rig {
 };
 
 TEST(CliSetup, WriteSetupWritesWhatTheFileAndOptionsDescribe) {
-    const std::string in = ::testing::TempDir() + "kiv_cli_setup_in.ini";
-    const std::string out = ::testing::TempDir() + "kiv_cli_setup_out.ini";
+    const std::string in =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_in.ini";
+    const std::string out =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_out.ini";
     WriteFile(in, "[send]\nslot2=squx3\nperiod=50\n[serial]\nstop_bits=2\n");
     CliRig rig;
     EXPECT_EQ(rig.Run({"--setup", in, "--write-setup", out, "--period", "40"}), kExitOk)
@@ -86,8 +89,10 @@ TEST(CliSetup, WriteSetupWritesWhatTheFileAndOptionsDescribe) {
 }
 
 TEST(CliSetup, ARefusedOrRejectedSetupEndsWithExitTwoAndWritesNothing) {
-    const std::string bad = ::testing::TempDir() + "kiv_cli_setup_bad.ini";
-    const std::string out = ::testing::TempDir() + "kiv_cli_setup_never.ini";
+    const std::string bad =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_bad.ini";
+    const std::string out =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_never.ini";
     std::remove(out.c_str());
     const struct {
         const char* name;
@@ -120,7 +125,9 @@ TEST(CliSetup, ARefusedOrRejectedSetupEndsWithExitTwoAndWritesNothing) {
         EXPECT_FALSE(std::ifstream(out).good());
     }
     CliRig rig;
-    EXPECT_EQ(rig.Run({"--setup", ::testing::TempDir() + "kiv-no-such-setup.ini"}), kExitBadInput);
+    EXPECT_EQ(rig.Run({"--setup", ::testing::TempDir() + std::to_string(::getpid()) +
+                                      "-kiv-no-such-setup.ini"}),
+              kExitBadInput);
     EXPECT_NE(rig.errors.find("kiv-no-such-setup.ini"), std::string::npos);
 }
 
