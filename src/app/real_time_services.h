@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/services.h"
-#include "platform/qt_comm_control.h"
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
 #include "signal/time_seeded_random.h"

@@ -1,10 +1,10 @@
 #include "cli/headless.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <ostream>
@@ -22,17 +22,20 @@
 namespace kiv {
 namespace {
 
-// The wall clock as 2026-12-07T18:03:04.123Z.
+// The wall clock as 2026-12-07T18:03:04.123Z, worked out by the calendar
+// arithmetic of the standard library (UTC needs no time zone data).
 std::string WallClockNow() {
-    const auto now = std::chrono::system_clock::now();
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const time_t seconds = static_cast<time_t>(ms / 1000);
-    tm utc{};
-    gmtime_r(&seconds, &utc);
+    using namespace std::chrono;
+    const auto now = floor<milliseconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
     char text[40];
-    const std::size_t n = strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms % 1000));
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
     return text;
 }
 

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
@@ -23,9 +22,9 @@
 #include "cli/cli_setup.h"
 #include "cli/headless.h"
 #include "model/errors.h"
-#include "platform/line_probe.h"
+#include "platform/device_comm_control.h"
+#include "platform/port_naming.h"
 #include "platform/pty_port.h"
-#include "platform/qt_comm_control.h"
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
 #include "platform/stop_signals.h"
@@ -99,6 +98,10 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     for (const std::string& warning : o.warnings) err("warning: " + warning);
+    if (!o.device && !VirtualPortOffered()) {
+        err("name the COM port to send on with --device COMn: this system has no virtual port");
+        return kExitBadInput;
+    }
 
     // With the log on standard output, everything else goes to standard error.
     const bool logToStdout = o.log && *o.log == "-";
@@ -115,14 +118,14 @@ int main(int argc, char** argv) {
     RememberingMessageBox box;
 
     std::unique_ptr<PtyPort> virtualPort;
-    std::unique_ptr<QtCommControl> devicePort;
+    std::unique_ptr<DeviceCommControl> devicePort;
     CommControl* line = nullptr;
     try {
         if (o.device) {
             PortMap map;
             // The start-up choices name COM1; a setup may name another port.
             for (int n = 1; n <= 4; ++n) map.setDevice(n, *o.device);
-            devicePort = std::make_unique<QtCommControl>(map);
+            devicePort = std::make_unique<DeviceCommControl>(map);
             services.Pace(*devicePort);
             line = devicePort.get();
         } else {
@@ -145,9 +148,7 @@ int main(int argc, char** argv) {
     // What the line still holds has not reached the receiver yet.
     auto pendingBytes = [&]() -> long {
         if (virtualPort) return virtualPort->Queued();
-        if (!devicePort->PortOpen()) return 0;
-        const std::int64_t inDevice = QueuedInDevice(devicePort->device().handle());
-        return static_cast<long>(devicePort->queuedBytes() + std::max<std::int64_t>(inDevice, 0));
+        return static_cast<long>(devicePort->pendingBytes());
     };
 
     // Stop signals: the loop ends after the frame under way, which gets
@@ -178,13 +179,7 @@ int main(int argc, char** argv) {
         w.isSending = false;
         frameBudget.start(static_cast<int>(kFrameBudgetMs));
     };
-    QSocketNotifier stopNotifier(StopSignalWakeFd(), QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
-        char drained[64];
-        while (read(StopSignalWakeFd(), drained, sizeof drained) > 0) {
-        }
-        onStop();
-    });
+    StopSignalWatch stopWatch(onStop);
     auto stopSeen = [&] {
         if (!stopAt && StopSignalsReceived() > 0) onStop();
         return stopAt.has_value();

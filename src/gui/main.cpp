@@ -51,8 +51,8 @@ struct CommandLine {
         QStringLiteral("port"),
         QStringLiteral("Open DEVICE for port COMn (n 1..4) in this run, whatever is assigned "
                        "to it; may be given once per port. The assignments themselves are "
-                       "made with the button beside the port box and kept in "
-                       "~/.config/kiv/kiv.ini."),
+                       "made with the button beside the port box and kept in %1.")
+            .arg(QDir::toNativeSeparators(kiv::PortDirectory::DefaultSettingsFile())),
         QStringLiteral("COMn=DEVICE")};
     const QCommandLineOption screenshotOption{
         QStringLiteral("screenshots"),

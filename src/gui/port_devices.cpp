@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "platform/port_directory.h"
+#include "platform/port_naming.h"
 
 namespace kiv {
 namespace {
@@ -188,14 +189,16 @@ void PortDevicesBinding::fillMenu(QMenu* menu) {
     if (m_directory.devices().empty())
         menu->addAction(QStringLiteral("(没有找到串口设备)"))->setEnabled(false);
     menu->addSeparator();
-    QAction* virtualPort = menu->addAction(VirtualText());
-    virtualPort->setCheckable(true);
-    virtualPort->setChecked(current.isVirtual(port));
-    virtualPort->setActionGroup(group);
-    connect(virtualPort, &QAction::triggered, this, [this, port] {
-        m_directory.ChooseVirtual(port);
-        showDescriptions();
-    });
+    if (VirtualPortOffered()) {
+        QAction* virtualPort = menu->addAction(VirtualText());
+        virtualPort->setCheckable(true);
+        virtualPort->setChecked(current.isVirtual(port));
+        virtualPort->setActionGroup(group);
+        connect(virtualPort, &QAction::triggered, this, [this, port] {
+            m_directory.ChooseVirtual(port);
+            showDescriptions();
+        });
+    }
     connect(menu->addAction(OtherPathText()), &QAction::triggered, this,
             [this, port] { askForPath(port); });
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/device_comm_control.h"
 #include "platform/pty_port.h"
-#include "platform/qt_comm_control.h"
 #include "serial/comm_control.h"
 
 namespace kiv {
@@ -15,8 +15,8 @@ namespace kiv {
 class PortDirectory;
 
 // The window's serial port control: opening a COM number opens what the
-// directory assigns to it, a device through QtCommControl or, for the
-// virtual port, a fresh pseudo-terminal (the one kiv-cli uses).
+// directory assigns to it, a device through the system's port control or,
+// for the virtual port, a fresh pseudo-terminal (the one kiv-cli uses).
 //
 // Closing the virtual port closes the pseudo-terminal, so a receiver sees
 // the end of the line, but only once the window is idle again: an apply
@@ -36,7 +36,7 @@ class AssignedPortControl final : public CommControl {
         m_report = std::move(report);
     }
 
-    QtCommControl& serial() { return m_serial; }
+    DeviceCommControl& serial() { return m_serial; }
     // The receiving side of the open virtual port; empty when none is open.
     std::string virtualPath() const;
     std::string lastSystemError() const;
@@ -62,7 +62,7 @@ class AssignedPortControl final : public CommControl {
     void Report(const std::string& text);
 
     PortDirectory& m_directory;
-    QtCommControl m_serial;
+    DeviceCommControl m_serial;
     // The virtual port, open or closed and waiting to be dropped.
     std::unique_ptr<PtyPort> m_pty;
     int m_ptyPort = 0;
@@ -74,7 +74,7 @@ class AssignedPortControl final : public CommControl {
 
     int m_commPort = 1;
     std::string m_settings = "9600,n,8,1";
-    std::int16_t m_outBufferSize = QtCommControl::kDefaultOutBufferSize;
+    std::int16_t m_outBufferSize = DeviceCommControl::kDefaultOutBufferSize;
     std::string m_virtualError;
     Yielder* m_yielder = nullptr;
     MillisecondClock* m_clock = nullptr;

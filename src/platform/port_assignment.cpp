@@ -66,8 +66,19 @@ std::string SerialDevice::Summary() const {
     return text;
 }
 
+bool IsComPortName(std::string_view name) {
+    if (name.size() < 4 || name.size() > 6) return false;
+    if (name.substr(0, 3) != "COM" || name[3] == '0') return false;
+    return std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsAbsoluteDevicePath(std::string_view path) {
+    if (path.size() >= 2 && path.front() == '/') return true;
+    return path.size() > 4 && path.substr(0, 4) == "\\\\.\\";
+}
+
 bool IsAssignablePath(std::string_view path) {
-    if (path.size() < 2 || path.front() != '/') return false;
+    if (!IsAbsoluteDevicePath(path) && !IsComPortName(path)) return false;
     if (Trim(path) != path) return false;
     return std::none_of(path.begin(), path.end(),
                         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });

@@ -12,7 +12,7 @@ namespace kiv {
 
 // One serial device the system lists.
 struct SerialDevice {
-    std::string path;  // what opens it: /dev/ttyUSB0
+    std::string path;  // what opens it: /dev/ttyUSB0, COM7
     // Its name under /dev/serial/by-id, which stays the same when the
     // adapter is plugged in again or the machine restarts; empty for
     // devices without one (on-board UARTs).
@@ -39,7 +39,7 @@ struct SerialDevice {
 struct PortAssignment {
     enum class Kind { None, Device, Virtual };
     Kind kind = Kind::None;
-    std::string identity;  // Kind::Device only; always an absolute path
+    std::string identity;  // Kind::Device only; always an assignable path (IsAssignablePath)
     // Chosen by the user. An assignment the program made itself may be
     // given to a new device while its own device is away and no number is
     // left; a chosen one never.
@@ -59,8 +59,14 @@ using PortAssignments = std::array<PortAssignment, 4>;
 std::string EncodeAssignment(const PortAssignment& assignment);
 PortAssignment DecodeAssignment(std::string_view text);
 
-// A device path the assignments can hold: absolute, no control characters.
+// A device path the assignments can hold: absolute ("/dev/ttyUSB0",
+// "\\.\COM7") or a port name the system gives ("COM7"), without blanks at
+// either end or control characters.
 bool IsAssignablePath(std::string_view path);
+// "COM" and a number from 1 without leading zeros: "COM7", "COM12".
+bool IsComPortName(std::string_view name);
+// "/..." or a Windows device path "\\.\...".
+bool IsAbsoluteDevicePath(std::string_view path);
 
 // Makes stored assignments consistent: a device named at more than one
 // number keeps only the lowest.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/port_naming.h"
 #include "platform/serial_device_list.h"
 
 namespace kiv {
@@ -45,7 +46,9 @@ PortDirectory::PortDirectory(DeviceList& devices, QString settingsFile)
 void PortDirectory::Refresh() {
     m_devices = m_list.Read();
     ++m_generation;
-    if (AssignNewDevices(m_ports, m_devices)) Save();
+    // Where the system names the ports COM1, COM2, ... itself, a number means
+    // that port until the user says otherwise.
+    if (!SystemNamesComPorts() && AssignNewDevices(m_ports, m_devices)) Save();
 }
 
 void PortDirectory::ChooseDevice(int port, const std::string& identity) {
@@ -83,24 +86,26 @@ void PortDirectory::Save() {
 PortMap PortDirectory::CurrentMap() const {
     PortMap map = PortMap::Unassigned();
     // The console is no device to send to: a machine with nothing else
-    // starts on the virtual port too.
-    const bool virtualDefault =
-        NothingAssigned(m_ports) && std::all_of(m_devices.begin(), m_devices.end(),
-                                                [](const SerialDevice& d) { return d.console; });
+    // starts on the virtual port too, where the system has one.
+    const bool virtualDefault = VirtualPortOffered() && NothingAssigned(m_ports) &&
+                                std::all_of(m_devices.begin(), m_devices.end(),
+                                            [](const SerialDevice& d) { return d.console; });
     for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port) {
         if (!m_overrides.device(port).empty()) {
             map.setDevice(port, m_overrides.device(port));
             continue;
         }
         const PortAssignment& a = m_ports[Index(port)];
-        if (a.kind == PortAssignment::Kind::Virtual ||
-            (virtualDefault && port == PortMap::kFirstPort)) {
+        if (VirtualPortOffered() && (a.kind == PortAssignment::Kind::Virtual ||
+                                     (virtualDefault && port == PortMap::kFirstPort))) {
             map.setVirtual(port);
         } else if (a.kind == PortAssignment::Kind::Device) {
             // A device away from the system is opened by its identity, which
             // fails with the system's own "no such device".
             const SerialDevice* present = FindDevice(m_devices, a.identity);
             map.setDevice(port, present != nullptr ? present->path : a.identity);
+        } else if (SystemNamesComPorts()) {
+            map.setDevice(port, SystemPortName(port));
         }
     }
     return map;
@@ -125,7 +130,12 @@ std::string PortDirectory::Describe(int port) const {
         return path.empty() ? "虚拟端口" : "虚拟端口 " + path;
     }
     const PortAssignment& a = m_ports.at(Index(port));
-    if (a.kind != PortAssignment::Kind::Device) return "未分配";
+    if (a.kind != PortAssignment::Kind::Device) {
+        if (!SystemNamesComPorts()) return "未分配";
+        const std::string own = SystemPortName(port);
+        const SerialDevice* present = FindDevice(m_devices, own);
+        return present != nullptr ? present->Summary() : own + " (未连接)";
+    }
     if (const SerialDevice* present = FindDevice(m_devices, a.identity)) {
         return present->Summary();
     }

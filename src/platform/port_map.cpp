@@ -2,11 +2,13 @@
 
 #include <stdexcept>
 
+#include "platform/port_naming.h"
+
 namespace kiv {
 
 PortMap::PortMap() {
     for (int port = kFirstPort; port <= kLastPort; ++port) {
-        m_devices[Index(port)] = "/dev/ttyS" + std::to_string(port - 1);
+        m_devices[Index(port)] = SystemPortName(port);
     }
 }
 

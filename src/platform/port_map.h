@@ -13,7 +13,8 @@ class PortMap {
     static constexpr int kFirstPort = 1;
     static constexpr int kLastPort = 4;
 
-    // COM1..COM4 open /dev/ttyS0../dev/ttyS3, the on-board serial ports.
+    // COM1..COM4 open the system's own ports of those numbers: the on-board
+    // serial ports /dev/ttyS0../dev/ttyS3 on Linux, COM1..COM4 on Windows.
     PortMap();
     // No device for any number: what the assigned devices are filled into.
     static PortMap Unassigned();

@@ -5,6 +5,7 @@
 
 #include "model/errors.h"
 #include "model/platform.h"
+#include "platform/comm_control_rules.h"
 #include "platform/line_probe.h"
 #include "platform/port_diagnosis.h"
 
@@ -59,36 +60,32 @@ void QtCommControl::RaisePort(const std::string& what) const {
 }
 
 std::string QtCommControl::PortLabel(int port, const std::string& device) const {
-    return "COM" + std::to_string(port) + " (" + device + ")";
+    return kiv::PortLabel(port, device);
 }
 
 std::string QtCommControl::OpenPortLabel() const {
     return PortLabel(m_openPort, m_openDevice);
 }
 
-// KIV never reads the line, so the receive-side members only have to hold
-// sane values; nothing below them would use the values.
 void QtCommControl::setInBufferSize(std::int16_t bytes) {
-    if (bytes < 0) RaisePort("InBufferSize " + std::to_string(bytes) + " is negative");
+    CheckInBufferSize(bytes);
 }
 
 void QtCommControl::setOutBufferSize(std::int16_t bytes) {
-    if (bytes < 0) RaisePort("OutBufferSize " + std::to_string(bytes) + " is negative");
+    CheckOutBufferSize(bytes);
     m_outBufferSize = bytes;
 }
 
 void QtCommControl::setInputMode(std::int32_t mode) {
-    // 0 text, 1 raw bytes: the two modes the control has.
-    if (mode != 0 && mode != 1) RaisePort("InputMode " + std::to_string(mode) + " is not 0 or 1");
+    CheckInputMode(mode);
 }
 
 void QtCommControl::setInputLen(std::int16_t len) {
-    if (len < 0) RaisePort("InputLen " + std::to_string(len) + " is negative");
+    CheckInputLen(len);
 }
 
 void QtCommControl::setInBufferCount(std::int16_t count) {
-    // Only emptying the buffer means anything; there is no way to fill it.
-    if (count != 0) RaisePort("InBufferCount can only be set to 0, not " + std::to_string(count));
+    CheckInBufferCount(count);
     if (m_port.isOpen() && !m_port.clear(QSerialPort::Input)) {
         RaisePort(OpenPortLabel() +
                   ": cannot discard received bytes: " + ToStd(m_port.errorString()));
@@ -96,7 +93,7 @@ void QtCommControl::setInBufferCount(std::int16_t count) {
 }
 
 void QtCommControl::setOutBufferCount(std::int16_t count) {
-    if (count != 0) RaisePort("OutBufferCount can only be set to 0, not " + std::to_string(count));
+    CheckOutBufferCount(count);
     if (m_port.isOpen() && !m_port.clear(QSerialPort::Output)) {
         RaisePort(OpenPortLabel() +
                   ": cannot discard unsent bytes: " + ToStd(m_port.errorString()));
@@ -104,20 +101,16 @@ void QtCommControl::setOutBufferCount(std::int16_t count) {
 }
 
 void QtCommControl::setRThreshold(std::int16_t threshold) {
-    if (threshold < 0) RaisePort("RThreshold " + std::to_string(threshold) + " is negative");
+    CheckRThreshold(threshold);
 }
 
 void QtCommControl::setCommPort(std::int16_t port) {
-    if (port < PortMap::kFirstPort || port > PortMap::kLastPort) {
-        RaisePort("CommPort " + std::to_string(port) + " is not 1..4");
-    }
+    CheckCommPort(port);
     m_commPort = port;
 }
 
 void QtCommControl::setSettings(const std::string& settings) {
-    const auto parsed = ParseLineSettings(settings);
-    if (!parsed) RaisePort("Settings \"" + settings + "\" are not baud,parity,data,stop");
-    m_settings = *parsed;
+    m_settings = CheckSettings(settings);
     m_settingsText = settings;
 }
 
@@ -235,6 +228,11 @@ void QtCommControl::RaiseIfNotWritable() {
         MarkLost("the device hung up or was removed");
         RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
     }
+}
+
+std::int64_t QtCommControl::pendingBytes() const {
+    if (!m_port.isOpen()) return 0;
+    return m_port.bytesToWrite() + std::max<std::int64_t>(QueuedInDevice(m_port.handle()), 0);
 }
 
 void QtCommControl::PushOut() {

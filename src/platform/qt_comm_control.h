@@ -61,6 +61,9 @@ class QtCommControl final : public CommControl {
     std::string lastSystemError() const { return m_lastSystemError; }
     // Bytes Output accepted that are still waiting in this program.
     qint64 queuedBytes() const { return m_port.isOpen() ? m_port.bytesToWrite() : 0; }
+    // Bytes Output accepted that have not reached the line yet: those
+    // waiting here and those the system still holds.
+    std::int64_t pendingBytes() const;
     // The port itself, for diagnostics and tests; it is not to be driven
     // from outside.
     const QSerialPort& device() const { return m_port; }

@@ -3,9 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSerialPortInfo>
-
-#include "platform/system_console.h"
 
 namespace kiv {
 
@@ -28,22 +25,6 @@ void AttachByIdNames(std::vector<SerialDevice>& devices, const QString& byIdDir)
             canonical.isEmpty() ? QString::fromStdString(device.path) : canonical);
         if (found != byTarget.constEnd()) device.byId = found.value().toStdString();
     }
-}
-
-std::vector<SerialDevice> SystemDeviceList::Read() {
-    std::vector<SerialDevice> devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        SerialDevice d;
-        d.path = info.systemLocation().toStdString();
-        d.description = info.description().toStdString();
-        d.manufacturer = info.manufacturer().toStdString();
-        if (info.hasVendorIdentifier()) d.vendorId = info.vendorIdentifier();
-        if (info.hasProductIdentifier()) d.productId = info.productIdentifier();
-        d.console = IsSystemConsole(d.path, m_systemRoot);
-        devices.push_back(std::move(d));
-    }
-    AttachByIdNames(devices, m_byIdDir);
-    return devices;
 }
 
 }  // namespace kiv

@@ -16,9 +16,12 @@ class DeviceList {
     virtual std::vector<SerialDevice> Read() = 0;
 };
 
-// What QSerialPortInfo lists (USB adapters, boards, the UARTs that have a
-// driver), each with its /dev/serial/by-id name where it has one, and the
-// system's console marked as such.
+// The serial ports the system lists: on Linux what QSerialPortInfo lists
+// (USB adapters, boards, the UARTs that have a driver), each with its
+// /dev/serial/by-id name where it has one, and the system's console marked
+// as such (systemRoot stands in for / in tests); on Windows the ports under
+// HARDWARE\DEVICEMAP\SERIALCOMM with the device manager's descriptions
+// (byIdDir and systemRoot are not used there).
 class SystemDeviceList final : public DeviceList {
   public:
     explicit SystemDeviceList(QString byIdDir = QStringLiteral("/dev/serial/by-id"),

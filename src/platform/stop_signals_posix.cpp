@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
 #include <cerrno>
 
 #include "platform/stop_signals.h"
@@ -9,6 +10,8 @@
 namespace kiv {
 namespace {
 volatile sig_atomic_t g_stops = 0;
+// A pipe that becomes readable with every stop signal: the event loop
+// watches its reading end.
 int g_wake[2] = {-1, -1};
 
 void OnStop(int) {
@@ -43,8 +46,23 @@ int StopSignalsReceived() {
     return g_stops;
 }
 
-int StopSignalWakeFd() {
-    return g_wake[0];
+struct StopSignalWatch::System {
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+
+StopSignalWatch::StopSignalWatch(std::function<void()> onStop)
+    : m_system(std::make_unique<System>()) {
+    if (g_wake[0] < 0) return;
+    m_system->notifier = std::make_unique<QSocketNotifier>(g_wake[0], QSocketNotifier::Read);
+    QObject::connect(m_system->notifier.get(), &QSocketNotifier::activated,
+                     m_system->notifier.get(), [onStop = std::move(onStop)] {
+                         char drained[64];
+                         while (read(g_wake[0], drained, sizeof drained) > 0) {
+                         }
+                         onStop();
+                     });
 }
+
+StopSignalWatch::~StopSignalWatch() = default;
 
 }  // namespace kiv

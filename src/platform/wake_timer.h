@@ -3,15 +3,13 @@
 #include <cstdint>
 #include <memory>
 
-class QSocketNotifier;
-
 namespace kiv {
 
 // A kernel timer that the calling thread's own event loop watches: armed
 // for a moment of the monotonic clock, it makes that loop wake once, at that
 // moment, with no thread of its own and without Qt's whole-millisecond
-// timer rounding. The POSIX build uses a timer file descriptor; another
-// system supplies its own file (a waitable timer on Windows).
+// timer rounding: a timer file descriptor on Linux, a waitable timer (high
+// resolution where the system has one) on Windows.
 //
 // Create it on the thread whose event loop is to wake, after the
 // application object exists.
@@ -24,7 +22,7 @@ class WakeTimer {
 
     // False when the system gave no timer; the yield then falls back to
     // Qt's own timers.
-    bool valid() const { return m_fd >= 0; }
+    bool valid() const { return m_system != nullptr; }
 
     // The event loop wakes when the monotonic clock reaches deadlineNs; a
     // moment already past wakes it at once. Arming again replaces the
@@ -43,12 +41,20 @@ class WakeTimer {
     std::uint64_t timesSet() const { return m_timesSet; }
 
   private:
+    // The system's timer and the event loop's watch on it; one per system,
+    // in that system's file.
+    struct System;
+
     // False when the system refused the setting.
     bool Set(std::int64_t valueNs, std::int64_t intervalNs);
-    void OnFired();
+    // Sets the system's timer: first at valueNs, then every intervalNs
+    // (none when 0); both 0 stop it. False when the system refused.
+    bool SetSystem(std::int64_t valueNs, std::int64_t intervalNs);
+    // The event loop saw the timer fire, `expirations` times since it last
+    // looked.
+    void OnFired(std::uint64_t expirations);
 
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<System> m_system;
     // The last moment asked for, and whether it is still to come.
     std::int64_t m_armedNs = 0;
     bool m_pending = false;

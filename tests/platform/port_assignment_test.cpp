@@ -137,7 +137,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"/dev/ttyUSB1", Chosen("/dev/ttyUSB1"), "/dev/ttyUSB1"},
                       TextCase{"ttyUSB1", kNone, ""}, TextCase{"auto", kNone, ""},
                       TextCase{"auto virtual", kNone, ""}, TextCase{"/", kNone, ""},
-                      TextCase{"/dev/tty\x01", kNone, ""}));
+                      TextCase{"/dev/tty\x01", kNone, ""},
+                      // The names Windows gives its ports, and its device paths.
+                      TextCase{"COM7", Chosen("COM7"), "COM7"},
+                      TextCase{"auto COM12", Auto("COM12"), "auto COM12"},
+                      TextCase{"\\\\.\\COM7", Chosen("\\\\.\\COM7"), "\\\\.\\COM7"},
+                      TextCase{"COM0", kNone, ""}, TextCase{"COM", kNone, ""},
+                      TextCase{"COM07", kNone, ""}, TextCase{"com7", kNone, ""},
+                      TextCase{"COM1234", kNone, ""}, TextCase{"COM7x", kNone, ""},
+                      TextCase{"\\\\.\\", kNone, ""}, TextCase{"\\\\?\\COM7", kNone, ""}));
 
 TEST(PortAssignmentTest, ADeviceNamedTwiceKeepsTheLowestNumber) {
     PortAssignments ports{Auto("/dev/ttyS0"), Chosen("/dev/ttyUSB0"), Auto("/dev/ttyUSB0"),

@@ -1,0 +1,17 @@
+#include "platform/port_naming.h"
+
+namespace kiv {
+
+std::string SystemPortName(int port) {
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+bool SystemNamesComPorts() {
+    return false;
+}
+
+bool VirtualPortOffered() {
+    return true;
+}
+
+}  // namespace kiv

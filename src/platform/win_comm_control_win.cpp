@@ -1,0 +1,374 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <deque>
+#include <vector>
+
+#include "model/errors.h"
+#include "model/platform.h"
+#include "platform/comm_control_rules.h"
+#include "platform/port_diagnosis.h"
+#include "platform/win_comm_control.h"
+#include "platform/win_serial.h"
+
+namespace kiv {
+namespace {
+
+// One wait slice while the queue is over its limit: short enough that the
+// window stays responsive and a freed line is noticed at once, long enough
+// that a stuck line costs no measurable CPU.
+constexpr std::uint32_t kYieldSliceMs = 5;
+constexpr DWORD kBlockingSliceMs = 10;
+// How long closing lets the frame being written finish, so the receiver does
+// not get its front part only; a line that takes longer is stuck anyway.
+constexpr DWORD kCloseWaitMs = 200;
+// How long a driver may take to give up a cancelled write.
+constexpr ULONGLONG kCancelLimitMs = 2000;
+// The driver's buffer sizes asked for at open; the driver may keep its own.
+constexpr DWORD kDriverInBuffer = 4096;
+constexpr DWORD kDriverOutBuffer = 4096;
+
+}  // namespace
+
+// The open port: its handle, the write under way and the frames behind it.
+// A write ends with a completion routine that the system runs on this
+// thread when it next waits alertably, as Qt's event loop does when it
+// sleeps: the window thread learns of it from its own wait, with no helper
+// thread and nothing to poll.
+struct WinCommControl::Line {
+    WinCommControl* owner = nullptr;
+    HANDLE port = INVALID_HANDLE_VALUE;
+    // WriteFileEx leaves hEvent to the caller: it points back here.
+    OVERLAPPED overlapped{};
+    // The frame the system is writing, and how much of it went out already.
+    std::vector<std::uint8_t> writing;
+    std::size_t sent = 0;
+    bool busy = false;
+    // Closing: a completion only says the write is over.
+    bool closing = false;
+    std::deque<std::vector<std::uint8_t>> queue;
+    std::int64_t queued = 0;
+
+    ~Line() {
+        if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+    }
+
+    // Hands what is left of `writing` to the system. 0, or the error code
+    // when the system refused the write at once.
+    DWORD Issue() {
+        overlapped = OVERLAPPED{};
+        overlapped.hEvent = this;
+        const auto size = static_cast<DWORD>(writing.size() - sent);
+        if (!WriteFileEx(port, writing.data() + sent, size, &overlapped, &Written))
+            return GetLastError();
+        busy = true;
+        return 0;
+    }
+
+    static void CALLBACK Written(DWORD error, DWORD bytes, OVERLAPPED* overlapped) {
+        Line* line = static_cast<Line*>(overlapped->hEvent);
+        line->busy = false;
+        if (line->closing) return;
+        line->owner->Completed(error, bytes);
+    }
+
+    // Runs the completion routines that are due, waiting at most waitMs
+    // for one.
+    static void Settle(DWORD waitMs) { SleepEx(waitMs, TRUE); }
+
+    // Waits, at most limitMs, for the write under way, then gives it up.
+    // False when the system did not even give up a cancelled write within a
+    // while: its buffer must then stay where it is.
+    bool EndWrite(DWORD limitMs) {
+        closing = true;
+        const ULONGLONG until = GetTickCount64() + limitMs;
+        while (busy && GetTickCount64() < until) Settle(1);
+        if (busy) CancelIoEx(port, &overlapped);
+        const ULONGLONG cancelUntil = GetTickCount64() + kCancelLimitMs;
+        while (busy && GetTickCount64() < cancelUntil) Settle(10);
+        closing = false;
+        return !busy;
+    }
+};
+
+WinCommControl::WinCommControl(PortMap map) : m_map(std::move(map)) {}
+
+WinCommControl::~WinCommControl() {
+    if (m_line) Close();
+}
+
+void WinCommControl::setYielder(Yielder* yielder, MillisecondClock* clock) {
+    m_yielder = yielder;
+    m_clock = clock;
+}
+
+void WinCommControl::RaisePort(const std::string& what) const {
+    Raise(ErrorKind::Port, what);
+}
+
+std::string WinCommControl::OpenPortLabel() const {
+    return PortLabel(m_openPort, m_openDevice);
+}
+
+std::int64_t WinCommControl::queuedBytes() const {
+    return m_line ? m_line->queued : 0;
+}
+
+std::int64_t WinCommControl::pendingBytes() const {
+    if (!m_line) return 0;
+    const Line& line = *m_line;
+    std::int64_t underWay = 0;
+    if (line.busy && !HasOverlappedIoCompleted(&line.overlapped))
+        underWay = static_cast<std::int64_t>(line.writing.size() - line.sent);
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (ClearCommError(line.port, &errors, &status))
+        underWay = std::max<std::int64_t>(underWay, status.cbOutQue);
+    return line.queued + underWay;
+}
+
+void WinCommControl::setInBufferSize(std::int16_t bytes) {
+    CheckInBufferSize(bytes);
+    m_inBufferSize = bytes;
+}
+
+// 0 is accepted and means that Output puts nothing on the line (it still
+// raises when the port is closed).
+void WinCommControl::setOutBufferSize(std::int16_t bytes) {
+    CheckOutBufferSize(bytes);
+    m_outBufferSize = bytes;
+}
+
+void WinCommControl::setInputMode(std::int32_t mode) {
+    CheckInputMode(mode);
+}
+
+void WinCommControl::setInputLen(std::int16_t len) {
+    CheckInputLen(len);
+}
+
+void WinCommControl::setInBufferCount(std::int16_t count) {
+    CheckInBufferCount(count);
+    if (m_line && !PurgeComm(m_line->port, PURGE_RXCLEAR)) {
+        RaisePort(OpenPortLabel() +
+                  ": cannot discard received bytes: " + SystemErrorText(GetLastError()));
+    }
+}
+
+void WinCommControl::setOutBufferCount(std::int16_t count) {
+    CheckOutBufferCount(count);
+    if (!m_line) return;
+    m_line->queue.clear();
+    m_line->queued = 0;
+    // Discarding is what was asked for: the write under way goes too.
+    if (!m_line->EndWrite(0)) {
+        MarkLost("the driver does not give up a write");
+        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+    }
+    if (!PurgeComm(m_line->port, PURGE_TXABORT | PURGE_TXCLEAR)) {
+        RaisePort(OpenPortLabel() +
+                  ": cannot discard unsent bytes: " + SystemErrorText(GetLastError()));
+    }
+}
+
+void WinCommControl::setRThreshold(std::int16_t threshold) {
+    CheckRThreshold(threshold);
+}
+
+void WinCommControl::setCommPort(std::int16_t port) {
+    CheckCommPort(port);
+    m_commPort = port;
+}
+
+void WinCommControl::setSettings(const std::string& settings) {
+    m_settings = CheckSettings(settings);
+    m_settingsText = settings;
+}
+
+bool WinCommControl::PortOpen() const {
+    return m_line != nullptr;
+}
+
+void WinCommControl::setPortOpen(bool open) {
+    if (!open) {
+        if (m_line) Close();
+        m_lost = false;
+        return;
+    }
+    if (m_line) RaisePort(OpenPortLabel() + " is already open");
+    Open();
+}
+
+void WinCommControl::Open() {
+    const std::string device = m_map.device(m_commPort);
+    m_openPort = m_commPort;
+    m_openDevice = device;
+    auto line = std::make_unique<Line>();
+    // Windows gives a COM port to one program at a time: no sharing.
+    line->port = CreateFileW(DevicePathOf(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (line->port == INVALID_HANDLE_VALUE) RaiseOpenFailure(GetLastError(), false);
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(line->port, &dcb)) RaiseOpenFailure(GetLastError(), false);
+    FillDcb(m_settings, dcb);
+    if (!SetCommState(line->port, &dcb)) RaiseOpenFailure(GetLastError(), true);
+    COMMTIMEOUTS timeouts = WriteOnlyTimeouts();
+    if (!SetCommTimeouts(line->port, &timeouts)) RaiseOpenFailure(GetLastError(), true);
+    // Only advice to the driver, which may keep its own sizes.
+    SetupComm(line->port, std::max<DWORD>(kDriverInBuffer, static_cast<DWORD>(m_inBufferSize)),
+              kDriverOutBuffer);
+    PurgeComm(line->port, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    line->owner = this;
+    m_line = std::move(line);
+    m_openOutBufferSize = m_outBufferSize;
+    m_lost = false;
+    m_lastSystemError.clear();
+    ++m_session;
+}
+
+void WinCommControl::RaiseOpenFailure(unsigned long error, bool settingsStage) {
+    m_lastSystemError = SystemErrorText(error);
+    OpenFailureFacts facts;
+    facts.label = OpenPortLabel();
+    facts.device = m_openDevice;
+    facts.systemText = m_lastSystemError;
+    facts.settings = m_settingsText;
+    facts.problem = settingsStage ? OpenProblem::Refused : OpenProblemOf(error);
+    AddSystemFacts(facts);
+    RaisePort(ExplainOpenFailure(facts));
+}
+
+void WinCommControl::Close() {
+    std::unique_ptr<Line> line = std::move(m_line);
+    // A driver that keeps a cancelled write keeps its buffer too: that one
+    // Line is left behind rather than freed under the system's hands.
+    if (!line->EndWrite(kCloseWaitMs)) static_cast<void>(line.release());
+}
+
+void WinCommControl::MarkLost(const std::string& reason) {
+    m_lost = true;
+    m_lastSystemError = reason;
+    if (m_line) Close();
+}
+
+void WinCommControl::Completed(unsigned long error, unsigned long bytes) {
+    if (!m_line) return;
+    Line& line = *m_line;
+    if (error != ERROR_SUCCESS) {
+        // A pulled USB adapter ends its writes with an error.
+        MarkLost(SystemErrorText(error));
+        return;
+    }
+    line.sent += bytes;
+    if (line.sent < line.writing.size()) {
+        // The driver took the frame's front part only: its rest goes next,
+        // before anything else, so the frame stays whole on the line.
+        if (const DWORD refused = line.Issue(); refused != 0) MarkLost(SystemErrorText(refused));
+        return;
+    }
+    StartNext();
+}
+
+void WinCommControl::StartNext() {
+    Line& line = *m_line;
+    if (line.queue.empty()) return;
+    line.writing = std::move(line.queue.front());
+    line.queue.pop_front();
+    line.queued -= static_cast<std::int64_t>(line.writing.size());
+    line.sent = 0;
+    if (const DWORD error = line.Issue(); error != 0) MarkLost(SystemErrorText(error));
+}
+
+void WinCommControl::RaiseIfNotWritable() {
+    if (!m_line) {
+        if (m_lost) RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+        RaisePort("the port is not open");
+    }
+    // A device that vanished while idle says so here rather than a frame
+    // later.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(m_line->port, &errors, &status)) {
+        MarkLost(SystemErrorText(GetLastError()));
+        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+    }
+}
+
+void WinCommControl::WaitForRoom() {
+    if (m_yielder != nullptr && m_clock != nullptr) {
+        // The window keeps running; its handlers may close or reopen the
+        // port meanwhile, which the caller checks after every pass.
+        m_yielder->YieldUntil(m_clock->Now() + kYieldSliceMs);
+    } else {
+        Line::Settle(kBlockingSliceMs);
+    }
+}
+
+void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
+    // A write that ended since the event loop last waited is taken now, so
+    // the frame can go straight out.
+    if (m_line && m_line->busy && HasOverlappedIoCompleted(&m_line->overlapped)) Line::Settle(0);
+    const auto count = [&] {
+        return std::min<std::size_t>(
+            bytes.size(), static_cast<std::size_t>(std::max<int>(m_openOutBufferSize, 0)));
+    };
+    if (m_line && !m_line->busy && m_line->queue.empty() && count() > 0) {
+        m_line->writing.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count()));
+        m_line->sent = 0;
+        if (const DWORD error = m_line->Issue(); error != 0) {
+            MarkLost(SystemErrorText(error));
+            RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+        }
+        return;
+    }
+    std::uint64_t stallSession = 0;
+    std::int64_t stallPending = -1;
+    std::chrono::steady_clock::time_point stallSince;
+    const std::uint64_t session = m_session;
+    for (;;) {
+        RaiseIfNotWritable();
+        if (m_line->busy && HasOverlappedIoCompleted(&m_line->overlapped)) Line::Settle(0);
+        if (!m_line) continue;
+        // The port was closed and opened again while the frame waited for
+        // room: the window does that to apply a new frame length, so the
+        // frame belongs to a plan no longer in force. It goes, whole, with
+        // the bytes the close dropped.
+        if (m_session != session) return;
+        const std::size_t n = count();
+        if (n == 0) return;
+        Line& line = *m_line;
+        const auto frame = bytes.first(n);
+        if (!line.busy && line.queue.empty()) {
+            line.writing.assign(frame.begin(), frame.end());
+            line.sent = 0;
+            if (const DWORD error = line.Issue(); error != 0) {
+                MarkLost(SystemErrorText(error));
+                RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+            }
+            return;
+        }
+        // An empty queue always takes the frame, so a frame longer than the
+        // limit still goes out.
+        if (line.queued == 0 || line.queued + static_cast<std::int64_t>(n) <= m_queueLimit) {
+            line.queue.emplace_back(frame.begin(), frame.end());
+            line.queued += static_cast<std::int64_t>(n);
+            return;
+        }
+        if (m_stallLimit.count() > 0) {
+            const auto now = std::chrono::steady_clock::now();
+            const std::int64_t pending = pendingBytes();
+            if (stallSession != m_session || pending != stallPending) {
+                stallSession = m_session;
+                stallPending = pending;
+                stallSince = now;
+            } else if (now - stallSince >= m_stallLimit) {
+                RaisePort(OpenPortLabel() + ": the line has taken no byte for " +
+                          std::to_string(m_stallLimit.count()) + " ms");
+            }
+        }
+        WaitForRoom();
+    }
+}
+
+}  // namespace kiv
