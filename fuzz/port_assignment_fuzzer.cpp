@@ -2,8 +2,10 @@
 // settings file may hold them) and any list of device records. Afterwards
 // every number holds at most one device and no device has two numbers, the
 // user's own choices are untouched, a device is left without a number only
-// when none is free, the result is the same for the list in any order,
-// assigning again changes nothing, and what is saved reads back the same.
+// when none is free, the system's console never holds a number the
+// program gave it (and its summary says what it is), the result is the same
+// for the list in any order, assigning again changes nothing, and what is
+// saved reads back the same.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -71,6 +73,12 @@ void CheckOneNumberPerDevice(const PortAssignments& ports) {
     }
 }
 
+bool IsPresentConsole(const std::vector<SerialDevice>& present, const std::string& identity) {
+    return std::any_of(present.begin(), present.end(), [&](const SerialDevice& d) {
+        return d.console && d.Identity() == identity;
+    });
+}
+
 void CheckSavedReadsBack(const PortAssignments& ports) {
     for (const PortAssignment& p : ports)
         Check(DecodeAssignment(EncodeAssignment(p)) == p, "a saved assignment reads back changed");
@@ -97,7 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         d.description = in.ConsumeRandomLengthString(16);
         if (in.ConsumeBool()) d.vendorId = in.ConsumeIntegralInRange<int>(-1, 0x1FFFF);
         d.productId = in.ConsumeIntegralInRange<int>(-1, 0xFFFF);
+        d.console = in.ConsumeIntegralInRange<int>(0, 3) == 0;
         Check(!d.Summary().empty() || d.path.empty(), "a device summary lost its path");
+        Check((d.Summary().find(kSystemConsoleText) != std::string::npos) ==
+                  (d.console || d.path.find(kSystemConsoleText) != std::string::npos ||
+                   d.description.find(kSystemConsoleText) != std::string::npos),
+              "the console's summary does not say so");
     }
 
     PortAssignments ports = saved;
@@ -110,18 +123,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const PortAssignment& was = saved[i];
         const PortAssignment& now = ports[i];
         if (was == now) continue;
-        Check(was.kind == PortAssignment::Kind::None ||
+        const bool consoleTakenBack = was.kind == PortAssignment::Kind::Device && !was.chosen &&
+                                      IsPresentConsole(present, was.identity);
+        Check(was.kind == PortAssignment::Kind::None || consoleTakenBack ||
                   (was.kind == PortAssignment::Kind::Device && !was.chosen &&
                    FindDevice(present, was.identity) == nullptr),
               "a number in use or chosen by the user was given away");
-        Check(now.kind == PortAssignment::Kind::Device && !now.chosen &&
-                  FindDevice(present, now.identity) != nullptr,
+        Check((now.kind == PortAssignment::Kind::None && consoleTakenBack) ||
+                  (now.kind == PortAssignment::Kind::Device && !now.chosen &&
+                   FindDevice(present, now.identity) != nullptr),
               "a number went to something that is not a present device");
     }
+    for (const PortAssignment& p : ports)
+        Check(p.kind != PortAssignment::Kind::Device || p.chosen ||
+                  !IsPresentConsole(present, p.identity),
+              "the console holds a number the program gave it");
 
     // A present device without a number: nothing was free.
     for (const SerialDevice& d : present) {
         if (!IsAssignablePath(d.path) || !IsAssignablePath(d.Identity())) continue;
+        if (IsPresentConsole(present, d.Identity())) continue;
         const bool numbered = std::any_of(ports.begin(), ports.end(), [&](const PortAssignment& p) {
             return p.kind == PortAssignment::Kind::Device && p.identity == d.Identity();
         });

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth xdotool fonts-wqy-microhei
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64-posix
+  dpkg-dev lintian
   wine wine64 fonts-wine imagemagick
 )
 missing=()

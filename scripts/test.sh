@@ -2,8 +2,9 @@
 # Installs what is missing, checks the layers, the formatting and the
 # portable layers, builds, and runs the whole test suite twice:
 # once in the normal build, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer (any finding fails the run). In between, each
-# libFuzzer target runs for a bounded time (FUZZ_SECONDS, default 10).
+# UndefinedBehaviorSanitizer (any finding fails the run). In between, the
+# Debian package is built and checked, and each libFuzzer target runs for a
+# bounded time (FUZZ_SECONDS, default 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -20,6 +21,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITH
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2 --timeout 300
 bash scripts/test-windows.sh
+
+# The Debian package from the same build: contents, lintian, dependencies.
+bash scripts/package.sh --check build
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-10} bash scripts/fuzz.sh
 

@@ -1,7 +1,8 @@
 #include "app/setup_io.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,8 +11,58 @@
 namespace kiv {
 namespace {
 
+namespace fs = std::filesystem;
+
 // A setup is a few kilobytes; anything far larger is not one.
 constexpr std::uintmax_t kLargestSetup = 1 << 20;
+
+const char* KindOf(fs::file_type type) {
+    switch (type) {
+        case fs::file_type::directory:
+            return "a folder";
+        case fs::file_type::character:
+        case fs::file_type::block:
+            return "a device";
+        case fs::file_type::fifo:
+            return "a pipe";
+        case fs::file_type::socket:
+            return "a socket";
+        default:
+            return "not a regular file";
+    }
+}
+
+// Where the setup text goes: the path itself, or, for a link, the regular
+// file it leads to (so the link stays a link). Anything else standing at
+// the path is refused: a setup written over a device node or a pipe would
+// destroy it or never reach a disk.
+struct Destination {
+    std::string file;
+    std::string refusal;
+};
+
+Destination FindDestination(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status own = fs::symlink_status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) return {{}, path + ": " + ec.message()};
+    if (own.type() == fs::file_type::not_found || own.type() == fs::file_type::regular)
+        return {path, {}};
+    if (own.type() != fs::file_type::symlink) {
+        return {
+            {},
+            path + ": is " + KindOf(own.type()) + "; a setup is written only to a regular file"};
+    }
+    const fs::path target = fs::canonical(path, ec);
+    if (ec) return {{}, path + ": is a link that leads nowhere (" + ec.message() + ")"};
+    const fs::file_status reached = fs::symlink_status(target, ec);
+    if (ec || reached.type() != fs::file_type::regular) {
+        return {{},
+                path + ": is a link to " + target.string() + ", which is " +
+                    (ec ? ec.message() : std::string(KindOf(reached.type()))) +
+                    "; a setup is written only to a regular file"};
+    }
+    return {target.string(), {}};
+}
 
 }  // namespace
 
@@ -32,23 +83,22 @@ std::variant<Setup, std::string> ReadSetupFile(const std::string& path) {
 }
 
 std::string WriteSetupFile(const std::string& path, const Setup& setup, const std::string& writer) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return path + ": " + std::strerror(errno);
-        out << WriteSetup(setup, writer);
-        out.flush();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return path + ": write error";
-        }
+    const Destination destination = FindDestination(path);
+    if (!destination.refusal.empty()) return destination.refusal;
+    // QSaveFile creates its temporary file exclusively beside the target (a
+    // link planted at a guessed name is never followed), gives it the old
+    // file's permissions, and only renames it over the target once the text
+    // is on disk.
+    QSaveFile out(QFile::decodeName(destination.file.c_str()));
+    if (!out.open(QIODevice::WriteOnly)) return path + ": " + out.errorString().toStdString();
+    const std::string text = WriteSetup(setup, writer);
+    if (out.write(text.data(), static_cast<qint64>(text.size())) !=
+        static_cast<qint64>(text.size())) {
+        const std::string problem = out.errorString().toStdString();
+        out.cancelWriting();
+        return path + ": " + problem;
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::remove(temporary.c_str());
-        return path + ": " + ec.message();
-    }
+    if (!out.commit()) return path + ": " + out.errorString().toStdString();
     return "";
 }
 

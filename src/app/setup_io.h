@@ -11,8 +11,12 @@ namespace kiv {
 // a text naming the file (and the line at fault).
 std::variant<Setup, std::string> ReadSetupFile(const std::string& path);
 
-// Writes a setup file, replacing any file of that name only once the new
-// text is complete on disk. Returns an empty text, or what went wrong.
+// Writes a setup file, replacing a regular file of that name only once the
+// new text is complete on disk, with the old file's permissions. A link is
+// written through to the regular file it leads to and stays a link. Nothing
+// else is written over (a folder, a device, a pipe, a link to one of these):
+// that is refused before anything is touched. Returns an empty text, or
+// what went wrong in one line.
 std::string WriteSetupFile(const std::string& path, const Setup& setup, const std::string& writer);
 
 }  // namespace kiv

@@ -6,8 +6,10 @@
 #include <set>
 
 #include "cli/exit_codes.h"
+#include "model/box_labels.h"
 #include "model/errors.h"
 #include "model/signal_table.h"
+#include "model/utf8.h"
 #include "sending/send_content.h"
 #include "signal/numbers.h"
 
@@ -41,22 +43,6 @@ std::optional<long> WholeNumber(const std::string& text, long lo, long hi) {
     return v;
 }
 
-// Why a parameter text fails the signal pages' own reading, or nothing.
-std::optional<std::string> ParameterFault(const std::string& key, const std::string& text) {
-    if (!IsNumber(text)) return key + " " + Quoted(text) + " is not a number";
-    try {
-        if (key == "am" || key == "a0")
-            ToByte(text);
-        else
-            ToInteger(text);
-    } catch (const KivError&) {
-        return key + " " + Quoted(text) +
-               (key == "am" || key == "a0" ? " is outside 0..255"
-                                           : " is outside -2147483648..2147483647 ms");
-    }
-    return std::nullopt;
-}
-
 std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
     const std::string option = "--set " + Quoted(value);
     const auto eq = value.find('=');
@@ -85,37 +71,28 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
     return s;
 }
 
-// The send period by the send page's number rule. The window accepts any
-// whole number of milliseconds; kiv-cli refuses a negative one, which would
-// send as fast as the line takes frames with the waveforms running backwards.
 std::optional<std::string> CheckPeriod(const std::string& v, std::vector<std::string>& warnings) {
     const std::string option = "--period " + Quoted(v);
-    const auto read = ReadNumber(v);
-    if (!read) return option + ": not a number of milliseconds (digits, optional fraction)";
-    std::int32_t period = 0;
-    try {
-        period = ToInteger(v);
-    } catch (const KivError&) {
-        return option + ": out of range (at most 2147483647 ms)";
-    }
-    if (period < 0) return option + ": must not be negative";
-    if (*read != static_cast<double>(period))
-        warnings.push_back(option + ": rounded to " + std::to_string(period) +
-                           " ms (halves go to the even neighbour)");
-    if (period == 0) warnings.push_back(option + ": frames go out as fast as the line takes them");
+    std::vector<std::string> notes;
+    if (auto fault = PeriodFault(v, notes)) return option + ": " + *fault;
+    for (const std::string& note : notes) warnings.push_back(option + ": " + note);
     return std::nullopt;
 }
 
-std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::string>& slots) {
+std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::string>& slots,
+                                      std::vector<std::string>& warnings) {
+    const std::string option = "--frame " + Quoted(v);
     slots = Split(v, ',');
     if (slots.size() > 10)
-        return "--frame " + Quoted(v) + ": at most 10 slots, got " + std::to_string(slots.size());
+        return option + ": at most 10 slots, got " + std::to_string(slots.size());
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        if (ClassifySlot(slots[i]) == SlotKind::Invalid)
-            return "--frame " + Quoted(v) + ": slot " + std::to_string(i + 1) + " " +
-                   Quoted(slots[i]) +
-                   " is neither a constant 0..255 nor sinx1..3, squx1..3, trix1..3";
+        if (auto fault = SlotFault(slots[i]))
+            return option + ": slot " + std::to_string(i + 1) + " " + Quoted(slots[i]) + " " +
+                   *fault;
     }
+    std::vector<std::string> notes;
+    if (auto fault = PlanFault(slots, notes)) return option + ": " + *fault;
+    for (const std::string& note : notes) warnings.push_back(option + ": " + note);
     return std::nullopt;
 }
 
@@ -128,27 +105,145 @@ bool TakesValue(const std::string& name) {
 
 }  // namespace
 
-std::string Quoted(const std::string& text) {
-    constexpr std::size_t kLongest = 60;
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7f || c == '"' || c == '\\') {
-            static const char hex[] = "0123456789abcdef";
-            if (c == '"' || c == '\\') {
-                out += '\\';
-                out += static_cast<char>(c);
-            } else {
+namespace {
+
+std::uint32_t CodePoint(const std::string& s, std::size_t i, std::size_t n) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    if (n == 1) return byte(0);
+    std::uint32_t cp = byte(0) & (0xFFU >> (n + 1));
+    for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (byte(k) & 0x3FU);
+    return cp;
+}
+
+// Characters a terminal acts on instead of showing: C0 and C1 controls
+// (escape sequences start with them), line and paragraph separators, and
+// the marks that reorder the text after them.
+bool ActsOnTerminal(std::uint32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 ||
+           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
+// Characters of a value shown in a message.
+constexpr std::size_t kLongestShown = 60;
+
+std::string Escaped(const std::string& text, std::size_t longest, bool inQuotes) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    std::size_t shown = 0;
+    for (std::size_t i = 0; i < text.size(); ++shown) {
+        if (shown == longest) {
+            out += "...";
+            break;
+        }
+        const std::size_t n = Utf8SequenceAt(text, i);
+        if (n == 0 || ActsOnTerminal(CodePoint(text, i, n))) {
+            for (std::size_t k = 0; k < std::max<std::size_t>(n, 1); ++k) {
+                const auto c = static_cast<unsigned char>(text[i + k]);
                 out += "\\x";
                 out += hex[c >> 4];
                 out += hex[c & 15];
             }
-        } else {
-            out += static_cast<char>(c);
+            i += std::max<std::size_t>(n, 1);
+            continue;
         }
+        if (inQuotes && (text[i] == '"' || text[i] == '\\')) out += '\\';
+        out.append(text, i, n);
+        i += n;
     }
-    if (text.size() > kLongest) out += "...";
-    return out + "\"";
+    return out;
+}
+
+// "发送 page" from "发送 page, slot 1".
+std::string PageOfBox(const std::string& box) {
+    const std::string label = BoxLabel(box);
+    return label.substr(0, label.find(", "));
+}
+
+}  // namespace
+
+std::string Quoted(const std::string& text) {
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about
+    // a literal added in front of a returned string.
+    std::string out(1, '"');
+    out += Escaped(text, kLongestShown, true);
+    out += '"';
+    return out;
+}
+
+std::string OneLine(const std::string& text) {
+    return Escaped(text, std::string::npos, false);
+}
+
+std::string Shortened(const std::string& text) {
+    return Escaped(text, kLongestShown, false);
+}
+
+std::optional<std::string> BaudFault(const std::string& text) {
+    if (WholeNumber(text, kMinBaud, kMaxBaud)) return std::nullopt;
+    return "expected a whole number of bits per second, " + std::to_string(kMinBaud) + ".." +
+           std::to_string(kMaxBaud);
+}
+
+// The send period by the send page's number rule. The window accepts any
+// whole number of milliseconds; kiv-cli refuses a negative one, which would
+// send as fast as the line takes frames with the waveforms running backwards.
+std::optional<std::string> PeriodFault(const std::string& v, std::vector<std::string>& notes) {
+    const auto read = ReadNumber(v);
+    if (!read) return "not a number of milliseconds (digits, optional fraction)";
+    std::int32_t period = 0;
+    try {
+        period = ToInteger(v);
+    } catch (const KivError&) {
+        return "out of range (at most 2147483647 ms)";
+    }
+    if (period < 0) return "must not be negative";
+    if (*read != static_cast<double>(period))
+        notes.push_back("rounded to " + std::to_string(period) +
+                        " ms (halves go to the even neighbour)");
+    if (period == 0) notes.push_back("frames go out as fast as the line takes them");
+    return std::nullopt;
+}
+
+std::optional<std::string> SlotFault(const std::string& text) {
+    if (ClassifySlot(text) != SlotKind::Invalid) return std::nullopt;
+    return "is neither a constant 0..255 nor sinx1..3, squx1..3, trix1..3";
+}
+
+std::optional<std::string> PlanFault(const std::vector<std::string>& slots,
+                                     std::vector<std::string>& notes) {
+    std::size_t firstEmpty = 0;  // 1-based; 0: none
+    std::vector<std::size_t> unsent;
+    for (std::size_t i = 0; i < 10; ++i) {
+        const bool empty = i >= slots.size() || slots[i].empty();
+        if (empty && firstEmpty == 0) firstEmpty = i + 1;
+        if (!empty && firstEmpty != 0) unsent.push_back(i + 1);
+    }
+    // Without a slot the send loop would cycle for ever sending nothing.
+    if (firstEmpty == 1) return "slot 1 is empty, so there is no frame to send";
+    if (unsent.empty()) return std::nullopt;
+    std::string list;
+    for (std::size_t slot : unsent) list += (list.empty() ? "" : ", ") + std::to_string(slot);
+    notes.push_back("slot " + std::to_string(firstEmpty) + " is empty, so the frame ends at slot " +
+                    std::to_string(firstEmpty - 1) + " and " +
+                    (unsent.size() == 1 ? "slot " : "slots ") + list + " " +
+                    (unsent.size() == 1 ? "is" : "are") + " not sent");
+    return std::nullopt;
+}
+
+// Why a parameter text fails the signal pages' own reading, or nothing.
+std::optional<std::string> ParameterFault(const std::string& key, const std::string& text) {
+    if (!IsNumber(text)) return key + " " + Quoted(text) + " is not a number";
+    try {
+        if (key == "am" || key == "a0")
+            ToByte(text);
+        else
+            ToInteger(text);
+    } catch (const KivError&) {
+        return key + " " + Quoted(text) +
+               (key == "am" || key == "a0" ? " is outside 0..255"
+                                           : " is outside -2147483648..2147483647 ms");
+    }
+    return std::nullopt;
 }
 
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args) {
@@ -163,6 +258,7 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             o.version = true;
             return o;
         }
+    std::vector<std::string> frameWarnings, periodWarnings;
     for (std::size_t i = 0; i < args.size(); ++i) {
         // --name=value is the same as --name value.
         std::string a = args[i];
@@ -178,9 +274,7 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         const std::string v = inlineValue ? *inlineValue : args[++i];
         const std::string given = a + " " + Quoted(v);
         if (a == "--baud") {
-            if (!WholeNumber(v, kMinBaud, kMaxBaud))
-                return given + ": expected a whole number of bits per second, " +
-                       std::to_string(kMinBaud) + ".." + std::to_string(kMaxBaud);
+            if (auto fault = BaudFault(v)) return given + ": " + *fault;
             o.baud = v;
         } else if (a == "--parity") {
             if (v == "n" || v == "无")
@@ -201,15 +295,15 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             if (v.empty()) return a + ": expected a device path, got an empty text";
             o.device = v;
         } else if (a == "--frame") {
+            // A later --frame or --period replaces an earlier one, warnings included.
             std::vector<std::string> slots;
-            if (auto fault = CheckFrame(v, slots)) return *fault;
+            frameWarnings.clear();
+            if (auto fault = CheckFrame(v, slots, frameWarnings)) return *fault;
             o.frame = slots;
         } else if (a == "--period") {
-            // A later --period replaces an earlier one, warnings included.
-            std::vector<std::string> warnings;
-            if (auto fault = CheckPeriod(v, warnings)) return *fault;
+            periodWarnings.clear();
+            if (auto fault = CheckPeriod(v, periodWarnings)) return *fault;
             o.period = v;
-            o.warnings = warnings;
         } else if (a == "--set") {
             auto s = ParseSet(v);
             if (auto* err = std::get_if<std::string>(&s)) return *err;
@@ -241,7 +335,88 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             o.writeSetup = v;
         }
     }
+    o.warnings = frameWarnings;
+    o.warnings.insert(o.warnings.end(), periodWarnings.begin(), periodWarnings.end());
     return o;
+}
+
+std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
+                                            std::vector<std::string>& notes) {
+    static const Model fresh;
+    // The serial page: the window's entries, and for the rate any rate
+    // --baud takes.
+    const std::optional<std::string>* given[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
+                                                  &o.stopBits};
+    for (int i = 0; i <= 4; ++i) {
+        if (given[i] != nullptr && given[i]->has_value()) continue;
+        const std::string& text = s.serial[static_cast<std::size_t>(i)];
+        const auto& list = fresh.Combo1(i).List;
+        if (std::find(list.begin(), list.end(), text) != list.end()) continue;
+        const std::string shown = BoxLabel(IndexedName("Combo1", i)) + " " + Quoted(text) + ": ";
+        if (i == 1) {
+            if (auto fault = BaudFault(text)) return shown + *fault;
+            continue;
+        }
+        std::string entries;
+        for (const std::string& e : list) entries += (entries.empty() ? "" : ", ") + e;
+        return shown + "expected one of " + entries;
+    }
+    if (!o.frame) {
+        std::vector<std::string> slots(s.slotTexts.begin(), s.slotTexts.end());
+        for (int i = 1; i <= 10; ++i) {
+            const std::string& text = slots[static_cast<std::size_t>(i - 1)];
+            if (auto fault = SlotFault(text))
+                return BoxLabel(IndexedName("sendText1", i)) + " " + Quoted(text) + " " + *fault;
+        }
+        const std::string page = PageOfBox("sendText1(1)") + ": ";
+        std::vector<std::string> planNotes;
+        if (auto fault = PlanFault(slots, planNotes)) return page + *fault;
+        for (const std::string& note : planNotes) notes.push_back(page + note);
+    }
+    if (!o.period) {
+        const std::string shown = BoxLabel("autosendtext1") + " " + Quoted(s.period) + ": ";
+        std::vector<std::string> periodNotes;
+        if (auto fault = PeriodFault(s.period, periodNotes)) return shown + *fault;
+        for (const std::string& note : periodNotes) notes.push_back(shown + note);
+    }
+    const char* const keys[kParamColumns] = {"t1", "t2", "t3", "am", "a0"};
+    const char* const columns[kParamColumns] = {"fuction_t1", "fuction_t2", "fuction_t3",
+                                                "fuction_am", "fuction_a0"};
+    for (int entry = 1; entry <= 10; ++entry) {
+        for (int c = 0; c < kParamColumns; ++c) {
+            if (!IsEditableParam(entry, c)) continue;
+            const std::string& text =
+                s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];
+            if (auto fault = ParameterFault(keys[c], text)) {
+                // "正弦波设置 page, sinx1 t1" without the key, which the fault names.
+                const std::string label = BoxLabel(IndexedName(columns[c], entry));
+                return label.substr(0, label.rfind(' ')) + ": " + *fault;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void OverlayOptions(Setup& setup, const CliOptions& o) {
+    const std::optional<std::string>* serial[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
+                                                   &o.stopBits};
+    for (std::size_t i = 1; i < 5; ++i)
+        if (serial[i]->has_value()) setup.serial[i] = **serial[i];
+    if (o.frame) {
+        for (std::size_t i = 0; i < 10; ++i)
+            setup.slotTexts[i] = i < o.frame->size() ? (*o.frame)[i] : "";
+    }
+    if (o.period) setup.period = *o.period;
+    if (!o.noise.empty()) {
+        setup.noise = {};
+        for (int slot : o.noise) setup.noise.at(static_cast<std::size_t>(slot - 1)) = true;
+    }
+    const char* const columns[kParamColumns] = {"t1", "t2", "t3", "am", "a0"};
+    for (const SignalSetting& s : o.sets)
+        for (const auto& [key, text] : s.fields)
+            for (std::size_t c = 0; c < kParamColumns; ++c)
+                if (key == columns[c])
+                    setup.params.at(static_cast<std::size_t>(s.entry - 1))[c] = text;
 }
 
 std::string CliVersion() {
@@ -262,12 +437,16 @@ Line settings (the serial page's texts):
   --device PATH          the serial device, e.g. /dev/ttyUSB0
 
 Without --device kiv-cli creates a virtual port and prints "sending on
-/dev/pts/N". Sending starts once a program opens that path, so the receiver
-gets every frame from the first however late it opens it; until then
-nothing is sent and the run's clock has not started.
+/dev/pts/N". Sending starts once a program has held that path open for a
+quarter of a second, so the receiver gets every frame from the first however
+late it opens it; a program that opens it only for a moment (such as
+"stty -F /dev/pts/N raw -echo") does not start it. Until then nothing is
+sent and the run's clock has not started.
 
 Send content (the send page):
-  --frame 5,6,sinx1,sinx2   up to ten slots: constants 0..255 or sinx1..3 squx1..3 trix1..3
+  --frame 5,6,sinx1,sinx2   up to ten slots: constants 0..255 or sinx1..3 squx1..3 trix1..3;
+                            the frame ends at the first empty slot (a warning names
+                            the slots after it), and slot 1 must not be empty
   --period 10               send period in whole milliseconds, 0 or more; a fraction
                             is rounded (halves to even); 0 sends as fast as the line goes
   --noise 1,3               slots that get noise added
@@ -286,14 +465,16 @@ Stopping (default: until SIGINT or SIGTERM):
   dropped and counted on standard error.
 
 Setups (files the window saves and opens, Ctrl+S / Ctrl+O):
-  --setup FILE           start from the setup in FILE; the options above override it
+  --setup FILE           start from the setup in FILE; the options above override it,
+                         and its values follow the options' rules
   --write-setup FILE     write the setup the options describe into FILE and exit
 
 Other:
   --log FILE             CSV, one line per frame as it is sent, after a header:
                          frame,ms since start,wall clock (UTC, ISO 8601),bytes...
                          --log - writes it to standard output (the other
-                         output then goes to standard error)
+                         output then goes to standard error); a log that
+                         cannot be written ends the run after the frame just sent
   --help                 this text (wins over every other option)
   --version              the version
 

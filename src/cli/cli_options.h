@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include "model/setup_file.h"
+
 namespace kiv {
 
 // Parameters typed for one signal page row, e.g. --set sinx1=t1:100,am:60.
@@ -43,13 +45,44 @@ struct CliOptions {
 // one line that starts with the option at fault and says which rule it broke.
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args);
 
-// A value as it may appear inside a one-line message: control characters
-// escaped, long texts cut.
+// A value as it may appear inside a one-line message: in double quotes,
+// control characters (and bytes that are not UTF-8) escaped as \xHH, long
+// texts cut at a character boundary.
 std::string Quoted(const std::string& text);
+// A whole message made safe for one line of a terminal: the same escapes as
+// Quoted, nothing cut, no quotes added.
+std::string OneLine(const std::string& text);
+// A value cut for a message like Quoted, without the quotes (for a value
+// that a system reason repeats in full).
+std::string Shortened(const std::string& text);
+
+// kiv-cli's rules for the values a user gives, whichever way they arrive (an
+// option or a setup file). Each returns nothing when the value is accepted,
+// or the rule it broke, to follow the value in a message.
+std::optional<std::string> BaudFault(const std::string& text);
+// `notes` gets what an accepted period does that it may not seem to (a
+// fraction rounded, 0 sends as fast as the line goes).
+std::optional<std::string> PeriodFault(const std::string& text, std::vector<std::string>& notes);
+std::optional<std::string> SlotFault(const std::string& text);
+// A frame plan of ten slot texts (missing ones empty): the rule it breaks
+// when it has no slot to send, and in `notes` the slots it will not send
+// because an earlier one is empty (the frame ends at the first empty slot).
+std::optional<std::string> PlanFault(const std::vector<std::string>& slots,
+                                     std::vector<std::string>& notes);
+// A signal parameter text for box "t1".."a0" by the signal pages' reading.
+std::optional<std::string> ParameterFault(const std::string& key, const std::string& text);
 
 // Lowest and highest baud rate kiv-cli passes on to the device.
 constexpr long kMinBaud = 1;
 constexpr long kMaxBaud = 4000000;
+
+// The setup's values judged by kiv-cli's rules, as if each had been given
+// as its option (values the options replace are not looked at): nothing
+// when all are accepted, otherwise the first fault, naming the page and box.
+// `notes` gets the warnings the options would give (a period rounded or 0,
+// slots after an empty one).
+std::optional<std::string> CheckSetupValues(const Setup& setup, const CliOptions& o,
+                                            std::vector<std::string>& notes);
 
 // The --help text.
 std::string CliUsage();

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/cli_options.h"
 #include "model/model.h"
@@ -18,6 +19,7 @@ void OverlayOptions(Setup& setup, const CliOptions& o);
 // and the options describe into the window model (applying every page, the
 // port stays closed), and for --write-setup writes it and ends. Returns the
 // exit code when the program ends here, nothing when it goes on to send.
+// Warnings about the setup go through `err` too, after "warning: ".
 std::optional<int> RunSetupOptions(const CliOptions& o, Model& w,
                                    const std::function<void(const std::string&)>& err);
 

@@ -10,6 +10,7 @@ enum CliExit {
     kExitPortFailed = 4,   // the port could not be opened
     kExitFrameError = 5,   // a frame could not be composed
     kExitUndelivered = 6,  // stopped with frames that could not be delivered
+    kExitLogFailed = 7,    // the log could not be written; sending stopped
 };
 
 struct ExitCodeInfo {
@@ -24,6 +25,7 @@ inline constexpr ExitCodeInfo kExitCodes[] = {
     {kExitPortFailed, "the port could not be opened"},
     {kExitFrameError, "a frame could not be composed"},
     {kExitUndelivered, "stopped with frames undelivered (dropped, counted on stderr)"},
+    {kExitLogFailed, "the log could not be written; sending stopped there"},
 };
 
 }  // namespace kiv

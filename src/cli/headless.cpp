@@ -1,9 +1,11 @@
 #include "cli/headless.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <ostream>
 #include <sstream>
@@ -67,6 +69,12 @@ class QuietStandardError {
 
 }  // namespace
 
+void AdmitBaudRate(Model& w, const std::string& baud) {
+    ComboBox& c = w.Combo1(1);
+    if (BaudFault(baud) || std::find(c.List.begin(), c.List.end(), baud) != c.List.end()) return;
+    c.List.push_back(baud);
+}
+
 long FramesIn(long bytes, int frameLength) {
     if (bytes <= 0 || frameLength <= 0) return 0;
     return (bytes + frameLength - 1) / frameLength;
@@ -75,19 +83,35 @@ long FramesIn(long bytes, int frameLength) {
 void FrameRecorder::Start() {
     m_start = Clock::now();
     if (m_log == nullptr) return;
+    errno = 0;
     *m_log << "frame,ms_since_start,wall_clock_utc";
     for (int i = 1; i <= m_w.slotCount; ++i) *m_log << ",slot" << i;
     *m_log << '\n';
+    CheckLog();
+}
+
+// After a write into the log that began with errno cleared: a refusal
+// leaves the system's reason there.
+void FrameRecorder::CheckLog() {
     m_log->flush();
-    if (!*m_log) m_logFailed = true;
+    if (*m_log || m_logFailed) return;
+    const std::string reason = errno != 0 ? std::strerror(errno) : "write error";
+    m_logFailed = true;
+    // Frames the log cannot show are not sent: the run ends after this one.
+    pausesend_Click(m_w);
+    if (onLogFailed) onLogFailed(reason);
 }
 
 double FrameRecorder::msSinceStart() const {
     return std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
 }
 
-void FrameRecorder::AbandonFrameUnderWay() {
+void FrameRecorder::AbandonFrameUnderWay(bool counted) {
     m_abandoned = true;
+    m_countAbandoned = counted;
+    // Closed on purpose, as the close handler closes it: the send loop
+    // then ends without reporting a lost line of its own.
+    m_w.portOpened = false;
     // Emptying the queue first keeps a real port's close from waiting for
     // the bytes to drain.
     try {
@@ -112,7 +136,7 @@ void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
         inner().Output(bytes);
     } catch (const KivError& e) {
         m_inOutput = false;
-        if (m_abandoned) ++m_dropped;
+        if (m_abandoned && m_countAbandoned) ++m_dropped;
         m_lastError = e.what();
         throw;
     }
@@ -141,13 +165,26 @@ void FrameRecorder::LogFrame(Clock::time_point now, std::span<const std::uint8_t
     line += '\n';
     // Written out line by line: a reader following the file sees each frame
     // as it goes, and a run that is killed keeps every line up to the kill.
+    errno = 0;
     *m_log << line;
-    m_log->flush();
-    if (!*m_log) m_logFailed = true;
+    CheckLog();
 }
 
 std::string HeadlessRun::WindowSaid() const {
     return w.msgText.empty() ? "" : " (" + w.msgText + ")";
+}
+
+std::string HeadlessRun::Shown(const std::string& reason) const {
+    if (devicePath.empty()) return reason;
+    const std::string shortened = Shortened(devicePath);
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t hit; (hit = reason.find(devicePath, at)) != std::string::npos;) {
+        out.append(reason, at, hit - at);
+        out += shortened;
+        at = hit + devicePath.size();
+    }
+    return out + reason.substr(at);
 }
 
 int HeadlessRun::Prepare(const CliOptions& o) {
@@ -163,6 +200,7 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
     const std::optional<std::string>* values[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
                                                    &o.stopBits};
     const char* names[5] = {"--device", "--baud", "--parity", "--data-bits", "--stop-bits"};
+    if (o.baud) AdmitBaudRate(w, *o.baud);
     for (int i = 1; i <= 4; ++i) {
         if (!values[i]->has_value()) continue;
         ComboBox& c = w.Combo1(i);
@@ -188,13 +226,14 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
     }
 
     portLabel = o.device ? "--device " + Quoted(*o.device) : std::string("the virtual port");
+    devicePath = o.device.value_or("");
     Outcome open;
     {
         QuietStandardError quiet;
         open = OpenPort(w);
     }
     if (!open) {
-        err(portLabel + ": cannot be opened: " + open.reason + WindowSaid());
+        err(portLabel + ": cannot be opened: " + Shown(open.reason) + WindowSaid());
         return kExitPortFailed;
     }
 
@@ -243,7 +282,8 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
             return kExitBadInput;
         }
         // Nothing typed is to blame: reopening for the new frame length failed.
-        err(portLabel + ": cannot be reopened for the frame length: " + send.reason + WindowSaid());
+        err(portLabel + ": cannot be reopened for the frame length: " + Shown(send.reason) +
+            WindowSaid());
         return kExitPortFailed;
     }
     recorder.setPeriodMs(w.sendPeriod);
@@ -252,6 +292,8 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
 
 int HeadlessRun::Send() {
     recorder.Start();
+    // A log that cannot take even its header sends nothing.
+    if (recorder.logFailed()) return kExitLogFailed;
     const SendEnd end = SendFrames(w);
     switch (end) {
         case SendEnd::FrameError: {
@@ -272,7 +314,8 @@ int HeadlessRun::Send() {
         case SendEnd::LineLost:
             // A frame given up on purpose at a stop is counted by the caller.
             if (recorder.abandoned()) return kExitOk;
-            err(portLabel + ": the line was lost while sending (" + recorder.lastError() + ")");
+            err(portLabel + ": the line was lost while sending (" + Shown(recorder.lastError()) +
+                ")");
             return kExitLineLost;
         case SendEnd::PortNotOpen:
             err(portLabel + ": sending refused, the port is not open" + WindowSaid());

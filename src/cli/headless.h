@@ -44,19 +44,25 @@ class FrameRecorder : public ForwardingCommControl {
     // True while a frame waits in Output for the line to take it.
     bool inOutput() const { return m_inOutput; }
     // Gives up the frame under way (the port is closed under it, dropping
-    // what waits in its queue); it is counted in dropped().
-    void AbandonFrameUnderWay();
+    // what waits in its queue). A frame given up at a stop is counted in
+    // dropped(); at the end of --seconds it was not due within the run and
+    // is not (`counted` false).
+    void AbandonFrameUnderWay(bool counted = true);
     bool abandoned() const { return m_abandoned; }
     // Frames handed over that never went out: abandoned under way.
     long dropped() const { return m_dropped; }
     // The log could not be written at some point.
     bool logFailed() const { return m_logFailed; }
+    // Called once, at the first write the log refused, with the system's
+    // reason; the run then ends after the frame just sent (which stays sent).
+    std::function<void(const std::string&)> onLogFailed;
 
     void Output(std::span<const std::uint8_t> bytes) override;
 
   private:
     using Clock = std::chrono::steady_clock;
     void LogFrame(Clock::time_point now, std::span<const std::uint8_t> bytes);
+    void CheckLog();
 
     Model& m_w;
     std::ostream* m_log = nullptr;
@@ -71,6 +77,7 @@ class FrameRecorder : public ForwardingCommControl {
     std::string m_lastError;
     bool m_inOutput = false;
     bool m_abandoned = false;
+    bool m_countAbandoned = true;
     long m_dropped = 0;
     bool m_logFailed = false;
 };
@@ -96,10 +103,14 @@ struct HeadlessRun {
     bool stopRequested = false;
     // The port as messages name it: the --device option, or the virtual port.
     std::string portLabel = "the virtual port";
+    // The --device path as given, which the system's reasons repeat.
+    std::string devicePath = "";
 
   private:
     int PrepareSteps(const CliOptions& o);
     std::string WindowSaid() const;
+    // A system reason with the device path it repeats cut as messages show it.
+    std::string Shown(const std::string& reason) const;
 };
 
 // A message box for a program without a window: it answers at once and
@@ -115,6 +126,11 @@ class RememberingMessageBox : public MessageBoxService {
     std::size_t shown = 0;
     std::string last;
 };
+
+// A baud rate the window does not list joins this run's list when kiv-cli's
+// rule takes it, so that the device itself judges it; the window's own list
+// is not changed.
+void AdmitBaudRate(Model& w, const std::string& baud);
 
 // Frames still waiting in a line that holds `bytes`, for frames of
 // `frameLength` bytes; a partly sent frame counts as one.

@@ -45,8 +45,10 @@ constexpr auto kHardStop = std::chrono::milliseconds(970);
 // After the last frame of a run, the receiver gets this long to read it.
 constexpr std::uint32_t kEndDrainMs = 2000;
 // A receiver typically sets the line up right after opening it, which may
-// flush what is waiting; the first frame goes out only after this.
-constexpr std::uint32_t kReceiverSetUpMs = 20;
+// flush what is waiting, while a program that only sets the line up (stty)
+// opens it and closes it again at once. The first frame goes out once a
+// program has held the line open this long.
+constexpr std::uint32_t kReceiverHoldMs = 250;
 // Bytes written to a pseudo-terminal wait for a kernel worker before the
 // receiver's side shows them; on a busy machine that takes tens of
 // milliseconds, so the line counts as empty only after this long.
@@ -73,9 +75,15 @@ struct Finished {
 
 int main(int argc, char** argv) {
     Finished finished;
+    // First, so that even --help into a closed pipe ends with an exit code.
+    InstallStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     auto parsed = ParseCliOptions(args);
-    auto err = [](const std::string& text) { std::cerr << "kiv-cli: " << text << std::endl; };
+    // Values in messages come from the user and from files: whatever they
+    // hold, a message stays one line that the terminal shows as it is.
+    auto err = [](const std::string& text) {
+        std::cerr << "kiv-cli: " << OneLine(text) << std::endl;
+    };
     if (auto* e = std::get_if<std::string>(&parsed)) {
         err(*e);
         return kExitBadInput;
@@ -102,7 +110,6 @@ int main(int argc, char** argv) {
     const bool onTerminal = isatty(fileno(statusStream)) != 0;
 
     QCoreApplication app(argc, argv);
-    InstallStopSignals();
     Model w;
     w.lampsOnShow = false;  // a run without a window has no lamps to show
     RealTimeServices services;
@@ -134,18 +141,6 @@ int main(int argc, char** argv) {
     FrameRecorder recorder(w, *line);
     services.With(&recorder, &box).AttachTo(w);
 
-    std::ofstream logFile;
-    if (logToStdout) {
-        recorder.setLog(&std::cout);
-    } else if (o.log) {
-        logFile.open(*o.log, std::ios::out | std::ios::trunc);
-        if (!logFile) {
-            err("--log " + Quoted(*o.log) + ": cannot be written: " + std::strerror(errno));
-            return kExitBadInput;
-        }
-        recorder.setLog(&logFile);
-    }
-
     StartUp(w);
     if (const auto exit = RunSetupOptions(o, w, err)) return *exit;
     HeadlessRun run{w, recorder, err};
@@ -160,12 +155,14 @@ int main(int argc, char** argv) {
     // kFrameBudgetMs to leave; after that it is given up.
     std::optional<std::uint32_t> stopAt;
     long droppedFromQueue = 0;
-    auto giveUpFrameUnderWay = [&] {
+    // `due`: the frame under way was due within the run (a stop signal), not
+    // one that would go out after --seconds.
+    auto giveUpFrameUnderWay = [&](bool due) {
         if (recorder.inOutput()) {
             // A real port's queue goes with the frame; the virtual line keeps
             // its bytes for the receiver until the program ends.
             if (devicePort) droppedFromQueue = FramesIn(pendingBytes(), w.slotCount);
-            recorder.AbandonFrameUnderWay();
+            recorder.AbandonFrameUnderWay(due);
         } else {
             w.programEnded = true;  // a frame not due yet is simply not sent
         }
@@ -173,7 +170,7 @@ int main(int argc, char** argv) {
     QTimer frameBudget;
     frameBudget.setSingleShot(true);
     frameBudget.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&frameBudget, &QTimer::timeout, giveUpFrameUnderWay);
+    QObject::connect(&frameBudget, &QTimer::timeout, [&] { giveUpFrameUnderWay(true); });
     auto onStop = [&] {
         if (stopAt) return;
         stopAt = clock.Now();
@@ -190,12 +187,42 @@ int main(int argc, char** argv) {
 
     if (const int code = run.Prepare(o); code != kExitOk) return code;
 
+    // The log is opened (and an earlier one replaced) only once everything
+    // else has been accepted.
+    std::ofstream logFile;
+    if (logToStdout) {
+        recorder.setLog(&std::cout);
+    } else if (o.log) {
+        logFile.open(*o.log, std::ios::out | std::ios::trunc);
+        if (!logFile) {
+            err("--log " + Quoted(*o.log) + ": cannot be written: " + std::strerror(errno));
+            Optionclose_Click(w);
+            return kExitBadInput;
+        }
+        recorder.setLog(&logFile);
+    }
+    recorder.onLogFailed = [&](const std::string& reason) {
+        err("--log " + Quoted(*o.log) + ": cannot be written (" + reason + "); " +
+            (recorder.frames() > 0
+                 ? "sending stopped after frame " + std::to_string(recorder.frames())
+                 : std::string("nothing sent")));
+    };
+
     if (virtualPort) info << "sending on " << virtualPort->SlavePath() << std::endl;
     if (virtualPort) {
-        while (!virtualPort->ReceiverOpened() && !stopSeen()) yielder.YieldUntil(clock.Now() + 10);
-        const std::uint32_t opened = clock.Now();
-        while (!stopSeen() && clock.Now() - opened < kReceiverSetUpMs)
-            yielder.YieldUntil(opened + kReceiverSetUpMs);
+        bool held = false;
+        std::uint32_t heldSince = 0;
+        while (!stopSeen()) {
+            if (!virtualPort->ReceiverHolds()) {
+                held = false;
+            } else if (!held) {
+                held = true;
+                heldSince = clock.Now();
+            } else if (clock.Now() - heldSince >= kReceiverHoldMs) {
+                break;
+            }
+            yielder.YieldUntil(clock.Now() + 10);
+        }
     }
     if (stopSeen()) {
         Optionclose_Click(w);
@@ -220,7 +247,7 @@ int main(int argc, char** argv) {
         timeUp.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timeUp, &QTimer::timeout, [&] {
             w.isSending = false;
-            giveUpFrameUnderWay();
+            giveUpFrameUnderWay(false);
         });
         timeUp.start(static_cast<int>(std::floor(ms)) + 1);
     }
@@ -275,7 +302,7 @@ int main(int argc, char** argv) {
             " (" + std::to_string(recorder.frames()) + " frames written)");
         if (code == kExitOk) code = kExitUndelivered;
     }
-    if (recorder.logFailed())
-        err("--log " + Quoted(*o.log) + ": the log could not be written in full");
+    if (recorder.logFailed() && (code == kExitOk || code == kExitUndelivered))
+        code = kExitLogFailed;
     return code;
 }

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QTabWidget>
 #include <cstdio>
+#include <utility>
 
 #include "app/real_time_services.h"
 #include "app/startup.h"
@@ -70,17 +71,97 @@ struct CommandLine {
     }
 };
 
-// --help and --version need no window: they are answered before the window
-// toolkit starts, which aborts where there is no display.
-bool AsksForHelpOrVersion(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "--") break;
-        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
-            arg == "--version")
-            return true;
+// The window toolkit's own arguments, which QApplication takes out of the
+// command line itself: accepted here so that checking ours first does not
+// refuse them. Those taking a value, then those that stand alone.
+const char* const kToolkitValueOptions[] = {"platform",
+                                            "platformpluginpath",
+                                            "platformtheme",
+                                            "plugin",
+                                            "qwindowgeometry",
+                                            "qwindowtitle",
+                                            "qwindowicon",
+                                            "session",
+                                            "style",
+                                            "stylesheet",
+                                            "qmljsdebugger",
+                                            "display",
+                                            "geometry",
+                                            "title",
+                                            "icon",
+                                            "name",
+                                            "visual"};
+const char* const kToolkitFlags[] = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
+
+// A value as it is shown in a one-line message: control characters escaped.
+QString Printable(const QString& text) {
+    QString shown;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            shown += c;
+        }
     }
-    return false;
+    return shown;
+}
+
+// What the command line asks of this run.
+struct Choices {
+    kiv::PortMap ports = kiv::PortMap::Unassigned();
+    QString screenshots;  // empty: none
+    QString setup;        // empty: none
+};
+
+// Reads the command line before the window toolkit starts, which aborts
+// where there is no display: --help and --version are answered, and a
+// mistake ends the program with one line and exit code 2, display or not.
+// Returns the exit code, or -1 to go on.
+int ReadCommandLine(int argc, char** argv, Choices& choices) {
+    QCoreApplication core(argc, argv);
+    CommandLine commandLine;
+    QCommandLineParser& parser = commandLine.parser;
+    // The toolkit's arguments have a single dash and long names.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char* name : kToolkitValueOptions) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : kToolkitFlags) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "kiv: %s (kiv --help lists the options)\n",
+                     qPrintable(Printable(parser.errorText())));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
+        parser.isSet(QStringLiteral("version")))
+        parser.process(core);  // prints the answer and exits
+
+    for (const QString& value : parser.values(commandLine.portOption)) {
+        const std::string problem = kiv::ApplyPortMapping(value.toStdString(), choices.ports);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "kiv: --port %s: %s\n", qPrintable(Printable(value)),
+                         qPrintable(Printable(QString::fromStdString(problem))));
+            return 2;
+        }
+    }
+    for (const auto& [option, into] :
+         {std::pair{&commandLine.screenshotOption, &choices.screenshots},
+          std::pair{&commandLine.setupOption, &choices.setup}}) {
+        if (!parser.isSet(*option)) continue;
+        *into = parser.value(*option);
+        if (into->isEmpty()) {
+            std::fprintf(stderr, "kiv: --%s needs a non-empty value\n",
+                         qPrintable(option->names().first()));
+            return 2;
+        }
+    }
+    return -1;
 }
 
 }  // namespace
@@ -88,29 +169,11 @@ bool AsksForHelpOrVersion(int argc, char** argv) {
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("kiv"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    if (AsksForHelpOrVersion(argc, argv)) {
-        QCoreApplication core(argc, argv);
-        CommandLine commandLine;
-        commandLine.parser.process(core);  // prints the answer and exits
-        return 0;
-    }
+    Choices choices;
+    if (const int code = ReadCommandLine(argc, argv, choices); code >= 0) return code;
 
     QApplication app(argc, argv);
-    CommandLine commandLine;
-    QCommandLineParser& parser = commandLine.parser;
-    const QCommandLineOption& portOption = commandLine.portOption;
-    const QCommandLineOption& screenshotOption = commandLine.screenshotOption;
-    const QCommandLineOption& setupOption = commandLine.setupOption;
-    parser.process(app);
-
-    kiv::PortMap ports = kiv::PortMap::Unassigned();
-    for (const QString& value : parser.values(portOption)) {
-        const std::string problem = kiv::ApplyPortMapping(value.toStdString(), ports);
-        if (!problem.empty()) {
-            std::fprintf(stderr, "kiv: --port %s: %s\n", qPrintable(value), problem.c_str());
-            return 2;
-        }
-    }
+    const kiv::PortMap& ports = choices.ports;
 
     kiv::Model model;
     kiv::RealTimeServices services;
@@ -130,11 +193,9 @@ int main(int argc, char** argv) {
     window.pushModel();
     window.attachPortDirectory(directory);
     window.show();
-    if (parser.isSet(setupOption) && !window.setups()->load(parser.value(setupOption)))
-        std::fprintf(stderr, "kiv: --setup %s: not loaded\n",
-                     qPrintable(parser.value(setupOption)));
+    if (!choices.setup.isEmpty() && !window.setups()->load(choices.setup))
+        std::fprintf(stderr, "kiv: --setup %s: not loaded\n", qPrintable(Printable(choices.setup)));
 
-    if (parser.isSet(screenshotOption))
-        return SaveScreenshots(window, parser.value(screenshotOption));
+    if (!choices.screenshots.isEmpty()) return SaveScreenshots(window, choices.screenshots);
     return QApplication::exec();
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <map>
 
+#include "model/utf8.h"
+
 namespace kiv {
 namespace {
 
@@ -47,34 +49,6 @@ std::string Trim(const std::string& s) {
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
     return s.substr(b, e - b);
-}
-
-// Length of the well-formed UTF-8 sequence at s[i], or 0 when there is none
-// (a stray byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
-std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80) return 1;
-    std::size_t n = 0;
-    unsigned lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    if (byte(i + 1) < lo || byte(i + 1) > hi) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-    return n;
 }
 
 bool IsControl(unsigned char c) {
@@ -121,6 +95,18 @@ int HexDigit(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
+}
+
+// A name or value from the file as a refusal shows it: a line of a
+// megabyte is still a short message.
+std::string Cut(const std::string& text) {
+    constexpr std::size_t kLongest = 40;
+    std::size_t at = 0;
+    for (std::size_t shown = 0; at < text.size(); ++shown) {
+        if (shown == kLongest) return text.substr(0, at) + "...";
+        at += std::max<std::size_t>(Utf8SequenceAt(text, at), 1);
+    }
+    return text;
 }
 
 struct Refused {
@@ -179,7 +165,7 @@ std::array<bool, 10> DecodeSlotList(const std::string& value, int line) {
         }
         if (digits) slot = std::stoi(part);
         if (!digits || slot < 1 || slot > 10)
-            Refuse(line, "noise_slots: \"" + part + "\" is not a slot number 1..10");
+            Refuse(line, "noise_slots: \"" + Cut(part) + "\" is not a slot number 1..10");
         ticks[static_cast<std::size_t>(slot - 1)] = true;
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -282,7 +268,7 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
                 if (trimmed.back() != ']') Refuse(line, "a section line must end with ]");
                 const std::string name = Trim(trimmed.substr(1, trimmed.size() - 2));
                 if (!sections.count(name))
-                    Refuse(line, "unknown section [" + name +
+                    Refuse(line, "unknown section [" + Cut(name) +
                                      "] (serial, send, sinx1..3, squx1..3, trix1..3, noise)");
                 if (sectionLines.count(name))
                     Refuse(line, "section [" + name + "] again (first on line " +
@@ -296,14 +282,14 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
             if (eq == std::string::npos)
                 Refuse(line, "expected key=value, [section] or a # comment");
             const std::string key = Trim(row.substr(0, eq));
-            if (section.empty()) Refuse(line, "key \"" + key + "\" before any [section]");
+            if (section.empty()) Refuse(line, "key \"" + Cut(key) + "\" before any [section]");
             SectionKeys& keys = sections[section];
             if (keys.readOnly.count(key))
                 Refuse(line,
                        "\"" + key + "\" of [" + section + "] is a read-only box and is not stored");
             const auto target = keys.keys.find(key);
             if (target == keys.keys.end())
-                Refuse(line, "unknown key \"" + key + "\" in [" + section + "]");
+                Refuse(line, "unknown key \"" + Cut(key) + "\" in [" + section + "]");
             const std::string where = section + "." + key;
             if (keyLines.count(where))
                 Refuse(line, "\"" + key + "\" of [" + section + "] again (first on line " +

@@ -30,6 +30,15 @@ std::size_t Index(int port) {
     return static_cast<std::size_t>(std::clamp(port, 1, 4) - 1);
 }
 
+// Whether any record of the device with this identity is the console: a
+// device listed twice (two paths, one by-id name) is the console when one
+// of its records says so.
+bool IsConsole(const std::vector<SerialDevice>& present, const std::string& identity) {
+    return std::any_of(present.begin(), present.end(), [&](const SerialDevice& d) {
+        return d.console && d.Identity() == identity;
+    });
+}
+
 }  // namespace
 
 bool SerialDevice::IsUart() const {
@@ -44,6 +53,7 @@ bool SerialDevice::IsUart() const {
 
 std::string SerialDevice::Summary() const {
     std::string text = path;
+    if (console) text += std::string(" · ") + kSystemConsoleText;
     for (const std::string* part : {&description, &manufacturer}) {
         if (!part->empty()) text += " · " + *part;
     }
@@ -153,9 +163,18 @@ const SerialDevice* FindDevice(const std::vector<SerialDevice>& present,
 bool AssignNewDevices(PortAssignments& ports, const std::vector<SerialDevice>& present) {
     // One entry per identity; of records sharing one, the lowest path stands,
     // so the outcome does not depend on the order of the list.
+    bool changed = false;
+    for (PortAssignment& p : ports) {
+        if (p.kind != PortAssignment::Kind::Device || p.chosen) continue;
+        if (IsConsole(present, p.identity)) {
+            p = {};
+            changed = true;
+        }
+    }
     std::map<std::string, const SerialDevice*> byIdentity;
     for (const SerialDevice& d : present) {
         if (!IsAssignablePath(d.Identity()) || !IsAssignablePath(d.path)) continue;
+        if (IsConsole(present, d.Identity())) continue;
         auto [it, added] = byIdentity.emplace(d.Identity(), &d);
         if (!added && NaturalLess(d.path, it->second->path)) it->second = &d;
     }
@@ -173,7 +192,6 @@ bool AssignNewDevices(PortAssignments& ports, const std::vector<SerialDevice>& p
         return a->Identity() < b->Identity();
     });
 
-    bool changed = false;
     for (const SerialDevice* device : fresh) {
         auto slot = std::find_if(ports.begin(), ports.end(), [](const PortAssignment& p) {
             return p.kind == PortAssignment::Kind::None;

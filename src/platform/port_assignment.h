@@ -21,13 +21,18 @@ struct SerialDevice {
     std::string manufacturer;
     int vendorId = -1;  // -1: not known
     int productId = -1;
+    // The system's console (kernel messages, a login prompt): frames sent
+    // there would land in it, so the program never gives it a number of
+    // its own accord; the user still may.
+    bool console = false;
 
     // The key an assignment is kept under.
     const std::string& Identity() const { return byId.empty() ? path : byId; }
     // An on-board UART (/dev/ttyS*, /dev/ttyAMA*...): these take the low
     // numbers first, as on the machines COM numbers come from.
     bool IsUart() const;
-    // "path · description · maker · 0403:6001", leaving out what is unknown.
+    // "path · description · maker · 0403:6001", leaving out what is unknown;
+    // "path · 系统控制台 · ..." for the console.
     std::string Summary() const;
 };
 
@@ -67,12 +72,16 @@ bool IsAbsoluteDevicePath(std::string_view path);
 // number keeps only the lowest.
 void Normalise(PortAssignments& ports);
 
+// What the device list shows for the system's console.
+inline constexpr const char* kSystemConsoleText = "系统控制台";
+
 // Gives each present device that has no number the lowest free one: UARTs
 // first in the order of their paths, then the others in the order of their
 // paths (which keeps the result the same however the list is ordered).
 // Free means unassigned or, when none of those is left, assigned by the
-// program to a device that is not present. Returns true when anything
-// changed.
+// program to a device that is not present. The console gets no number, and
+// loses one the program gave it before it was the console; the user's own
+// choice of it stands. Returns true when anything changed.
 bool AssignNewDevices(PortAssignments& ports, const std::vector<SerialDevice>& present);
 
 // The user's choices for COM number `port` (1..4). A device keeps at most

@@ -1,10 +1,17 @@
 #include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "platform/port_diagnosis.h"
@@ -21,12 +28,12 @@ std::string ReadSmallFile(const std::string& path) {
     return text;
 }
 
-}  // namespace
-
-namespace {
-
 bool ProcessRuns(long pid) {
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+bool ProcessGone(long pid) {
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 std::string ProcessName(long pid) {
@@ -38,22 +45,42 @@ std::string ProcessName(long pid) {
     return name;
 }
 
-std::vector<std::string> LockNames(const std::string& device) {
-    std::vector<std::string> names;
+void AddNames(const std::string& path, std::vector<std::string>& names) {
+    const auto add = [&names](std::string name) {
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(std::move(name));
+    };
     const std::string dev = "/dev/";
-    if (device.rfind(dev, 0) == 0) {
-        std::string below = device.substr(dev.size());
-        for (char& c : below)
-            if (c == '/') c = '_';
-        names.push_back(below);
+    const std::string below = path.rfind(dev, 0) == 0 ? path.substr(dev.size()) : path;
+    for (const char separator : {'_', ':'}) {
+        std::string name = below;
+        for (char& c : name)
+            if (c == '/') c = separator;
+        add(name);
     }
-    const auto slash = device.find_last_of('/');
-    const std::string last = slash == std::string::npos ? device : device.substr(slash + 1);
-    if (!last.empty() && (names.empty() || names.front() != last)) names.push_back(last);
-    return names;
+    const auto slash = path.find_last_of('/');
+    add(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+std::string Describe(long pid) {
+    const std::string program = ProcessName(pid);
+    return (program.empty() ? std::string("a program") : program) + " (process " +
+           std::to_string(pid) + ")";
 }
 
 }  // namespace
+
+std::vector<std::string> LockFileNames(const std::string& device) {
+    std::vector<std::string> names;
+    if (device.empty()) return names;
+    AddNames(device, names);
+    // A link (/dev/serial/by-id/..., a symlink of the user's) locks the same
+    // device as its target, whose name other programs lock it by.
+    char resolved[PATH_MAX];
+    if (::realpath(device.c_str(), resolved) != nullptr && device != resolved)
+        AddNames(resolved, names);
+    return names;
+}
 
 const std::vector<std::string>& DefaultLockDirectories() {
     static const std::vector<std::string> dirs = {"/run/lock", "/var/lock"};
@@ -61,13 +88,27 @@ const std::vector<std::string>& DefaultLockDirectories() {
 }
 
 std::string LockHolder(const std::string& device, const std::vector<std::string>& dirs) {
+    const std::vector<std::string> names = LockFileNames(device);
     for (const std::string& dir : dirs) {
-        for (const std::string& name : LockNames(device)) {
+        for (const std::string& name : names) {
             const long pid = LockFilePid(ReadSmallFile(dir + "/LCK.." + name));
-            if (!ProcessRuns(pid)) continue;
-            const std::string program = ProcessName(pid);
-            return (program.empty() ? std::string("a program") : program) + " (process " +
-                   std::to_string(pid) + ")";
+            if (ProcessRuns(pid)) return Describe(pid);
+        }
+    }
+    return {};
+}
+
+std::string ClaimDeviceLocks(const std::string& device, const std::vector<std::string>& dirs) {
+    const std::string holder = LockHolder(device, dirs);
+    if (!holder.empty()) return holder;
+    for (const std::string& dir : dirs) {
+        for (const std::string& name : LockFileNames(device)) {
+            const std::string path = dir + "/LCK.." + name;
+            const std::string text = ReadSmallFile(path);
+            // Read again just before removing: a program that took the
+            // device meanwhile has written its own lock over the stale one.
+            if (ProcessGone(LockFilePid(text)) && ReadSmallFile(path) == text)
+                ::unlink(path.c_str());
         }
     }
     return {};
@@ -78,8 +119,11 @@ void AddSystemFacts(OpenFailureFacts& facts) {
     struct stat st {};
     if (::stat(facts.device.c_str(), &st) != 0) return;
     facts.accessDenied = ::access(facts.device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
-    if (const group* g = ::getgrgid(st.st_gid); g != nullptr && st.st_gid != 0)
-        facts.deviceGroup = g->gr_name;
+    const passwd* owner = ::getpwuid(st.st_uid);
+    facts.deviceOwner = owner != nullptr ? owner->pw_name : std::to_string(st.st_uid);
+    const group* g = ::getgrgid(st.st_gid);
+    facts.deviceGroup = g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+    facts.deviceMode = static_cast<int>(st.st_mode & 07777);
 }
 
 }  // namespace kiv

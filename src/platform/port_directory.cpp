@@ -1,6 +1,8 @@
 #include "platform/port_directory.h"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/port_naming.h"
@@ -11,6 +13,12 @@ namespace {
 
 std::size_t Index(int port) {
     return static_cast<std::size_t>(port - PortMap::kFirstPort);
+}
+
+// A device the system's list leaves out (a pseudo-terminal, a node made by
+// hand, a link to either) is there as long as its path leads to something.
+bool PathLeadsSomewhere(const std::string& path) {
+    return QFileInfo::exists(QString::fromStdString(path));
 }
 
 }  // namespace
@@ -77,8 +85,11 @@ void PortDirectory::Save() {
 
 PortMap PortDirectory::CurrentMap() const {
     PortMap map = PortMap::Unassigned();
-    const bool virtualDefault =
-        VirtualPortOffered() && NothingAssigned(m_ports) && m_devices.empty();
+    // The console is no device to send to: a machine with nothing else
+    // starts on the virtual port too, where the system has one.
+    const bool virtualDefault = VirtualPortOffered() && NothingAssigned(m_ports) &&
+                                std::all_of(m_devices.begin(), m_devices.end(),
+                                            [](const SerialDevice& d) { return d.console; });
     for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port) {
         if (!m_overrides.device(port).empty()) {
             map.setDevice(port, m_overrides.device(port));
@@ -128,6 +139,7 @@ std::string PortDirectory::Describe(int port) const {
     if (const SerialDevice* present = FindDevice(m_devices, a.identity)) {
         return present->Summary();
     }
+    if (PathLeadsSomewhere(a.identity)) return a.identity;
     return a.identity + " (未连接)";
 }
 

@@ -45,14 +45,17 @@ class PortDirectory {
     }
 
     // What each number opens now. An unassigned number has no device; with
-    // no device present and nothing saved, COM1 is the virtual port.
+    // no device present but the console and nothing saved, COM1 is the
+    // virtual port.
     PortMap CurrentMap() const;
 
     // The receiving side of the open virtual port at `port`; empty when none.
     void setVirtualPath(int port, std::string path);
     const std::string& virtualPath(int port) const;
 
-    // One line saying what `port` is, for the port box's list.
+    // One line saying what `port` is, for the port box's list. An assigned
+    // device counts as away ("(未连接)") when the system does not list it and
+    // nothing stands at its path.
     std::string Describe(int port) const;
 
     // Counts changes to anything Describe shows, so a view can tell when to

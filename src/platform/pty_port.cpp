@@ -1,5 +1,6 @@
 #include "platform/pty_port.h"
 
+#include <dirent.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
@@ -7,7 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "model/errors.h"
 #include "serial/port_settings_text.h"
@@ -24,11 +27,11 @@ constexpr int kLineCapacity = 4000;
 PtyPort::PtyPort() {
     if (!m_pty.ok()) Raise(ErrorKind::Port, "cannot create a pseudo-terminal: " + m_pty.error());
     m_pty.SetMasterNonBlocking();
-    // Only opens from now on are seen: this program's own slave descriptor
-    // was opened with the pair.
+    // Only opens and closes from now on are seen: this program's own slave
+    // descriptor was opened with the pair, and stays open.
     m_openWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_openWatch >= 0 &&
-        inotify_add_watch(m_openWatch, m_pty.slavePath().c_str(), IN_OPEN) < 0) {
+        inotify_add_watch(m_openWatch, m_pty.slavePath().c_str(), IN_OPEN | IN_CLOSE) < 0) {
         close(m_openWatch);
         m_openWatch = -1;
     }
@@ -38,15 +41,58 @@ PtyPort::~PtyPort() {
     if (m_openWatch >= 0) close(m_openWatch);
 }
 
-bool PtyPort::ReceiverOpened() {
-    if (m_receiverSeen || m_openWatch < 0) return true;
+bool PtyPort::ReceiverHolds() {
+    if (m_openWatch < 0) return true;
     alignas(inotify_event) char events[4096];
-    if (read(m_openWatch, events, sizeof events) > 0) {
-        m_receiverSeen = true;
-        close(m_openWatch);
-        m_openWatch = -1;
+    for (;;) {
+        const ssize_t n = read(m_openWatch, events, sizeof events);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            if (e->mask & IN_Q_OVERFLOW) {
+                close(m_openWatch);
+                m_openWatch = -1;
+                return true;
+            }
+            if (e->mask & IN_OPEN) m_held = true;
+            // Equal events in a row arrive as one, so the opens cannot be
+            // counted: a close is checked against the holders themselves.
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) m_held = HeldElsewhere();
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
     }
-    return m_receiverSeen;
+    return m_held;
+}
+
+// Whether a descriptor of any process this program may look at, other
+// than its own slave descriptor, names the slave's path.
+bool PtyPort::HeldElsewhere() const {
+    const pid_t self = getpid();
+    DIR* processes = opendir("/proc");
+    if (processes == nullptr) return true;
+    bool held = false;
+    while (!held) {
+        const dirent* p = readdir(processes);
+        if (p == nullptr) break;
+        const std::string pid = p->d_name;
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string fds = "/proc/" + pid + "/fd";
+        DIR* dir = opendir(fds.c_str());
+        if (dir == nullptr) continue;  // gone, or not ours to see
+        while (const dirent* f = readdir(dir)) {
+            if (f->d_name[0] == '.') continue;
+            if (std::stol(pid) == self && std::atoi(f->d_name) == m_pty.slave()) continue;
+            char target[256];
+            const ssize_t n = readlink((fds + "/" + f->d_name).c_str(), target, sizeof target - 1);
+            if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == m_pty.slavePath()) {
+                held = true;
+                break;
+            }
+        }
+        closedir(dir);
+    }
+    closedir(processes);
+    return held;
 }
 
 void PtyPort::setInBufferSize(std::int16_t bytes) {

@@ -46,19 +46,23 @@ class PtyPort : public CommControl {
     // Waits, at most `limitMs`, for the receiver to read what was sent:
     // closing the pseudo-terminal throws away what it still holds.
     void Drain(int limitMs) const;
-    // True once another program has opened SlavePath(). Bytes written
-    // before that wait in the line, where a receiver that sets the line up
-    // with a flush (as many do on open) would throw them away; a sender that
-    // cares starts only when this says so. True as well when the system
-    // cannot tell, so that nobody waits for ever.
-    bool ReceiverOpened();
+    // Whether another program holds SlavePath() open now (true as well when
+    // the system cannot tell, so that nobody waits for ever). Bytes written
+    // while no receiver holds the line wait in it, where a receiver that sets
+    // the line up with a flush (as many do on open) throws them away; and a
+    // program that only sets the line up (stty) opens it for a moment and
+    // closes it again. A sender that cares starts once a receiver has held
+    // the line open for a while.
+    bool ReceiverHolds();
 
   private:
     void WaitForRoom(std::size_t bytes);
 
     RawPty m_pty;
-    int m_openWatch = -1;  // inotify on the slave path, for ReceiverOpened
-    bool m_receiverSeen = false;
+    bool HeldElsewhere() const;
+
+    int m_openWatch = -1;  // inotify on the slave path, for ReceiverHolds
+    bool m_held = false;
     bool m_open = false;
     std::int16_t m_outBufferSize = 10;
     Yielder* m_yielder = nullptr;

@@ -34,7 +34,7 @@ int PtyPort::Queued() const {
     return 0;
 }
 void PtyPort::Drain(int) const {}
-bool PtyPort::ReceiverOpened() {
+bool PtyPort::ReceiverHolds() {
     return true;
 }
 void PtyPort::WaitForRoom(std::size_t) {}

@@ -1,5 +1,6 @@
 #include "platform/qt_comm_control.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 #include "model/errors.h"
@@ -35,7 +36,8 @@ QSerialPort::Parity ToQt(Parity parity) {
 
 }  // namespace
 
-QtCommControl::QtCommControl(PortMap map) : m_map(std::move(map)) {
+QtCommControl::QtCommControl(PortMap map)
+    : m_map(std::move(map)), m_lockDirectories(DefaultLockDirectories()) {
     m_errorConnection =
         QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                          [this](QSerialPort::SerialPortError error) { OnPortError(error); });
@@ -127,7 +129,11 @@ void QtCommControl::setPortOpen(bool open) {
 void QtCommControl::Open() {
     const std::string device = m_map.device(m_commPort);
     const std::string label = PortLabel(m_commPort, device);
-    m_port.setPortName(QString::fromLocal8Bit(device.c_str()));
+    // A link (/dev/serial/by-id/...) is opened as the device it leads to,
+    // so that the lock file Qt writes has the name other programs look for.
+    const QString given = QString::fromLocal8Bit(device.c_str());
+    const QString resolved = QFileInfo(given).canonicalFilePath();
+    m_port.setPortName(resolved.isEmpty() ? given : resolved);
     // Everything is set while closed: it then goes to the device in one step
     // at open, which even a pty accepts.
     const bool accepted =
@@ -139,6 +145,18 @@ void QtCommControl::Open() {
     if (!accepted) {
         m_lastSystemError = ToStd(m_port.errorString());
         RaiseOpenFailure(device, label, true);
+    }
+    // Qt's own lock file check takes a lock in the form other serial
+    // programs write (no program name) or one older than half a minute for
+    // stale, deletes it and opens the device anyway: look first.
+    if (const std::string holder = ClaimDeviceLocks(device, m_lockDirectories); !holder.empty()) {
+        m_lastSystemError = "the device's lock file names " + holder;
+        OpenFailureFacts facts;
+        facts.problem = OpenProblem::Busy;
+        facts.label = label;
+        facts.device = device;
+        facts.holder = holder;
+        RaisePort(ExplainOpenFailure(facts));
     }
     m_port.clearError();
     if (!m_port.open(QIODevice::WriteOnly)) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/port_map.h"
 #include "serial/comm_control.h"
@@ -51,6 +52,8 @@ class QtCommControl final : public CommControl {
     void setPortMap(PortMap map) { m_map = std::move(map); }
     const PortMap& portMap() const { return m_map; }
     void setQueueLimit(qint64 bytes) { m_queueLimit = bytes; }
+    // Where other programs' lock files are looked for before each open.
+    void setLockDirectories(std::vector<std::string> dirs) { m_lockDirectories = std::move(dirs); }
     void setStallLimit(std::chrono::milliseconds limit) { m_stallLimit = limit; }
 
     // Why the last open failed or the device was lost, in the system's
@@ -134,6 +137,7 @@ class QtCommControl final : public CommControl {
 
     bool m_lost = false;
     std::string m_lastSystemError;
+    std::vector<std::string> m_lockDirectories;
 };
 
 }  // namespace kiv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 #include <vector>
 
 #include "platform/port_assignment.h"
@@ -17,17 +18,20 @@ class DeviceList {
 
 // The serial ports the system lists: on Linux what QSerialPortInfo lists
 // (USB adapters, boards, the UARTs that have a driver), each with its
-// /dev/serial/by-id name where it has one; on Windows the ports under
+// /dev/serial/by-id name where it has one, and the system's console marked
+// as such (systemRoot stands in for / in tests); on Windows the ports under
 // HARDWARE\DEVICEMAP\SERIALCOMM with the device manager's descriptions
-// (byIdDir is not used there).
+// (byIdDir and systemRoot are not used there).
 class SystemDeviceList final : public DeviceList {
   public:
-    explicit SystemDeviceList(QString byIdDir = QStringLiteral("/dev/serial/by-id"))
-        : m_byIdDir(std::move(byIdDir)) {}
+    explicit SystemDeviceList(QString byIdDir = QStringLiteral("/dev/serial/by-id"),
+                              std::string systemRoot = "/")
+        : m_byIdDir(std::move(byIdDir)), m_systemRoot(std::move(systemRoot)) {}
     std::vector<SerialDevice> Read() override;
 
   private:
     QString m_byIdDir;
+    std::string m_systemRoot;
 };
 
 // Fills in byId for each device that one of the links in `byIdDir` points

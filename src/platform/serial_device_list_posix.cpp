@@ -1,7 +1,9 @@
-// The devices QSerialPortInfo lists, with their /dev/serial/by-id names.
+// The devices QSerialPortInfo lists, with their /dev/serial/by-id names and
+// the system's console marked.
 #include <QSerialPortInfo>
 
 #include "platform/serial_device_list.h"
+#include "platform/system_console.h"
 
 namespace kiv {
 
@@ -14,6 +16,7 @@ std::vector<SerialDevice> SystemDeviceList::Read() {
         d.manufacturer = info.manufacturer().toStdString();
         if (info.hasVendorIdentifier()) d.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier()) d.productId = info.productIdentifier();
+        d.console = IsSystemConsole(d.path, m_systemRoot);
         devices.push_back(std::move(d));
     }
     AttachByIdNames(devices, m_byIdDir);

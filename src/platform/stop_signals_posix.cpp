@@ -33,6 +33,13 @@ void InstallStopSignals() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A reader that goes away (a pipe into `head`) makes the write fail
+    // instead of ending the program: the program reports it and ends its
+    // run in order, with the frame under way finished.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 int StopSignalsReceived() {

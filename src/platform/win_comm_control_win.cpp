@@ -38,6 +38,8 @@ constexpr DWORD kDriverOutBuffer = 4096;
 struct WinCommControl::Line {
     WinCommControl* owner = nullptr;
     HANDLE port = INVALID_HANDLE_VALUE;
+    // The named object that keeps a second KIV off the port (see Open).
+    HANDLE claim = nullptr;
     // WriteFileEx leaves hEvent to the caller: it points back here.
     OVERLAPPED overlapped{};
     // The frame the system is writing, and how much of it went out already.
@@ -51,6 +53,7 @@ struct WinCommControl::Line {
 
     ~Line() {
         if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+        if (claim != nullptr) CloseHandle(claim);
     }
 
     // Hands what is left of `writing` to the system. 0, or the error code
@@ -208,6 +211,13 @@ void WinCommControl::Open() {
     line->port = CreateFileW(DevicePathOf(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (line->port == INVALID_HANDLE_VALUE) RaiseOpenFailure(GetLastError(), false);
+    // Windows refuses a second open of a COM port by itself; where a driver
+    // shares its ports (some virtual port drivers, Wine's mapped ports) a
+    // named object per port still keeps two KIVs apart, and the second is
+    // told the port is in use, as Windows would tell it.
+    line->claim = CreateMutexW(nullptr, FALSE, ClaimNameOf(device).c_str());
+    if (line->claim != nullptr && GetLastError() == ERROR_ALREADY_EXISTS)
+        RaiseOpenFailure(ERROR_ACCESS_DENIED, false);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(line->port, &dcb)) RaiseOpenFailure(GetLastError(), false);

@@ -19,6 +19,11 @@ namespace kiv {
 // path ("\\.\..."), is kept.
 std::wstring DevicePathOf(const std::string& device);
 
+// The name of the object that marks a port as KIV's while it is open, the
+// same for every spelling of the port ("com7", "COM7", "\\.\COM7"), and
+// visible to every session on the machine.
+std::wstring ClaimNameOf(const std::string& device);
+
 // Sets the line fields of dcb from settings and turns off everything that
 // could hold or alter the bytes: flow control, XON/XOFF, error
 // replacement, dropping of NUL bytes, aborting on a line error. DTR and RTS

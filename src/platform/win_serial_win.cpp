@@ -31,6 +31,15 @@ std::wstring DevicePathOf(const std::string& device) {
     return L"\\\\.\\" + Widen(device);
 }
 
+std::wstring ClaimNameOf(const std::string& device) {
+    std::wstring name = DevicePathOf(device).substr(4);  // after "\\.\"
+    for (wchar_t& c : name) {
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c == L'\\') c = L'_';
+    }
+    return L"Global\\kiv-port-" + name;
+}
+
 void FillDcb(const LineSettings& settings, DCB& dcb) {
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = static_cast<DWORD>(settings.baud);

@@ -2,8 +2,11 @@
 // The guards given to Wait only keep a broken run from hanging the test;
 // they are not timing measurements.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <termios.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -63,7 +66,8 @@ std::vector<std::uint8_t> AllBytes(const std::vector<LogRow>& rows) {
 }
 
 TEST(KivCli, ExampleFramesOnTheVirtualPortAndInTheLog) {
-    const std::string log = ::testing::TempDir() + "kiv_cli_frames.csv";
+    const std::string log =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_frames.csv";
     ChildProcess cli(
         kCli, {"--frame", "5,6,sinx1,sinx2", "--period", "10", "--frames", "6", "--log", log});
     const std::string path = PathFrom(cli.ReadLine());
@@ -161,35 +165,61 @@ TEST(KivCli, SigtermLeavesOnlyWholeFrames) {
 }
 
 // One signal ends the run however stuck the line: a receiver that opened
-// the port and never reads, or a frame whose time is far off.
+// the port and never reads, or a frame whose time is far off. The signal
+// goes only once the run is under way (frames on the line, or the log's
+// header written when sending starts), however long a loaded machine takes
+// to get there; the waits' bounds only keep a broken run from hanging.
 TEST(KivCli, OneStopSignalEndsAStuckRun) {
     const struct {
         std::vector<std::string> args;
+        bool framesOnTheLine;  // else: the log shows that sending began
         int signo;
         int code;
-        const char* says;
+        const char* says;  // "" for nothing at all
     } cases[] = {
         {{"--frame", "1,2,3,4,5,6,7,8,9,10", "--period", "0"},
+         true,
          SIGTERM,
          kExitUndelivered,
          "undelivered and dropped"},
         {{"--frame", "1,2,3,4,5,6,7,8,9,10", "--period", "0"},
+         true,
          SIGINT,
          kExitUndelivered,
          "undelivered and dropped"},
-        {{"--frame", "1,2", "--period", "60000"}, SIGTERM, kExitOk, ""},
+        {{"--frame", "1,2", "--period", "60000"}, false, SIGTERM, kExitOk, ""},
     };
+    const std::string log =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_stuck.csv";
     for (const auto& c : cases) {
-        ChildProcess cli(kCli, c.args);
+        std::remove(log.c_str());
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--log", log});
+        ChildProcess cli(kCli, args);
         const std::string path = PathFrom(cli.ReadLine());
         ASSERT_FALSE(path.empty());
         LineReader receiver(path);  // opens, never reads
-        // Long enough for the line to fill; not a measurement.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(receiver.ok());
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        if (c.framesOnTheLine) {
+            pollfd p{receiver.fd(), POLLIN, 0};
+            ASSERT_EQ(poll(&p, 1, 30'000), 1) << "no frame reached the line";
+        } else {
+            std::string header;
+            while (ReadLog(log, &header).empty() && header.empty() &&
+                   std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ASSERT_FALSE(header.empty()) << "sending never began";
+        }
         cli.Signal(c.signo);
-        EXPECT_EQ(cli.Wait(std::chrono::milliseconds(2500)), c.code) << cli.errors();
-        EXPECT_NE(cli.errors().find(c.says), std::string::npos) << cli.errors();
+        EXPECT_EQ(cli.Wait(std::chrono::seconds(10)), c.code) << cli.errors();
+        if (*c.says == '\0') {
+            EXPECT_EQ(cli.errors(), "");
+        } else {
+            EXPECT_NE(cli.errors().find(c.says), std::string::npos) << cli.errors();
+        }
     }
+    std::remove(log.c_str());
 }
 
 // --seconds: no frame later than S seconds after sending started, and no
@@ -207,7 +237,8 @@ TEST(KivCli, SecondsAndFramesBoundTheRun) {
         {{"--period", "0", "--frames", "40"}, 0, 40, 40},
     };
     for (const auto& c : cases) {
-        const std::string log = ::testing::TempDir() + "kiv_cli_bound.csv";
+        const std::string log =
+            ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_bound.csv";
         std::vector<std::string> args = c.args;
         for (const char* a : {"--frame", "9,8,7", "--log"}) args.push_back(a);
         args.push_back(log);
@@ -215,12 +246,15 @@ TEST(KivCli, SecondsAndFramesBoundTheRun) {
         const std::string path = PathFrom(cli.ReadLine());
         ASSERT_FALSE(path.empty());
         LineReader receiver(path);
-        const auto got = receiver.Read(3 * (c.atMost + 1), std::chrono::milliseconds(2500));
+        // Reads until the run ends and closes the line; the idle bound only
+        // keeps a broken run from hanging, and a loaded machine may well
+        // leave the line quiet for seconds before the first frame.
+        const auto got = receiver.Read(3 * (c.atMost + 1), std::chrono::seconds(20));
         EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
         const auto rows = ReadLog(log);
         EXPECT_GE(rows.size(), c.atLeast) << c.args[1];
         EXPECT_LE(rows.size(), c.atMost) << c.args[1];
-        EXPECT_EQ(got, AllBytes(rows));
+        EXPECT_EQ(got, AllBytes(rows)) << c.args[1];
         // The log's time is taken once the write returned; a frame sent a
         // period late would be far past this allowance for the machine's noise.
         for (const LogRow& r : rows) {
@@ -234,7 +268,7 @@ TEST(KivCli, SecondsAndFramesBoundTheRun) {
 // The log is written as frames go: a run killed outright keeps every line
 // up to the kill.
 TEST(KivCli, TheLogFollowsTheFramesAndSurvivesAKill) {
-    const std::string log = ::testing::TempDir() + "kiv_cli_live.csv";
+    const std::string log = ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_live.csv";
     ChildProcess cli(kCli, {"--frame", "1,2,3", "--period", "20", "--log", log});
     const std::string path = PathFrom(cli.ReadLine());
     ASSERT_FALSE(path.empty());
@@ -257,7 +291,7 @@ TEST(KivCli, TheLogFollowsTheFramesAndSurvivesAKill) {
 // A receiver that opens late, and flushes the line as it sets it up, still
 // gets every frame from the first.
 TEST(KivCli, ALateReceiverGetsEveryFrameFromTheFirst) {
-    const std::string log = ::testing::TempDir() + "kiv_cli_late.csv";
+    const std::string log = ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_late.csv";
     ChildProcess cli(kCli, {"--frame", "1,sinx1", "--period", "2", "--frames", "30", "--log", log});
     const std::string path = PathFrom(cli.ReadLine());
     ASSERT_FALSE(path.empty());
@@ -285,8 +319,249 @@ TEST(KivCli, HelpListsEveryOptionAndWins) {
           "--set", "--noise", "--frames", "--seconds", "--log", "--help", "--version"})
         EXPECT_NE(all.find(option), std::string::npos) << option;
     for (const ExitCodeInfo& e : kExitCodes) EXPECT_NE(all.find(e.meaning), std::string::npos);
-    EXPECT_NE(all.find("Sending starts once a program opens that path"), std::string::npos);
+    EXPECT_NE(all.find("Sending starts once a program has held that path open"), std::string::npos);
     EXPECT_TRUE(cli.errors().empty()) << cli.errors();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Reads what the virtual port gives, a chunk every `pace`, until kiv-cli
+// closes it (the guard only keeps a broken run from hanging the test).
+std::vector<std::uint8_t> ReadUntilClosed(LineReader& line, std::chrono::milliseconds pace) {
+    std::vector<std::uint8_t> got;
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < guard) {
+        std::this_thread::sleep_for(pace);
+        std::uint8_t buf[8192];
+        ssize_t n = 0;
+        while ((n = read(line.fd(), buf, sizeof buf)) > 0) got.insert(got.end(), buf, buf + n);
+        if (n == 0 || (n < 0 && errno == EIO)) break;  // the line is gone
+    }
+    return got;
+}
+
+// The frame count in "... sending stopped after frame N".
+long StoppedAfter(const std::string& errors) {
+    const std::string mark = "sending stopped after frame ";
+    const auto at = errors.find(mark);
+    return at == std::string::npos ? -1 : std::stol(errors.substr(at + mark.size()));
+}
+
+// A plan with no slot would cycle for ever sending nothing; it is refused
+// before anything is opened, from an option or from a setup.
+TEST(KivCliRuns, APlanWithNoSlotIsRefused) {
+    const std::string setup = ::testing::TempDir() + "kiv_cli_no_slot.ini";
+    WriteText(setup, "[send]\nslot1=\nslot2=7\n");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--frame", ""}, {"--frame", ",1", "--period", "0"}, {"--setup", setup}}) {
+        ChildProcess cli(kCli, args);
+        EXPECT_EQ(cli.Wait(std::chrono::seconds(10)), kExitBadInput) << args[1];
+        EXPECT_EQ(cli.errors().find("kiv-cli: "), 0u) << cli.errors();
+        EXPECT_NE(cli.errors().find("slot 1 is empty"), std::string::npos) << cli.errors();
+        EXPECT_EQ(std::count(cli.errors().begin(), cli.errors().end(), '\n'), 1) << cli.errors();
+        EXPECT_EQ(cli.output(), "");
+    }
+}
+
+// The log opens, and an earlier one is replaced, only once everything else
+// was accepted.
+TEST(KivCliRuns, AnEarlierLogIsKeptWhenTheRunIsRefused) {
+    const std::string log = ::testing::TempDir() + "kiv_cli_prev.csv";
+    const std::string written = ::testing::TempDir() + "kiv_cli_prev.ini";
+    const std::vector<std::string> cases[] = {
+        {"--setup", ::testing::TempDir() + "kiv-no-such-setup.ini"},
+        {"--device", "/dev/kiv-no-such-device"},
+        {"--write-setup", written},
+        {"--frame", ",2"},
+    };
+    for (const auto& args : cases) {
+        WriteText(log, "frame,earlier run\n1,2\n");
+        std::vector<std::string> all = args;
+        all.insert(all.end(), {"--log", log});
+        ChildProcess cli(kCli, all);
+        cli.Wait();
+        EXPECT_EQ(ReadText(log), "frame,earlier run\n1,2\n") << args[0] << ": " << cli.errors();
+    }
+}
+
+// A log that cannot be written is reported at once and ends the run with its
+// own code; the frames already on the line stay there, whole.
+TEST(KivCliRuns, ALogThatCannotBeWrittenEndsTheRunWithItsOwnCode) {
+    {
+        ChildProcess cli(kCli, {"--frame", "1,2,3", "--period", "1", "--log", "/dev/full"});
+        const std::string path = PathFrom(cli.ReadLine());
+        ASSERT_FALSE(path.empty());
+        LineReader line(path);
+        const auto got = ReadUntilClosed(line, std::chrono::milliseconds(20));
+        EXPECT_EQ(cli.Wait(), kExitLogFailed) << cli.errors();
+        EXPECT_EQ(cli.errors(),
+                  "kiv-cli: --log \"/dev/full\": cannot be written (No space left on device); "
+                  "nothing sent\n");
+        EXPECT_TRUE(got.empty());
+    }
+    {
+        // A disk that fills up after a kilobyte: the file size limit of the
+        // shell, with its signal ignored, makes the writes fail as a full
+        // disk's do.
+        const std::string log = ::testing::TempDir() + "kiv_cli_filling.csv";
+        std::remove(log.c_str());
+        ChildProcess cli("/bin/bash", {"-c", "trap '' XFSZ; ulimit -f 1; exec " + kCli +
+                                                 " --frame 1,2,3 --period 1 --log " + log});
+        const std::string path = PathFrom(cli.ReadLine());
+        ASSERT_FALSE(path.empty());
+        LineReader line(path);
+        const auto got = ReadUntilClosed(line, std::chrono::milliseconds(20));
+        EXPECT_EQ(cli.Wait(), kExitLogFailed) << cli.errors();
+        const long sent = StoppedAfter(cli.errors());
+        EXPECT_GT(sent, 1) << cli.errors();
+        EXPECT_NE(cli.errors().find("cannot be written (File too large)"), std::string::npos)
+            << cli.errors();
+        ASSERT_EQ(got.size(), static_cast<std::size_t>(sent) * 3);
+        for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], i % 3 + 1) << i;
+        EXPECT_LE(ReadText(log).size(), 1024u);
+    }
+}
+
+// --log - into a reader that goes away: the write fails instead of killing
+// the program, which ends the run as for any log that cannot be written.
+TEST(KivCliRuns, AClosedStandardOutputEndsTheRunLikeAFailedLog) {
+    const std::string errors = ::testing::TempDir() + "kiv_cli_pipe.err";
+    std::remove(errors.c_str());
+    ChildProcess shell("/bin/bash", {"-c", kCli + " --frame 1,2 --period 1 --log - 2>" + errors +
+                                               " | head -1; exit ${PIPESTATUS[0]}"});
+    std::string path;
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (path.empty() && std::chrono::steady_clock::now() < guard) {
+        std::istringstream lines(ReadText(errors));
+        std::string first;
+        std::getline(lines, first);
+        path = PathFrom(first);
+        if (path.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(path.empty());
+    LineReader line(path);
+    const auto got = ReadUntilClosed(line, std::chrono::milliseconds(20));
+    EXPECT_EQ(shell.Wait(), kExitLogFailed) << ReadText(errors);
+    EXPECT_EQ(shell.ReadLine(), "frame,ms_since_start,wall_clock_utc,slot1,slot2");
+    const std::string said = ReadText(errors);
+    EXPECT_NE(said.find("--log \"-\": cannot be written (Broken pipe)"), std::string::npos) << said;
+    const long sent = StoppedAfter(said);
+    EXPECT_GE(sent, 1) << said;
+    EXPECT_EQ(got.size(), static_cast<std::size_t>(sent) * 2);
+}
+
+// The frame that waits for a slow receiver when --seconds ends was never on
+// the line: the run is complete, and every frame written reached the receiver.
+TEST(KivCliRuns, SecondsWithASlowReceiverCountsOnlyFramesOnTheLine) {
+    const std::string log = ::testing::TempDir() + "kiv_cli_slow.csv";
+    ChildProcess cli(
+        kCli, {"--frame", "1,2,3,4,5,6,7,8,9,10", "--period", "0", "--seconds", "1", "--log", log});
+    const std::string path = PathFrom(cli.ReadLine());
+    ASSERT_FALSE(path.empty());
+    LineReader line(path);
+    // The line is full most of the time: the writer waits for room.
+    const auto got = ReadUntilClosed(line, std::chrono::milliseconds(250));
+    EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+    EXPECT_EQ(cli.errors().find("undelivered"), std::string::npos) << cli.errors();
+    std::istringstream said(cli.errors());
+    for (std::string line; std::getline(said, line);)
+        EXPECT_EQ(line.rfind("kiv-cli: ", 0), 0u) << line;
+    const auto rows = ReadLog(log);
+    EXPECT_GT(rows.size(), 0u);
+    EXPECT_EQ(got, AllBytes(rows));
+}
+
+// The README's first steps: stty sets the line up (a short open), then a
+// receiver opens it; with od as the receiver, and with one that flushes the
+// line as it sets it up (as Python's tty.setraw does). No frame is missing.
+TEST(KivCliRuns, TheReadmeStepsLoseNoFrame) {
+    for (const bool flushingReceiver : {false, true}) {
+        SCOPED_TRACE(flushingReceiver ? "a receiver that flushes" : "od");
+        const std::string log = ::testing::TempDir() + "kiv_cli_readme.csv";
+        ChildProcess cli(
+            kCli, {"--frame", "5,6,sinx1,sinx2", "--period", "10", "--frames", "20", "--log", log});
+        const std::string path = PathFrom(cli.ReadLine());
+        ASSERT_FALSE(path.empty());
+        ChildProcess stty("/usr/bin/stty", {"-F", path, "raw", "-echo"});
+        ASSERT_EQ(stty.Wait(), 0) << stty.errors();
+        // A person types the next command.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::vector<std::uint8_t> got;
+        if (flushingReceiver) {
+            LineReader line(path);
+            termios raw{};
+            ASSERT_EQ(tcgetattr(line.fd(), &raw), 0);
+            cfmakeraw(&raw);
+            ASSERT_EQ(tcsetattr(line.fd(), TCSAFLUSH, &raw), 0);
+            got = line.Read(80);
+            EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+        } else {
+            ChildProcess od("/usr/bin/od", {"-An", "-tu1", "-w4", "-v", path});
+            EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+            od.Wait();  // ends when the line goes
+            std::istringstream numbers(od.output());
+            int value = 0;
+            while (numbers >> value) got.push_back(static_cast<std::uint8_t>(value));
+        }
+        const auto rows = ReadLog(log);
+        ASSERT_EQ(rows.size(), 20u);
+        EXPECT_EQ(got, AllBytes(rows));
+    }
+}
+
+bool OneLineOfText(const std::string& text) {
+    if (text.empty() || text.back() != '\n') return false;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) return false;
+    }
+    return true;
+}
+
+// Paths and values that hold line breaks, escape sequences or a NUL show
+// escaped in one line, cut to a readable length.
+TEST(KivCliRuns, MessagesShowControlCharactersEscaped) {
+    const std::string setup = ::testing::TempDir() + "kiv_cli_controls.ini";
+    const std::string forged =
+        "/dev/kiv\nkiv-cli: all is well \x1b[2J\x1b[31m" + std::string(200, 'a');
+    const struct {
+        std::string file;
+        std::vector<std::string> args;
+        int code;
+        std::string says;
+    } cases[] = {
+        {"",
+         {"--device", forged, "--frames", "1"},
+         kExitPortFailed,
+         "--device \"/dev/kiv\\x0akiv-cli: all is well \\x1b[2J\\x1b[31maaaa"},
+        {"[send]\nslot2=\"\\x1b]0;owned\\x07\"\n",
+         {"--setup", setup},
+         kExitBadInput,
+         "发送 page, slot 2 \"\\x1b]0;owned\\x07\" is neither"},
+        {"[serial]\nport=\"COM\\x001 and more\"\n",
+         {"--setup", setup},
+         kExitBadInput,
+         "串口设置 page, 串口 box \"COM\\x001 and more\": expected one of COM1"},
+        {"[sinx1]\nt1=\"1\\x0d\\x0akiv-cli: ok\"\n",
+         {"--setup", setup},
+         kExitBadInput,
+         "正弦波设置 page, sinx1: t1 \"1\\x0d\\x0akiv-cli: ok\" is not a number"},
+    };
+    for (const auto& c : cases) {
+        if (!c.file.empty()) WriteText(setup, c.file);
+        ChildProcess cli(kCli, c.args);
+        EXPECT_EQ(cli.Wait(), c.code) << cli.errors();
+        EXPECT_TRUE(OneLineOfText(cli.errors())) << cli.errors();
+        EXPECT_NE(cli.errors().find(c.says), std::string::npos) << cli.errors();
+        EXPECT_EQ(cli.errors().find(std::string(61, 'a')), std::string::npos) << cli.errors();
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli/cli_setup.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -68,8 +69,10 @@ struct CliRig : testing::Rig {
 };
 
 TEST(CliSetup, WriteSetupWritesWhatTheFileAndOptionsDescribe) {
-    const std::string in = ::testing::TempDir() + "kiv_cli_setup_in.ini";
-    const std::string out = ::testing::TempDir() + "kiv_cli_setup_out.ini";
+    const std::string in =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_in.ini";
+    const std::string out =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_out.ini";
     WriteFile(in, "[send]\nslot2=squx3\nperiod=50\n[serial]\nstop_bits=2\n");
     CliRig rig;
     EXPECT_EQ(rig.Run({"--setup", in, "--write-setup", out, "--period", "40"}), kExitOk)
@@ -86,8 +89,10 @@ TEST(CliSetup, WriteSetupWritesWhatTheFileAndOptionsDescribe) {
 }
 
 TEST(CliSetup, ARefusedOrRejectedSetupEndsWithExitTwoAndWritesNothing) {
-    const std::string bad = ::testing::TempDir() + "kiv_cli_setup_bad.ini";
-    const std::string out = ::testing::TempDir() + "kiv_cli_setup_never.ini";
+    const std::string bad =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_bad.ini";
+    const std::string out =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_setup_never.ini";
     std::remove(out.c_str());
     const struct {
         const char* name;
@@ -96,10 +101,17 @@ TEST(CliSetup, ARefusedOrRejectedSetupEndsWithExitTwoAndWritesNothing) {
         const char* mentions;
     } cases[] = {
         {"unknown key", "[send]\nslot1=1\nspeed=3\n", {}, "line 3: unknown key \"speed\""},
-        {"rejected slot", "[send]\nslot1=300\n", {}, "sendText1(1)"},
-        {"rejected level", "[sinx1]\nam=300\n", {}, "fuction_am(1)"},
-        {"typed baud", "[serial]\nbaud=1234\n", {}, "Combo1(1)"},
-        {"option makes it bad", "[sinx1]\na0=100\n", {"--set", "sinx1=am:200"}, "fuction_a0(1)"},
+        {"rejected slot", "[send]\nslot1=300\n", {}, "发送 page, slot 1 \"300\" is neither"},
+        {"rejected level",
+         "[sinx1]\nam=300\n",
+         {},
+         "正弦波设置 page, sinx1: am \"300\" is outside 0..255"},
+        // kiv-cli takes any rate --baud takes; this is none.
+        {"typed baud", "[serial]\nbaud=96OO\n", {}, "串口设置 page, 波特率 box \"96OO\": expected"},
+        {"option makes it bad",
+         "[sinx1]\na0=100\n",
+         {"--set", "sinx1=am:200"},
+         "正弦波设置 page, sinx1 a0: am + a0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,8 +125,134 @@ TEST(CliSetup, ARefusedOrRejectedSetupEndsWithExitTwoAndWritesNothing) {
         EXPECT_FALSE(std::ifstream(out).good());
     }
     CliRig rig;
-    EXPECT_EQ(rig.Run({"--setup", ::testing::TempDir() + "kiv-no-such-setup.ini"}), kExitBadInput);
+    EXPECT_EQ(rig.Run({"--setup", ::testing::TempDir() + std::to_string(::getpid()) +
+                                      "-kiv-no-such-setup.ini"}),
+              kExitBadInput);
     EXPECT_NE(rig.errors.find("kiv-no-such-setup.ini"), std::string::npos);
+}
+
+// A setup's values follow the rules the options follow, whichever way they
+// arrive; an option given on the command line replaces the file's value
+// before it is judged. Faults and warnings name the page and box.
+TEST(CliSetup, SetupValuesFollowTheOptionsRules) {
+    const std::string file = ::testing::TempDir() + "kiv_cli_setup_rules.ini";
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::string> options;
+        std::optional<int> code;  // nothing: accepted, goes on to send
+        std::vector<std::string> lines;
+        const char* settings;  // the line settings applied, when accepted
+    } cases[] = {
+        {"no slot", "[send]\nslot1=\n", {}, kExitBadInput, {"发送 page: slot 1 is empty"}, ""},
+        {"no slot, filled by --frame", "[send]\nslot1=\n", {"--frame", "4"}, {}, {}, "9600,n,8,1"},
+        {"a gap",
+         "[send]\nslot2=\nslot5=7\n",
+         {},
+         {},
+         {"warning: --setup",
+          "发送 page: slot 2 is empty, so the frame ends at slot 1 and slots "
+          "3, 4, 5 are not sent"},
+         "9600,n,8,1"},
+        {"negative period",
+         "[send]\nperiod=-5\n",
+         {},
+         kExitBadInput,
+         {"发送 page, period \"-5\": must not be negative"},
+         ""},
+        {"negative period replaced",
+         "[send]\nperiod=-5\n",
+         {"--period", "7"},
+         {},
+         {},
+         "9600,n,8,1"},
+        {"fractional period",
+         "[send]\nperiod=2.5\n",
+         {},
+         {},
+         {"warning: --setup", "发送 page, period \"2.5\": rounded to 2 ms"},
+         "9600,n,8,1"},
+        {"zero period",
+         "[send]\nperiod=0\n",
+         {},
+         {},
+         {"发送 page, period \"0\": frames go out as fast as the line takes them"},
+         "9600,n,8,1"},
+        {"a rate beyond the list", "[serial]\nbaud=230400\n", {}, {}, {}, "230400,n,8,1"},
+        {"--baud over the file",
+         "[serial]\nbaud=19200\nparity=偶\n",
+         {"--baud", "921600"},
+         {},
+         {},
+         "921600,e,8,1"},
+        {"a NUL in the port",
+         "[serial]\nport=\"COM\\x001\"\n",
+         {},
+         kExitBadInput,
+         {"串口设置 page, 串口 box \"COM\\x001\": expected one of COM1, COM2, COM3, COM4"},
+         ""},
+        {"an escape in a slot",
+         "[send]\nslot2=\"\\x1b[2J\"\n",
+         {},
+         kExitBadInput,
+         {"发送 page, slot 2 \"\\x1b[2J\" is neither"},
+         ""},
+        {"a bad time",
+         "[trix2]\nt3=x\n",
+         {},
+         kExitBadInput,
+         {"锯齿波设置 page, trix2: t3 \"x\" is not a number"},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(file, c.text);
+        CliRig rig;
+        std::vector<std::string> args = {"--setup", file};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliOptions o = Parse(args);
+        EXPECT_EQ(RunSetupOptions(o, rig.w, [&](const std::string& e) { rig.errors += e + "\n"; }),
+                  c.code)
+            << rig.errors;
+        for (const std::string& line : c.lines)
+            EXPECT_NE(rig.errors.find(line), std::string::npos) << rig.errors;
+        if (c.lines.empty()) {
+            EXPECT_EQ(rig.errors, "");
+        }
+        if (!c.code) {
+            // What the run goes on with: the window's apply took it.
+            EXPECT_GE(rig.w.slotCount, 1);
+            FrameRecorder recorder(rig.w, rig.port);
+            rig.w.MSComm1 = &recorder;
+            HeadlessRun run{rig.w, recorder, [&](const std::string& e) { rig.errors += e; }};
+            EXPECT_EQ(run.Prepare(o), kExitOk) << rig.errors;
+            EXPECT_EQ(rig.port.settings, c.settings);
+        }
+    }
+}
+
+// kiv-cli can read back what it wrote, a rate beyond the window's list included.
+TEST(CliSetup, ASetupWrittenWithAnyRateIsReadBack) {
+    const std::string out = ::testing::TempDir() + "kiv_cli_setup_rate.ini";
+    CliRig writer;
+    ASSERT_EQ(writer.Run({"--write-setup", out, "--baud", "460800"}), kExitOk) << writer.errors;
+    CliRig reader;
+    EXPECT_EQ(reader.Run({"--setup", out}), std::nullopt) << reader.errors;
+    EXPECT_EQ(reader.w.Combo1(1).Text, "460800");
+}
+
+// A file's own faults show its names cut, however long its lines.
+TEST(CliSetup, LongNamesInAFilesFaultsAreCut) {
+    const std::string file = ::testing::TempDir() + "kiv_cli_setup_long.ini";
+    const std::string name(5000, 'k');
+    for (const std::string& text : {"[send]\n" + name + "=1\n", "[" + name + "]\n", name + "=1\n",
+                                    "[send]\nnoise_slots=" + name + "\n"}) {
+        WriteFile(file, text);
+        CliRig rig;
+        EXPECT_EQ(rig.Run({"--setup", file}), kExitBadInput);
+        EXPECT_NE(rig.errors.find(std::string(40, 'k') + "..."), std::string::npos) << rig.errors;
+        EXPECT_LT(rig.errors.size(), 200u) << rig.errors;
+    }
 }
 
 }  // namespace

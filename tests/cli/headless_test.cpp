@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <regex>
 #include <sstream>
 
@@ -148,6 +150,87 @@ TEST(CliOptions, ALaterPeriodReplacesTheEarlierOneWithItsWarnings) {
     ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
     EXPECT_EQ(std::get<CliOptions>(parsed).period, "7");
     EXPECT_TRUE(std::get<CliOptions>(parsed).warnings.empty());
+}
+
+// A plan must have a slot to send; the frame ends at the first empty slot,
+// and a warning names the slots after it that will not be sent.
+TEST(CliOptions, AFramePlanNeedsASlotAndGapsAreNamed) {
+    const struct {
+        std::vector<std::string> args;
+        const char* refused;  // or nullptr
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {{"--frame", ""}, "--frame \"\": slot 1 is empty, so there is no frame to send", {}},
+        {{"--frame", ",1"}, "--frame \",1\": slot 1 is empty", {}},
+        {{"--frame=,"}, "--frame \",\": slot 1 is empty", {}},
+        {{"--frame", "1,,2"},
+         nullptr,
+         {"--frame \"1,,2\": slot 2 is empty, so the frame ends at slot 1 and slot 3 is not sent"}},
+        {{"--frame", "1,2,,sinx1,,5"},
+         nullptr,
+         {"--frame \"1,2,,sinx1,,5\": slot 3 is empty, so the frame ends at slot 2 and slots 4, "
+          "6 are not sent"}},
+        {{"--frame", "1,2,,"}, nullptr, {}},
+        {{"--frame", "1,,2", "--frame", "3"}, nullptr, {}},
+        {{"--frame", "1,,2", "--period", "0"},
+         nullptr,
+         {"--frame \"1,,2\": slot 2", "--period \"0\": frames go out"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        const auto parsed = ParseCliOptions(c.args);
+        if (c.refused != nullptr) {
+            ASSERT_TRUE(std::holds_alternative<std::string>(parsed));
+            EXPECT_EQ(std::get<std::string>(parsed).rfind(c.refused, 0), 0u)
+                << std::get<std::string>(parsed);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
+        const auto& warnings = std::get<CliOptions>(parsed).warnings;
+        ASSERT_EQ(warnings.size(), c.warnings.size());
+        for (std::size_t i = 0; i < warnings.size(); ++i)
+            EXPECT_EQ(warnings[i].rfind(c.warnings[i], 0), 0u) << warnings[i];
+    }
+}
+
+// Whatever a value holds, it shows on one line as text: controls of every
+// kind escaped (a NUL too, without cutting what follows), long values cut
+// at a character boundary.
+TEST(CliOptions, ValuesInMessagesAreEscapedAndCut) {
+    const std::string cjk61 = [] {
+        std::string s;
+        for (int i = 0; i < 61; ++i) s += "波";
+        return s;
+    }();
+    const struct {
+        std::string value;
+        std::string quoted;
+    } cases[] = {
+        {"a\nkiv-cli: forged", "\"a\\x0akiv-cli: forged\""},
+        {"\x1b[31mred", "\"\\x1b[31mred\""},
+        {std::string("a\0b", 3), "\"a\\x00b\""},
+        {"\r\t\x7f", "\"\\x0d\\x09\\x7f\""},
+        {"c1 \xc2\x9b"
+         "2J",
+         "\"c1 \\xc2\\x9b2J\""},  // U+009B, the one-byte CSI
+        {"bad \xff\xc3", "\"bad \\xff\\xc3\""},
+        {"rtl \xe2\x80\xae!", "\"rtl \\xe2\\x80\\xae!\""},  // U+202E reorders what follows
+        {"line \xe2\x80\xa8!", "\"line \\xe2\\x80\\xa8!\""},
+        {"say \"\\\"", "\"say \\\"\\\\\\\"\""},
+        {"串口 COM1", "\"串口 COM1\""},
+        {std::string(61, 'x'), "\"" + std::string(60, 'x') + "...\""},
+        {cjk61, "\"" + cjk61.substr(0, 180) + "...\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Quoted(c.value), c.quoted);
+        const std::string line = OneLine("m " + c.value);
+        for (unsigned char ch : line) EXPECT_GE(ch, 0x20) << line;
+        EXPECT_EQ(line.find('\x7f'), std::string::npos) << line;
+    }
+    // A whole message keeps its quotes and backslashes, and is not cut.
+    EXPECT_EQ(OneLine("\"a\\b\"\n" + std::string(100, 'y')),
+              "\"a\\b\"\\x0a" + std::string(100, 'y'));
+    EXPECT_EQ(Shortened(std::string(70, 'z') + "\n"), std::string(60, 'z') + "...");
 }
 
 // Columns as a terminal shows them: the Chinese characters take two.
@@ -393,6 +476,82 @@ TEST(HeadlessRun, AFrameGivenUpAtAStopIsCountedAsDropped) {
         EXPECT_EQ(recorder.frames(), stuckFrom - 1);
         EXPECT_FALSE(stuck.open);
         EXPECT_TRUE(h.errors.empty()) << h.AllErrors();
+    }
+}
+
+// The frame waiting for the line when --seconds ends was never handed to
+// it: it was not due within the run, and is not counted as undelivered.
+TEST(HeadlessRun, AFrameNotHandedToTheLineAtTheTimeLimitIsNotDropped) {
+    for (bool due : {true, false}) {
+        StuckComm stuck;
+        Headless h;
+        FrameRecorder recorder(h.w, stuck);
+        HeadlessRun run{h.w, recorder, [&](const std::string& t) { h.errors.push_back(t); }};
+        h.w.MSComm1 = &recorder;
+        stuck.w = &h.w;
+        stuck.stuckFrom = 2;
+        ASSERT_EQ(run.Prepare(h.Options({})), kExitOk);
+        h.yielder.everyYield = [&] {
+            if (recorder.inOutput() && !recorder.abandoned()) recorder.AbandonFrameUnderWay(due);
+        };
+        EXPECT_EQ(run.Send(), kExitOk);
+        EXPECT_EQ(recorder.frames(), 1);
+        EXPECT_EQ(recorder.dropped(), due ? 1 : 0) << "due " << due;
+    }
+}
+
+// A log that takes this many bytes and then refuses, as a full disk does.
+class FillingLog : public std::streambuf {
+  public:
+    explicit FillingLog(std::size_t room) : m_room(room) {}
+    std::string text;
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (c == traits_type::eof()) return traits_type::not_eof(c);
+        if (text.size() >= m_room) {
+            errno = ENOSPC;
+            return traits_type::eof();
+        }
+        text += static_cast<char>(c);
+        return c;
+    }
+
+  private:
+    std::size_t m_room;
+};
+
+// The first refused log write is reported at once, the run ends after the
+// frame just sent (which stays sent), and Send says so; a log that cannot
+// take its header sends nothing.
+TEST(HeadlessRun, ALogThatCannotBeWrittenEndsTheRun) {
+    const std::size_t header =
+        std::string("frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3,slot4\n").size();
+    const struct {
+        std::size_t room;
+        std::size_t framesSent;
+        int code;
+    } cases[] = {
+        {0, 0, kExitLogFailed},
+        {header + 50, 2, kExitOk},  // a line is about 40 bytes: the second one fails
+    };
+    for (const auto& c : cases) {
+        Headless h;
+        FillingLog buffer(c.room);
+        std::ostream log(&buffer);
+        std::vector<std::string> reported;
+        h.recorder.setLog(&log);
+        h.recorder.setFrameLimit(10);
+        h.recorder.onLogFailed = [&](const std::string& reason) {
+            reported.push_back(reason + " at " + std::to_string(h.port.frames.size()));
+        };
+        ASSERT_EQ(h.run.Prepare(h.Options({})), kExitOk);
+        EXPECT_EQ(h.run.Send(), c.code) << c.room;
+        EXPECT_TRUE(h.recorder.logFailed());
+        EXPECT_EQ(h.port.frames.size(), c.framesSent) << c.room;
+        ASSERT_EQ(reported.size(), 1u) << c.room;
+        EXPECT_EQ(reported[0],
+                  std::string(std::strerror(ENOSPC)) + " at " + std::to_string(c.framesSent));
     }
 }
 

@@ -4,6 +4,7 @@
 // order the instructions page gives. The test reads what arrives at the
 // master end, as a device at the far end of the cable would.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -211,7 +212,8 @@ TEST(EndToEndTest, NoiseStaysInItsBandOnTheTickedSlotsOnly) {
 }
 
 TEST(EndToEndTest, ASetupWrittenByKivCliGivesTheSameFramesInTheWindow) {
-    const std::string file = ::testing::TempDir() + "kiv_e2e_setup.ini";
+    const std::string file =
+        ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_e2e_setup.ini";
     {
         // Every value stays below the end marker: squx1 20/220, trix1
         // 100..160, sinx3 100..190.

@@ -213,6 +213,25 @@ TEST_F(PortDevicesTest, NumbersAreShownReassignedAndKeptForTheNextWindow) {
               (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4"}));
 }
 
+TEST_F(PortDevicesTest, TheConsoleIsListedAsSuchAndNumberedOnlyByHand) {
+    SerialDevice console = Device("/dev/ttyS0");
+    console.console = true;
+    FakeDeviceList list(
+        {console, Device("/dev/ttyUSB0", kFtdiId, "FT232R USB UART", "FTDI", 0x0403, 0x6001)});
+    DeviceWindow window(list, settingsFile());
+    EXPECT_EQ(window.described(1), "/dev/ttyUSB0 · FT232R USB UART · FTDI · 0403:6001");
+    for (int port = 2; port <= 4; ++port) EXPECT_EQ(window.described(port), "未分配") << port;
+
+    // The menu offers it under its own words; the user may take it.
+    window.selectPage(1);
+    window.pickPort(3);
+    window.chooseFromMenu(QStringLiteral("/dev/ttyS0 · 系统控制台"));
+    EXPECT_EQ(window.described(3), "/dev/ttyS0 · 系统控制台");
+    EXPECT_EQ(window.directory.CurrentMap().device(3), "/dev/ttyS0");
+    EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("ports/COM3").toString(),
+              "/dev/ttyS0");
+}
+
 struct ReassignCase {
     const char* name;
     bool typedPath;    // through "其他路径..." rather than the device's own entry
@@ -236,12 +255,16 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
     } else {
         rig.chooseFromMenu(QString::fromStdString(line.slavePath()), {}, GetParam().contextMenu);
     }
-    EXPECT_TRUE(rig.described(2).startsWith(QString::fromStdString(line.slavePath())))
-        << rig.described(2).toStdString();
+    // A typed path is not in the system's list, and is there all the same.
+    const std::string shown = line.slavePath() + (GetParam().typedPath ? "" : " · test line");
+    EXPECT_EQ(rig.described(2).toStdString(), shown);
     rig.click("Command1");
     rig.click("Optionopen");
     ASSERT_TRUE(rig.devicePort.PortOpen());
     EXPECT_EQ(rig.lampTip().toStdString(), "COM2: " + line.slavePath());
+    // Held open by the window, it is still there when the list is read again.
+    rig.directory.Refresh();
+    EXPECT_EQ(rig.directory.Describe(2), shown);
     rig.selectPage(0);
     rig.click("Command7");
 

@@ -1,7 +1,9 @@
 // The kiv program itself, run as a user runs it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,84 @@ INSTANTIATE_TEST_SUITE_P(HelpAndVersion, AnsweredWithoutADisplay,
                          [](const ::testing::TestParamInfo<AnswerCase>& info) {
                              return info.param.name;
                          });
+
+// A mistake on the command line is one line on standard error and exit code
+// 2, before the window toolkit starts: the same with a display as without.
+struct RefusalCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* expected;  // part of the line
+};
+
+struct Refusal {
+    RefusalCase refusal;
+    const char* platform;  // QT_QPA_PLATFORM, or nullptr for no display at all
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) {
+    *os << r.refusal.name << (r.platform != nullptr ? " with " : " without a display ")
+        << (r.platform != nullptr ? r.platform : "");
+}
+
+class CommandLineMistake : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(CommandLineMistake, IsOneLineAndExitCodeTwo) {
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    if (GetParam().platform != nullptr) {
+        ::setenv("QT_QPA_PLATFORM", GetParam().platform, 1);
+    } else {
+        ::unsetenv("QT_QPA_PLATFORM");
+    }
+    ChildProcess kiv(KIV_PATH, GetParam().refusal.args);
+    EXPECT_EQ(kiv.Wait(), 2) << kiv.errors();
+    const std::string& errors = kiv.errors();
+    EXPECT_EQ(errors.rfind("kiv: ", 0), 0u) << errors;
+    EXPECT_EQ(errors.find('\n'), errors.size() - 1) << errors;
+    EXPECT_EQ(errors.find('\x1b'), std::string::npos) << errors;
+    EXPECT_NE(errors.find(GetParam().refusal.expected), std::string::npos) << errors;
+    EXPECT_EQ(kiv.output(), "");
+}
+
+const RefusalCase kRefusals[] = {
+    {"UnknownOption", {"--bogus"}, "Unknown option 'bogus'"},
+    {"UnknownAfterGoodOnes", {"--port", "COM2=/dev/ttyUSB0", "-x"}, "Unknown option 'x'"},
+    {"PortNumberOutOfRange", {"--port", "COM5=/dev/ttyUSB0"}, "--port COM5=/dev/ttyUSB0: "},
+    {"PortWithoutValue", {"--port"}, "Missing value after '--port'"},
+    {"ForgedSecondLine", {"--port", "COM9\nkiv: all fine\x1b[2J=/dev/x"}, "COM9\\x0akiv"},
+    {"EmptySetupName", {"--setup", ""}, "--setup"},
+};
+
+std::vector<Refusal> AllRefusals() {
+    std::vector<Refusal> all;
+    for (const char* platform : {static_cast<const char*>(nullptr), "offscreen"})
+        for (const RefusalCase& c : kRefusals) all.push_back({c, platform});
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CommandLineMistake, ::testing::ValuesIn(AllRefusals()),
+                         [](const ::testing::TestParamInfo<Refusal>& info) {
+                             return std::string(info.param.refusal.name) +
+                                    (info.param.platform != nullptr ? "_Offscreen" : "_NoDisplay");
+                         });
+
+// The window toolkit's own arguments still reach it once ours are checked:
+// here the platform itself comes from the command line.
+TEST(CommandLine, ToolkitArgumentsPassTheCheck) {
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("QT_QPA_PLATFORM");
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kiv-program-test-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    // The port assignments go to a settings file of the test's own.
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ChildProcess kiv(KIV_PATH, {"-platform", "offscreen", "-style", "fusion", "-reverse",
+                                "--screenshots", (dir / "shots").string()});
+    EXPECT_EQ(kiv.Wait(), 0) << kiv.errors();
+    EXPECT_TRUE(std::filesystem::exists(dir / "shots" / "7-instructions.png"));
+    std::filesystem::remove_all(dir);
+}
 
 }  // namespace
 }  // namespace kiv::testing

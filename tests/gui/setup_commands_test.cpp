@@ -3,6 +3,7 @@
 #include "gui/setup_commands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -159,6 +160,28 @@ TEST(SetupCommandsTest, ARefusedFileShowsItsLineAndChangesNothing) {
     EXPECT_EQ(rig.find<QLineEdit>("sendText1(1)")->text(), QStringLiteral("5"));
     EXPECT_FALSE(rig.window->setups()->load(dir.filePath(QStringLiteral("missing.ini"))));
     EXPECT_EQ(answerer.seen().size(), 2u);
+}
+
+TEST(SetupCommandsTest, SavingOverAPipeOrAFolderShowsTheFailureAndLeavesItAlone) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("rig.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString folder = dir.filePath(QStringLiteral("setups"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    WindowRig rig;
+    BoxAnswerer answerer(QStringLiteral("取消"));
+    EXPECT_FALSE(rig.window->setups()->save(pipe));
+    EXPECT_FALSE(rig.window->setups()->save(folder));
+    ASSERT_EQ(answerer.seen().size(), 2u);
+    EXPECT_EQ(answerer.seen()[0].title, QString::fromUtf8(kSetupTitle));
+    EXPECT_TRUE(answerer.seen()[0].text.startsWith(QStringLiteral("设置文件未保存：\n") + pipe))
+        << answerer.seen()[0].text.toStdString();
+    EXPECT_TRUE(answerer.seen()[0].text.contains(QStringLiteral("is a pipe")));
+    EXPECT_TRUE(answerer.seen()[1].text.contains(QStringLiteral("is a folder")));
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced";
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST(SetupCommandsTest, LoadingWhileSendingIsRefusedAndSendingGoesOn) {

@@ -63,6 +63,45 @@ TEST(Model, ManualIsWrappedAtSixtyFourBytes) {
     EXPECT_GT(lines, 10);
 }
 
+// The stored wrapping line by line: each line ends where the next character
+// would take it past 64 bytes in the double-byte encoding (ASCII one byte,
+// everything else two), so some lines end at 63; paragraphs are apart by an
+// empty line, and the text begins and ends with a line break.
+TEST(Model, ManualBreaksEachLineWhereTheNextCharacterWouldNotFit) {
+    const char* const lines[] = {
+        "正常启动KIV(Ver1.0)程序后，请按以下步骤使用：",
+        "",
+        "第一步：设置串口参数并打开串口。选择端口、设置参数、点击“设置完",
+        "毕！”、点击“串口打开！”",
+        "",
+        "第二步：设置发送内容及自动发送周期时间。发送内容以字节为单位,按",
+        "发送的先后次序依此添入相应空格（最多10个，内容不足10个时，后面的",
+        "空格允许为空）。发送常量，则填写数值（十进制）；发送信号变量，如",
+        "正弦波变量，则在空格填写相应信号的名称。例如：sinx*（*为1，2，3",
+        "）。各信号变量的特征参数在各信号设置页面里根据需要进行设置,每次",
+        "设置完毕后必须点击该页面“设置完毕！”以更新信号变量的特征。自动",
+        "发送周期时间以毫秒为单位，须填写数值（十进制）。",
+        "",
+        "第三步：确定发送设置。当发送内容及发送周期设置完毕，点击“发送”",
+        "页面的“设置完毕！”，以更新发送内容及发送周期的设置状态。",
+        "",
+        "第四步：开始发送。点击“发送”页面的“开始发送！”即可进行数字信",
+        "号的发送。发送过程中如果更改发送周期、常量数值、信号变量名称或者",
+        "增减了发送字节数量,则必须再次点击“发送”页面的“设置完毕！”，",
+        "以更新相关内容。如果只是更改信号变量的特征参数（名称和发送次序未",
+        "改变）,则在相应信号设置页面里点击“设置完毕！”即可同步更新信号",
+        "变量。",
+        "",
+        "第五步：如果需要在某发送字节上叠加随机噪声，则选择发送内容格右边",
+        "的核取方块（CheckBox）。核取方块里“打勾”表示“选中”，随机噪声",
+        "将叠加到对应的发送内容。随机噪声的强弱及叠加对象，在“噪声设置”",
+        "页面里设置(叠加对象的控制作用与“发送”页面同)。",
+    };
+    std::string expected = "\r\n";
+    for (const char* line : lines) expected += std::string(line) + "\r\n";
+    EXPECT_EQ(ManualText(), expected);
+}
+
 TEST(Model, ShowInfoPassesTheMessageAndKeepsTheAnswer) {
     testing::Rig r;
     r.w.msgText = "串口未打开!";

@@ -16,6 +16,11 @@ SerialDevice Dev(std::string path, std::string byId = {}) {
     d.byId = std::move(byId);
     return d;
 }
+SerialDevice Console(std::string path) {
+    SerialDevice d = Dev(std::move(path));
+    d.console = true;
+    return d;
+}
 
 PortAssignment Auto(std::string identity) {
     return {Kind::Device, std::move(identity), false};
@@ -83,6 +88,25 @@ INSTANTIATE_TEST_SUITE_P(
                    {Dev("junk", "/dev/serial/by-id/x"), Dev("/dev/ttyACM0"), Dev("/dev/ttyACM1")},
                    {Auto("/dev/serial/by-id/x"), Auto("/dev/ttyACM1"), Auto("/dev/ttyS2"),
                     Auto("/dev/ttyACM0")}},
+        // The system's console never gets a number of the program's own.
+        AssignCase{"TheConsoleGetsNoNumber",
+                   {},
+                   {Console("/dev/ttyS0"), Dev("/dev/ttyS1"), Dev("/dev/ttyUSB0", kFtdi)},
+                   {Auto("/dev/ttyS1"), Auto(kFtdi), kNone, kNone}},
+        AssignCase{"TheConsoleAloneGetsNoNumber", {}, {Console("/dev/ttyS0")}, {}},
+        // Given before it was the console (an older version did): taken back.
+        AssignCase{"AnAutomaticNumberOfTheConsoleIsTakenBack",
+                   {Auto("/dev/ttyS0"), Auto("/dev/ttyS1"), kNone, kNone},
+                   {Console("/dev/ttyS0"), Dev("/dev/ttyS1"), Dev("/dev/ttyACM0")},
+                   {Auto("/dev/ttyACM0"), Auto("/dev/ttyS1"), kNone, kNone}},
+        AssignCase{"TheUsersChoiceOfTheConsoleStands",
+                   {kNone, Chosen("/dev/ttyS0"), kNone, kNone},
+                   {Console("/dev/ttyS0"), Dev("/dev/ttyS1")},
+                   {Auto("/dev/ttyS1"), Chosen("/dev/ttyS0"), kNone, kNone}},
+        AssignCase{"AConsoleListedTwiceIsStillTheConsole",
+                   {},
+                   {Dev("/dev/ttyS0"), Console("/dev/ttyS0"), Dev("/dev/ttyS1")},
+                   {Auto("/dev/ttyS1"), kNone, kNone, kNone}},
         AssignCase{
             "UnusablePathsAndDuplicatesAreSkipped",
             {},
@@ -148,6 +172,7 @@ TEST(PortAssignmentTest, SummaryNamesWhatIsKnown) {
     d.vendorId = 0x0403;
     d.productId = 0x6001;
     EXPECT_EQ(d.Summary(), "/dev/ttyUSB0 · FT232R USB UART · FTDI · 0403:6001");
+    EXPECT_EQ(Console("/dev/ttyS0").Summary(), "/dev/ttyS0 · 系统控制台");
     EXPECT_FALSE(d.IsUart());
     EXPECT_TRUE(Dev("/dev/ttyS3").IsUart());
     EXPECT_TRUE(Dev("/dev/ttyAMA0").IsUart());

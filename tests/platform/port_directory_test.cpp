@@ -42,6 +42,12 @@ SerialDevice Plain(std::string path) {
     return d;
 }
 
+SerialDevice Console(std::string path) {
+    SerialDevice d = Plain(std::move(path));
+    d.console = true;
+    return d;
+}
+
 class PortDirectoryTest : public ::testing::Test {
   protected:
     QString settingsFile() const { return m_dir.filePath(QStringLiteral("kiv.ini")); }
@@ -89,11 +95,24 @@ TEST_P(VirtualDefaultTest, Com1IsVirtualOnlyWithNoDeviceAndNothingSaved) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, VirtualDefaultTest,
-    ::testing::Values(DefaultCase{"NoDeviceNothingSaved", {}, std::nullopt, true, ""},
-                      DefaultCase{"OneAdapter", {Ftdi()}, std::nullopt, false, "/dev/ttyUSB0"},
-                      DefaultCase{
-                          "NoDeviceButSomethingSaved", {}, std::pair{2, "/dev/ttyUSB3"}, false, ""},
-                      DefaultCase{"JunkSaved", {}, std::pair{1, "not a path"}, true, ""}),
+    ::testing::Values(
+        DefaultCase{"NoDeviceNothingSaved", {}, std::nullopt, true, ""},
+        DefaultCase{"OneAdapter", {Ftdi()}, std::nullopt, false, "/dev/ttyUSB0"},
+        DefaultCase{"NoDeviceButSomethingSaved", {}, std::pair{2, "/dev/ttyUSB3"}, false, ""},
+        DefaultCase{"JunkSaved", {}, std::pair{1, "not a path"}, true, ""},
+        // The console is no device to send to.
+        DefaultCase{"OnlyTheConsole", {Console("/dev/ttyS0")}, std::nullopt, true, ""},
+        DefaultCase{"TheConsoleAndAnAdapter",
+                    {Console("/dev/ttyS0"), Ftdi()},
+                    std::nullopt,
+                    false,
+                    "/dev/ttyUSB0"},
+        // What an older version saved for it is given up.
+        DefaultCase{"TheConsoleNumberedBefore",
+                    {Console("/dev/ttyS0")},
+                    std::pair{1, "auto /dev/ttyS0"},
+                    true,
+                    ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PortDirectoryTest, CommandLineOverridesWinForOneRunOnly) {
@@ -125,6 +144,43 @@ TEST_F(PortDirectoryTest, ByIdLinksNameTheDevicesTheyPointTo) {
     EXPECT_EQ(devices[1].byId, "");
     EXPECT_EQ(devices[0].Identity(), devices[0].byId);
 }
+
+// A path typed for a number is not in the system's list (pseudo-terminals
+// never are); it is shown as away only when nothing stands at it.
+struct TypedPathCase {
+    const char* name;
+    const char* node;  // made under the test folder; "" for nothing
+    const char* link;  // a link at the assigned path pointing here; "" for none
+    bool away;
+};
+
+class TypedPathTest : public PortDirectoryTest,
+                      public ::testing::WithParamInterface<TypedPathCase> {};
+
+TEST_P(TypedPathTest, IsAwayOnlyWhenNothingStandsAtIt) {
+    const TypedPathCase& c = GetParam();
+    const QString assigned = m_dir.filePath(QStringLiteral("ttyTyped"));
+    if (*c.node != '\0') {
+        QFile node(m_dir.filePath(QString::fromUtf8(c.node)));
+        ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+    }
+    if (*c.link != '\0') {
+        ASSERT_TRUE(QFile::link(QString::fromUtf8(c.link), assigned));
+    }
+    FakeDeviceList list({Plain("/dev/ttyS0")});
+    PortDirectory directory(list, settingsFile());
+    directory.Refresh();
+    directory.ChooseDevice(2, assigned.toStdString());
+    EXPECT_EQ(directory.Describe(2), assigned.toStdString() + (c.away ? " (未连接)" : ""));
+    EXPECT_EQ(directory.CurrentMap().device(2), assigned.toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TypedPathTest,
+                         ::testing::Values(TypedPathCase{"Present", "ttyTyped", "", false},
+                                           TypedPathCase{"Missing", "", "", true},
+                                           TypedPathCase{"LinkToPresent", "real", "real", false},
+                                           TypedPathCase{"DanglingLink", "", "gone", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The virtual port behind the window's port control.
 class AssignedPortControlTest : public PortDirectoryTest {

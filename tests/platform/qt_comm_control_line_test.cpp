@@ -109,6 +109,34 @@ TEST_F(QtCommControlLineTest, ADeviceGoneWithBytesQueuedIsClosedOnceWithoutAStor
     EXPECT_EQ(RaisedKind([&] { m_control.Output(Bytes{1}); }), ErrorKind::Port);
 }
 
+TEST_F(QtCommControlLineTest, AFullLineThatQtReportsAsAnErrorKeepsThePortAndEveryByte) {
+    m_control.setPortOpen(true);
+    const int frames = FillUntilQueued();
+    ASSERT_GT(frames, 0);
+    int reports = 0;
+    QObject::connect(
+        &m_control.device(), &QSerialPort::errorOccurred,
+        [&reports](QSerialPort::SerialPortError error) {
+            if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError) ++reports;
+        });
+    // Flushed, Qt writes whatever the line says; a full line answers EAGAIN,
+    // which Qt reports as it reports a vanished device.
+    const_cast<QSerialPort&>(m_control.device()).flush();
+    ASSERT_GE(reports, 1) << "Qt reported nothing: the case was not reached";
+    EXPECT_TRUE(m_control.PortOpen());
+    EXPECT_TRUE(m_control.lastSystemError().empty()) << m_control.lastSystemError();
+
+    // Once the far end reads, every frame arrives, and sending goes on.
+    m_control.Output(Bytes{0x35});
+    Bytes received = DrainWhileQueued();
+    const auto rest = m_pty.ReadUntilMarker(kMarker);
+    received.insert(received.end(), rest.begin(), rest.end());
+    Bytes sent;
+    for (int i = 0; i < frames; ++i) sent.insert(sent.end(), {0x30, 0x31, 0x32, 0x33, 0x34});
+    sent.push_back(0x35);
+    EXPECT_TRUE(received == sent) << "received " << received.size() << " of " << sent.size();
+}
+
 TEST_F(QtCommControlLineTest, AfterALostDeviceANewOneOpensUnderTheSameNumber) {
     m_control.setPortOpen(true);
     m_pty.CloseMaster();

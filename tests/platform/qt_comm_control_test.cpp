@@ -1,15 +1,19 @@
 #include "platform/qt_comm_control.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/comm_test_support.h"
+#include "platform/port_diagnosis.h"
 #include "support/pty_pair.h"
 
 namespace kiv {
@@ -215,8 +219,12 @@ TEST_F(QtCommControlTest, OutputRaisesOnAClosedPort) {
 }
 
 TEST_F(QtCommControlTest, AMissingDeviceRaisesWithTheSystemReason) {
+    // A name of this process's own: Qt takes the device's lock file before
+    // it finds the device missing, so another test opening the same missing
+    // name at that moment would make it look held, not missing.
+    const std::string missing = "/dev/kiv-test-no-such-device-" + std::to_string(::getpid());
     PortMap map;
-    map.setDevice(2, "/dev/kiv-test-no-such-device");
+    map.setDevice(2, missing);
     m_control.setPortMap(map);
     m_control.setCommPort(2);
     try {
@@ -225,7 +233,7 @@ TEST_F(QtCommControlTest, AMissingDeviceRaisesWithTheSystemReason) {
     } catch (const KivError& error) {
         EXPECT_EQ(error.kind(), ErrorKind::Port);
         const std::string what = error.what();
-        EXPECT_NE(what.find("/dev/kiv-test-no-such-device"), std::string::npos) << what;
+        EXPECT_NE(what.find(missing), std::string::npos) << what;
         EXPECT_NE(what.find("COM2"), std::string::npos) << what;
         EXPECT_NE(what.find("there is no such device"), std::string::npos) << what;
         EXPECT_FALSE(m_control.lastSystemError().empty());
@@ -254,6 +262,112 @@ TEST_F(QtCommControlTest, ThePortNumberGivenWhileOpenWaitsForTheNextOpen) {
     m_control.Output(Bytes{2});
     EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), Bytes{1});
     EXPECT_EQ(other.ReadUntilMarker(kMarker), Bytes{2});
+}
+
+// Another serial program's lock file for the pseudo-terminal, in the forms
+// such programs write, naming this test's own (running) process.
+std::string LockName(const std::string& device) {
+    std::string name = device.substr(std::string("/dev/").size());
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return "LCK.." + name;
+}
+
+std::string BinaryPid(std::int32_t pid) {
+    std::string bytes(sizeof pid, '\0');
+    std::memcpy(bytes.data(), &pid, sizeof pid);
+    return bytes;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class ForeignLockTest : public QtCommControlTest {
+  protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("kiv-foreign-lock-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+        m_control.setLockDirectories({m_dir.string()});
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    // Opens COM`port` and returns the reason it was refused ("" when it opened).
+    std::string Refusal(int port) {
+        m_control.setCommPort(static_cast<std::int16_t>(port));
+        try {
+            m_control.setPortOpen(true);
+        } catch (const KivError& error) {
+            EXPECT_EQ(error.kind(), ErrorKind::Port);
+            return error.what();
+        }
+        return "";
+    }
+    std::filesystem::path m_dir;
+    const std::string m_self = std::to_string(::getpid());
+};
+
+TEST_F(ForeignLockTest, ALiveLockInEitherFormRefusesTheOpenAndIsLeftAlone) {
+    const auto lock = m_dir / LockName(m_pty.slavePath());
+    const std::string forms[] = {"      " + m_self + "\n", BinaryPid(::getpid()),
+                                 m_self + "\nminicom\nhost\n"};
+    for (const std::string& form : forms) {
+        std::ofstream(lock, std::ios::binary) << form;
+        const std::string reason = Refusal(1);
+        EXPECT_NE(reason.find("is held by another program"), std::string::npos) << reason;
+        EXPECT_NE(reason.find("(process " + m_self + ")"), std::string::npos) << reason;
+        EXPECT_FALSE(m_control.PortOpen());
+        EXPECT_EQ(ReadAll(lock), form) << "the other program's lock is kept";
+    }
+    // The same device reached through a link is refused too.
+    const auto link = m_dir / "by-id-port0";
+    std::filesystem::create_symlink(m_pty.slavePath(), link);
+    m_map.setDevice(2, link.string());
+    m_control.setPortMap(m_map);
+    const std::string reason = Refusal(2);
+    EXPECT_NE(reason.find("COM2 (" + link.string() + ") is held by another program"),
+              std::string::npos)
+        << reason;
+    EXPECT_TRUE(std::filesystem::exists(lock));
+}
+
+TEST_F(ForeignLockTest, ALockOfAProcessThatIsGoneIsReplaced) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const auto lock = m_dir / LockName(m_pty.slavePath());
+    std::ofstream(lock, std::ios::binary) << BinaryPid(child);
+    EXPECT_EQ(Refusal(1), "");
+    EXPECT_TRUE(m_control.PortOpen());
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    m_control.Output(Bytes{7});
+    EXPECT_EQ(m_pty.ReadUntilMarker(kMarker), Bytes{7});
+}
+
+// The system's own lock folder, where Qt looks as well: Qt alone would take
+// a lock without a program name for stale, delete it and open the device.
+TEST_F(QtCommControlTest, ALiveLockInTheSystemsLockFolderIsRespected) {
+    std::filesystem::path lock;
+    for (const std::string& dir : DefaultLockDirectories()) {
+        if (::access(dir.c_str(), W_OK) == 0) {
+            lock = std::filesystem::path(dir) / LockName(m_pty.slavePath());
+            break;
+        }
+    }
+    if (lock.empty()) GTEST_SKIP() << "no writable lock folder";
+    const std::string padded = "      " + std::to_string(::getpid()) + "\n";
+    std::ofstream(lock, std::ios::binary) << padded;
+    m_control.setCommPort(1);
+    const auto raised = RaisedKind([&] { m_control.setPortOpen(true); });
+    const std::string kept = ReadAll(lock);
+    std::filesystem::remove(lock);
+    EXPECT_EQ(raised, ErrorKind::Port);
+    EXPECT_FALSE(m_control.PortOpen());
+    EXPECT_EQ(kept, padded);
 }
 
 }  // namespace

@@ -126,5 +126,16 @@ INSTANTIATE_TEST_SUITE_P(Paths, DevicePathTest,
                                            PathCase{"\\\\.\\COM7", L"\\\\.\\COM7"},
                                            PathCase{"\\\\.\\CNCA0", L"\\\\.\\CNCA0"}));
 
+TEST(ClaimNameTest, OnePortHasOneNameHoweverItIsSpelt) {
+    EXPECT_EQ(ClaimNameOf("COM7"), L"Global\\kiv-port-COM7");
+    EXPECT_EQ(ClaimNameOf("com7"), ClaimNameOf("COM7"));
+    EXPECT_EQ(ClaimNameOf("\\\\.\\COM7"), ClaimNameOf("COM7"));
+    EXPECT_NE(ClaimNameOf("COM17"), ClaimNameOf("COM7"));
+    // Only the namespace's own separator: a backslash further on would name
+    // a folder that does not exist.
+    EXPECT_EQ(ClaimNameOf("\\\\.\\GLOBALROOT\\Device\\Serial0"),
+              L"Global\\kiv-port-GLOBALROOT_DEVICE_SERIAL0");
+}
+
 }  // namespace
 }  // namespace kiv

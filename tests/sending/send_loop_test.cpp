@@ -374,6 +374,13 @@ INSTANTIATE_TEST_SUITE_P(
         MidWaitApply{"Shrink", {"7", "SINX2"}, {7, 140}, {7, 145}},
         MidWaitApply{
             "SameLengthNewTexts", {"9", "sinx2", "sinx1", "8"}, {9, 140, 130, 8}, {9, 145, 148, 8}},
+        // One slot changed at either end: every slot counts in the check.
+        MidWaitApply{
+            "OnlyTheLastSlot", {"5", "6", "sinx1", "99"}, {5, 6, 130, 99}, {5, 6, 148, 99}},
+        MidWaitApply{"OnlyTheFirstSlot",
+                     {"99", "6", "sinx1", "sinx2"},
+                     {99, 6, 130, 140},
+                     {99, 6, 148, 145}},
         MidWaitApply{"SamePlan", {"5", "6", "sinx1", "sinx2"}, {5, 6, 130, 140}, {5, 6, 148, 145}}),
     [](const ::testing::TestParamInfo<MidWaitApply>& info) { return info.param.name; });
 

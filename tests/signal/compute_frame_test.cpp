@@ -110,6 +110,35 @@ TEST(ComputeFrame, SawtoothRepeatsEveryFifteenFrames) {
     for (int n = 0; n < 45; ++n) EXPECT_EQ(f.At(n)[0], expected[n % 15]) << "n=" << n;
 }
 
+// Rise and fall of different lengths, worked out by hand from the rules:
+// rise a0 + am*p/t1 up to p = t1, fall a0 + am - (p - t1)*am/t2 up to
+// p = t1 + t2, then a0 to the end of the cycle; halves round to even.
+TEST(ComputeFrame, SawtoothRisesOverT1AndFallsOverT2) {
+    const struct {
+        const char* slot;
+        int entry;
+        SignalParams params;     // t1, t2, t3, am, a0, cycle
+        std::vector<int> cycle;  // n = 0, 1, ... at T = 10, then it repeats
+    } cases[] = {
+        // Quick rise, slower fall: p 50 falls by 10*60/20 = 30.
+        {"trix1", 7, {40, 20, 30, 60, 100, 90}, {100, 115, 130, 145, 160, 130, 100, 100, 100}},
+        // Slow rise, quick fall: 12.5 steps on the way down, 61 - 12.5 = 48.5
+        // and 61 - 37.5 = 23.5 rounding to the even 48 and 24.
+        {"trix2", 8, {20, 40, 10, 50, 11, 70}, {11, 36, 61, 48, 36, 24, 11}},
+        // The whole cycle is rise and fall, no rest; 27.5 rounds to 28.
+        {"trix3", 9, {20, 70, 0, 35, 10, 90}, {10, 28, 45, 40, 35, 30, 25, 20, 15}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.slot);
+        Core f;
+        f.Plan({c.slot}, 10);
+        f.Param(c.entry) = c.params;
+        const int length = static_cast<int>(c.cycle.size());
+        for (int n = 0; n < 2 * length; ++n)
+            EXPECT_EQ(f.At(n)[0], c.cycle[static_cast<std::size_t>(n % length)]) << "n=" << n;
+    }
+}
+
 TEST(ComputeFrame, HalvesRoundToEven) {
     Core f;
     f.Plan({"sinx1", "2.5", "3.5", "130.5", "131.5"}, 10);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "support/child_process.h"
@@ -108,13 +109,27 @@ LineReader::~LineReader() {
 
 std::vector<std::uint8_t> LineReader::Read(std::size_t count, std::chrono::milliseconds idleGuard) {
     std::vector<std::uint8_t> got;
+    auto quietUntil = std::chrono::steady_clock::now() + idleGuard;
     while (got.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            quietUntil - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
         pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(idleGuard.count())) <= 0) break;
+        const int ready = poll(&p, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
         std::uint8_t buf[4096];
         const ssize_t n = read(m_fd, buf, std::min(sizeof buf, count - got.size()));
+        // A wake-up with nothing to read yet is not the end of the line; a
+        // hang-up is (the program closed its side).
+        const bool hungUp = (p.revents & (POLLHUP | POLLERR)) != 0;
+        if ((n < 0 && (errno == EINTR || errno == EAGAIN)) || (n == 0 && !hungUp)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
         if (n <= 0) break;
         got.insert(got.end(), buf, buf + n);
+        quietUntil = std::chrono::steady_clock::now() + idleGuard;
     }
     return got;
 }

@@ -1,6 +1,8 @@
 #include "support/pty_pair.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +32,27 @@ std::vector<std::uint8_t> PtyPair::ReadAvailable() {
         }
     }
     return out;
+}
+
+std::size_t PtyPair::Unread() const {
+    int unread = 0;
+    if (m_pty.master() < 0 || ::ioctl(m_pty.master(), FIONREAD, &unread) != 0) return 0;
+    return static_cast<std::size_t>(unread);
+}
+
+bool PtyPair::TakesNoMore(std::uint8_t probe) {
+    const int fd = m_pty.slave();
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    ssize_t n = 0;
+    do {
+        n = ::write(fd, &probe, 1);
+    } while (n < 0 && errno == EINTR);
+    const int error = errno;
+    ::fcntl(fd, F_SETFL, flags);
+    if (n < 0 && error != EAGAIN && error != EWOULDBLOCK)
+        throw std::runtime_error(std::strerror(error));
+    return n < 0;
 }
 
 std::vector<std::uint8_t> PtyPair::ReadExactly(std::size_t count,

@@ -35,6 +35,13 @@ class PtyPair {
     // The marker must be a byte value the program did not send.
     std::vector<std::uint8_t> ReadUntilMarker(std::uint8_t marker);
 
+    // Bytes that reached the master's side and wait there to be read.
+    std::size_t Unread() const;
+    // Whether the line takes no byte more from the program. Asks by writing
+    // `probe` through the pair's own slave descriptor without waiting: while
+    // the line has room the byte joins the stream, where the reader sees it.
+    bool TakesNoMore(std::uint8_t probe);
+
     // The far end goes away, as when a USB adapter is pulled.
     void CloseMaster() { m_pty.CloseMaster(); }
     bool masterOpen() const { return m_pty.master() >= 0; }

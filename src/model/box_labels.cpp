@@ -1,0 +1,82 @@
+#include "model/box_labels.h"
+
+#include <array>
+#include <cstdlib>
+#include <string_view>
+
+#include "model/model.h"
+#include "model/signal_table.h"
+
+namespace kiv {
+namespace {
+
+// The boxes by the form's names. The page is the tab's index; a signal
+// parameter box lies on the page of its row's waveform (kSignalPage). In
+// the label, '#' stands for the box's index, '@' for the label the page
+// shows beside it, '$' for the signal variable of its row.
+constexpr int kSignalPage = -1;
+struct BoxLabelRow {
+    std::string_view control;
+    int page;
+    std::string_view label;
+};
+constexpr std::array<BoxLabelRow, 10> kBoxLabels = {{
+    {"sendText1", 0, "slot #"},
+    {"autosendtext1", 0, "period"},
+    {"Check2", 0, "noise box of slot #"},
+    {"Combo1", 1, "@ box"},
+    {"fuction_t1", kSignalPage, "$ t1"},
+    {"fuction_t2", kSignalPage, "$ t2"},
+    {"fuction_t3", kSignalPage, "$ t3"},
+    {"fuction_am", kSignalPage, "$ am"},
+    {"fuction_a0", kSignalPage, "$ a0"},
+    {"Check1", 5, "slot #"},
+}};
+
+// The page of each waveform's rows, by tab index.
+int PageOf(Waveform waveform) {
+    switch (waveform) {
+        case Waveform::Sine:
+            return 2;
+        case Waveform::Rectangular:
+            return 3;
+        case Waveform::Sawtooth:
+            return 4;
+        default:
+            return 5;
+    }
+}
+
+const Model& FreshWindow() {
+    static const Model fresh;
+    return fresh;
+}
+
+}  // namespace
+
+std::string BoxLabel(const std::string& box) {
+    const std::size_t open = box.find('(');
+    const std::string_view control = std::string_view(box).substr(0, open);
+    const int index = open == std::string::npos ? 0 : std::atoi(box.c_str() + open + 1);
+    for (const BoxLabelRow& row : kBoxLabels) {
+        if (row.control != control) continue;
+        const bool signalRow = row.page == kSignalPage;
+        if (signalRow && (index < 1 || index > 10)) return box;
+        const int page = signalRow ? PageOf(SignalVariableOf(index).waveform) : row.page;
+        std::string out = FreshWindow().tabpage(page).Caption + " page, ";
+        for (char c : row.label) {
+            if (c == '#')
+                out += std::to_string(index);
+            else if (c == '@' && index >= 0 && index <= 4)
+                out += FreshWindow().Label3(index).Caption;
+            else if (c == '$')
+                out += SignalVariableOf(index).name;
+            else
+                out += c;
+        }
+        return out;
+    }
+    return box;
+}
+
+}  // namespace kiv
