@@ -75,7 +75,7 @@ rm -rf "$build_dir/tests/windows/reports"
 ctest --test-dir "$build_dir" --output-on-failure --timeout 300 | tee "$logs/ctest" || true
 programs=$(ctest --test-dir "$build_dir" -N | sed -n 's/^ *Test *#[0-9]*: //p' | paste -sd, -)
 python3 tests/windows/gtest_reports.py "$build_dir/tests/windows/reports" --programs "$programs" \
-  --linux-build "$linux_build" | tee "$logs/gtest" || true
+  --linux-build "$linux_build" --linux-only "$build_dir/tests/windows/linux_only.txt" | tee "$logs/gtest" || true
 count "$logs/gtest" "the logic tests"
 
 # 2. kiv-cli.exe against the Linux kiv-cli.
