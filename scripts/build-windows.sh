@@ -61,6 +61,8 @@ while (($#)); do
   shift
 done
 [[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "build-windows.sh: --jobs $jobs is not a number" >&2; exit 2; }
+# The packing step runs in another folder: name the build folder in full.
+build_dir=$(realpath -m "$build_dir")
 
 qt_version=6.4.2
 recipe=$root/scripts/build-qt-mingw.sh
