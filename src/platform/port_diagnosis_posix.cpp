@@ -12,21 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "platform/port_diagnosis.h"
+#include "platform/small_file.h"
 
 namespace kiv {
 namespace {
 
-std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::string text(256, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
-}
+// Lock files and process names are a line or a few bytes.
+constexpr std::size_t kLockFileLimit = 256;
 
 bool ProcessRuns(long pid) {
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
@@ -37,7 +31,7 @@ bool ProcessGone(long pid) {
 }
 
 std::string ProcessName(long pid) {
-    std::string name = ReadSmallFile("/proc/" + std::to_string(pid) + "/comm");
+    std::string name = ReadSmallFile("/proc/" + std::to_string(pid) + "/comm", kLockFileLimit);
     while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())) != 0)
         name.pop_back();
     for (char& c : name)
@@ -91,7 +85,7 @@ std::string LockHolder(const std::string& device, const std::vector<std::string>
     const std::vector<std::string> names = LockFileNames(device);
     for (const std::string& dir : dirs) {
         for (const std::string& name : names) {
-            const long pid = LockFilePid(ReadSmallFile(dir + "/LCK.." + name));
+            const long pid = LockFilePid(ReadSmallFile(dir + "/LCK.." + name, kLockFileLimit));
             if (ProcessRuns(pid)) return Describe(pid);
         }
     }
@@ -104,10 +98,10 @@ std::string ClaimDeviceLocks(const std::string& device, const std::vector<std::s
     for (const std::string& dir : dirs) {
         for (const std::string& name : LockFileNames(device)) {
             const std::string path = dir + "/LCK.." + name;
-            const std::string text = ReadSmallFile(path);
+            const std::string text = ReadSmallFile(path, kLockFileLimit);
             // Read again just before removing: a program that took the
             // device meanwhile has written its own lock over the stale one.
-            if (ProcessGone(LockFilePid(text)) && ReadSmallFile(path) == text)
+            if (ProcessGone(LockFilePid(text)) && ReadSmallFile(path, kLockFileLimit) == text)
                 ::unlink(path.c_str());
         }
     }

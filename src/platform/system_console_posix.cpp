@@ -1,21 +1,15 @@
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
+#include "platform/small_file.h"
 #include "platform/system_console.h"
 
 namespace kiv {
 namespace {
 
-std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::string text(4096, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
-}
+// A kernel command line is at most a page.
+constexpr std::size_t kConsoleFileLimit = 4096;
 
 std::string LastElement(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -45,14 +39,14 @@ bool IsSystemConsole(const std::string& device, const std::string& systemRoot) {
     const std::string root =
         systemRoot.empty() || systemRoot.back() == '/' ? systemRoot : systemRoot + "/";
     const std::string tty = root + "sys/class/tty/";
-    const std::string flag = ReadSmallFile(tty + name + "/console");
+    const std::string flag = ReadSmallFile(tty + name + "/console", kConsoleFileLimit);
     if (flag.find_first_not_of(" \t\r\n") != std::string::npos &&
         flag[flag.find_first_not_of(" \t\r\n")] == 'Y')
         return true;
-    std::istringstream active(ReadSmallFile(tty + "console/active"));
+    std::istringstream active(ReadSmallFile(tty + "console/active", kConsoleFileLimit));
     for (std::string word; active >> word;)
         if (word == name) return true;
-    return NamedInCommandLine(ReadSmallFile(root + "proc/cmdline"), name);
+    return NamedInCommandLine(ReadSmallFile(root + "proc/cmdline", kConsoleFileLimit), name);
 }
 
 }  // namespace kiv
