@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/texts.h"
+
 namespace kiv {
 namespace {
 
@@ -16,19 +18,19 @@ namespace fs = std::filesystem;
 // A setup is a few kilobytes; anything far larger is not one.
 constexpr std::uintmax_t kLargestSetup = 1 << 20;
 
-const char* KindOf(fs::file_type type) {
+std::string KindOf(fs::file_type type) {
     switch (type) {
         case fs::file_type::directory:
-            return "a folder";
+            return Say(TextId::KindFolder);
         case fs::file_type::character:
         case fs::file_type::block:
-            return "a device";
+            return Say(TextId::KindDevice);
         case fs::file_type::fifo:
-            return "a pipe";
+            return Say(TextId::KindPipe);
         case fs::file_type::socket:
-            return "a socket";
+            return Say(TextId::KindSocket);
         default:
-            return "not a regular file";
+            return Say(TextId::KindNotRegular);
     }
 }
 
@@ -48,18 +50,16 @@ Destination FindDestination(const std::string& path) {
     if (own.type() == fs::file_type::not_found || own.type() == fs::file_type::regular)
         return {path, {}};
     if (own.type() != fs::file_type::symlink) {
-        return {
-            {},
-            path + ": is " + KindOf(own.type()) + "; a setup is written only to a regular file"};
+        return {{}, path + ": " + Say(TextId::SetupIsKind, {KindOf(own.type())})};
     }
     const fs::path target = fs::canonical(path, ec);
-    if (ec) return {{}, path + ": is a link that leads nowhere (" + ec.message() + ")"};
+    if (ec) return {{}, path + ": " + Say(TextId::SetupLinkNowhere, {ec.message()})};
     const fs::file_status reached = fs::symlink_status(target, ec);
     if (ec || reached.type() != fs::file_type::regular) {
         return {{},
-                path + ": is a link to " + target.string() + ", which is " +
-                    (ec ? ec.message() : std::string(KindOf(reached.type()))) +
-                    "; a setup is written only to a regular file"};
+                path + ": " +
+                    Say(TextId::SetupLinkTo,
+                        {target.string(), ec ? ec.message() : KindOf(reached.type())})};
     }
     return {target.string(), {}};
 }
@@ -70,12 +70,12 @@ std::variant<Setup, std::string> ReadSetupFile(const std::string& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) return path + ": " + ec.message();
-    if (size > kLargestSetup) return path + ": too large for a setup file";
+    if (size > kLargestSetup) return path + ": " + Say(TextId::SetupTooLarge);
     std::ifstream in(path, std::ios::binary);
     if (!in) return path + ": " + std::strerror(errno);
     std::ostringstream text;
     text << in.rdbuf();
-    if (in.bad()) return path + ": read error";
+    if (in.bad()) return path + ": " + Say(TextId::SetupReadError);
     auto parsed = ParseSetup(text.str());
     if (auto* refusal = std::get_if<SetupRefusal>(&parsed))
         return path + ": " + refusal->Describe();

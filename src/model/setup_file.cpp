@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 
+#include "model/texts.h"
 #include "model/utf8.h"
 
 namespace kiv {
@@ -124,11 +125,11 @@ std::string DecodeValue(const std::string& raw, int line) {
     std::string out;
     std::size_t i = 1;
     for (;;) {
-        if (i >= v.size()) Refuse(line, "the quoted value has no closing \"");
+        if (i >= v.size()) Refuse(line, Say(TextId::SetupNoClosingQuote));
         const char c = v[i];
         if (c == '"') break;
         if (c == '\\') {
-            if (i + 1 >= v.size()) Refuse(line, "the quoted value has no closing \"");
+            if (i + 1 >= v.size()) Refuse(line, Say(TextId::SetupNoClosingQuote));
             const char e = v[i + 1];
             if (e == '"' || e == '\\') {
                 out += e;
@@ -138,15 +139,14 @@ std::string DecodeValue(const std::string& raw, int line) {
                 out += static_cast<char>(HexDigit(v[i + 2]) * 16 + HexDigit(v[i + 3]));
                 i += 4;
             } else {
-                Refuse(line, std::string("unknown escape \\") + e +
-                                 " in a quoted value (use \\\", \\\\ or \\xHH)");
+                Refuse(line, Say(TextId::SetupUnknownEscape, {std::string(1, e)}));
             }
             continue;
         }
         out += c;
         ++i;
     }
-    if (i + 1 != v.size()) Refuse(line, "text after the closing \" of a quoted value");
+    if (i + 1 != v.size()) Refuse(line, Say(TextId::SetupTextAfterQuote));
     return out;
 }
 
@@ -165,7 +165,7 @@ std::array<bool, 10> DecodeSlotList(const std::string& value, int line) {
         }
         if (digits) slot = std::stoi(part);
         if (!digits || slot < 1 || slot > 10)
-            Refuse(line, "noise_slots: \"" + Cut(part) + "\" is not a slot number 1..10");
+            Refuse(line, Say(TextId::SetupBadNoiseSlot, {Cut(part)}));
         ticks[static_cast<std::size_t>(slot - 1)] = true;
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -220,7 +220,7 @@ std::map<std::string, SectionKeys> KeysOf(Setup& s) {
 }  // namespace
 
 std::string SetupRefusal::Describe() const {
-    return "line " + std::to_string(line) + ": " + reason;
+    return Say(TextId::SetupLine, {std::to_string(line), reason});
 }
 
 bool IsEditableParam(int entry, int column) {
@@ -256,44 +256,41 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
 
             for (std::size_t i = 0; i < row.size();) {
                 const std::size_t n = Utf8SequenceAt(row, i);
-                if (n == 0) Refuse(line, "not UTF-8 text");
+                if (n == 0) Refuse(line, Say(TextId::SetupNotUtf8));
                 if (row[i] != '\t' && IsControl(static_cast<unsigned char>(row[i])))
-                    Refuse(line, "a control character (in a value, write it in quotes as \\xHH)");
+                    Refuse(line, Say(TextId::SetupControlCharacter));
                 i += n;
             }
             const std::string trimmed = Trim(row);
             if (trimmed.empty() || trimmed.front() == '#' || trimmed.front() == ';') continue;
 
             if (trimmed.front() == '[') {
-                if (trimmed.back() != ']') Refuse(line, "a section line must end with ]");
+                if (trimmed.back() != ']') Refuse(line, Say(TextId::SetupSectionEnd));
                 const std::string name = Trim(trimmed.substr(1, trimmed.size() - 2));
                 if (!sections.count(name))
-                    Refuse(line, "unknown section [" + Cut(name) +
-                                     "] (serial, send, sinx1..3, squx1..3, trix1..3, noise)");
+                    Refuse(line, Say(TextId::SetupUnknownSection, {Cut(name)}));
                 if (sectionLines.count(name))
-                    Refuse(line, "section [" + name + "] again (first on line " +
-                                     std::to_string(sectionLines[name]) + ")");
+                    Refuse(line, Say(TextId::SetupSectionAgain,
+                                     {name, std::to_string(sectionLines[name])}));
                 sectionLines[name] = line;
                 section = name;
                 continue;
             }
 
             const std::size_t eq = row.find('=');
-            if (eq == std::string::npos)
-                Refuse(line, "expected key=value, [section] or a # comment");
+            if (eq == std::string::npos) Refuse(line, Say(TextId::SetupNoKeyValue));
             const std::string key = Trim(row.substr(0, eq));
-            if (section.empty()) Refuse(line, "key \"" + Cut(key) + "\" before any [section]");
+            if (section.empty()) Refuse(line, Say(TextId::SetupKeyBeforeSection, {Cut(key)}));
             SectionKeys& keys = sections[section];
             if (keys.readOnly.count(key))
-                Refuse(line,
-                       "\"" + key + "\" of [" + section + "] is a read-only box and is not stored");
+                Refuse(line, Say(TextId::SetupReadOnlyKey, {key, section}));
             const auto target = keys.keys.find(key);
             if (target == keys.keys.end())
-                Refuse(line, "unknown key \"" + Cut(key) + "\" in [" + section + "]");
+                Refuse(line, Say(TextId::SetupUnknownKey, {Cut(key), section}));
             const std::string where = section + "." + key;
             if (keyLines.count(where))
-                Refuse(line, "\"" + key + "\" of [" + section + "] again (first on line " +
-                                 std::to_string(keyLines[where]) + ")");
+                Refuse(line,
+                       Say(TextId::SetupKeyAgain, {key, section, std::to_string(keyLines[where])}));
             keyLines[where] = line;
             const std::string value = DecodeValue(row.substr(eq + 1), line);
             if (target->second.text != nullptr)

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "model/errors.h"
+#include "model/texts.h"
 #include "platform/port_directory.h"
 
 namespace kiv {
@@ -68,7 +69,8 @@ void AssignedPortControl::setPortOpen(bool open) {
         Report("");
         return;
     }
-    if (PortOpen()) Raise(ErrorKind::Port, "COM" + std::to_string(m_commPort) + " is already open");
+    if (PortOpen())
+        Raise(ErrorKind::Port, Say(TextId::PortAlreadyOpen, {"COM" + std::to_string(m_commPort)}));
     m_virtualError.clear();
     // The same virtual port closed a moment ago in this same action comes
     // back as it was: its receiver reads on.
@@ -90,8 +92,7 @@ void AssignedPortControl::setPortOpen(bool open) {
     }
     const std::string& device = map.device(m_commPort);
     if (device.empty()) {
-        m_virtualError = "COM" + std::to_string(m_commPort) +
-                         " has no device: choose one with the button beside the port box";
+        m_virtualError = Say(TextId::PortHasNoDevice, {std::to_string(m_commPort)});
         Raise(ErrorKind::Port, m_virtualError);
     }
     m_serial.setPortMap(map);

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
+
+#include "model/texts.h"
 
 namespace kiv {
 
@@ -42,53 +43,33 @@ long LockFilePid(const std::string& text) {
 }
 
 std::string ExplainOpenFailure(const OpenFailureFacts& f) {
-    std::ostringstream out;
-    const std::string said = f.systemText.empty() ? "" : " (the system said: " + f.systemText + ")";
+    const std::string said = f.systemText.empty() ? "" : Say(TextId::SystemSaid, {f.systemText});
     switch (f.problem) {
         case OpenProblem::Missing:
-            out << f.label << ": there is no such device. Plug the adapter in, or make sure the "
-                << "port number names the device you mean" << said << ".";
-            break;
+            return Say(TextId::OpenMissing, {f.label, said});
         case OpenProblem::Busy:
-            if (!f.holder.empty()) {
-                out << f.label << " is held by another program: " << f.holder
-                    << ". Close that program, then open the port again.";
-            } else if (f.accessDenied) {
+            if (!f.holder.empty()) return Say(TextId::OpenHeldBy, {f.label, f.holder});
+            if (f.accessDenied) {
                 const bool groupMay = f.deviceMode >= 0 && (f.deviceMode & 060) == 060 &&
                                       !f.deviceGroup.empty() && f.deviceGroup != "root" &&
                                       f.deviceGroup != "0";
-                if (groupMay) {
-                    out << f.label << ": permission denied. Only members of the group "
-                        << f.deviceGroup << " may use " << f.device
-                        << ". Add yourself with \"sudo usermod -aG " << f.deviceGroup
-                        << " $USER\", then log out and back in.";
-                } else if (f.deviceMode >= 0) {
+                if (groupMay) return Say(TextId::OpenGroupOnly, {f.label, f.deviceGroup, f.device});
+                if (f.deviceMode >= 0) {
                     char mode[16];
                     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(f.deviceMode));
-                    out << f.label << ": permission denied. " << f.device << " is owned by "
-                        << (f.deviceOwner.empty() ? "?" : f.deviceOwner) << ":"
-                        << (f.deviceGroup.empty() ? "?" : f.deviceGroup) << ", mode " << mode
-                        << ", so no group you could join may use it. Ask the system's "
-                        << "administrator for read and write access to it.";
-                } else {
-                    out << f.label << ": permission denied" << said
-                        << ". Ask the system's administrator for read and write access to "
-                        << f.device << ".";
+                    return Say(TextId::OpenOwnerOnly,
+                               {f.label, f.device, f.deviceOwner.empty() ? "?" : f.deviceOwner,
+                                f.deviceGroup.empty() ? "?" : f.deviceGroup, mode});
                 }
-            } else {
-                out << f.label << " is in use by another program" << said
-                    << ". Close that program, then open the port again.";
+                return Say(TextId::OpenDenied, {f.label, said, f.device});
             }
-            break;
+            return Say(TextId::OpenInUse, {f.label, said});
         case OpenProblem::Refused:
-            out << f.label << " refused the settings " << f.settings << said
-                << ". Choose another baud rate, parity, data or stop bits.";
-            break;
+            return Say(TextId::OpenRefused, {f.label, f.settings, said});
         case OpenProblem::Other:
-            out << f.label << " could not be opened" << said << ".";
             break;
     }
-    return out.str();
+    return Say(TextId::OpenOther, {f.label, said});
 }
 
 }  // namespace kiv

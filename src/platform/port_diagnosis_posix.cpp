@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "model/texts.h"
 #include "platform/port_diagnosis.h"
 #include "platform/small_file.h"
 
@@ -58,8 +59,8 @@ void AddNames(const std::string& path, std::vector<std::string>& names) {
 
 std::string Describe(long pid) {
     const std::string program = ProcessName(pid);
-    return (program.empty() ? std::string("a program") : program) + " (process " +
-           std::to_string(pid) + ")";
+    return Say(TextId::ProgramWithPid,
+               {program.empty() ? Say(TextId::SomeProgram) : program, std::to_string(pid)});
 }
 
 }  // namespace

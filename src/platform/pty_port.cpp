@@ -13,6 +13,7 @@
 #include <string>
 
 #include "model/errors.h"
+#include "model/texts.h"
 #include "serial/port_settings_text.h"
 
 namespace kiv {
@@ -25,7 +26,7 @@ constexpr int kLineCapacity = 4000;
 }  // namespace
 
 PtyPort::PtyPort() {
-    if (!m_pty.ok()) Raise(ErrorKind::Port, "cannot create a pseudo-terminal: " + m_pty.error());
+    if (!m_pty.ok()) Raise(ErrorKind::Port, Say(TextId::NoPseudoTerminal, {m_pty.error()}));
     m_pty.SetMasterNonBlocking();
     // Only opens and closes from now on are seen: this program's own slave
     // descriptor was opened with the pair, and stays open.
@@ -132,7 +133,7 @@ void PtyPort::Drain(int limitMs) const {
 
 void PtyPort::WaitForRoom(std::size_t bytes) {
     while (Queued() + static_cast<int>(bytes) > kLineCapacity) {
-        if (!m_open) Raise(ErrorKind::Port, "port closed while waiting");
+        if (!m_open) Raise(ErrorKind::Port, Say(TextId::PortClosedWhileWaiting));
         if (m_yielder != nullptr && m_clock != nullptr) {
             m_yielder->YieldUntil(m_clock->Now() + 1);
         } else {
@@ -142,7 +143,7 @@ void PtyPort::WaitForRoom(std::size_t bytes) {
 }
 
 void PtyPort::Output(std::span<const std::uint8_t> bytes) {
-    if (!m_open) Raise(ErrorKind::Port, "port closed");
+    if (!m_open) Raise(ErrorKind::Port, Say(TextId::PortClosed));
     const std::size_t n =
         std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_outBufferSize));
     if (n == 0) return;
@@ -153,7 +154,7 @@ void PtyPort::Output(std::span<const std::uint8_t> bytes) {
         if (w > 0) {
             done += static_cast<std::size_t>(w);
         } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
-            Raise(ErrorKind::Port, std::string("write failed: ") + std::strerror(errno));
+            Raise(ErrorKind::Port, Say(TextId::WriteFailed, {std::strerror(errno)}));
         } else {
             // Finish the frame: a part of one on the line would shift every
             // later byte for the receiver.

@@ -2,23 +2,24 @@
 // does not offer one (VirtualPortOffered) and kiv-cli asks for a COM port.
 // Should a saved setting still ask for one, opening it fails with a reason.
 #include "model/errors.h"
+#include "model/texts.h"
 #include "platform/pty.h"
 #include "platform/pty_port.h"
 
 namespace kiv {
 namespace {
-constexpr const char* kNoPty =
-    "this system has no pseudo-terminals for a virtual port; choose a COM port (a null-modem "
-    "emulator pair such as com0com gives two connected ones)";
+std::string NoPty() {
+    return Say(TextId::NoPseudoTerminals);
 }
+}  // namespace
 
-RawPty::RawPty() : m_error(kNoPty) {}
+RawPty::RawPty() : m_error(NoPty()) {}
 RawPty::~RawPty() = default;
 void RawPty::SetMasterNonBlocking() {}
 void RawPty::CloseMaster() {}
 
 PtyPort::PtyPort() {
-    Raise(ErrorKind::Port, kNoPty);
+    Raise(ErrorKind::Port, NoPty());
 }
 PtyPort::~PtyPort() = default;
 void PtyPort::setInBufferSize(std::int16_t) {}
@@ -28,7 +29,7 @@ void PtyPort::setOutBufferSize(std::int16_t bytes) {
 void PtyPort::setCommPort(std::int16_t) {}
 void PtyPort::setSettings(const std::string&) {}
 void PtyPort::Output(std::span<const std::uint8_t>) {
-    Raise(ErrorKind::Port, kNoPty);
+    Raise(ErrorKind::Port, NoPty());
 }
 int PtyPort::Queued() const {
     return 0;

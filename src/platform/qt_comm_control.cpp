@@ -5,6 +5,7 @@
 
 #include "model/errors.h"
 #include "model/platform.h"
+#include "model/texts.h"
 #include "platform/comm_control_rules.h"
 #include "platform/line_probe.h"
 #include "platform/port_diagnosis.h"
@@ -87,16 +88,15 @@ void QtCommControl::setInputLen(std::int16_t len) {
 void QtCommControl::setInBufferCount(std::int16_t count) {
     CheckInBufferCount(count);
     if (m_port.isOpen() && !m_port.clear(QSerialPort::Input)) {
-        RaisePort(OpenPortLabel() +
-                  ": cannot discard received bytes: " + ToStd(m_port.errorString()));
+        RaisePort(
+            Say(TextId::CannotDiscardReceived, {OpenPortLabel(), ToStd(m_port.errorString())}));
     }
 }
 
 void QtCommControl::setOutBufferCount(std::int16_t count) {
     CheckOutBufferCount(count);
     if (m_port.isOpen() && !m_port.clear(QSerialPort::Output)) {
-        RaisePort(OpenPortLabel() +
-                  ": cannot discard unsent bytes: " + ToStd(m_port.errorString()));
+        RaisePort(Say(TextId::CannotDiscardUnsent, {OpenPortLabel(), ToStd(m_port.errorString())}));
     }
 }
 
@@ -122,7 +122,7 @@ void QtCommControl::setPortOpen(bool open) {
         m_lost = false;
         return;
     }
-    if (m_port.isOpen()) RaisePort(OpenPortLabel() + " is already open");
+    if (m_port.isOpen()) RaisePort(Say(TextId::PortAlreadyOpen, {OpenPortLabel()}));
     Open();
 }
 
@@ -219,14 +219,14 @@ void QtCommControl::MarkLost(const std::string& reason) {
 
 void QtCommControl::RaiseIfNotWritable() {
     if (!m_port.isOpen()) {
-        if (m_lost) RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
-        RaisePort("the port is not open");
+        if (m_lost) RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
+        RaisePort(Say(TextId::PortNotOpen));
     }
     // A device that vanished while idle reports nothing until written to;
     // ask the system directly so the loss surfaces here, not a frame later.
     if (ProbeLine(m_port.handle()) == LineState::Gone) {
-        MarkLost("the device hung up or was removed");
-        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+        MarkLost(Say(TextId::DeviceHungUp));
+        RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
     }
 }
 
@@ -255,8 +255,8 @@ void QtCommControl::CheckStall(StallWatch& watch) {
         return;
     }
     if (now - watch.since >= m_stallLimit) {
-        RaisePort(OpenPortLabel() + ": the line has taken no byte for " +
-                  std::to_string(m_stallLimit.count()) + " ms");
+        RaisePort(
+            Say(TextId::LineTakesNoByte, {OpenPortLabel(), std::to_string(m_stallLimit.count())}));
     }
 }
 
@@ -278,7 +278,7 @@ void QtCommControl::WriteStraight(std::span<const std::uint8_t> frame) {
     const LineWrite sent = WriteToLine(m_port.handle(), frame);
     if (sent.state == LineState::Gone) {
         MarkLost(sent.reason);
-        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+        RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
     }
     if (sent.written == static_cast<std::int64_t>(frame.size())) return;
     // The device is full: Qt's queue keeps the rest, right behind the part
@@ -287,7 +287,7 @@ void QtCommControl::WriteStraight(std::span<const std::uint8_t> frame) {
     const qint64 queued =
         m_port.write(reinterpret_cast<const char*>(rest.data()), static_cast<qint64>(rest.size()));
     if (queued != static_cast<qint64>(rest.size())) {
-        RaisePort(OpenPortLabel() + ": write refused: " + ToStd(m_port.errorString()));
+        RaisePort(Say(TextId::WriteRefused, {OpenPortLabel(), ToStd(m_port.errorString())}));
     }
 }
 
@@ -317,11 +317,13 @@ void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
         if (queued == 0 || queued + count <= m_queueLimit) {
             const qint64 written = m_port.write(reinterpret_cast<const char*>(bytes.data()), count);
             if (written != count) {
-                RaisePort(OpenPortLabel() + ": write refused: " + ToStd(m_port.errorString()));
+                RaisePort(
+                    Say(TextId::WriteRefused, {OpenPortLabel(), ToStd(m_port.errorString())}));
             }
             PushOut();
             // flush() may have found the device gone and closed the port.
-            if (!m_port.isOpen()) RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+            if (!m_port.isOpen())
+                RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
             return;
         }
         CheckStall(watch);

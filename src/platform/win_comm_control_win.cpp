@@ -6,6 +6,7 @@
 
 #include "model/errors.h"
 #include "model/platform.h"
+#include "model/texts.h"
 #include "platform/comm_control_rules.h"
 #include "platform/port_diagnosis.h"
 #include "platform/win_comm_control.h"
@@ -153,8 +154,8 @@ void WinCommControl::setInputLen(std::int16_t len) {
 void WinCommControl::setInBufferCount(std::int16_t count) {
     CheckInBufferCount(count);
     if (m_line && !PurgeComm(m_line->port, PURGE_RXCLEAR)) {
-        RaisePort(OpenPortLabel() +
-                  ": cannot discard received bytes: " + SystemErrorText(GetLastError()));
+        RaisePort(
+            Say(TextId::CannotDiscardReceived, {OpenPortLabel(), SystemErrorText(GetLastError())}));
     }
 }
 
@@ -165,12 +166,12 @@ void WinCommControl::setOutBufferCount(std::int16_t count) {
     m_line->queued = 0;
     // Discarding is what was asked for: the write under way goes too.
     if (!m_line->EndWrite(0)) {
-        MarkLost("the driver does not give up a write");
-        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+        MarkLost(Say(TextId::DriverKeepsWrite));
+        RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
     }
     if (!PurgeComm(m_line->port, PURGE_TXABORT | PURGE_TXCLEAR)) {
-        RaisePort(OpenPortLabel() +
-                  ": cannot discard unsent bytes: " + SystemErrorText(GetLastError()));
+        RaisePort(
+            Say(TextId::CannotDiscardUnsent, {OpenPortLabel(), SystemErrorText(GetLastError())}));
     }
 }
 
@@ -198,7 +199,7 @@ void WinCommControl::setPortOpen(bool open) {
         m_lost = false;
         return;
     }
-    if (m_line) RaisePort(OpenPortLabel() + " is already open");
+    if (m_line) RaisePort(Say(TextId::PortAlreadyOpen, {OpenPortLabel()}));
     Open();
 }
 
@@ -292,8 +293,8 @@ void WinCommControl::StartNext() {
 
 void WinCommControl::RaiseIfNotWritable() {
     if (!m_line) {
-        if (m_lost) RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
-        RaisePort("the port is not open");
+        if (m_lost) RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
+        RaisePort(Say(TextId::PortNotOpen));
     }
     // A device that vanished while idle says so here rather than a frame
     // later.
@@ -301,7 +302,7 @@ void WinCommControl::RaiseIfNotWritable() {
     COMSTAT status{};
     if (!ClearCommError(m_line->port, &errors, &status)) {
         MarkLost(SystemErrorText(GetLastError()));
-        RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+        RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
     }
 }
 
@@ -328,7 +329,7 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
         m_line->sent = 0;
         if (const DWORD error = m_line->Issue(); error != 0) {
             MarkLost(SystemErrorText(error));
-            RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+            RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
         }
         return;
     }
@@ -354,7 +355,7 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
             line.sent = 0;
             if (const DWORD error = line.Issue(); error != 0) {
                 MarkLost(SystemErrorText(error));
-                RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
+                RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
             }
             return;
         }
@@ -373,8 +374,8 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
                 stallPending = pending;
                 stallSince = now;
             } else if (now - stallSince >= m_stallLimit) {
-                RaisePort(OpenPortLabel() + ": the line has taken no byte for " +
-                          std::to_string(m_stallLimit.count()) + " ms");
+                RaisePort(Say(TextId::LineTakesNoByte,
+                              {OpenPortLabel(), std::to_string(m_stallLimit.count())}));
             }
         }
         WaitForRoom();

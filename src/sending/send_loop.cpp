@@ -9,6 +9,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "model/texts.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
@@ -196,7 +197,7 @@ SendEnd SendFrames(Model& w) {
         if (w.portOpened) {
             // No box interrupts the user here; the lamps' tooltip and
             // standard error keep what happened and when.
-            w.lampToolTip = "Sending stopped at " + TimeOfDay() + ": " + e.what();
+            w.lampToolTip = Say(TextId::SendingStopped, {TimeOfDay(), e.what()});
             std::cerr << "kiv: " << w.lampToolTip << std::endl;
             if (!w.MSComm1->PortOpen()) Optionclose_Click(w);
         }

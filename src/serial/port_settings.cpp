@@ -1,6 +1,7 @@
 #include "serial/port_settings.h"
 
 #include "model/errors.h"
+#include "model/texts.h"
 #include "serial/comm_control.h"
 
 namespace kiv {
@@ -16,9 +17,7 @@ void SavePortChoices(Model& w) {
         const int position = w.Combo1(i).ListIndex;
         if (position < 0 || position > 255)
             Raise(ErrorKind::NoListPosition,
-                  "The box \"" + w.Label3(i).Caption + "\" holds the typed text \"" +
-                      w.Combo1(i).Text +
-                      "\", which is not one of its entries; pick one from its list.");
+                  Say(TextId::TypedTextInBox, {w.Label3(i).Caption, w.Combo1(i).Text}));
         w.portChoices(i) = static_cast<std::uint8_t>(position);
     }
 }
