@@ -54,7 +54,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The window needs a platform plugin, which Qt's libraries only recommend,
-# and a font with Chinese glyphs, or every label shows boxes.
+# and a font with Chinese glyphs, or every label shows boxes. The toolkit's
+# Chinese catalogs put its standard buttons and dialogs in Chinese too.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
 include(CPack)

@@ -6,7 +6,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-serialport-dev libqt6test6
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool fonts-wqy-microhei
+  xvfb xauth xdotool fonts-wqy-microhei qt6-translations-l10n
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64-posix
   dpkg-dev lintian

@@ -66,6 +66,12 @@ case "$depends" in
   *) echo "package: Depends lacks the Qt libraries: $depends" >&2; exit 1 ;;
 esac
 echo "package: Depends: $depends"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+case "$recommends" in
+  *qt6-translations-l10n*) ;;
+  *) echo "package: Recommends lacks the toolkit's Chinese catalogs: $recommends" >&2; exit 1 ;;
+esac
+echo "package: Recommends: $recommends"
 
 lintian --fail-on error --tag-display-limit 0 "$deb"
 echo "package: lintian found no errors"

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
 #include <utility>
 
@@ -14,7 +15,9 @@
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
 #include "gui/setup_commands.h"
+#include "gui/window_language.h"
 #include "model/model.h"
+#include "model/texts.h"
 #include "platform/assigned_port_control.h"
 #include "platform/port_directory.h"
 #include "platform/port_map.h"
@@ -173,6 +176,10 @@ int main(int argc, char** argv) {
     if (const int code = ReadCommandLine(argc, argv, choices); code >= 0) return code;
 
     QApplication app(argc, argv);
+    // The window speaks Chinese throughout, the toolkit's words and the
+    // program's own; kiv-cli keeps English.
+    kiv::SetTextLanguage(kiv::TextLanguage::Chinese);
+    kiv::SpeakChinese(app);
     const kiv::PortMap& ports = choices.ports;
 
     kiv::Model model;
@@ -193,9 +200,17 @@ int main(int argc, char** argv) {
     window.pushModel();
     window.attachPortDirectory(directory);
     window.show();
-    if (!choices.setup.isEmpty() && !window.setups()->load(choices.setup))
-        std::fprintf(stderr, "kiv: --setup %s: not loaded\n", qPrintable(Printable(choices.setup)));
-
-    if (!choices.screenshots.isEmpty()) return SaveScreenshots(window, choices.screenshots);
+    // Loaded once the window is up, so that a box about the file stands over
+    // the window.
+    const auto loadSetup = [&window, &choices] {
+        if (!window.setups()->load(choices.setup))
+            std::fprintf(stderr, "kiv: --setup %s: not loaded\n",
+                         qPrintable(Printable(choices.setup)));
+    };
+    if (!choices.screenshots.isEmpty()) {
+        if (!choices.setup.isEmpty()) loadSetup();
+        return SaveScreenshots(window, choices.screenshots);
+    }
+    if (!choices.setup.isEmpty()) QTimer::singleShot(0, &window, loadSetup);
     return QApplication::exec();
 }
