@@ -1,8 +1,11 @@
 #include "gui/qt_message_box.h"
 
 #include <QAbstractButton>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
 #include <array>
 #include <vector>
 
@@ -54,6 +57,28 @@ QMessageBox::Icon IconOf(std::int32_t style) {
     }
 }
 
+// How long a box waits for its window to reach the screen: a window
+// manager that never shows it must not keep the box away for good.
+constexpr int kExposeLimitMs = 5000;
+
+// A window shown a moment ago is not on the screen yet, and a box placed
+// over it then lands where the window is not (the screen's corner, at
+// start-up). Waits until the window is exposed, with the window's own
+// events running; a hidden or minimised window has nothing to wait for.
+void WaitUntilOnScreen(QWidget* window) {
+    if (window == nullptr || !window->isVisible() || window->isMinimized()) return;
+    QWindow* handle = window->windowHandle();
+    if (handle == nullptr || handle->isExposed()) return;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&loop, handle] {
+        if (handle->isExposed()) loop.quit();
+    });
+    check.start(10);
+    QTimer::singleShot(kExposeLimitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 }  // namespace
 
 QtMessageBox::QtMessageBox(QWidget* parent) : m_parent(parent) {}
@@ -71,6 +96,7 @@ std::int32_t QtMessageBox::ShowWithDetail(const std::string& text, std::int32_t 
     // handler has done so far (a failed open has already put the window back
     // in its closed look), not the state from before the click.
     if (auto* window = qobject_cast<MainWindow*>(m_parent.data())) window->pushModel();
+    if (m_parent) WaitUntilOnScreen(m_parent->window());
 
     QMessageBox box(IconOf(style), QString::fromStdString(title), QString::fromStdString(text),
                     QMessageBox::NoButton, m_parent);

@@ -55,8 +55,17 @@ SetupCommands::SetupCommands(MainWindow& window, Model& model)
         dialog->setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog->setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         if (forSaving) dialog->setDefaultSuffix(QStringLiteral("ini"));
-        connect(dialog, &QFileDialog::fileSelected, this,
-                [chosen = std::move(chosen)](const QString& file) { chosen(file); });
+        // The file goes on once the dialog has closed, so that a box about
+        // it stands over the window, not over the dialog; and from the event
+        // loop, after the dialog has finished closing.
+        connect(dialog, &QDialog::finished, this,
+                [this, dialog, chosen = std::move(chosen)](int result) {
+                    const QStringList files = dialog->selectedFiles();
+                    if (result != QDialog::Accepted || files.isEmpty()) return;
+                    QMetaObject::invokeMethod(
+                        this, [chosen, file = files.first()] { chosen(file); },
+                        Qt::QueuedConnection);
+                });
         // Window-modal without a nested event loop: the send loop, which
         // yields to this window's events, keeps its pace while it is open.
         dialog->open();

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 #include <chrono>
 #include <cstdint>
 #include <ostream>
@@ -141,6 +143,48 @@ TEST(QtMessageBoxEscapeTest, EscapeAnswersCancel) {
     timer.start(5);
     EXPECT_EQ(service.Show("x", 22, "y", "", 0), kAnswerCancel);
     EXPECT_TRUE(escaped);
+}
+
+// Notes, when a message box appears, whether its window was on the screen.
+class BoxAppearance : public QObject {
+  public:
+    explicit BoxAppearance(QWidget* window) : m_window(window) { qApp->installEventFilter(this); }
+    ~BoxAppearance() override { qApp->removeEventFilter(this); }
+    bool seen = false;
+    bool windowExposed = false;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (qobject_cast<QMessageBox*>(watched) != nullptr && event->type() == QEvent::Show &&
+            !seen) {
+            seen = true;
+            windowExposed =
+                m_window->windowHandle() != nullptr && m_window->windowHandle()->isExposed();
+        }
+        return false;
+    }
+
+  private:
+    QWidget* m_window;
+};
+
+// A box asked for right after its window is shown (a setup named at
+// start-up) waits until the window is on the screen, then stands over it.
+TEST(QtMessageBoxPlacementTest, ABoxWaitsForItsNewWindowAndStandsOverIt) {
+    QWidget window;
+    window.resize(640, 480);
+    window.move(200, 150);
+    QtMessageBox service(&window);
+    BoxAppearance appearance(&window);
+    BoxAnswerer answerer(QStringLiteral("取消"));
+    QRect box;
+    answerer.onBox = [&box] { box = QApplication::activeModalWidget()->frameGeometry(); };
+    window.show();
+    service.Show("设置文件未载入：", 22, "设置文件信息", "", 0);
+    ASSERT_TRUE(appearance.seen);
+    EXPECT_TRUE(appearance.windowExposed);
+    const QPoint off = box.center() - window.frameGeometry().center();
+    EXPECT_LE(off.manhattanLength(), 20) << "box centre off by " << off.x() << "," << off.y();
 }
 
 }  // namespace

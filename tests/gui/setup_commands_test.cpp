@@ -277,5 +277,38 @@ TEST(SetupCommandsTest, TheSaveDialogDoesNotHoldTheFramesBack) {
     EXPECT_EQ(rig.window->setups()->lastFolder(), dir.path());
 }
 
+// The box about a file chosen in the dialog stands over the window: the
+// dialog has gone from the screen when the file is looked at.
+TEST(SetupCommandsTest, TheFileDialogHasClosedWhenItsFileIsRefused) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("not-a-setup.ini"));
+    {
+        QFile bad(file);
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("this is no setup\n");
+    }
+    WindowRig rig;
+    rig.window->setups()->setSettingsFile(dir.filePath(QStringLiteral("settings.ini")));
+    BoxAnswerer answerer(QStringLiteral("取消"));
+    std::vector<bool> dialogOnScreen;
+    answerer.onBox = [&] {
+        bool shown = false;
+        for (QFileDialog* d : rig.window->findChildren<QFileDialog*>()) shown |= d->isVisible();
+        dialogOnScreen.push_back(shown);
+    };
+    rig.window->setups()->loadWithDialog();
+    auto* dialog = rig.window->findChild<QFileDialog*>(QStringLiteral("setupDialog"));
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(file);
+    static_cast<QDialog*>(dialog)->accept();  // its own accept, as its button
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !answerer.seen().empty(); }, 30000));
+    ASSERT_EQ(dialogOnScreen.size(), 1u);
+    EXPECT_FALSE(dialogOnScreen.front());
+    EXPECT_TRUE(answerer.seen().front().text.contains(QStringLiteral("not-a-setup.ini")));
+}
+
 }  // namespace
 }  // namespace kiv::testing
