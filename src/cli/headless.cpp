@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "model/errors.h"
+#include "model/signal_table.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
@@ -24,9 +25,10 @@ namespace {
 
 // "fuction_am(3)" -> "am".
 std::string KeyOfBox(const std::string& box) {
-    const std::string prefix = "fuction_";
-    std::string key = box.rfind(prefix, 0) == 0 ? box.substr(prefix.size()) : box;
-    return key.substr(0, key.find('('));
+    const std::string control = box.substr(0, box.find('('));
+    for (std::size_t c = 0; c < kParamBoxControls.size(); ++c)
+        if (kParamBoxControls[c] == control) return std::string(kParamBoxNames[c]);
+    return control;
 }
 
 // "sendText1(3)" -> 3, or 0 for any other box.
@@ -209,14 +211,8 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
 
     // The signal pages, one option at a time so that a failure names its option.
     for (const SignalSetting& s : o.sets) {
-        for (const auto& [key, text] : s.fields) {
-            ControlArray<TextBox, 1, 10>* column = key == "t1"   ? &w.fuction_t1
-                                                   : key == "t2" ? &w.fuction_t2
-                                                   : key == "t3" ? &w.fuction_t3
-                                                   : key == "am" ? &w.fuction_am
-                                                                 : &w.fuction_a0;
-            (*column)(s.entry).Text = text;
-        }
+        for (const auto& [key, text] : s.fields)
+            ParamBoxColumn(w, FindParamBox(key))(s.entry).Text = text;
         const Outcome signal = ApplySignalSettings(w);
         if (!signal) {
             const std::string key = KeyOfBox(signal.box);

@@ -29,6 +29,10 @@ struct SignalParams {
 // Entries of signalParams: 1..3 sine, 4..6 rectangular, 7..9 sawtooth, 10 noise.
 constexpr int kNoiseEntry = 10;
 
+// The entry each serial page box Combo1(0..4) shows at start-up and after a
+// restore: COM1, 9600, 无, 8, 1.
+inline constexpr std::array<int, 5> kPortStartPositions = {0, 5, 0, 2, 0};
+
 // A one-based array of shared values, written field(i) like the controls.
 template <typename T, int Lo, int Hi>
 struct FieldArray {
