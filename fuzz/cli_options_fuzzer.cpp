@@ -169,7 +169,7 @@ void CheckSetupValuesOf(const std::string& text) {
     FUZZ_CHECK(InRange(s.period, 0, kInt32Max), "setup period " + Show(s.period));
     FUZZ_CHECK(Digits(s.serial[1], kMinBaud, kMaxBaud), "setup baud " + Show(s.serial[1]));
     for (int entry = 1; entry <= 10; ++entry)
-        for (int c = 0; c < kParamColumns; ++c) {
+        for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
             const std::string& v =
                 s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];

@@ -29,7 +29,7 @@ void CheckWrittenSetup(const Setup& setup) {
     PutSetupInBoxes(w, setup);
     FUZZ_CHECK(SetupFromBoxes(w) == setup, "the boxes do not give back the setup put in them");
     for (int entry = 1; entry <= 10; ++entry)
-        for (int c = 0; c < kParamColumns; ++c)
+        for (int c = 0; c < kParamBoxCount; ++c)
             if (!IsEditableParam(entry, c))
                 FUZZ_CHECK(setup.params[static_cast<std::size_t>(entry - 1)]
                                        [static_cast<std::size_t>(c)] == "0",

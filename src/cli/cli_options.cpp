@@ -59,10 +59,9 @@ std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
         const auto colon = part.find(':');
         if (colon == std::string::npos) return option + ": expected KEY:VALUE, got " + Quoted(part);
         std::string key = part.substr(0, colon);
-        const auto box = std::find(kParamBoxNames.begin(), kParamBoxNames.end(), key);
+        const int box = FindParamBox(key);
         // Only the boxes of that row the window lets a user type into.
-        if (box == kParamBoxNames.end() ||
-            !row->Editable(static_cast<int>(box - kParamBoxNames.begin())))
+        if (box < 0 || !row->Editable(box))
             return option + ": " + s.name + " has no settable parameter " + Quoted(key);
         const std::string text = part.substr(colon + 1);
         if (auto fault = ParameterFault(key, text)) return option + ": " + *fault;
@@ -379,17 +378,15 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
         if (auto fault = PeriodFault(s.period, periodNotes)) return shown + *fault;
         for (const std::string& note : periodNotes) notes.push_back(shown + note);
     }
-    const char* const keys[kParamColumns] = {"t1", "t2", "t3", "am", "a0"};
-    const char* const columns[kParamColumns] = {"fuction_t1", "fuction_t2", "fuction_t3",
-                                                "fuction_am", "fuction_a0"};
     for (int entry = 1; entry <= 10; ++entry) {
-        for (int c = 0; c < kParamColumns; ++c) {
+        for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
-            const std::string& text =
-                s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];
-            if (auto fault = ParameterFault(keys[c], text)) {
+            const auto column = static_cast<std::size_t>(c);
+            const std::string& text = s.params[static_cast<std::size_t>(entry - 1)][column];
+            if (auto fault = ParameterFault(std::string(kParamBoxNames[column]), text)) {
                 // "正弦波设置 page, sinx1 t1" without the key, which the fault names.
-                const std::string label = BoxLabel(IndexedName(columns[c], entry));
+                const std::string label =
+                    BoxLabel(IndexedName(std::string(kParamBoxControls[column]), entry));
                 return label.substr(0, label.rfind(' ')) + ": " + *fault;
             }
         }
@@ -411,12 +408,10 @@ void OverlayOptions(Setup& setup, const CliOptions& o) {
         setup.noise = {};
         for (int slot : o.noise) setup.noise.at(static_cast<std::size_t>(slot - 1)) = true;
     }
-    const char* const columns[kParamColumns] = {"t1", "t2", "t3", "am", "a0"};
     for (const SignalSetting& s : o.sets)
         for (const auto& [key, text] : s.fields)
-            for (std::size_t c = 0; c < kParamColumns; ++c)
-                if (key == columns[c])
-                    setup.params.at(static_cast<std::size_t>(s.entry - 1))[c] = text;
+            setup.params.at(static_cast<std::size_t>(s.entry - 1))
+                .at(static_cast<std::size_t>(FindParamBox(key))) = text;
 }
 
 std::string CliVersion() {

@@ -28,6 +28,7 @@
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
 #include "platform/stop_signals.h"
+#include "sending/capacity_warning.h"
 #include "serial/port_open_close.h"
 
 namespace {
@@ -186,6 +187,11 @@ int main(int argc, char** argv) {
     };
 
     if (const int code = run.Prepare(o); code != kExitOk) return code;
+    // Only a real device has a rate that limits the line; the virtual port
+    // passes bytes at any rate.
+    if (o.device) {
+        if (const std::string slow = CapacityWarningForConsole(w); !slow.empty()) err(slow);
+    }
 
     // The log is opened (and an earlier one replaced) only once everything
     // else has been accepted.

@@ -12,6 +12,7 @@
 
 #include "app/setup_io.h"
 #include "gui/main_window.h"
+#include "model/messages.h"
 #include "sending/setup_load.h"
 
 namespace kiv {
@@ -83,20 +84,14 @@ void SetupCommands::rememberFolder(const QString& file) {
     settings->setValue(kFolderKey, QFileInfo(file).absolutePath());
 }
 
-void SetupCommands::showProblem(const char* what, const QString& detail) {
-    const std::string text = std::string(what) + "\n" + detail.toStdString();
-    m_window.run([&text](Model& m) {
-        m.msgText = text;
-        m.msgStyle = 22;
-        m.msgTitle = kSetupTitle;
-        ShowInfo(m);
-    });
+void SetupCommands::showProblem(const Message& message, const std::string& problem) {
+    m_window.run([&](Model& m) { ShowMessage(m, message, problem); });
 }
 
 bool SetupCommands::load(const QString& path) {
     auto read = ReadSetupFile(QFile::encodeName(path).toStdString());
     if (auto* problem = std::get_if<std::string>(&read)) {
-        showProblem("设置文件未载入：", QString::fromStdString(*problem));
+        showProblem(kSetupNotLoadedMessage, *problem);
         return false;
     }
     const Setup& setup = std::get<Setup>(read);
@@ -109,7 +104,7 @@ bool SetupCommands::save(const QString& path) {
     const std::string problem =
         WriteSetupFile(QFile::encodeName(path).toStdString(), SetupFromBoxes(m_model), "kiv");
     if (!problem.empty()) {
-        showProblem("设置文件未保存：", QString::fromStdString(problem));
+        showProblem(kSetupNotSavedMessage, problem);
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QMenu;
 class QSettings;
@@ -12,6 +13,7 @@ namespace kiv {
 
 class MainWindow;
 struct Model;
+struct Message;
 
 // Saving and loading setups from the window: Ctrl+S and Ctrl+O, and the
 // same two entries in a context menu on the tab strip, so the seven pages
@@ -45,7 +47,7 @@ class SetupCommands : public QObject {
 
   private:
     void rememberFolder(const QString& file);
-    void showProblem(const char* what, const QString& detail);
+    void showProblem(const Message& message, const std::string& problem);
 
     MainWindow& m_window;
     Model& m_model;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The program's message boxes: each action's one fixed message, with its
 // style and title. Every box the program shows is one of these.
@@ -26,7 +27,20 @@ inline constexpr Message kPortSettingsMessage = {"串口设置有误或者已被
 inline constexpr Message kPortNotOpenMessage = {"串口未打开!", kStyleCriticalCancelRetryContinue,
                                                 "串口发送信息"};
 
+// Setup files: a load refused while the port is in use, and a file that
+// could not be read or written (the file's problem follows as a detail).
+inline constexpr char kSetupMessageTitle[] = "设置文件信息";
+inline constexpr Message kSetupBusyMessage = {
+    "正在发送或串口已打开：请先暂停发送并关闭串口，再载入设置。", kStyleCriticalCancelRetryContinue,
+    kSetupMessageTitle};
+inline constexpr Message kSetupNotLoadedMessage = {
+    "设置文件未载入：", kStyleCriticalCancelRetryContinue, kSetupMessageTitle};
+inline constexpr Message kSetupNotSavedMessage = {
+    "设置文件未保存：", kStyleCriticalCancelRetryContinue, kSetupMessageTitle};
+
 // Puts the message into msgText, msgStyle and msgTitle and shows it.
 void ShowMessage(Model& w, const Message& message);
+// The same with `detail` on a line of its own under the message's text.
+void ShowMessage(Model& w, const Message& message, const std::string& detail);
 
 }  // namespace kiv

@@ -183,6 +183,13 @@ void ShowMessage(Model& w, const Message& message) {
     ShowInfo(w);
 }
 
+void ShowMessage(Model& w, const Message& message, const std::string& detail) {
+    w.msgText = std::string(message.text) + "\n" + detail;
+    w.msgStyle = message.style;
+    w.msgTitle = message.title;
+    ShowInfo(w);
+}
+
 ControlArray<TextBox, 1, 10>& ParamBoxColumn(Model& w, int box) {
     ControlArray<TextBox, 1, 10>* const columns[kParamBoxCount] = {
         &w.fuction_t1, &w.fuction_t2, &w.fuction_t3, &w.fuction_am, &w.fuction_a0};

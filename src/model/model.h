@@ -12,6 +12,7 @@
 namespace kiv {
 
 class CommControl;  // the serial port control, see serial/comm_control.h
+class FrameTap;     // what watches the frames sent, see sending/frame_tap.h
 
 // Parameters of one signal variable or of the noise source (times in ms,
 // levels as A/D codes).
@@ -27,6 +28,10 @@ struct SignalParams {
 
 // Entries of signalParams: 1..3 sine, 4..6 rectangular, 7..9 sawtooth, 10 noise.
 constexpr int kNoiseEntry = 10;
+
+// The entry each serial page box Combo1(0..4) shows at start-up and after a
+// restore: COM1, 9600, 无, 8, 1.
+inline constexpr std::array<int, 5> kPortStartPositions = {0, 5, 0, 2, 0};
 
 // A one-based array of shared values, written field(i) like the controls.
 template <typename T, int Lo, int Hi>
@@ -122,6 +127,9 @@ struct Model {
     Yielder* yielder = nullptr;
     RandomSource* random = nullptr;
     CommControl* MSComm1 = nullptr;
+    // Sees every frame the port took, when a line monitor watches; may be
+    // null.
+    FrameTap* frameTap = nullptr;
     // Ends the program (the window closes); runs after the port is closed.
     std::function<void()> endProgram;
 };

@@ -4,35 +4,31 @@
 #include <cstdio>
 #include <map>
 
+#include "model/signal_table.h"
 #include "model/utf8.h"
 
 namespace kiv {
 namespace {
 
+// The keys of the [serial] section, for Combo1(0..4).
 const char* const kSerialKeys[5] = {"port", "baud", "parity", "data_bits", "stop_bits"};
-const char* const kColumnKeys[kParamColumns] = {"t1", "t2", "t3", "am", "a0"};
-const char* const kEntrySections[11] = {"",      "sinx1", "sinx2", "sinx3", "squx1", "squx2",
-                                        "squx3", "trix1", "trix2", "trix3", "noise"};
-// The serial page's entries at start-up.
-const int kStartPositions[5] = {0, 5, 0, 2, 0};
 
-TextBox& ParamBox(Model& w, int entry, int column) {
-    switch (column) {
-        case 0:
-            return w.fuction_t1(entry);
-        case 1:
-            return w.fuction_t2(entry);
-        case 2:
-            return w.fuction_t3(entry);
-        case 3:
-            return w.fuction_am(entry);
-        default:
-            return w.fuction_a0(entry);
-    }
+// Signal sections are named after their row of the signal table, their keys
+// after the parameter boxes.
+std::string SectionOf(int entry) {
+    return std::string(SignalVariableOf(entry).name);
 }
 
-const TextBox& ParamBox(const Model& w, int entry, int column) {
-    return ParamBox(const_cast<Model&>(w), entry, column);
+std::string KeyOf(int column) {
+    return std::string(kParamBoxNames[static_cast<std::size_t>(column)]);
+}
+
+TextBox& BoxOf(Model& w, int entry, int column) {
+    return ParamBoxColumn(w, column)(entry);
+}
+
+const TextBox& BoxOf(const Model& w, int entry, int column) {
+    return BoxOf(const_cast<Model&>(w), entry, column);
 }
 
 const Model& FreshWindow() {
@@ -205,13 +201,13 @@ std::map<std::string, SectionKeys> KeysOf(Setup& s) {
     send.keys["period"].text = &s.period;
     send.keys["noise_slots"].ticks = &s.noise;
     for (int entry = 1; entry <= 10; ++entry) {
-        SectionKeys& keys = sections[kEntrySections[entry]];
-        for (int c = 0; c < kParamColumns; ++c) {
+        SectionKeys& keys = sections[SectionOf(entry)];
+        for (int c = 0; c < kParamBoxCount; ++c) {
             if (IsEditableParam(entry, c))
-                keys.keys[kColumnKeys[c]].text =
+                keys.keys[KeyOf(c)].text =
                     &s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];
             else
-                keys.readOnly[kColumnKeys[c]] = "read-only";
+                keys.readOnly[KeyOf(c)] = "read-only";
         }
     }
     return sections;
@@ -224,14 +220,14 @@ std::string SetupRefusal::Describe() const {
 }
 
 bool IsEditableParam(int entry, int column) {
-    return !ParamBox(FreshWindow(), entry, column).Locked;
+    return SignalVariableOf(entry).Editable(column);
 }
 
 Setup InitialSetup() {
     Setup s = SetupFromBoxes(FreshWindow());
     for (int i = 0; i < 5; ++i)
-        s.serial[static_cast<std::size_t>(i)] =
-            FreshWindow().Combo1(i).List.at(static_cast<std::size_t>(kStartPositions[i]));
+        s.serial[static_cast<std::size_t>(i)] = FreshWindow().Combo1(i).List.at(
+            static_cast<std::size_t>(kPortStartPositions[static_cast<std::size_t>(i)]));
     return s;
 }
 
@@ -320,11 +316,11 @@ std::string WriteSetup(const Setup& s, const std::string& writer) {
     out += "period=" + Encode(s.period) + "\n";
     out += "noise_slots=" + EncodeSlotList(s.noise) + "\n";
     for (int entry = 1; entry <= 10; ++entry) {
-        out += "\n[" + std::string(kEntrySections[entry]) + "]\n";
-        for (int c = 0; c < kParamColumns; ++c) {
+        out += "\n[" + SectionOf(entry) + "]\n";
+        for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
             out +=
-                std::string(kColumnKeys[c]) + "=" +
+                KeyOf(c) + "=" +
                 Encode(s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)]) +
                 "\n";
         }
@@ -341,10 +337,10 @@ Setup SetupFromBoxes(const Model& w) {
     }
     s.period = w.autosendtext1.Text;
     for (int entry = 1; entry <= 10; ++entry)
-        for (int c = 0; c < kParamColumns; ++c)
+        for (int c = 0; c < kParamBoxCount; ++c)
             s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)] =
-                IsEditableParam(entry, c) ? ParamBox(w, entry, c).Text
-                                          : ParamBox(FreshWindow(), entry, c).Text;
+                IsEditableParam(entry, c) ? BoxOf(w, entry, c).Text
+                                          : BoxOf(FreshWindow(), entry, c).Text;
     return s;
 }
 
@@ -364,9 +360,9 @@ void PutSetupInBoxes(Model& w, const Setup& s) {
     }
     w.autosendtext1.Text = s.period;
     for (int entry = 1; entry <= 10; ++entry)
-        for (int c = 0; c < kParamColumns; ++c)
+        for (int c = 0; c < kParamBoxCount; ++c)
             if (IsEditableParam(entry, c))
-                ParamBox(w, entry, c).Text =
+                BoxOf(w, entry, c).Text =
                     s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];
 }
 

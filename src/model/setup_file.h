@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "model/model.h"
+#include "model/signal_table.h"
 
 // A setup: the texts of the boxes a user types into, kept in a small INI
 // text file so that a configured generator can be saved once and loaded in
@@ -36,8 +37,6 @@
 // text the window starts with. Read-only parameter boxes are not stored.
 namespace kiv {
 
-constexpr int kParamColumns = 5;  // t1, t2, t3, am, a0
-
 struct Setup {
     std::array<std::string, 5> serial;      // Combo1(0..4)
     std::array<std::string, 10> slotTexts;  // sendText1(1..10)
@@ -45,7 +44,7 @@ struct Setup {
     std::array<bool, 10> noise{};           // Check2(1..10) ticked
     // fuction_t1..fuction_a0 of entries 1..10, [entry - 1][column]. Read-only
     // boxes hold their fixed text "0".
-    std::array<std::array<std::string, kParamColumns>, 10> params;
+    std::array<std::array<std::string, kParamBoxCount>, 10> params;
 
     bool operator==(const Setup&) const = default;
 };
@@ -60,7 +59,8 @@ struct SetupRefusal {
 // The texts a fresh window starts with.
 Setup InitialSetup();
 
-// Whether the window lets a user type into parameter box `column` of `entry`.
+// Whether the window lets a user type into parameter box `column` (a
+// ParamBox) of `entry`.
 bool IsEditableParam(int entry, int column);
 
 // Reads a setup file's text (UTF-8). Keys left out take the initial texts.

@@ -14,8 +14,19 @@ enum class Waveform { None, Sine, Rectangular, Sawtooth, Noise };
 
 // The five parameter boxes of a row, in column order: fuction_t1 .. fuction_a0.
 enum ParamBox : int { kBoxT1, kBoxT2, kBoxT3, kBoxAm, kBoxA0, kParamBoxCount };
+// What a box is called in a setup file and on kiv-cli's command line.
 inline constexpr std::array<std::string_view, kParamBoxCount> kParamBoxNames = {"t1", "t2", "t3",
                                                                                 "am", "a0"};
+// The form's name of each column of boxes.
+inline constexpr std::array<std::string_view, kParamBoxCount> kParamBoxControls = {
+    "fuction_t1", "fuction_t2", "fuction_t3", "fuction_am", "fuction_a0"};
+
+// The box named `name` ("am"), or -1.
+constexpr int FindParamBox(std::string_view name) {
+    for (int box = 0; box < kParamBoxCount; ++box)
+        if (kParamBoxNames[static_cast<std::size_t>(box)] == name) return box;
+    return -1;
+}
 
 struct SignalVariable {
     std::string_view name;  // what a slot holds ("sinx1"); the noise source is "noise"

@@ -1,5 +1,6 @@
 #include "sending/setup_load.h"
 
+#include "model/messages.h"
 #include "sending/send_content.h"
 #include "serial/port_settings.h"
 #include "signal/noise_targets.h"
@@ -7,15 +8,9 @@
 
 namespace kiv {
 
-const char* const kSetupBusyText = "正在发送或串口已打开：请先暂停发送并关闭串口，再载入设置。";
-const char* const kSetupTitle = "设置文件信息";
-
 bool RefuseSetupLoad(Model& w) {
     if (!w.isSending && !w.portOpened) return false;
-    w.msgText = kSetupBusyText;
-    w.msgStyle = 22;
-    w.msgTitle = kSetupTitle;
-    ShowInfo(w);
+    ShowMessage(w, kSetupBusyMessage);
     return true;
 }
 
@@ -36,10 +31,7 @@ Outcome LoadSetup(Model& w, const Setup& setup) {
     if (!port.ok) {
         // The serial page's apply shows nothing of its own; a file must not
         // fail silently, so it gets the serial page's message.
-        w.msgText = "串口设置有误或者已被占用!";
-        w.msgStyle = 22;
-        w.msgTitle = "串口设置信息";
-        ShowInfo(w);
+        ShowMessage(w, kPortSettingsMessage);
     }
     keep(port);
     keep(ApplySendSettings(w));

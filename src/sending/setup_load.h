@@ -14,13 +14,8 @@ namespace kiv {
 // at fault.
 Outcome LoadSetup(Model& w, const Setup& setup);
 
-// While a setup cannot be loaded, shows why and returns true; a front end
+// While a setup cannot be loaded, shows why (kSetupBusyMessage) and returns true; a front end
 // asks before it offers a file dialog.
 bool RefuseSetupLoad(Model& w);
-
-// The message a refused load shows, for front ends that say it themselves.
-extern const char* const kSetupBusyText;
-// The title of the setup messages.
-extern const char* const kSetupTitle;
 
 }  // namespace kiv

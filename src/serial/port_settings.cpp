@@ -6,8 +6,7 @@
 namespace kiv {
 
 void RestorePortChoices(Model& w) {
-    const int startPositions[5] = {0, 5, 0, 2, 0};
-    for (int i = 0; i <= 4; ++i) w.Combo1(i).Pick(startPositions[i]);
+    for (int i = 0; i <= 4; ++i) w.Combo1(i).Pick(kPortStartPositions[static_cast<std::size_t>(i)]);
     SavePortChoices(w);
 }
 

@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include "model/messages.h"
 #include "sending/setup_load.h"
 #include "window_rig.h"
 
@@ -154,7 +155,7 @@ TEST(SetupCommandsTest, ARefusedFileShowsItsLineAndChangesNothing) {
     BoxAnswerer answerer(QStringLiteral("取消"));
     EXPECT_FALSE(rig.window->setups()->load(file));
     ASSERT_EQ(answerer.seen().size(), 1u);
-    EXPECT_EQ(answerer.seen()[0].title, QString::fromUtf8(kSetupTitle));
+    EXPECT_EQ(answerer.seen()[0].title, QString::fromUtf8(kSetupMessageTitle));
     EXPECT_TRUE(answerer.seen()[0].text.contains(QStringLiteral("line 3: unknown section [sine]")))
         << answerer.seen()[0].text.toStdString();
     EXPECT_EQ(rig.find<QLineEdit>("sendText1(1)")->text(), QStringLiteral("5"));
@@ -173,7 +174,7 @@ TEST(SetupCommandsTest, SavingOverAPipeOrAFolderShowsTheFailureAndLeavesItAlone)
     EXPECT_FALSE(rig.window->setups()->save(pipe));
     EXPECT_FALSE(rig.window->setups()->save(folder));
     ASSERT_EQ(answerer.seen().size(), 2u);
-    EXPECT_EQ(answerer.seen()[0].title, QString::fromUtf8(kSetupTitle));
+    EXPECT_EQ(answerer.seen()[0].title, QString::fromUtf8(kSetupMessageTitle));
     EXPECT_TRUE(answerer.seen()[0].text.startsWith(QStringLiteral("设置文件未保存：\n") + pipe))
         << answerer.seen()[0].text.toStdString();
     EXPECT_TRUE(answerer.seen()[0].text.contains(QStringLiteral("is a pipe")));
@@ -218,7 +219,7 @@ TEST(SetupCommandsTest, LoadingWhileSendingIsRefusedAndSendingGoesOn) {
     EXPECT_TRUE(sendingAfterRefusal);
     EXPECT_TRUE(choice.asks.empty()) << "no file dialog while sending";
     ASSERT_EQ(answerer.seen().size(), 1u);
-    EXPECT_EQ(answerer.seen()[0].text, QString::fromUtf8(kSetupBusyText));
+    EXPECT_EQ(answerer.seen()[0].text, QString::fromUtf8(kSetupBusyMessage.text));
     EXPECT_GE(rig.port.frames.size(), framesAtLoad + 3) << "sending went on after the refusal";
 
     // Paused, the port still open: still refused; closed: the dialog comes.

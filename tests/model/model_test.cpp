@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "fakes.h"
+#include "model/messages.h"
+#include "model/setup_file.h"
+#include "model/signal_table.h"
 
 namespace kiv {
 namespace {
@@ -35,6 +41,34 @@ TEST(Model, UnusedParameterBoxesAreReadOnly) {
             EXPECT_EQ(w.fuction_t2(i).Text, "0");
         }
     }
+}
+
+// A parameter box has three names: the form's control, its key in setup
+// files and on kiv-cli's command line, and its column of the model. All
+// three name the same box, and setup files store exactly the boxes the
+// window lets a user type into.
+TEST(Model, ParameterBoxNamesAgree) {
+    const struct {
+        ControlArray<TextBox, 1, 10> Model::*column;
+        const char* control;
+        const char* key;
+    } rows[kParamBoxCount] = {
+        {&Model::fuction_t1, "fuction_t1", "t1"}, {&Model::fuction_t2, "fuction_t2", "t2"},
+        {&Model::fuction_t3, "fuction_t3", "t3"}, {&Model::fuction_am, "fuction_am", "am"},
+        {&Model::fuction_a0, "fuction_a0", "a0"},
+    };
+    Model w;
+    for (int box = 0; box < kParamBoxCount; ++box) {
+        const auto& row = rows[box];
+        SCOPED_TRACE(row.key);
+        EXPECT_EQ(&ParamBoxColumn(w, box), &(w.*row.column));
+        EXPECT_EQ(kParamBoxControls[static_cast<std::size_t>(box)], row.control);
+        EXPECT_EQ(FindParamBox(row.key), box);
+        for (int entry = 1; entry <= 10; ++entry)
+            EXPECT_EQ(IsEditableParam(entry, box), !(w.*row.column)(entry).Locked) << entry;
+    }
+    for (const char* other : {"", "t4", "T1", "fuction_t1", "am "})
+        EXPECT_EQ(FindParamBox(other), -1) << other;
 }
 
 TEST(Model, ManualIsWrappedAtSixtyFourBytes) {
@@ -102,16 +136,49 @@ TEST(Model, ManualBreaksEachLineWhereTheNextCharacterWouldNotFit) {
     EXPECT_EQ(ManualText(), expected);
 }
 
-TEST(Model, ShowInfoPassesTheMessageAndKeepsTheAnswer) {
-    testing::Rig r;
-    r.w.msgText = "串口未打开!";
-    r.w.msgStyle = 22;
-    r.w.msgTitle = "串口发送信息";
-    r.box.answer = kAnswerTryAgain;
-    ShowInfo(r.w);
-    ASSERT_EQ(r.box.shown.size(), 1u);
-    EXPECT_EQ(r.box.shown[0].text, "串口未打开!");
-    EXPECT_EQ(r.w.msgAnswer, kAnswerTryAgain);
+// Each way a message reaches the box: as the fields hold it, as one of the
+// program's messages, and with a file's problem on a line under it. A
+// detail left from an earlier message never reaches a later box.
+TEST(Model, MessagesReachTheBoxAsComposed) {
+    struct Case {
+        const char* name;
+        std::function<void(Model&)> show;
+        testing::ShownMessage expected;
+    };
+    const std::vector<Case> cases = {
+        {"fields",
+         [](Model& w) {
+             w.msgText = "串口未打开!";
+             w.msgStyle = 22;
+             w.msgTitle = "串口发送信息";
+             w.msgDetail = "the reason";
+             ShowInfo(w);
+         },
+         {"串口未打开!", 22, "串口发送信息", "the reason"}},
+        {"message",
+         [](Model& w) { ShowMessage(w, kSendSettingsMessage); },
+         {"发送内容设置错误，请修改！", 22, "发送内容信息", ""}},
+        {"with a problem",
+         [](Model& w) { ShowMessage(w, kSetupNotSavedMessage, "/tmp/x.ini: disk full"); },
+         {"设置文件未保存：\n/tmp/x.ini: disk full", 22, "设置文件信息", ""}},
+        {"busy load",
+         [](Model& w) { ShowMessage(w, kSetupBusyMessage); },
+         {"正在发送或串口已打开：请先暂停发送并关闭串口，再载入设置。", 22, "设置文件信息", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::Rig r;
+        r.w.msgDetail = "left from before";
+        ShowInfo(r.w);
+        c.show(r.w);
+        ASSERT_EQ(r.box.shown.size(), 2u);
+        const testing::ShownMessage& shown = r.box.shown[1];
+        EXPECT_EQ(shown.text, c.expected.text);
+        EXPECT_EQ(shown.style, c.expected.style);
+        EXPECT_EQ(shown.title, c.expected.title);
+        EXPECT_EQ(shown.detail, c.expected.detail);
+        EXPECT_TRUE(r.w.msgDetail.empty());
+    }
 }
 
 }  // namespace

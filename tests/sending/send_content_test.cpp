@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
 #include "app/startup.h"
 #include "fakes.h"
+#include "model/setup_file.h"
+#include "sending/setup_load.h"
 #include "serial/port_open_close.h"
+#include "signal/noise_targets.h"
 
 namespace kiv {
 namespace {
@@ -148,6 +155,95 @@ TEST(SendContent, DisabledBoxesKeepTheirTicks) {
     Command7_Click(r.w);
     EXPECT_TRUE(r.w.Check1(6).Enabled);
     EXPECT_EQ(r.w.Check1(6).Value, 1);
+}
+
+// The send page's noise boxes and the noise page's are one choice shown
+// twice: composing reads one row, a saved setup the other. Every action that
+// changes either row leaves the two equal, ticks and enabling alike.
+TEST(SendContent, BothNoiseRowsAgreeAfterEveryAction) {
+    const auto tick = [](Started& r, bool sendPage, int slot, int value) {
+        if (sendPage) {
+            r.w.Check2(slot).Value = value;
+            Check2_Click(r.w, slot);
+        } else {
+            r.w.Check1(slot).Value = value;
+            Check1_Click(r.w, slot);
+        }
+    };
+    const auto load = [](Started& r, std::vector<int> noise) {
+        kiv::Setup setup = InitialSetup();
+        for (int slot : noise) setup.noise.at(static_cast<std::size_t>(slot - 1)) = true;
+        ASSERT_TRUE(LoadSetup(r.w, setup).ok);
+    };
+    struct Case {
+        const char* name;
+        std::function<void(Started&)> act;
+        std::vector<int> ticked;  // the slots whose boxes end ticked
+        int enabled;              // the boxes of slots 1..enabled end enabled
+    };
+    const std::vector<Case> cases = {
+        {"tick on the send page", [&](Started& r) { tick(r, true, 3, 1); }, {3}, 10},
+        {"tick on the noise page", [&](Started& r) { tick(r, false, 7, 1); }, {7}, 10},
+        {"untick on one page what the other ticked",
+         [&](Started& r) {
+             tick(r, true, 2, 1);
+             tick(r, true, 5, 1);
+             tick(r, false, 2, 0);
+         },
+         {5},
+         10},
+        {"a shorter frame",
+         [&](Started& r) {
+             tick(r, false, 6, 1);
+             r.Slots({"1", "2"});
+             Command7_Click(r.w);
+         },
+         {6},
+         2},
+        {"a longer frame",
+         [](Started& r) {
+             r.Slots({"1", "2", "3"});
+             Command7_Click(r.w);
+             r.Slots({"1", "2", "3", "4", "5", "6"});
+             Command7_Click(r.w);
+         },
+         {},
+         6},
+        {"a refused frame",
+         [](Started& r) {
+             r.Slots({"1", "x"});
+             Command7_Click(r.w);
+         },
+         {},
+         10},
+        {"a loaded setup",
+         [&](Started& r) {
+             load(r, {1, 9});
+         },
+         {1, 9},
+         4},
+        {"a loaded setup over earlier ticks",
+         [&](Started& r) {
+             tick(r, false, 4, 1);
+             tick(r, true, 8, 1);
+             load(r, {2});
+         },
+         {2},
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Started r;
+        c.act(r);
+        for (int i = 1; i <= 10; ++i) {
+            SCOPED_TRACE(i);
+            const bool ticked = std::find(c.ticked.begin(), c.ticked.end(), i) != c.ticked.end();
+            EXPECT_EQ(r.w.Check2(i).Value, ticked ? 1 : 0);
+            EXPECT_EQ(r.w.Check1(i).Value, r.w.Check2(i).Value);
+            EXPECT_EQ(r.w.Check2(i).Enabled, i <= c.enabled);
+            EXPECT_EQ(r.w.Check1(i).Enabled, r.w.Check2(i).Enabled);
+        }
+    }
 }
 
 TEST(SendContent, WhatSurvivesEachFailurePoint) {

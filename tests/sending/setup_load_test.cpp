@@ -6,6 +6,7 @@
 
 #include "app/startup.h"
 #include "fakes.h"
+#include "model/messages.h"
 
 namespace kiv {
 namespace {
@@ -106,8 +107,8 @@ TEST(LoadSetup, RefusedWhileSendingOrWithThePortOpen) {
         const Outcome outcome = LoadSetup(rig.w, ASetup());
         EXPECT_FALSE(outcome.ok);
         ASSERT_EQ(rig.box.shown.size(), 1u);
-        EXPECT_EQ(rig.box.shown[0].text, kSetupBusyText);
-        EXPECT_EQ(rig.box.shown[0].title, kSetupTitle);
+        EXPECT_EQ(rig.box.shown[0].text, kSetupBusyMessage.text);
+        EXPECT_EQ(rig.box.shown[0].title, kSetupMessageTitle);
         EXPECT_EQ(SetupFromBoxes(rig.w), before);
         EXPECT_EQ(rig.w.sendPeriod, 10);
         EXPECT_EQ(rig.w.isSending, sending);
