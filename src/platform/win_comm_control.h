@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -29,10 +28,6 @@ class WinCommControl final : public CommControl {
   public:
     // Most bytes Output lets wait in this program behind the write under way.
     static constexpr std::int64_t kDefaultQueueLimit = 4096;
-    // How long Output may wait for a full queue to move at all before it
-    // gives up; zero, the default, waits for as long as it takes (closing
-    // the port ends the wait).
-    static constexpr std::chrono::milliseconds kDefaultStallLimit{0};
     // What OutBufferSize is until the program sets it.
     static constexpr std::int16_t kDefaultOutBufferSize = 512;
 
@@ -48,7 +43,6 @@ class WinCommControl final : public CommControl {
     void setPortMap(PortMap map) { m_map = std::move(map); }
     const PortMap& portMap() const { return m_map; }
     void setQueueLimit(std::int64_t bytes) { m_queueLimit = bytes; }
-    void setStallLimit(std::chrono::milliseconds limit) { m_stallLimit = limit; }
 
     // Why the last open failed or the device was lost, in the system's
     // words; empty when nothing failed yet.
@@ -75,7 +69,8 @@ class WinCommControl final : public CommControl {
 
     // Hands the first min(size, OutBufferSize) bytes to the system as one
     // write, or queues them behind the write under way. When the queue is
-    // over its limit it first waits for room; a frame is never cut.
+    // over its limit it first waits for room, for as long as it takes
+    // (closing the port ends the wait); a frame is never cut.
     void Output(std::span<const std::uint8_t> bytes) override;
 
   private:
@@ -110,7 +105,6 @@ class WinCommControl final : public CommControl {
     Yielder* m_yielder = nullptr;
     MillisecondClock* m_clock = nullptr;
     std::int64_t m_queueLimit = kDefaultQueueLimit;
-    std::chrono::milliseconds m_stallLimit = kDefaultStallLimit;
 
     bool m_lost = false;
     std::string m_lastSystemError;
