@@ -434,15 +434,20 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
     return o;
 }
 
+const std::optional<std::string>& CliOptions::PortBoxText(int box) const {
+    static const std::optional<std::string> kNone;
+    const std::optional<std::string>* const texts[5] = {&kNone, &baud, &parity, &dataBits,
+                                                        &stopBits};
+    return *texts[box];
+}
+
 std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
                                             std::vector<std::string>& notes) {
     static const Model fresh;
     // The serial page: the window's entries, and for the rate any rate
     // --baud takes.
-    const std::optional<std::string>* given[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
-                                                  &o.stopBits};
     for (int i = 0; i <= 4; ++i) {
-        if (given[i] != nullptr && given[i]->has_value()) continue;
+        if (o.PortBoxText(i)) continue;
         const std::string& text = s.serial[static_cast<std::size_t>(i)];
         const auto& list = fresh.Combo1(i).List;
         if (std::find(list.begin(), list.end(), text) != list.end()) continue;
@@ -490,10 +495,8 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
 }
 
 void OverlayOptions(Setup& setup, const CliOptions& o) {
-    const std::optional<std::string>* serial[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
-                                                   &o.stopBits};
-    for (std::size_t i = 1; i < 5; ++i)
-        if (serial[i]->has_value()) setup.serial[i] = **serial[i];
+    for (int i = 1; i <= 4; ++i)
+        if (const auto& text = o.PortBoxText(i)) setup.serial[static_cast<std::size_t>(i)] = *text;
     if (o.frame) {
         for (std::size_t i = 0; i < 10; ++i)
             setup.slotTexts[i] = i < o.frame->size() ? (*o.frame)[i] : "";

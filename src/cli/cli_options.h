@@ -40,6 +40,10 @@ struct CliOptions {
     // One-line notes about values that were accepted but do not mean what
     // they may seem to (a period of 0, a fractional period).
     std::vector<std::string> warnings;
+
+    // The text the options give the serial page's box Combo1(box): none for
+    // the port (box 0), which --device stands in for.
+    const std::optional<std::string>& PortBoxText(int box) const;
 };
 
 // The options and how they read, one row each: the parser and --help both
