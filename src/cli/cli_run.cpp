@@ -16,6 +16,7 @@
 #include "cli/exit_codes.h"
 #include "model/errors.h"
 #include "platform/stop_signals.h"
+#include "sending/capacity_warning.h"
 #include "serial/port_open_close.h"
 
 namespace kiv {
@@ -85,6 +86,11 @@ int CliRun::Exec() {
     WatchStopSignals();
 
     if (const int code = m_run->Prepare(m_o); code != kExitOk) return code;
+    // Only a real device has a rate that limits the line; the virtual port
+    // passes bytes at any rate.
+    if (m_o.device) {
+        if (const std::string slow = CapacityWarningForConsole(m_w); !slow.empty()) m_err(slow);
+    }
     if (const auto exit = OpenLog()) return *exit;
     if (const auto exit = WaitForReceiver()) return *exit;
 

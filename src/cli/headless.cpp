@@ -23,23 +23,6 @@
 namespace kiv {
 namespace {
 
-// The wall clock as 2026-12-07T18:03:04.123Z, worked out by the calendar
-// arithmetic of the standard library (UTC needs no time zone data).
-std::string WallClockNow() {
-    using namespace std::chrono;
-    const auto now = floor<milliseconds>(system_clock::now());
-    const auto day = floor<days>(now);
-    const year_month_day date{day};
-    const hh_mm_ss time{now - day};
-    char text[40];
-    std::snprintf(
-        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
-    return text;
-}
-
 // "fuction_am(3)" -> "am".
 std::string KeyOfBox(const std::string& box) {
     const std::string control = box.substr(0, box.find('('));
@@ -85,23 +68,18 @@ long FramesIn(long bytes, int frameLength) {
 void FrameRecorder::Start() {
     m_start = Clock::now();
     if (m_log == nullptr) return;
-    errno = 0;
-    *m_log << "frame,ms_since_start,wall_clock_utc";
-    for (int i = 1; i <= m_w.slotCount; ++i) *m_log << ",slot" << i;
-    *m_log << '\n';
+    m_frameLog.emplace(*m_log);
+    m_frameLog->WriteHeader(m_w.slotCount);
     CheckLog();
 }
 
-// After a write into the log that began with errno cleared: a refusal
-// leaves the system's reason there.
+// After a write into the log: the first refusal ends the run.
 void FrameRecorder::CheckLog() {
-    m_log->flush();
-    if (*m_log || m_logFailed) return;
-    const std::string reason = errno != 0 ? std::strerror(errno) : "write error";
+    if (!m_frameLog->failed() || m_logFailed) return;
     m_logFailed = true;
     // Frames the log cannot show are not sent: the run ends after this one.
     pausesend_Click(m_w);
-    if (onLogFailed) onLogFailed(reason);
+    if (onLogFailed) onLogFailed(m_frameLog->failure());
 }
 
 double FrameRecorder::msSinceStart() const {
@@ -151,24 +129,16 @@ void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
         m_worstDeviationMs = std::max(m_worstDeviationMs, std::abs(period - m_periodMs));
     }
     m_last = now;
-    if (m_log != nullptr) LogFrame(now, bytes);
+    if (m_frameLog) LogFrame(now, bytes);
     if (onFrame) onFrame(*this);
     if (m_limit && m_frames >= *m_limit) pausesend_Click(m_w);
 }
 
 void FrameRecorder::LogFrame(Clock::time_point now, std::span<const std::uint8_t> bytes) {
     const double ms = std::chrono::duration<double, std::milli>(now - m_start).count();
-    char when[32];
-    std::snprintf(when, sizeof when, "%.3f", ms);
-    std::string line = std::to_string(m_frames) + ',' + when + ',' + WallClockNow();
-    const int n = std::min<int>(m_w.slotCount, static_cast<int>(bytes.size()));
-    for (int i = 0; i < n; ++i)
-        line += ',' + std::to_string(static_cast<int>(bytes[static_cast<std::size_t>(i)]));
-    line += '\n';
-    // Written out line by line: a reader following the file sees each frame
-    // as it goes, and a run that is killed keeps every line up to the kill.
-    errno = 0;
-    *m_log << line;
+    const std::size_t n =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(m_w.slotCount, 0)), bytes.size());
+    m_frameLog->WriteFrame(m_frames, ms, bytes.first(n));
     CheckLog();
 }
 

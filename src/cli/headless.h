@@ -11,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/exit_codes.h"
 #include "model/model.h"
+#include "sending/frame_log.h"
 #include "serial/forwarding_comm_control.h"
 
 namespace kiv {
@@ -66,6 +67,7 @@ class FrameRecorder : public ForwardingCommControl {
 
     Model& m_w;
     std::ostream* m_log = nullptr;
+    std::optional<FrameLog> m_frameLog;
     std::optional<long> m_limit;
     std::optional<double> m_timeLimitMs;
     long m_frames = 0;

@@ -12,6 +12,7 @@
 namespace kiv {
 
 class CommControl;  // the serial port control, see serial/comm_control.h
+class FrameTap;     // what watches the frames sent, see sending/frame_tap.h
 
 // Parameters of one signal variable or of the noise source (times in ms,
 // levels as A/D codes).
@@ -125,6 +126,9 @@ struct Model {
     Yielder* yielder = nullptr;
     RandomSource* random = nullptr;
     CommControl* MSComm1 = nullptr;
+    // Sees every frame the port took, when a line monitor watches; may be
+    // null.
+    FrameTap* frameTap = nullptr;
     // Ends the program (the window closes); runs after the port is closed.
     std::function<void()> endProgram;
 };

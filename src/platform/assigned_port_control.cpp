@@ -167,4 +167,9 @@ void AssignedPortControl::Output(std::span<const std::uint8_t> bytes) {
     pty->Output(bytes);
 }
 
+LineWatch* AssignedPortControl::Watch() {
+    if (m_pty && !m_ptyClosing) return m_pty->Watch();
+    return m_serial.Watch();
+}
+
 }  // namespace kiv

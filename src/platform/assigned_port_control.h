@@ -54,6 +54,8 @@ class AssignedPortControl final : public CommControl {
     bool PortOpen() const override;
     void setPortOpen(bool open) override;
     void Output(std::span<const std::uint8_t> bytes) override;
+    // The open port's: the virtual port's or the device's.
+    LineWatch* Watch() override;
 
   private:
     void OpenVirtual();

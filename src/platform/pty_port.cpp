@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -112,6 +113,19 @@ void PtyPort::setSettings(const std::string& settings) {
     // A pseudo-terminal has no baud rate, but a text the real port would
     // refuse is refused here too.
     if (!ParseLineSettings(settings)) Raise(ErrorKind::Port, "settings refused: " + settings);
+}
+
+const ArrivedStore& PtyPort::Arrived() {
+    std::uint8_t buffer[4096];
+    for (;;) {
+        const ssize_t n = read(m_pty.master(), buffer, sizeof buffer);
+        if (n <= 0) break;
+        const double ms = std::chrono::duration<double, std::milli>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+        m_arrived.Add(ms, std::span(buffer, static_cast<std::size_t>(n)));
+    }
+    return m_arrived;
 }
 
 int PtyPort::Queued() const {

@@ -5,6 +5,7 @@
 #include "model/platform.h"
 #include "platform/pty.h"
 #include "serial/comm_control.h"
+#include "serial/line_watch.h"
 
 namespace kiv {
 
@@ -12,7 +13,7 @@ namespace kiv {
 // pseudo-terminal, and a receiving program opens the slave's path. The slave
 // is kept open and raw here, so the line never falls back to cooked mode
 // (which would turn 0x0A into 0x0D 0x0A) between the receiver's opens.
-class PtyPort : public CommControl {
+class PtyPort : public CommControl, public LineWatch {
   public:
     // Creates the pseudo-terminal; raises KivError(Port) when none is left.
     PtyPort();
@@ -41,6 +42,11 @@ class PtyPort : public CommControl {
     void setPortOpen(bool open) override { m_open = open; }
     void Output(std::span<const std::uint8_t> bytes) override;
 
+    // What the receiver writes into the line, read when asked.
+    LineWatch* Watch() override { return this; }
+    const ArrivedStore& Arrived() override;
+    std::int64_t BytesQueued() override { return Queued(); }
+
     // Bytes written but not yet read by the receiver.
     int Queued() const;
     // Waits, at most `limitMs`, for the receiver to read what was sent:
@@ -61,6 +67,7 @@ class PtyPort : public CommControl {
     RawPty m_pty;
     bool HeldElsewhere() const;
 
+    ArrivedStore m_arrived;
     int m_openWatch = -1;  // inotify on the slave path, for ReceiverHolds
     bool m_held = false;
     bool m_open = false;

@@ -34,6 +34,9 @@ int PtyPort::Queued() const {
     return 0;
 }
 void PtyPort::Drain(int) const {}
+const ArrivedStore& PtyPort::Arrived() {
+    return m_arrived;
+}
 bool PtyPort::ReceiverHolds() {
     return true;
 }

@@ -41,12 +41,15 @@ QtCommControl::QtCommControl(PortMap map)
     m_errorConnection =
         QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                          [this](QSerialPort::SerialPortError error) { OnPortError(error); });
+    m_readConnection =
+        QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] { TakeArrived(); });
 }
 
 QtCommControl::~QtCommControl() {
     // Closing can report errors; the members the handler uses are gone by
     // the time m_port itself is destroyed.
     QObject::disconnect(m_errorConnection);
+    QObject::disconnect(m_readConnection);
     if (m_port.isOpen()) m_port.close();
 }
 
@@ -159,7 +162,7 @@ void QtCommControl::Open() {
         RaisePort(ExplainOpenFailure(facts));
     }
     m_port.clearError();
-    if (!m_port.open(QIODevice::WriteOnly)) {
+    if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastSystemError = ToStd(m_port.errorString());
         RaiseOpenFailure(device, label, false);
     }
@@ -228,6 +231,22 @@ void QtCommControl::RaiseIfNotWritable() {
         MarkLost("the device hung up or was removed");
         RaisePort(OpenPortLabel() + " was lost: " + m_lastSystemError);
     }
+}
+
+void QtCommControl::TakeArrived() {
+    if (!m_port.isOpen()) return;
+    const QByteArray bytes = m_port.readAll();
+    if (bytes.isEmpty()) return;
+    const double ms = std::chrono::duration<double, std::milli>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+    m_arrived.Add(ms, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                static_cast<std::size_t>(bytes.size())));
+}
+
+const ArrivedStore& QtCommControl::Arrived() {
+    TakeArrived();
+    return m_arrived;
 }
 
 std::int64_t QtCommControl::pendingBytes() const {

@@ -9,6 +9,7 @@
 
 #include "platform/port_map.h"
 #include "serial/comm_control.h"
+#include "serial/line_watch.h"
 #include "serial/port_settings_text.h"
 
 namespace kiv {
@@ -23,7 +24,7 @@ class Yielder;
 // open are kept and take effect at the next open: the program always closes
 // the port before changing them, and some devices (a pty among them) refuse
 // such changes on an open port.
-class QtCommControl final : public CommControl {
+class QtCommControl final : public CommControl, public LineWatch {
   public:
     // Most bytes Output lets wait in this program for the line. Qt has no
     // limit of its own, so a stalled line would otherwise grow memory
@@ -84,8 +85,15 @@ class QtCommControl final : public CommControl {
     // (closing the port ends the wait). A frame is never cut.
     void Output(std::span<const std::uint8_t> bytes) override;
 
+    // The port is opened for reading too: what comes back (a receiver's
+    // replies, a loopback plug) is taken as it arrives into a bounded store.
+    LineWatch* Watch() override { return this; }
+    const ArrivedStore& Arrived() override;
+    std::int64_t BytesQueued() override { return pendingBytes(); }
+
   private:
     void Open();
+    void TakeArrived();
     void OnPortError(QSerialPort::SerialPortError error);
     void MarkLost(const std::string& reason);
     void RaiseIfNotWritable();
@@ -103,6 +111,8 @@ class QtCommControl final : public CommControl {
 
     QSerialPort m_port;
     QMetaObject::Connection m_errorConnection;
+    QMetaObject::Connection m_readConnection;
+    ArrivedStore m_arrived;
     PortMap m_map;
 
     // What the next open uses.

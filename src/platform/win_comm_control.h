@@ -7,6 +7,7 @@
 
 #include "platform/port_map.h"
 #include "serial/comm_control.h"
+#include "serial/line_watch.h"
 #include "serial/port_settings_text.h"
 
 namespace kiv {
@@ -24,7 +25,7 @@ class Yielder;
 // thread when its event loop next sleeps, and starts the next queued frame. Each frame is one
 // write, so the line never carries part of one. Line settings, the port number and OutBufferSize
 // given while the port is open take effect at the next open, as with the other port controls.
-class WinCommControl final : public CommControl {
+class WinCommControl final : public CommControl, public LineWatch {
   public:
     // Most bytes Output lets wait in this program behind the write under way.
     static constexpr std::int64_t kDefaultQueueLimit = 4096;
@@ -73,6 +74,12 @@ class WinCommControl final : public CommControl {
     // (closing the port ends the wait); a frame is never cut.
     void Output(std::span<const std::uint8_t> bytes) override;
 
+    // What came back on the line, read when asked: a read that takes only
+    // what the driver holds and returns at once, beside the writes.
+    LineWatch* Watch() override { return this; }
+    const ArrivedStore& Arrived() override;
+    std::int64_t BytesQueued() override { return pendingBytes(); }
+
   private:
     struct Line;
 
@@ -108,6 +115,7 @@ class WinCommControl final : public CommControl {
 
     bool m_lost = false;
     std::string m_lastSystemError;
+    ArrivedStore m_arrived;
 };
 
 }  // namespace kiv

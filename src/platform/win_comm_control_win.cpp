@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <vector>
 
@@ -128,6 +129,32 @@ std::int64_t WinCommControl::pendingBytes() const {
     if (ClearCommError(line.port, &errors, &status))
         underWay = std::max<std::int64_t>(underWay, status.cbOutQue);
     return line.queued + underWay;
+}
+
+const ArrivedStore& WinCommControl::Arrived() {
+    if (!m_line) return m_arrived;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(m_line->port, &errors, &status) || status.cbInQue == 0) return m_arrived;
+    // The port's timeouts make a read return at once with what the driver
+    // holds; its own event keeps it apart from the write under way.
+    std::vector<std::uint8_t> buffer(std::min<DWORD>(status.cbInQue, 65536));
+    OVERLAPPED reading{};
+    reading.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (reading.hEvent == nullptr) return m_arrived;
+    DWORD got = 0;
+    bool done = ReadFile(m_line->port, buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                         &reading) != 0;
+    if (!done && GetLastError() == ERROR_IO_PENDING)
+        done = GetOverlappedResult(m_line->port, &reading, &got, TRUE) != 0;
+    CloseHandle(reading.hEvent);
+    if (done && got > 0) {
+        const double ms = std::chrono::duration<double, std::milli>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+        m_arrived.Add(ms, std::span(buffer.data(), static_cast<std::size_t>(got)));
+    }
+    return m_arrived;
 }
 
 void WinCommControl::setInBufferSize(std::int16_t bytes) {

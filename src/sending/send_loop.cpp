@@ -9,6 +9,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "sending/frame_tap.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
@@ -86,10 +87,16 @@ std::string TimeOfDay() {
     return text;
 }
 
-// Clears the loop flag however the loop ends.
+// Clears the loop flag however the loop ends, and tells the frame tap.
 struct LoopActive {
-    explicit LoopActive(Model& m) : w(m) { w.sendLoopActive = true; }
-    ~LoopActive() { w.sendLoopActive = false; }
+    explicit LoopActive(Model& m) : w(m) {
+        w.sendLoopActive = true;
+        if (w.frameTap != nullptr) w.frameTap->BeginSending(w);
+    }
+    ~LoopActive() {
+        w.sendLoopActive = false;
+        if (w.frameTap != nullptr) w.frameTap->EndSending();
+    }
     Model& w;
 };
 
@@ -166,7 +173,9 @@ SendEnd SendFrames(Model& w) {
             }
             if (w.slotCount > 0) {
                 const auto length = static_cast<std::size_t>(std::min(w.slotCount, 10));
-                w.MSComm1->Output(std::span<const std::uint8_t>(w.frameBytes.values).first(length));
+                const auto frame = std::span<const std::uint8_t>(w.frameBytes.values).first(length);
+                w.MSComm1->Output(frame);
+                if (w.frameTap != nullptr) w.frameTap->Record(w, frame);
             }
         }
     } catch (const KivError& e) {

@@ -6,6 +6,8 @@
 
 namespace kiv {
 
+class LineWatch;  // see serial/line_watch.h
+
 // The serial port control the window talks to: exactly the members the
 // program uses. Every setter and Output raise KivError(ErrorKind::Port) when
 // the port refuses them.
@@ -38,6 +40,10 @@ class CommControl {
 
     // Puts at most OutBufferSize bytes of the array on the line, in order.
     virtual void Output(std::span<const std::uint8_t> bytes) = 0;
+
+    // What the control sees coming back and waiting to go out, for the line
+    // monitor; nullptr from a control that sees neither.
+    virtual LineWatch* Watch() { return nullptr; }
 };
 
 }  // namespace kiv

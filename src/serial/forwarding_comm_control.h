@@ -22,6 +22,7 @@ class ForwardingCommControl : public CommControl {
     bool PortOpen() const override { return m_inner.PortOpen(); }
     void setPortOpen(bool open) override { m_inner.setPortOpen(open); }
     void Output(std::span<const std::uint8_t> bytes) override { m_inner.Output(bytes); }
+    LineWatch* Watch() override { return m_inner.Watch(); }
 
   protected:
     CommControl& inner() { return m_inner; }

@@ -138,5 +138,43 @@ TEST(KivCliLineFaults, LogOnStandardOutputHoldsOnlyTheLog) {
     EXPECT_EQ(got.size(), 8U);
 }
 
+// A plan the line's rate cannot carry is named once, with the rate it
+// needs; the frames still go out. The virtual port has no rate to name.
+TEST(KivCliLineFaults, WarnsOnceWhenTheRateCannotCarryThePlan) {
+    const struct {
+        bool device;
+        const char* baud;
+        const char* frame;
+        const char* warning;  // "" for none
+    } cases[] = {
+        // 3 bytes x 10 bits every ms = 30000 baud.
+        {true, "9600", "1,2,3",
+         "kiv-cli: warning: the line needs at least 30000 baud for this plan (the port runs at "
+         "9600)\n"},
+        {true, "38400", "1,2,3", ""},
+        {false, "9600", "1,2,3", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.device ? "device at " : "virtual port at ") + c.baud);
+        PtyPair device;
+        KeepDescriptorsFromChildren();
+        std::vector<std::string> args = {"--baud",   c.baud, "--frame",  c.frame,
+                                         "--period", "1",    "--frames", "3"};
+        if (c.device) args.insert(args.end(), {"--device", device.slavePath()});
+        ChildProcess cli(KIV_CLI_PATH, args);
+        if (c.device) {
+            EXPECT_EQ(device.ReadExactly(9).size(), 9U);
+        } else {
+            // The virtual port waits for a receiver on the path it names.
+            const std::string named = cli.ReadLine();
+            ASSERT_EQ(named.rfind("sending on ", 0), 0U) << named;
+            testing::LineReader receiver(named.substr(11));
+            EXPECT_EQ(receiver.Read(9).size(), 9U);
+        }
+        EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+        EXPECT_EQ(cli.errors(), c.warning);
+    }
+}
+
 }  // namespace
 }  // namespace kiv

@@ -1,0 +1,149 @@
+#include "sending/frame_log.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+#include <random>
+
+namespace kiv {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* KindOf(fs::file_type type) {
+    switch (type) {
+        case fs::file_type::directory:
+            return "a folder";
+        case fs::file_type::character:
+        case fs::file_type::block:
+            return "a device";
+        case fs::file_type::fifo:
+            return "a pipe";
+        case fs::file_type::socket:
+            return "a socket";
+        default:
+            return "not a regular file";
+    }
+}
+
+// The file the log replaces: the path itself, or the regular file a link
+// names, made when the link leads nowhere yet (the link stays a link).
+// Anything else at the path is refused.
+std::variant<fs::path, std::string> Destination(const std::string& path) {
+    fs::path at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(at, ec);
+        if (ec && ec != std::errc::no_such_file_or_directory) return path + ": " + ec.message();
+        if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular)
+            return at;
+        if (status.type() != fs::file_type::symlink) {
+            const std::string which =
+                at == fs::path(path) ? ":" : ": leads to " + at.string() + ", which";
+            return path + which + " is " + KindOf(status.type()) +
+                   "; a log is written only to a regular file";
+        }
+        const fs::path next = fs::read_symlink(at, ec);
+        if (ec) return path + ": " + ec.message();
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return path + ": too many links in a row";
+}
+
+// A name for the new file beside the destination that nothing else uses.
+fs::path TemporaryBeside(const fs::path& destination) {
+    std::random_device device;
+    std::mt19937 pick(device());
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(pick()));
+    fs::path temporary = destination;
+    temporary += suffix;
+    return temporary;
+}
+
+std::string Reason() {
+    return errno != 0 ? std::strerror(errno) : "write error";
+}
+
+}  // namespace
+
+std::string WallClockUtcNow() {
+    using namespace std::chrono;
+    const auto now = floor<milliseconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    char text[40];
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
+    return text;
+}
+
+bool FrameLog::Put(const std::string& text) {
+    if (m_failed) return false;
+    // A refusal leaves the system's reason in errno.
+    errno = 0;
+    *m_out << text;
+    m_out->flush();
+    if (*m_out) return true;
+    m_failed = true;
+    m_failure = Reason();
+    return false;
+}
+
+bool FrameLog::WriteHeader(int slotCount) {
+    std::string line = "frame,ms_since_start,wall_clock_utc";
+    for (int i = 1; i <= slotCount; ++i) line += ",slot" + std::to_string(i);
+    return Put(line + '\n');
+}
+
+bool FrameLog::WriteFrame(std::int64_t number, double msSinceStart,
+                          std::span<const std::uint8_t> bytes) {
+    char when[32];
+    std::snprintf(when, sizeof when, "%.3f", msSinceStart);
+    std::string line = std::to_string(number) + ',' + when + ',' + WallClockUtcNow();
+    for (const std::uint8_t b : bytes) line += ',' + std::to_string(static_cast<int>(b));
+    return Put(line + '\n');
+}
+
+std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::string& path,
+                                                                 int slotCount) {
+    auto destination = Destination(path);
+    if (auto* refusal = std::get_if<std::string>(&destination)) return *refusal;
+    const fs::path target = std::get<fs::path>(destination);
+    const fs::path temporary = TemporaryBeside(target);
+
+    std::error_code ec;
+    {
+        errno = 0;
+        std::ofstream first(temporary, std::ios::out | std::ios::trunc);
+        if (!first) return path + ": " + Reason();
+        FrameLog header(first);
+        if (!header.WriteHeader(slotCount)) {
+            first.close();
+            fs::remove(temporary, ec);
+            return path + ": " + header.failure();
+        }
+    }
+    // Renaming a closed file works on every system; the frames then go on
+    // at the end of the file under its final name.
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return path + ": " + ec.message();
+    }
+    errno = 0;
+    auto file = std::make_unique<std::ofstream>(target, std::ios::out | std::ios::app);
+    if (!*file) return path + ": " + Reason();
+    return std::make_unique<FrameLog>(std::move(file));
+}
+
+}  // namespace kiv

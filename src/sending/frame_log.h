@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <iosfwd>
+#include <memory>
+#include <span>
+#include <string>
+#include <variant>
+
+namespace kiv {
+
+// The frames log, one CSV line per frame handed to the port:
+//
+//   frame,ms_since_start,wall_clock_utc,slot1,...,slotN
+//   1,0.012,2026-12-07T18:03:04.123Z,5,6,128,3
+//
+// kiv-cli's --log and the window's recording write the same lines. Every
+// line is flushed as it is written: a reader following the file sees each
+// frame as it goes, and a run that is killed keeps every line up to the
+// kill.
+class FrameLog {
+  public:
+    // Writes into a stream the caller keeps open (a file, standard output).
+    explicit FrameLog(std::ostream& out) : m_out(&out) {}
+    // Writes into a file of its own, closed with the log.
+    explicit FrameLog(std::unique_ptr<std::ofstream> file)
+        : m_out(file.get()), m_file(std::move(file)) {}
+
+    // The header for frames of `slotCount` bytes. False once the log has
+    // refused a write.
+    bool WriteHeader(int slotCount);
+    // One frame: its number, milliseconds since the log's start, and the
+    // bytes as they went out.
+    bool WriteFrame(std::int64_t number, double msSinceStart, std::span<const std::uint8_t> bytes);
+
+    bool failed() const { return m_failed; }
+    // The system's reason for the first refused write.
+    const std::string& failure() const { return m_failure; }
+
+  private:
+    bool Put(const std::string& text);
+
+    std::ostream* m_out;
+    std::unique_ptr<std::ofstream> m_file;
+    bool m_failed = false;
+    std::string m_failure;
+};
+
+// The wall clock as 2026-12-07T18:03:04.123Z (UTC).
+std::string WallClockUtcNow();
+
+// Opens a log at `path` for frames of `slotCount` bytes, the way every file
+// of the program is written: only a regular file is replaced (a link leads
+// to the regular file it names), and an earlier file there is replaced only
+// once the new one holds its header. The header goes into a new file in the
+// same folder, which then takes the path's name; the frames follow in that
+// file. Gives the log, or why it cannot be written.
+std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::string& path,
+                                                                 int slotCount);
+
+}  // namespace kiv

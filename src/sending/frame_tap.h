@@ -1,0 +1,100 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "sending/frame_log.h"
+#include "sending/sent_frames.h"
+
+namespace kiv {
+
+// The labels of the applied plan's filled slots, "3: sinx1", in slot order.
+std::vector<std::string> SlotLabels(const Model& w);
+
+// What the line monitor knows of the frames that left: the send loop hands
+// it every frame right after the port took it (the bytes written, not
+// composed again), and it keeps them in a ring, marks where an apply changed
+// the plan or the period, measures the rate and writes the recording.
+//
+// Recording a frame costs a clock reading, a copy of at most ten bytes and
+// a comparison of the plan with the one in force; nothing is allocated
+// unless the plan changed or a recording is written. Everything runs on the
+// send loop's thread: a reader on another thread takes copies from there.
+class FrameTap {
+  public:
+    explicit FrameTap(std::size_t capacity = SentFrames::kDefaultCapacity);
+    ~FrameTap();
+    FrameTap(const FrameTap&) = delete;
+    FrameTap& operator=(const FrameTap&) = delete;
+
+    // Milliseconds on a steady clock; tests set their own.
+    void setClock(std::function<double()> msNow) { m_msNow = std::move(msNow); }
+
+    // A send loop starts: frames count from 1 and times from 0 again, the
+    // ring and the marks start empty, and the plan in force is the first
+    // mark.
+    void BeginSending(const Model& w);
+    // A frame the port took.
+    void Record(const Model& w, std::span<const std::uint8_t> bytes);
+    // The send loop ended.
+    void EndSending() { m_sending = false; }
+
+    bool sending() const { return m_sending; }
+    // Counts the send loops begun; a reader that sees it change starts over.
+    std::uint64_t session() const { return m_session; }
+    const SentFrames& frames() const { return m_frames; }
+    const PlanMarks& planMarks() const { return m_marks; }
+    // Milliseconds since sending started (0 before it ever did).
+    double MsSinceStart() const;
+    // Frames sent during the last second; over the time since sending
+    // started while that is shorter. 0 when nothing was sent.
+    double FramesPerSecond() const;
+    // What the applied plan sends a second; empty when the period is 0 or
+    // less (frames back to back).
+    static std::optional<double> PlannedFramesPerSecond(const Model& w);
+
+    // Recording: the frames from now on go into a log at `path` (the same
+    // CSV as kiv-cli's --log; frames count from 1 and times from 0 at the
+    // start of the recording). Gives "" or why the file cannot be written;
+    // a recording under way is stopped first.
+    std::string StartRecording(const std::string& path, const Model& w);
+    void StopRecording();
+    bool recording() const { return m_log != nullptr; }
+    const std::string& recordingPath() const { return m_recordingPath; }
+    std::uint64_t recordedFrames() const { return m_recorded; }
+    // Called, with the system's reason, when the recording's file refuses a
+    // write: the recording has stopped; sending goes on.
+    std::function<void(const std::string& reason)> onRecordingFailed;
+
+  private:
+    double Now() const { return m_msNow ? m_msNow() : SteadyNow(); }
+    static double SteadyNow();
+    bool PlanInForce(const Model& w) const;
+    void MarkPlan(const Model& w, std::uint64_t firstFrame, double ms);
+
+    SentFrames m_frames;
+    PlanMarks m_marks;
+    std::function<double()> m_msNow;
+    double m_start = 0.0;
+    bool m_sending = false;
+    bool m_begun = false;
+    std::uint64_t m_session = 0;
+    // The plan of the last mark, to notice an apply that changed it.
+    std::int32_t m_slotCount = 0;
+    std::int32_t m_period = 0;
+    std::array<std::string, 10> m_texts;
+
+    std::unique_ptr<FrameLog> m_log;
+    std::string m_recordingPath;
+    double m_recordingStart = 0.0;
+    std::uint64_t m_recorded = 0;
+};
+
+}  // namespace kiv

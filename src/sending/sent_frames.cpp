@@ -1,0 +1,64 @@
+#include "sending/sent_frames.h"
+
+#include <algorithm>
+
+namespace kiv {
+
+SentFrames::SentFrames(std::size_t capacity) : m_slots(std::max<std::size_t>(capacity, 1)) {}
+
+const SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes) {
+    ++m_total;
+    SentFrame& f = m_slots[static_cast<std::size_t>((m_total - 1) % m_slots.size())];
+    f.number = m_total;
+    f.ms = ms;
+    const std::size_t n = std::min(bytes.size(), f.bytes.size());
+    std::copy_n(bytes.begin(), n, f.bytes.begin());
+    f.length = static_cast<std::uint8_t>(n);
+    return f;
+}
+
+void SentFrames::Clear() {
+    m_total = 0;
+}
+
+std::size_t SentFrames::size() const {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(m_total, m_slots.size()));
+}
+
+const SentFrame* SentFrames::Find(std::uint64_t number) const {
+    if (number == 0 || number > m_total || number < oldest()) return nullptr;
+    return &Slot(number);
+}
+
+std::uint64_t SentFrames::FirstAfter(double ms) const {
+    // Times only grow from one frame to the next: a binary search on numbers.
+    std::uint64_t lo = oldest();
+    std::uint64_t hi = m_total + 1;
+    while (lo < hi) {
+        const std::uint64_t mid = lo + (hi - lo) / 2;
+        if (Slot(mid).ms <= ms)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+const SentFrame* SentFrames::At(double ms) const {
+    if (empty()) return nullptr;
+    return Find(FirstAfter(ms) - 1);
+}
+
+std::size_t SentFrames::CountAfter(double ms) const {
+    if (empty()) return 0;
+    return static_cast<std::size_t>(m_total + 1 - FirstAfter(ms));
+}
+
+void PlanMarks::Push(PlanMark mark) {
+    if (m_capacity == 0) return;
+    if (m_marks.size() >= m_capacity) m_marks.erase(m_marks.begin());
+    m_marks.push_back(std::move(mark));
+    ++m_total;
+}
+
+}  // namespace kiv

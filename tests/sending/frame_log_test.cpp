@@ -1,0 +1,234 @@
+#include "sending/frame_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/startup.h"
+#include "fakes.h"
+#include "sending/frame_tap.h"
+#include "sending/send_content.h"
+#include "sending/send_loop.h"
+#include "serial/port_open_close.h"
+
+namespace kiv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+struct Folder {
+    Folder() {
+        char name[] = "/tmp/kiv-log-XXXXXX";
+        path = mkdtemp(name);
+    }
+    ~Folder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    // Names in the folder other than the given ones: a stray temporary file.
+    std::vector<std::string> Others(const std::vector<std::string>& known) const {
+        std::vector<std::string> others;
+        for (const auto& e : fs::directory_iterator(path)) {
+            const std::string name = e.path().filename().string();
+            if (std::find(known.begin(), known.end(), name) == known.end()) others.push_back(name);
+        }
+        return others;
+    }
+    fs::path path;
+};
+
+TEST(FrameLog, HeaderAndLines) {
+    std::ostringstream out;
+    FrameLog log(out);
+    EXPECT_TRUE(log.WriteHeader(3));
+    const std::uint8_t a[3] = {0, 128, 255};
+    EXPECT_TRUE(log.WriteFrame(1, 0.0125, a));
+    EXPECT_TRUE(log.WriteFrame(1000000, 123456.7894, std::span(a).first(1)));
+    const auto lines = Lines(out.str());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3");
+    const std::regex stamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+    const std::regex first("1,0\\.013," + std::string(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)") +
+                           ",0,128,255");
+    EXPECT_TRUE(std::regex_match(lines[1], first)) << lines[1];
+    EXPECT_EQ(lines[2].substr(0, 20), "1000000,123456.789,2");
+    EXPECT_EQ(lines[2].substr(lines[2].size() - 2), ",0");
+    EXPECT_FALSE(log.failed());
+}
+
+TEST(FrameLog, TheFirstRefusalIsKeptWithItsReason) {
+    std::ofstream full("/dev/full");
+    FrameLog log(full);
+    // A stream buffers; the flush after each line meets the refusal.
+    EXPECT_FALSE(log.WriteHeader(2));
+    EXPECT_TRUE(log.failed());
+    EXPECT_EQ(log.failure(), "No space left on device");
+    const std::uint8_t b[1] = {1};
+    EXPECT_FALSE(log.WriteFrame(1, 0.0, b));
+}
+
+// Where a log may go: a new or regular file, or a link to one (which stays
+// a link); never a device, a pipe or a folder. Nothing is left behind.
+TEST(FrameLogFile, OpensOnlyOverRegularFiles) {
+    enum Kind { Absent, Regular, LinkToRegular, LinkToNothing, Device, Pipe, Directory, NoFolder };
+    const struct {
+        Kind kind;
+        const char* refusal;  // "" when the log opens
+    } cases[] = {
+        {Absent, ""},
+        {Regular, ""},
+        {LinkToRegular, ""},
+        {LinkToNothing, ""},  // the link's target is made
+        {Device, "is a device; a log is written only to a regular file"},
+        {Pipe, "is a pipe; a log is written only to a regular file"},
+        {Directory, "is a folder; a log is written only to a regular file"},
+        {NoFolder, "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        Folder f;
+        fs::path path = f.path / "log.csv";
+        const fs::path target = f.path / "target.csv";
+        switch (c.kind) {
+            case Absent:
+                break;
+            case Regular:
+                std::ofstream(path) << "an earlier log\nwith two lines\n";
+                break;
+            case LinkToRegular:
+                std::ofstream(target) << "an earlier log\n";
+                fs::create_symlink(target, path);
+                break;
+            case LinkToNothing:
+                fs::create_symlink(target, path);
+                break;
+            case Device:
+                path = "/dev/null";
+                break;
+            case Pipe:
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+                break;
+            case Directory:
+                fs::create_directory(path);
+                break;
+            case NoFolder:
+                path = f.path / "missing" / "log.csv";
+                break;
+        }
+        auto opened = OpenLogFile(path.string(), 2);
+        if (*c.refusal != '\0') {
+            ASSERT_TRUE(std::holds_alternative<std::string>(opened));
+            EXPECT_NE(std::get<std::string>(opened).find(c.refusal), std::string::npos)
+                << std::get<std::string>(opened);
+            EXPECT_TRUE(f.Others({"log.csv"}).empty());
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<FrameLog>>(opened))
+            << std::get<std::string>(opened);
+        const std::uint8_t b[2] = {7, 8};
+        EXPECT_TRUE(std::get<std::unique_ptr<FrameLog>>(opened)->WriteFrame(1, 0.5, b));
+        const fs::path written = c.kind == LinkToRegular || c.kind == LinkToNothing ? target : path;
+        const auto lines = Lines(ReadAll(written));
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "frame,ms_since_start,wall_clock_utc,slot1,slot2");
+        EXPECT_EQ(lines[1].substr(0, 8), "1,0.500,");
+        EXPECT_EQ(lines[1].substr(lines[1].size() - 4), ",7,8");
+        if (c.kind == LinkToRegular || c.kind == LinkToNothing) {
+            EXPECT_TRUE(fs::is_symlink(path));
+        }
+        EXPECT_TRUE(f.Others({"log.csv", "target.csv"}).empty());
+    }
+}
+
+// A recording from the window: the same lines kiv-cli's log has for the
+// frames the port took, and a file that refuses a write ends the recording
+// with the reason while sending goes on.
+struct Recording : testing::Rig {
+    Recording() {
+        StartUp(w);
+        Optionopen_Click(w);
+        Command7_Click(w);
+        w.frameTap = &tap;
+    }
+    void Send(std::size_t frames) {
+        const std::size_t until = port.frames.size() + frames;
+        yielder.everyYield = [this, until] {
+            if (port.frames.size() + 1 >= until) pausesend_Click(w);
+        };
+        starsend_Click(w);
+    }
+    FrameTap tap;
+    Folder folder;
+};
+
+TEST(FrameTapRecording, WritesTheFramesThePortTook) {
+    Recording r;
+    const fs::path path = r.folder.path / "rec.csv";
+    ASSERT_EQ(r.tap.StartRecording(path.string(), r.w), "");
+    EXPECT_TRUE(r.tap.recording());
+    r.Send(5);
+    r.tap.StopRecording();
+    r.Send(2);  // not recorded
+    const auto lines = Lines(ReadAll(path));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3,slot4");
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const auto& bytes = r.port.frames[i - 1];
+        std::string tail;
+        for (auto b : bytes) tail += "," + std::to_string(b);
+        EXPECT_EQ(lines[i].substr(0, lines[i].find(',')), std::to_string(i));
+        EXPECT_EQ(lines[i].substr(lines[i].size() - tail.size()), tail) << lines[i];
+    }
+}
+
+TEST(FrameTapRecording, AFileThatRefusesStopsTheRecordingNotTheSending) {
+    Recording r;
+    const fs::path path = r.folder.path / "rec.csv";
+    ASSERT_EQ(r.tap.StartRecording(path.string(), r.w), "");
+    std::vector<std::string> reasons;
+    r.tap.onRecordingFailed = [&](const std::string& reason) { reasons.push_back(reason); };
+    // The file may grow no further than what it holds now.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = static_cast<rlim_t>(fs::file_size(path));
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    r.Send(4);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(r.port.frames.size(), 4u);
+    ASSERT_EQ(reasons.size(), 1u);
+    EXPECT_EQ(reasons[0], "File too large");
+    EXPECT_FALSE(r.tap.recording());
+    EXPECT_EQ(r.tap.frames().total(), 4u);
+}
+
+TEST(FrameTapRecording, RefusedAtTheStart) {
+    Recording r;
+    EXPECT_NE(r.tap.StartRecording("/dev/null", r.w).find("is a device"), std::string::npos);
+    EXPECT_FALSE(r.tap.recording());
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,222 @@
+#include "sending/frame_tap.h"
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "fakes.h"
+#include "sending/send_content.h"
+#include "sending/send_loop.h"
+#include "sending/sent_frames.h"
+#include "serial/port_open_close.h"
+
+namespace kiv {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Of(const SentFrame& f) {
+    return Bytes(f.Bytes().begin(), f.Bytes().end());
+}
+
+// A ring of 4: numbers keep counting while the oldest frames drop out, and
+// a frame is found by number or by time only while it is held.
+TEST(SentFrames, HoldsTheNewestAndFindsThemByNumberAndTime) {
+    const struct {
+        int pushes;
+        std::uint64_t oldest;
+        std::size_t size;
+        std::uint64_t find;  // a number to look up
+        bool found;
+        double at;               // frame i is sent at 10 x i ms
+        std::uint64_t atNumber;  // 0: none
+        std::size_t after;       // frames sent after `at`
+    } cases[] = {
+        {0, 1, 0, 1, false, 100.0, 0, 0},
+        {1, 1, 1, 1, true, 10.0, 1, 0},
+        {1, 1, 1, 2, false, 9.9, 0, 1},
+        {3, 1, 3, 2, true, 25.0, 2, 1},
+        {4, 1, 4, 4, true, 1000.0, 4, 0},
+        {5, 2, 4, 1, false, 10.0, 0, 4},  // frame 1 dropped: nothing held that early
+        {5, 2, 4, 2, true, 20.0, 2, 3},
+        {9, 6, 4, 5, false, 59.0, 0, 4},
+        {9, 6, 4, 9, true, 75.0, 7, 2},
+        {9, 6, 4, 10, false, 0.0, 0, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.pushes << " pushes, find " << c.find);
+        SentFrames ring(4);
+        for (int i = 1; i <= c.pushes; ++i) {
+            const std::uint8_t b[3] = {static_cast<std::uint8_t>(i), 7,
+                                       static_cast<std::uint8_t>(i * 2)};
+            ring.Push(10.0 * i, b);
+        }
+        EXPECT_EQ(ring.total(), static_cast<std::uint64_t>(c.pushes));
+        EXPECT_EQ(ring.oldest(), c.oldest);
+        EXPECT_EQ(ring.size(), c.size);
+        const SentFrame* f = ring.Find(c.find);
+        ASSERT_EQ(f != nullptr, c.found);
+        if (f != nullptr) {
+            EXPECT_EQ(f->number, c.find);
+            EXPECT_EQ(Of(*f), (Bytes{static_cast<std::uint8_t>(c.find), 7,
+                                     static_cast<std::uint8_t>(c.find * 2)}));
+        }
+        const SentFrame* at = ring.At(c.at);
+        EXPECT_EQ(at ? at->number : 0, c.atNumber);
+        EXPECT_EQ(ring.CountAfter(c.at), c.after);
+    }
+}
+
+TEST(SentFrames, KeepsAtMostTenBytesAndStartsOverWhenCleared) {
+    SentFrames ring(2);
+    const Bytes twelve = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    EXPECT_EQ(Of(ring.Push(0.0, twelve)), Bytes(twelve.begin(), twelve.begin() + 10));
+    EXPECT_EQ(Of(ring.Push(1.0, {})), Bytes{});
+    ring.Clear();
+    EXPECT_TRUE(ring.empty());
+    EXPECT_EQ(ring.Find(1), nullptr);
+    EXPECT_EQ(ring.Push(2.0, twelve).number, 1u);
+}
+
+TEST(PlanMarks, DropTheOldestButCountAll) {
+    PlanMarks marks(2);
+    for (std::uint64_t i = 1; i <= 3; ++i) marks.Push({i, 0.0, 1, 1, {}});
+    ASSERT_EQ(marks.marks().size(), 2u);
+    EXPECT_EQ(marks.marks().front().firstFrame, 2u);
+    EXPECT_EQ(marks.total(), 3u);
+}
+
+// A started window, port open, a tap attached, on the fake port.
+struct Tapped : testing::Rig {
+    Tapped() {
+        StartUp(w);
+        Optionopen_Click(w);
+        Command7_Click(w);
+        w.frameTap = &tap;
+        tap.setClock([this] { return static_cast<double>(clock.now); });
+    }
+    FrameTap tap;
+};
+
+// The tap holds exactly the bytes the port took, frame for frame, also
+// across applies that change the plan's length, texts and period, and marks
+// each change at the first frame sent under it.
+TEST(FrameTap, HoldsTheBytesThePortTookAcrossPlanChanges) {
+    Tapped s;
+    struct Apply {
+        std::size_t afterFrames;
+        std::vector<std::string> slots;
+        const char* period;
+    };
+    const Apply applies[] = {
+        {3, {"9", "sinx1"}, "10"},
+        {5, {"9", "sinx1"}, "4"},  // the period alone
+        {5, {"9", "sinx1"}, "4"},  // the same again: no mark
+        {8, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "trix1"}, "4"},
+    };
+    std::size_t next = 0;
+    s.yielder.everyYield = [&] {
+        if (next < std::size(applies) && s.port.frames.size() >= applies[next].afterFrames) {
+            for (int i = 1; i <= 10; ++i)
+                s.w.sendText1(i).Text = i <= static_cast<int>(applies[next].slots.size())
+                                            ? applies[next].slots[static_cast<std::size_t>(i - 1)]
+                                            : "";
+            s.w.autosendtext1.Text = applies[next].period;
+            Command7_Click(s.w);
+            ++next;
+        }
+        if (s.port.frames.size() >= 12) pausesend_Click(s.w);
+    };
+    starsend_Click(s.w);
+    ASSERT_EQ(next, std::size(applies));
+    ASSERT_GE(s.port.frames.size(), 12u);
+    EXPECT_FALSE(s.tap.sending());
+
+    const SentFrames& ring = s.tap.frames();
+    ASSERT_EQ(ring.total(), s.port.frames.size());
+    for (std::uint64_t n = 1; n <= ring.total(); ++n)
+        EXPECT_EQ(Of(*ring.Find(n)), s.port.frames[n - 1]) << "frame " << n;
+
+    // Marks: the start-up plan, then the three changes.
+    const auto& marks = s.tap.planMarks().marks();
+    ASSERT_EQ(marks.size(), 4u);
+    EXPECT_EQ(marks[0].firstFrame, 1u);
+    EXPECT_EQ(marks[0].labels[2], "3: sinx1");
+    EXPECT_EQ(marks[1].slotCount, 2);
+    EXPECT_EQ(marks[1].labels[0], "1: 9");
+    EXPECT_EQ(marks[1].labels[1], "2: sinx1");
+    EXPECT_EQ(marks[1].labels[2], "");
+    EXPECT_EQ(marks[2].period, 4);
+    EXPECT_EQ(marks[3].slotCount, 10);
+    EXPECT_EQ(marks[3].labels[9], "10: trix1");
+    for (std::size_t m = 1; m < marks.size(); ++m) {
+        // The first frame under each mark has that plan's length; the one
+        // before it still the earlier plan's.
+        const SentFrame* first = ring.Find(marks[m].firstFrame);
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(first->length, marks[m].slotCount);
+        EXPECT_EQ(ring.Find(marks[m].firstFrame - 1)->length, marks[m - 1].slotCount);
+        EXPECT_EQ(first->ms, marks[m].ms);
+    }
+}
+
+TEST(FrameTap, EachStartBeginsAfresh) {
+    Tapped s;
+    for (int run = 1; run <= 2; ++run) {
+        const std::size_t before = s.port.frames.size();
+        s.yielder.everyYield = [&] {
+            if (s.port.frames.size() >= before + 3) pausesend_Click(s.w);
+        };
+        starsend_Click(s.w);
+        EXPECT_EQ(s.tap.session(), static_cast<std::uint64_t>(run));
+        EXPECT_EQ(s.tap.frames().total(), s.port.frames.size() - before);
+        // The first frame leaves one period after the start.
+        EXPECT_EQ(s.tap.frames().Find(1)->ms, 10.0);
+        EXPECT_EQ(s.tap.planMarks().marks().size(), 1u);
+    }
+}
+
+// Frames over the last second, or over the time since the start while
+// that is shorter.
+TEST(FrameTap, FramesPerSecond) {
+    const struct {
+        int frames;
+        double every;  // ms between frames, the first at 0
+        double now;    // ms since the start when asked
+        double rate;
+    } cases[] = {
+        {0, 1.0, 500.0, 0.0},        // nothing sent
+        {1, 1.0, 0.0, 0.0},          // no time has passed
+        {1000, 1.0, 1000.0, 999.0},  // frame 0 ms lies a whole second back
+        {11, 100.0, 1000.0, 10.0},  {11, 100.0, 2000.0, 0.0},  // stopped a second ago
+        {6, 100.0, 500.0, 10.0},    // the half second since the first frame
+        {300, 10.0, 3000.0, 99.0},  // frames at 2010..2990 ms
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.frames << " frames every " << c.every);
+        testing::StartedRig r;
+        FrameTap tap;
+        double now = 0.0;
+        tap.setClock([&] { return now; });
+        tap.BeginSending(r.w);
+        const std::uint8_t b[1] = {1};
+        for (int i = 0; i < c.frames; ++i) {
+            now = i * c.every;
+            tap.Record(r.w, b);
+        }
+        now = c.now;
+        EXPECT_DOUBLE_EQ(tap.FramesPerSecond(), c.rate);
+    }
+}
+
+TEST(FrameTap, PlannedRateAndLabels) {
+    testing::StartedRig r;
+    Command7_Click(r.w);
+    EXPECT_EQ(SlotLabels(r.w), (std::vector<std::string>{"1: 5", "2: 6", "3: sinx1", "4: sinx2"}));
+    EXPECT_EQ(FrameTap::PlannedFramesPerSecond(r.w), 100.0);
+    r.w.autosendtext1.Text = "0";
+    Command7_Click(r.w);
+    EXPECT_EQ(FrameTap::PlannedFramesPerSecond(r.w), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kiv

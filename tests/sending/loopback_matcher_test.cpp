@@ -1,0 +1,168 @@
+#include "sending/loopback_matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "serial/line_watch.h"
+
+namespace kiv {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(ArrivedStore, KeepsTheNewestBytesByStreamPosition) {
+    const struct {
+        std::vector<Bytes> chunks;
+        std::uint64_t total, oldest;
+        Bytes held;
+        std::size_t chunksHeld;
+    } cases[] = {
+        {{}, 0, 0, {}, 0},
+        {{{1, 2, 3}}, 3, 0, {1, 2, 3}, 1},
+        {{{1, 2, 3}, {}}, 3, 0, {1, 2, 3}, 1},  // nothing read is no chunk
+        {{{1, 2, 3}, {4, 5}}, 5, 0, {1, 2, 3, 4, 5}, 2},
+        {{{1, 2, 3}, {4, 5, 6, 7}}, 7, 1, {2, 3, 4, 5, 6, 7}, 2},  // 1 dropped
+        {{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, 9, 3, {4, 5, 6, 7, 8, 9}, 2},
+        {{{1, 2, 3, 4, 5, 6, 7, 8}}, 8, 2, {3, 4, 5, 6, 7, 8}, 1},  // longer than the store
+    };
+    for (const auto& c : cases) {
+        ArrivedStore store(6);
+        double ms = 0.0;
+        for (const Bytes& chunk : c.chunks) store.Add(ms += 1.0, chunk);
+        SCOPED_TRACE(::testing::Message() << c.chunks.size() << " chunks, " << c.total);
+        EXPECT_EQ(store.total(), c.total);
+        EXPECT_EQ(store.oldest(), c.oldest);
+        Bytes held;
+        EXPECT_EQ(store.CopyFrom(0, held), c.oldest);
+        EXPECT_EQ(held, c.held);
+        ASSERT_EQ(store.chunks().size(), c.chunksHeld);
+        if (!store.chunks().empty()) {
+            const ArrivedChunk& last = store.chunks().back();
+            EXPECT_EQ(last.first + last.length, c.total);
+            for (std::size_t i = 1; i < store.chunks().size(); ++i)
+                EXPECT_LT(store.chunks()[i - 1].ms, store.chunks()[i].ms);
+        }
+    }
+}
+
+// Frames sent, and what came back: equal frames, changed ones, bytes with
+// no frame to match, frames lost from a store or ring too small.
+TEST(LoopbackMatcher, CountsFramesThatCameBack) {
+    struct Step {
+        char what;  // 's' a frame sent, 'a' bytes arrived, 'u' the matcher looks
+        Bytes bytes;
+    };
+    const struct {
+        const char* name;
+        std::size_t ring, store;
+        std::vector<Step> steps;
+        std::uint64_t equal, different, missed, extra;
+    } cases[] = {
+        {"whole frames back",
+         16,
+         64,
+         {{'s', {1, 2, 3}}, {'s', {4, 5, 6}}, {'a', {1, 2, 3, 4, 5, 6}}, {'u', {}}},
+         2,
+         0,
+         0,
+         0},
+        {"in pieces across looks",
+         16,
+         64,
+         {{'s', {1, 2, 3}},
+          {'a', {1}},
+          {'u', {}},
+          {'a', {2, 3, 9}},
+          {'s', {9, 8}},
+          {'u', {}},
+          {'a', {8}},
+          {'u', {}}},
+         2,
+         0,
+         0,
+         0},
+        {"not back yet", 16, 64, {{'s', {1, 2, 3}}, {'a', {1, 2}}, {'u', {}}}, 0, 0, 0, 0},
+        {"a changed byte",
+         16,
+         64,
+         {{'s', {1, 2, 3}}, {'s', {4, 5}}, {'a', {1, 0, 3, 4, 5}}, {'u', {}}},
+         1,
+         1,
+         0,
+         0},
+        {"nothing sent", 16, 64, {{'a', {7, 7, 7}}, {'u', {}}}, 0, 0, 0, 3},
+        {"more back than sent", 16, 64, {{'s', {1}}, {'a', {1, 2, 3}}, {'u', {}}}, 1, 0, 0, 2},
+        {"lengths change with the plan",
+         16,
+         64,
+         {{'s', {1}}, {'s', {1, 2, 3, 4}}, {'s', {5, 6}}, {'a', {1, 1, 2, 3, 4, 5, 6}}, {'u', {}}},
+         3,
+         0,
+         0,
+         0},
+        // Store of 4: the first frame's bytes drop out unread; that frame is
+        // missed, and the next ones still line up by its length.
+        {"store overflowed",
+         16,
+         4,
+         {{'s', {1, 2, 3}}, {'s', {4, 5}}, {'s', {6, 7}}, {'a', {1, 2, 3, 4, 5, 6, 7}}, {'u', {}}},
+         2,
+         0,
+         1,
+         0},
+        // Ring of 2: frame 1 is gone before it came back, and with it its
+        // length, so what follows no longer lines up.
+        {"ring overflowed",
+         2,
+         64,
+         {{'s', {1}}, {'s', {2}}, {'s', {3}}, {'a', {1, 2, 3}}, {'u', {}}},
+         0,
+         2,
+         1,
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SentFrames sent(c.ring);
+        ArrivedStore arrived(c.store);
+        LoopbackMatcher matcher;
+        matcher.Update(sent, 1, arrived);
+        double ms = 0.0;
+        for (const Step& s : c.steps) {
+            ms += 1.0;
+            if (s.what == 's') sent.Push(ms, s.bytes);
+            if (s.what == 'a') arrived.Add(ms, s.bytes);
+            if (s.what == 'u') matcher.Update(sent, 1, arrived);
+        }
+        EXPECT_EQ(matcher.equal(), c.equal);
+        EXPECT_EQ(matcher.different(), c.different);
+        EXPECT_EQ(matcher.missed(), c.missed);
+        EXPECT_EQ(matcher.extraBytes(), c.extra);
+    }
+}
+
+TEST(LoopbackMatcher, ANewSessionStartsOverAfterTheBytesAlreadyThere) {
+    SentFrames sent;
+    ArrivedStore arrived;
+    LoopbackMatcher matcher;
+    const Bytes frame = {1, 2};
+    sent.Push(0.0, frame);
+    matcher.Update(sent, 1, arrived);
+    arrived.Add(1.0, frame);
+    matcher.Update(sent, 1, arrived);
+    EXPECT_EQ(matcher.equal(), 1u);
+    arrived.Add(2.0, Bytes{9});  // before the next session: not counted
+    sent.Clear();
+    sent.Push(3.0, frame);
+    matcher.Update(sent, 2, arrived);
+    EXPECT_EQ(matcher.equal(), 0u);
+    EXPECT_EQ(matcher.extraBytes(), 0u);
+    arrived.Add(4.0, frame);
+    matcher.Update(sent, 2, arrived);
+    EXPECT_EQ(matcher.equal(), 1u);
+}
+
+}  // namespace
+}  // namespace kiv
