@@ -20,8 +20,11 @@ Usage RunChild(const std::string& program, const std::vector<std::string>& args)
 
 // kiv-cli sending the start-up frame (4 bytes) to devicePath.
 ChildSendFunction KivCliSender(std::string program);
-// The window, offscreen, sending the start-up frame to devicePath through
-// its own buttons (bench/window_sender.cpp).
-ChildSendFunction WindowSender(std::string program);
+// The window, offscreen, sending to devicePath through its own buttons
+// (bench/window_sender.cpp) with `page` ("send" or "monitor") in front: the
+// start-up frame when slotCount is 0, else that many signal slots, with noise
+// if asked.
+ChildSendFunction WindowSender(std::string program, std::string page = "send", int slotCount = 0,
+                               bool noise = false);
 
 }  // namespace kiv::bench

@@ -56,10 +56,15 @@ ChildSendFunction KivCliSender(std::string program) {
     };
 }
 
-ChildSendFunction WindowSender(std::string program) {
-    return [program](const std::string& devicePath, int periodMs, int frames) {
-        return RunChild(program, {devicePath, std::to_string(periodMs), std::to_string(frames)});
-    };
+ChildSendFunction WindowSender(std::string program, std::string page, int slotCount, bool noise) {
+    return
+        [program, page, slotCount, noise](const std::string& devicePath, int periodMs, int frames) {
+            std::vector<std::string> args = {devicePath, std::to_string(periodMs),
+                                             std::to_string(frames), page};
+            if (slotCount > 0) args.push_back(std::to_string(slotCount));
+            if (slotCount > 0 && noise) args.emplace_back("noise");
+            return RunChild(program, args);
+        };
 }
 
 }  // namespace kiv::bench

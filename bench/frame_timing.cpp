@@ -42,17 +42,18 @@ std::vector<Received> ParseNumbered(const std::vector<Arrival>& arrivals, int& c
     return frames;
 }
 
-std::vector<Received> ParseCounted(const std::vector<Arrival>& arrivals, int& cut) {
+std::vector<Received> ParseCounted(const std::vector<Arrival>& arrivals, std::size_t frameBytes,
+                                   int& cut) {
     std::vector<Received> frames;
     std::size_t total = 0;
     for (const auto& arrival : arrivals) {
         for (std::size_t i = 0; i < arrival.bytes.size(); ++i) {
-            if (++total % kFrameBytes == 0) {
-                frames.push_back(Received{static_cast<int>(total / kFrameBytes) - 1, arrival.ns});
+            if (++total % frameBytes == 0) {
+                frames.push_back(Received{static_cast<int>(total / frameBytes) - 1, arrival.ns});
             }
         }
     }
-    if (total % kFrameBytes != 0) ++cut;
+    if (total % frameBytes != 0) ++cut;
     return frames;
 }
 
@@ -71,12 +72,13 @@ std::array<std::uint8_t, kFrameBytes> NumberedFrame(int number) {
 }
 
 TimingReport Analyse(const std::vector<Arrival>& arrivals, FrameCoding coding, int expectedFrames,
-                     int periodMs) {
+                     int periodMs, int frameBytes) {
     TimingReport report;
     report.expected = expectedFrames;
-    std::vector<Received> frames = coding == FrameCoding::Numbered
-                                       ? ParseNumbered(arrivals, report.cut)
-                                       : ParseCounted(arrivals, report.cut);
+    std::vector<Received> frames =
+        coding == FrameCoding::Numbered
+            ? ParseNumbered(arrivals, report.cut)
+            : ParseCounted(arrivals, static_cast<std::size_t>(frameBytes), report.cut);
 
     std::set<int> distinct;
     int previous = -1;

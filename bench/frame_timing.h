@@ -15,7 +15,8 @@ enum class FrameCoding {
     // a sync byte or stray byte where a number byte belongs.
     Numbered,
     // Frames whose content the sender chooses (the program's own loop):
-    // every 4 bytes are one frame; only the count and the tail can be checked.
+    // every frameBytes bytes are one frame; only the count and the tail can
+    // be checked.
     Counted,
 };
 
@@ -40,6 +41,6 @@ struct TimingReport {
 };
 
 TimingReport Analyse(const std::vector<Arrival>& arrivals, FrameCoding coding, int expectedFrames,
-                     int periodMs);
+                     int periodMs, int frameBytes = kFrameBytes);
 
 }  // namespace kiv::bench

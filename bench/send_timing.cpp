@@ -28,6 +28,7 @@ struct Sender {
     SendFunction send;        // runs in this process
     ChildSendFunction child;  // or as a program of its own
     FrameCoding coding;
+    int frameBytes = kFrameBytes;
     // What the program costs to start and stop, sending one frame; taken
     // off its figures, which are meant to show the cost of sending.
     std::optional<Usage> startUp;
@@ -45,27 +46,36 @@ struct Options {
     bool plugReference = false;
     std::string cliPath = KIV_CLI_PATH;
     std::string windowPath = KIV_WINDOW_SENDER_PATH;
+    int windowSlots = 0;  // 0: the start-up frame
+    bool windowNoise = false;
 };
 
 const char kUsage[] =
     "usage: kiv_send_timing [--frames N] [--period MS] [--senders a,b,...] [--rounds N]\n"
     "                       [--plug-reference] [--cli PATH] [--window PATH]\n"
+    "                       [--window-slots N] [--window-noise]\n"
     "  Without options: 3000 frames at 10 ms, then 5000 frames at 1 ms.\n"
     "  --frames N        frames per run\n"
     "  --period MS       one run at this period (default frames 3000)\n"
-    "  --senders LIST    any of qtimer, busy, sleep, pacing, kiv, kiv-cli, window\n"
+    "  --senders LIST    any of qtimer, busy, sleep, pacing, kiv, kiv-cli, window,\n"
+    "                    monitor\n"
     "                    (sleep is the reference; pacing the reference paced\n"
     "                    like the program's loop, from a millisecond reading\n"
     "                    after each write; kiv is the program's loop in\n"
     "                    this process with kiv-cli's services; kiv-cli the real\n"
-    "                    executable; window the window offscreen)\n"
+    "                    executable; window the window offscreen with the send\n"
+    "                    page in front, monitor the same with the line monitor\n"
+    "                    page in front)\n"
     "  --rounds N        run the senders in turn N times and end with each one's\n"
     "                    medians: the host's noise comes and goes within minutes,\n"
     "                    and taking turns spreads it fairly\n"
     "  --plug-reference  run the absolute-sleep sender through the kiv loop's\n"
     "                    registration path, to check the harness's plumbing\n"
     "  --cli PATH        the kiv-cli to run (default: the one built with this)\n"
-    "  --window PATH     the kiv_window_sender to run\n";
+    "  --window PATH     the kiv_window_sender to run\n"
+    "  --window-slots N  window and monitor send N signal slots (1..10) instead\n"
+    "                    of the start-up frame\n"
+    "  --window-noise    and give each of them noise\n";
 
 std::optional<int> PositiveNumber(const char* text) {
     char* end = nullptr;
@@ -98,6 +108,12 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.cliPath = argv[++i];
         } else if (arg == "--window" && hasValue) {
             options.windowPath = argv[++i];
+        } else if (arg == "--window-slots" && hasValue) {
+            const auto slotCount = PositiveNumber(argv[++i]);
+            if (!slotCount || *slotCount > 10) return std::nullopt;
+            options.windowSlots = *slotCount;
+        } else if (arg == "--window-noise") {
+            options.windowNoise = true;
         } else if (arg == "--plug-reference") {
             options.plugReference = true;
         } else {
@@ -113,23 +129,31 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
 
 std::vector<Sender> ChooseSenders(const Options& options) {
     std::vector<Sender> senders = {
-        {"qtimer", SendWithPreciseTimer, nullptr, FrameCoding::Numbered, {}},
-        {"busy", SendWithBusyWait, nullptr, FrameCoding::Numbered, {}},
-        {"sleep", SendWithAbsoluteSleep, nullptr, FrameCoding::Numbered, {}},
-        {"pacing", SendWithLoopPacing, nullptr, FrameCoding::Numbered, {}},
+        {"qtimer", SendWithPreciseTimer, nullptr, FrameCoding::Numbered, kFrameBytes, {}},
+        {"busy", SendWithBusyWait, nullptr, FrameCoding::Numbered, kFrameBytes, {}},
+        {"sleep", SendWithAbsoluteSleep, nullptr, FrameCoding::Numbered, kFrameBytes, {}},
+        {"pacing", SendWithLoopPacing, nullptr, FrameCoding::Numbered, kFrameBytes, {}},
     };
     if (options.plugReference) {
         SendFunction plugged = SendWithAbsoluteSleep;
-        senders.push_back({"kiv", plugged, nullptr, FrameCoding::Counted, {}});
+        senders.push_back({"kiv", plugged, nullptr, FrameCoding::Counted, kFrameBytes, {}});
     } else if (auto loop = RegisteredKivLoop()) {
-        senders.push_back({"kiv", *loop, nullptr, FrameCoding::Counted, {}});
+        senders.push_back({"kiv", *loop, nullptr, FrameCoding::Counted, kFrameBytes, {}});
     } else {
-        senders.push_back({"kiv", nullptr, nullptr, FrameCoding::Counted, {}});
+        senders.push_back({"kiv", nullptr, nullptr, FrameCoding::Counted, kFrameBytes, {}});
     }
     senders.push_back(
-        {"kiv-cli", nullptr, KivCliSender(options.cliPath), FrameCoding::Counted, {}});
-    senders.push_back(
-        {"window", nullptr, WindowSender(options.windowPath), FrameCoding::Counted, {}});
+        {"kiv-cli", nullptr, KivCliSender(options.cliPath), FrameCoding::Counted, kFrameBytes, {}});
+    const int windowBytes = options.windowSlots > 0 ? options.windowSlots : kFrameBytes;
+    for (const char* page : {"send", "monitor"}) {
+        senders.push_back(
+            {page == std::string("send") ? "window" : "monitor",
+             nullptr,
+             WindowSender(options.windowPath, page, options.windowSlots, options.windowNoise),
+             FrameCoding::Counted,
+             windowBytes,
+             {}});
+    }
     if (options.only.empty()) return senders;
     std::vector<Sender> chosen;
     for (const auto& sender : senders) {
@@ -154,7 +178,7 @@ Usage MeasureStartUp(const Sender& sender) {
         PtyCapture capture;
         capture.Start();
         const Usage used = sender.child(capture.slavePath(), 1, 1);
-        capture.StopAfter(kFrameBytes, 500);
+        capture.StopAfter(static_cast<std::size_t>(sender.frameBytes), 500);
         if (!least) {
             least = used;
         } else {
@@ -244,11 +268,13 @@ std::optional<Row> RunOne(Sender& sender, const RunPlan& plan) {
         std::printf("%-7s %5d  failed: %s\n", sender.name.c_str(), plan.periodMs, error.what());
         return std::nullopt;
     }
-    capture.StopAfter(static_cast<std::size_t>(plan.frames) * kFrameBytes, 500);
+    capture.StopAfter(
+        static_cast<std::size_t>(plan.frames) * static_cast<std::size_t>(sender.frameBytes), 500);
     // The reading thread belongs to the harness, not to the sender.
     if (!sender.child) used = used - capture.readerUsage();
     Row row;
-    row.r = Analyse(capture.arrivals(), sender.coding, plan.frames, plan.periodMs);
+    row.r =
+        Analyse(capture.arrivals(), sender.coding, plan.frames, plan.periodMs, sender.frameBytes);
     // A program's own start-up is taken off its CPU; so is its time.
     if (sender.child) wall = static_cast<std::int64_t>(row.r.meanPeriodMs * 1e6 * plan.frames);
     row.cpuPercent =

@@ -1,16 +1,19 @@
 // Wiring only: the window model, the platform services, the serial port and
 // the window on screen.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
 #include <utility>
 
 #include "app/real_time_services.h"
 #include "app/startup.h"
+#include "gui/line_monitor.h"
 #include "gui/main_window.h"
 #include "gui/qt_message_box.h"
 #include "gui/setup_commands.h"
@@ -19,20 +22,39 @@
 #include "platform/port_directory.h"
 #include "platform/port_map.h"
 #include "platform/serial_device_list.h"
+#include "sending/send_content.h"
+#include "sending/send_loop.h"
+#include "serial/port_open_close.h"
 
 namespace {
 
+// Sends the window's plan for a few seconds with the monitor in front, when
+// COM1 opens, so that its picture shows a chart; the port is closed again.
+void SendAWhile(kiv::MainWindow& window, kiv::Model& model) {
+    window.run(&kiv::Command7_Click);
+    window.run(&kiv::Optionopen_Click);
+    auto* start = window.findChild<QAbstractButton*>(QStringLiteral("starsend"));
+    if (model.MSComm1 == nullptr || !model.MSComm1->PortOpen() || start == nullptr ||
+        !start->isEnabled())
+        return;
+    QTimer::singleShot(3000, &window, [&window] { window.run(&kiv::pausesend_Click); });
+    start->click();  // returns when the loop ends
+    window.monitor()->look();
+    window.run(&kiv::Optionclose_Click);
+}
+
 // Saves a picture of every page, each brought to the front the way a tab
 // click does, for reviewing the layout without a person at the screen.
-int SaveScreenshots(kiv::MainWindow& window, const QString& dir) {
-    static const char* const kPageFiles[kiv::kPageCount] = {
-        "send", "serial", "sine", "rectangular", "sawtooth", "noise", "instructions"};
+int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& dir) {
+    static const char* const kPageFiles[kiv::kPageCount + 1] = {
+        "send", "serial", "sine", "rectangular", "sawtooth", "noise", "instructions", "monitor"};
     if (!QDir().mkpath(dir)) {
         std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(dir));
         return 1;
     }
-    for (int i = 0; i < kiv::kPageCount; ++i) {
+    for (int i = 0; i < window.tabs()->count(); ++i) {
         window.tabs()->setCurrentIndex(i);
+        if (window.tabs()->currentWidget() == window.monitor()) SendAWhile(window, model);
         for (int pass = 0; pass < 5; ++pass) QCoreApplication::processEvents();
         const QString file =
             QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(i + 1).arg(kPageFiles[i]));
@@ -196,6 +218,6 @@ int main(int argc, char** argv) {
     if (!choices.setup.isEmpty() && !window.setups()->load(choices.setup))
         std::fprintf(stderr, "kiv: --setup %s: not loaded\n", qPrintable(Printable(choices.setup)));
 
-    if (!choices.screenshots.isEmpty()) return SaveScreenshots(window, choices.screenshots);
+    if (!choices.screenshots.isEmpty()) return SaveScreenshots(window, model, choices.screenshots);
     return QApplication::exec();
 }

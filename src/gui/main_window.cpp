@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextDocument>
 #include <QToolButton>
@@ -24,11 +25,13 @@
 #include "app/startup.h"
 #include "gui/app_icon.h"
 #include "gui/lamp_widget.h"
+#include "gui/line_monitor.h"
 #include "gui/port_devices.h"
 #include "gui/setup_commands.h"
 #include "gui/tally_display.h"
 #include "gui/wave_picture.h"
 #include "model/signal_table.h"
+#include "sending/capacity_warning.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
@@ -142,6 +145,13 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
         m_tabs->addTab(page,
                        ToQt(tab < m_model.Tabmain.Tabs.size() ? m_model.Tabmain.Tabs[tab] : ""));
     }
+    // The line monitor is the window's own page, after the program's seven:
+    // no handler of the program knows it, and choosing it leaves the pages
+    // as they were.
+    m_monitor = new LineMonitor(m_model);
+    m_monitor->setObjectName(QStringLiteral("lineMonitor"));
+    m_tabs->addTab(m_monitor, QStringLiteral("线路监视"));
+    fitTabCaptions();
     outer->addWidget(m_tabs, 1);
 
     auto* bottom = Tight(new QHBoxLayout, 0);
@@ -152,8 +162,9 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
 
     // Connected only now: filling the tab strip selects its first tab, which
     // is no user's choice.
-    connect(m_tabs, &QTabWidget::currentChanged, this,
-            [this](int index) { run([index](Model& m) { Tabmain_Click(m, index + 1); }); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index < kPageCount) run([index](Model& m) { Tabmain_Click(m, index + 1); });
+    });
 
     setFixedSize(FixedSize(logicalDpiX(), logicalDpiY()));
     measureTabClientArea();
@@ -191,7 +202,31 @@ void MainWindow::run(const std::function<void(Model&)>& handler) {
         // and Qt cannot carry an exception through its event loop.
         qCritical("kiv: a handler failed: %s", e.what());
     }
+    showCapacity();
     pushModel();
+}
+
+void MainWindow::showCapacity() {
+    // Only a handler changes the applied plan or the port's rate, so the
+    // warning is worked out after handlers, never at the loop's yields.
+    const QString warning = ToQt(CapacityWarning(m_model));
+    if (m_capacity->text() != warning) {
+        m_capacity->setText(warning);
+        m_capacity->setVisible(!warning.isEmpty());
+    }
+    m_monitor->showCapacity(warning);
+}
+
+void MainWindow::fitTabCaptions() {
+    // The window keeps its size: when eight captions do not fit the strip,
+    // their padding narrows instead.
+    const int room = FixedSize(logicalDpiX(), logicalDpiY()).width() - 12;
+    for (const int padding : {8, 5, 3, 1}) {
+        if (m_tabs->tabBar()->sizeHint().width() <= room) return;
+        m_tabs->tabBar()->setStyleSheet(
+            QStringLiteral("QTabBar::tab { padding-left: %1px; padding-right: %1px; }")
+                .arg(padding));
+    }
 }
 
 void MainWindow::pushModel() {
@@ -201,8 +236,10 @@ void MainWindow::pushModel() {
     }
     for (const auto& binding : m_bindings) binding->push();
 
+    // The monitor stays in front until the program brings a page forward.
     const int front = FrontPage(m_model);
-    if (front != m_shownFront || m_tabs->currentIndex() != front) {
+    const bool onMonitor = m_tabs->currentWidget() == m_monitor;
+    if (front != m_shownFront || (m_tabs->currentIndex() != front && !onMonitor)) {
         const QSignalBlocker block(m_tabs);
         m_tabs->setCurrentIndex(front);
         m_shownFront = front;
@@ -340,6 +377,12 @@ QWidget* MainWindow::buildSendPage() {
     top->addLayout(controls);
 
     column->addStretch(1);
+    // The line's rate against the applied plan, shown only when too slow.
+    m_capacity = new QLabel(page);
+    m_capacity->setObjectName(QStringLiteral("capacityWarning"));
+    m_capacity->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_capacity->hide();
+    column->addWidget(m_capacity);
     auto* status = Tight(new QHBoxLayout, 0, 6);
     status->addWidget(addLabel(m_model.Label49.Caption, QStringLiteral("Label49"), page));
     status->addWidget(addLabel(m_model.Label50.Caption, QStringLiteral("Label50"), page));

@@ -11,11 +11,13 @@
 
 class QBoxLayout;
 class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QTabWidget;
 
 namespace kiv {
 
+class LineMonitor;
 class PortDirectory;
 class SetupCommands;
 class WavePicture;
@@ -38,6 +40,8 @@ class MainWindow : public QWidget {
     void run(const std::function<void(Model&)>& handler);
 
     QTabWidget* tabs() const { return m_tabs; }
+    // The page "线路监视", the last tab.
+    LineMonitor* monitor() const { return m_monitor; }
     // Saving and loading setups (Ctrl+S, Ctrl+O, the tab strip's menu).
     SetupCommands* setups() const { return m_setups; }
 
@@ -71,11 +75,15 @@ class MainWindow : public QWidget {
                   QBoxLayout* layout);
     void showPictureEntry(int page, int entry);
     void measureTabClientArea();
+    void fitTabCaptions();
+    void showCapacity();
 
     Model& m_model;
     QTabWidget* m_tabs = nullptr;
     QGridLayout* m_portBoxes = nullptr;
     SetupCommands* m_setups = nullptr;
+    LineMonitor* m_monitor = nullptr;
+    QLabel* m_capacity = nullptr;
     std::vector<std::unique_ptr<Binding>> m_bindings;
     std::string m_shownCaption;
     int m_shownFront = -1;

@@ -146,11 +146,14 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
 
     auto* tabs = rig.find<QTabWidget>("Tabmain");
     ASSERT_NE(tabs, nullptr);
-    ASSERT_EQ(tabs->count(), kPageCount);
+    // The program's pages in their order, then the line monitor.
+    ASSERT_EQ(tabs->count(), kPageCount + 1);
     for (int i = 0; i < kPageCount; ++i) {
         EXPECT_EQ(tabs->tabText(i), Q(m.Tabmain.Tabs[static_cast<std::size_t>(i)]));
         EXPECT_EQ(tabs->widget(i), rig.find<QWidget>(ControlName("tabpage", i)));
     }
+    EXPECT_EQ(tabs->tabText(kPageCount), QStringLiteral("线路监视"));
+    EXPECT_EQ(tabs->widget(kPageCount), rig.find<QWidget>(QStringLiteral("lineMonitor")));
 
     auto* manual = rig.find<QPlainTextEdit>("Text2");
     ASSERT_NE(manual, nullptr);

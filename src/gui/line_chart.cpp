@@ -1,0 +1,369 @@
+#include "gui/line_chart.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kiv {
+namespace {
+
+// Ten colours that stay apart on white, one per byte of the frame.
+constexpr std::array<QRgb, 10> kTraceColours = {
+    0xff1f77b4, 0xffd62728, 0xff2ca02c, 0xffff7f0e, 0xff9467bd,
+    0xff8c564b, 0xffe377c2, 0xff17becf, 0xffbcbd22, 0xff505050,
+};
+constexpr QRgb kMarkColour = 0xffb00000;
+
+constexpr int kLeftMargin = 24;
+constexpr int kBottomMargin = 13;
+constexpr int kTopMargin = 3;
+constexpr int kLegendWidth = 70;
+
+// A grid step for the time axis that gives four to six lines.
+double TimeStepMs(int spanSeconds) {
+    switch (spanSeconds) {
+        case 1:
+            return 200;
+        case 10:
+            return 2000;
+        default:
+            return 10000;
+    }
+}
+
+}  // namespace
+
+LineChart::LineChart(QWidget* parent) : QWidget(parent), m_ring(kCapacity) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QFont f = font();
+    f.setPointSizeF(f.pointSizeF() * 0.8);
+    setFont(f);
+    setMinimumSize(200, 90);
+}
+
+void LineChart::clear() {
+    m_head = 0;
+    m_size = 0;
+    m_appended = 0;
+    m_markTimes.clear();
+    rebuild();
+}
+
+void LineChart::append(const ChartFrame& frame) {
+    m_ring[m_head] = frame;
+    m_head = (m_head + 1) % kCapacity;
+    m_size = std::min(m_size + 1, kCapacity);
+    ++m_appended;
+}
+
+void LineChart::addMark(double ms) {
+    if (m_markTimes.size() == kMarkCapacity) {
+        m_markTimes.erase(m_markTimes.begin());
+        if (m_marksDrawn > 0) --m_marksDrawn;
+    }
+    m_markTimes.push_back(ms);
+}
+
+void LineChart::setLabels(const QStringList& labels) {
+    if (labels == m_labels) return;
+    m_labels = labels;
+    update();
+}
+
+void LineChart::setSpanSeconds(int seconds) {
+    if (seconds == m_spanSeconds) return;
+    m_spanSeconds = seconds;
+    rebuild();
+}
+
+void LineChart::setFrozen(bool frozen) {
+    if (frozen == m_frozen) return;
+    m_frozen = frozen;
+    if (!m_frozen) rebuild();
+    update();
+}
+
+const ChartFrame& LineChart::at(std::size_t i) const {
+    return m_ring[(m_head + kCapacity - m_size + i) % kCapacity];
+}
+
+std::vector<ChartFrame> LineChart::frames() const {
+    std::vector<ChartFrame> all;
+    all.reserve(m_size);
+    for (std::size_t i = 0; i < m_size; ++i) all.push_back(at(i));
+    return all;
+}
+
+std::vector<double> LineChart::marks() const {
+    return m_markTimes;
+}
+
+QRect LineChart::plotRect() const {
+    return QRect(kLeftMargin, kTopMargin, std::max(1, width() - kLeftMargin - kLegendWidth),
+                 std::max(1, height() - kTopMargin - kBottomMargin));
+}
+
+double LineChart::msPerColumn() const {
+    return m_spanSeconds * 1000.0 / std::max(1, m_image.width());
+}
+
+std::int64_t LineChart::columnOf(double ms) const {
+    return static_cast<std::int64_t>(std::floor(ms / msPerColumn()));
+}
+
+double LineChart::msAtX(int x) const {
+    const int imageX = x - plotRect().left();
+    const std::int64_t column = m_rightColumn - (m_image.width() - 1 - imageX);
+    return (static_cast<double>(column) + 0.5) * msPerColumn();
+}
+
+int LineChart::yOf(int level) const {
+    const int h = m_image.height();
+    return (255 - level) * (h - 1) / 255;
+}
+
+void LineChart::rebuild() {
+    const QRect plot = plotRect();
+    if (m_image.size() != plot.size())
+        m_image = QImage(plot.size(), QImage::Format_ARGB32_Premultiplied);
+    m_image.fill(Qt::transparent);
+    for (Pen& pen : m_pens) pen = Pen{};
+    m_drawn = m_appended - m_size;
+    m_marksDrawn = 0;
+    const double newest = m_size > 0 ? at(m_size - 1).ms : 0.0;
+    m_rightColumn = std::max<std::int64_t>(columnOf(newest), m_image.width() - 1);
+    // Only what falls within the span is drawn, from the frame before it on
+    // (where the traces come from); earlier marks count as drawn.
+    const double from = (static_cast<double>(m_rightColumn - m_image.width() + 1)) * msPerColumn();
+    std::size_t lo = 0;
+    std::size_t hi = m_size;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (at(mid).ms < from)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const std::size_t first = lo > 0 ? lo - 1 : 0;
+    const double firstMs = m_size > 0 ? at(first).ms : from;
+    while (m_marksDrawn < m_markTimes.size() && m_markTimes[m_marksDrawn] < firstMs) ++m_marksDrawn;
+    m_drawn += first;
+    drawFrom(first);
+    update();
+}
+
+void LineChart::refresh() {
+    if (m_frozen) return;
+    const std::uint64_t stored = m_appended - m_size;  // the oldest still stored
+    if (m_drawn < stored) {
+        // Frames went by unseen: more came than the store holds.
+        rebuild();
+        return;
+    }
+    const std::uint64_t before = m_drawn;
+    drawFrom(static_cast<std::size_t>(m_drawn - stored));
+    if (m_drawn != before || m_marksDrawn < m_markTimes.size()) update();
+    // Marks after the last frame: an apply while no frame went out yet.
+    while (m_marksDrawn < m_markTimes.size()) {
+        const double ms = m_markTimes[m_marksDrawn++];
+        const std::int64_t column = columnOf(ms);
+        scrollTo(column);
+        drawMark(column);
+        for (Pen& pen : m_pens) pen = Pen{};
+    }
+}
+
+void LineChart::drawFrom(std::size_t first) {
+    for (std::size_t i = first; i < m_size; ++i) {
+        const ChartFrame& frame = at(i);
+        while (m_marksDrawn < m_markTimes.size() && m_markTimes[m_marksDrawn] <= frame.ms) {
+            const std::int64_t column = columnOf(m_markTimes[m_marksDrawn++]);
+            scrollTo(column);
+            drawMark(column);
+            for (Pen& pen : m_pens) pen = Pen{};
+        }
+        drawFrame(frame);
+        ++m_drawn;
+    }
+}
+
+void LineChart::scrollTo(std::int64_t column) {
+    if (column <= m_rightColumn) return;
+    const std::int64_t shift = column - m_rightColumn;
+    m_rightColumn = column;
+    const int w = m_image.width();
+    if (shift >= w) {
+        m_image.fill(Qt::transparent);
+        return;
+    }
+    const auto keep = static_cast<std::size_t>(w - shift);
+    for (int y = 0; y < m_image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        std::memmove(row, row + shift, keep * sizeof(QRgb));
+        std::fill(row + keep, row + w, QRgb{0});
+    }
+}
+
+void LineChart::paintRun(int x, int y0, int y1, QRgb colour) {
+    if (x < 0 || x >= m_image.width()) return;
+    const int top = std::clamp(std::min(y0, y1), 0, m_image.height() - 1);
+    const int bottom = std::clamp(std::max(y0, y1), 0, m_image.height() - 1);
+    for (int y = top; y <= bottom; ++y) reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = colour;
+}
+
+void LineChart::drawMark(std::int64_t column) {
+    const int x = m_image.width() - 1 - static_cast<int>(m_rightColumn - column);
+    if (x < 0) return;
+    for (int y = 0; y < m_image.height(); y += 4) paintRun(x, y, y + 1, kMarkColour);
+}
+
+void LineChart::drawFrame(const ChartFrame& frame) {
+    const std::int64_t column = columnOf(frame.ms);
+    scrollTo(column);
+    const int x = m_image.width() - 1 - static_cast<int>(m_rightColumn - column);
+    for (std::size_t k = 0; k < m_pens.size(); ++k) {
+        Pen& pen = m_pens[k];
+        if (k >= frame.length) {
+            pen = Pen{};
+            continue;
+        }
+        const int y = yOf(frame.bytes[k]);
+        const QRgb colour = kTraceColours[k];
+        // After a pause the trace starts again rather than bridge it.
+        if (pen.lastY >= 0 && static_cast<double>(column - pen.lastColumn) * msPerColumn() > 1000.0)
+            pen = Pen{};
+        if (pen.lastY < 0 || pen.lastColumn >= column - 1) {
+            // The same column or the next: a vertical run joins the levels.
+            paintRun(x, pen.lastY < 0 ? y : pen.lastY, y, colour);
+        } else {
+            // Frames further apart than a column (a long period or a wide
+            // span): a line across the columns between.
+            const int lastX = x - static_cast<int>(column - pen.lastColumn);
+            QPainter painter(&m_image);
+            painter.setPen(QColor::fromRgba(colour));
+            painter.drawLine(lastX, pen.lastY, x, y);
+        }
+        pen.lastY = y;
+        pen.lastColumn = column;
+    }
+}
+
+std::optional<ChartFrame> LineChart::frameAt(int x) const {
+    const QRect plot = plotRect();
+    if (m_size == 0 || x < plot.left() || x > plot.right() || m_image.isNull()) return std::nullopt;
+    const double ms = msAtX(x);
+    std::size_t lo = 0;
+    std::size_t hi = m_size;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (at(mid).ms < ms)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    std::optional<std::size_t> best;
+    for (const std::size_t i : {lo, lo - 1}) {
+        if (i >= m_size) continue;
+        if (!best || std::abs(at(i).ms - ms) < std::abs(at(*best).ms - ms)) best = i;
+    }
+    // Between two frames the nearer one is read out, unless sending paused.
+    if (!best || std::abs(at(*best).ms - ms) > std::max(msPerColumn(), 1000.0)) return std::nullopt;
+    return at(*best);
+}
+
+QString LineChart::Describe(const ChartFrame& frame) {
+    QString decimal;
+    QString hex;
+    for (std::size_t i = 0; i < frame.length && i < frame.bytes.size(); ++i) {
+        if (i > 0) {
+            decimal += QLatin1Char(' ');
+            hex += QLatin1Char(' ');
+        }
+        decimal += QString::number(frame.bytes[i]);
+        hex += QStringLiteral("%1").arg(frame.bytes[i], 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return QStringLiteral("第 %1 帧  %2 s  %3  |  %4")
+        .arg(frame.count)
+        .arg(frame.ms / 1000.0, 0, 'f', 3)
+        .arg(decimal, hex);
+}
+
+void LineChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    rebuild();
+}
+
+void LineChart::mouseMoveEvent(QMouseEvent* event) {
+    m_pointerX = event->position().toPoint().x();
+    const auto frame = frameAt(m_pointerX);
+    emit pointed(frame ? Describe(*frame) : QString());
+    if (m_frozen) update();
+}
+
+void LineChart::leaveEvent(QEvent* event) {
+    m_pointerX = -1;
+    emit pointed(QString());
+    if (m_frozen) update();
+    QWidget::leaveEvent(event);
+}
+
+void LineChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    const QRect plot = plotRect();
+    p.fillRect(plot, Qt::white);
+
+    // Levels: a line every 64, labelled.
+    p.setPen(QColor(0xdd, 0xdd, 0xdd));
+    const QFontMetrics fm = fontMetrics();
+    for (const int level : {0, 64, 128, 192, 255}) {
+        const int y = plot.top() + yOf(level);
+        p.setPen(QColor(0xdd, 0xdd, 0xdd));
+        p.drawLine(plot.left(), y, plot.right(), y);
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(QRect(0, y - fm.height() / 2, kLeftMargin - 3, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
+    }
+    // Time: lines at whole steps since sending started.
+    const double step = TimeStepMs(m_spanSeconds);
+    const double rightMs = static_cast<double>(m_rightColumn + 1) * msPerColumn();
+    const double leftMs = rightMs - m_spanSeconds * 1000.0;
+    for (double t = std::ceil(leftMs / step) * step; t <= rightMs; t += step) {
+        if (t < 0) continue;
+        const int x = plot.left() + static_cast<int>((t - leftMs) / msPerColumn());
+        p.setPen(QColor(0xdd, 0xdd, 0xdd));
+        p.drawLine(x, plot.top(), x, plot.bottom());
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(QRect(x - 30, plot.bottom() + 1, 60, kBottomMargin),
+                   Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("%1 s").arg(t / 1000.0));
+    }
+    p.drawImage(plot.topLeft(), m_image);
+    p.setPen(QColor(0x90, 0x90, 0x90));
+    p.drawRect(plot.adjusted(0, 0, -1, -1));
+
+    if (m_frozen && m_pointerX >= plot.left() && m_pointerX <= plot.right()) {
+        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        p.drawLine(m_pointerX, plot.top(), m_pointerX, plot.bottom());
+    }
+
+    // Legend: the traces' colours and names.
+    const int legendX = plot.right() + 6;
+    const int rowHeight = std::max(fm.height(), 1);
+    for (int k = 0; k < m_labels.size() && k < static_cast<int>(kTraceColours.size()); ++k) {
+        const int y = plot.top() + k * rowHeight;
+        p.fillRect(legendX, y + rowHeight / 2 - 1, 8, 3, QColor::fromRgba(kTraceColours[k]));
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(QRect(legendX + 11, y, kLegendWidth - 12, rowHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter, m_labels[k]);
+    }
+    if (m_frozen) {
+        p.setPen(kMarkColour);
+        p.drawText(plot.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop,
+                   QStringLiteral("冻结"));
+    }
+}
+
+}  // namespace kiv

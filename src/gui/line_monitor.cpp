@@ -1,0 +1,298 @@
+#include "gui/line_monitor.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <chrono>
+
+#include "model/model.h"
+#include "serial/comm_control.h"
+#include "serial/line_watch.h"
+
+namespace kiv {
+namespace {
+
+constexpr int kSpans[] = {1, 10, 60};
+
+QLabel* SmallLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QLabel* RedLabel(const QString& name, QWidget* parent) {
+    QLabel* label = SmallLabel(name, parent);
+    label->setStyleSheet(QStringLiteral("color: #b00000"));
+    label->setWordWrap(true);
+    label->hide();
+    return label;
+}
+
+ChartFrame ToChart(const SentFrame& f) {
+    ChartFrame c;
+    c.count = f.number;
+    c.ms = f.ms;
+    c.length = f.length;
+    c.bytes = f.bytes;
+    return c;
+}
+
+QStringList ToQt(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& t : texts)
+        if (!t.empty()) list << QString::fromStdString(t);
+    return list;
+}
+
+QString Hex(const std::uint8_t* bytes, std::size_t n) {
+    QString text;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0) text += QLatin1Char(' ');
+        text += QStringLiteral("%1").arg(bytes[i], 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return text;
+}
+
+}  // namespace
+
+LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_model(model) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(6, 4, 6, 4);
+    column->setSpacing(2);
+
+    auto* controls = new QHBoxLayout;
+    controls->setSpacing(6);
+    m_span = new QComboBox(this);
+    m_span->setObjectName(QStringLiteral("monitorSpan"));
+    for (const int seconds : kSpans) m_span->addItem(QStringLiteral("%1 秒").arg(seconds), seconds);
+    m_span->setCurrentIndex(1);
+    connect(m_span, &QComboBox::activated, this,
+            [this](int index) { m_chart->setSpanSeconds(m_span->itemData(index).toInt()); });
+    controls->addWidget(m_span);
+    m_freeze = new QCheckBox(QStringLiteral("冻结"), this);
+    m_freeze->setObjectName(QStringLiteral("monitorFreeze"));
+    connect(m_freeze, &QCheckBox::toggled, this, [this](bool on) { m_chart->setFrozen(on); });
+    controls->addWidget(m_freeze);
+    m_record = new QPushButton(QStringLiteral("开始记录"), this);
+    m_record->setObjectName(QStringLiteral("monitorRecord"));
+    m_record->setAutoDefault(false);
+    connect(m_record, &QPushButton::clicked, this, &LineMonitor::toggleRecording);
+    controls->addWidget(m_record);
+    m_recordState = SmallLabel(QStringLiteral("monitorRecordState"), this);
+    controls->addWidget(m_recordState, 1);
+    column->addLayout(controls);
+
+    m_chart = new LineChart(this);
+    m_chart->setObjectName(QStringLiteral("monitorChart"));
+    column->addWidget(m_chart, 1);
+    m_pointed = SmallLabel(QStringLiteral("monitorPointed"), this);
+    connect(m_chart, &LineChart::pointed, m_pointed, &QLabel::setText);
+    column->addWidget(m_pointed);
+
+    m_lastDecimal = SmallLabel(QStringLiteral("monitorLastDecimal"), this);
+    m_lastHex = SmallLabel(QStringLiteral("monitorLastHex"), this);
+    m_rate = SmallLabel(QStringLiteral("monitorRate"), this);
+    column->addWidget(m_lastDecimal);
+    column->addWidget(m_lastHex);
+    column->addWidget(m_rate);
+    m_capacity = RedLabel(QStringLiteral("monitorCapacity"), this);
+    column->addWidget(m_capacity);
+
+    m_arrived = new QPlainTextEdit(this);
+    m_arrived->setObjectName(QStringLiteral("monitorArrived"));
+    m_arrived->setReadOnly(true);
+    m_arrived->setMaximumBlockCount(kArrivedLines);
+    m_arrived->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_arrived->setPlaceholderText(QStringLiteral("收到的字节"));
+    m_arrived->setFixedHeight(m_arrived->fontMetrics().height() * 3 + 8);
+    column->addWidget(m_arrived);
+
+    for (QLabel* label : {m_pointed, m_lastDecimal, m_lastHex, m_rate, m_recordState}) {
+        QFont f = label->font();
+        f.setPointSizeF(f.pointSizeF() * 0.9);
+        label->setFont(f);
+    }
+
+    m_timer.setInterval(kLookIntervalMs);
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &LineMonitor::look);
+    showLastFrame(nullptr);
+
+    m_model.frameTap = &m_tap;
+    // Called inside the send loop, from the frame whose line the file
+    // refused; the page says so when the loop next yields.
+    m_tap.onRecordingFailed = [this](const std::string& reason) {
+        QMetaObject::invokeMethod(
+            this, [this, why = QString::fromStdString(reason)] { recordingFailed(why); },
+            Qt::QueuedConnection);
+    };
+    showRecording();
+}
+
+LineMonitor::~LineMonitor() {
+    if (m_model.frameTap == &m_tap) m_model.frameTap = nullptr;
+}
+
+void LineMonitor::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    look();
+    m_timer.start();
+}
+
+void LineMonitor::hideEvent(QHideEvent* event) {
+    m_timer.stop();
+    QWidget::hideEvent(event);
+}
+
+void LineMonitor::showCapacity(const QString& warning) {
+    if (m_capacity->text() == warning) return;
+    m_capacity->setText(warning);
+    m_capacity->setVisible(!warning.isEmpty());
+}
+
+void LineMonitor::showLastFrame(const SentFrame* frame) {
+    const std::uint64_t number = frame != nullptr ? frame->number : 0;
+    if (number == m_shownFrame) return;
+    m_shownFrame = number;
+    QString decimal;
+    for (std::size_t i = 0; frame != nullptr && i < frame->length; ++i) {
+        if (i > 0) decimal += QLatin1Char(' ');
+        decimal += QString::number(frame->bytes[i]);
+    }
+    m_lastDecimal->setText(QStringLiteral("末帧  %1").arg(decimal));
+    m_lastHex->setText(
+        QStringLiteral("十六进制  %1")
+            .arg(frame != nullptr ? Hex(frame->bytes.data(), frame->length) : QString()));
+}
+
+void LineMonitor::look() {
+    takeFrames();
+    takeArrived();
+    m_chart->refresh();
+
+    QString rate = QStringLiteral("每秒 %1 帧").arg(m_tap.FramesPerSecond(), 0, 'f', 1);
+    if (const auto planned = FrameTap::PlannedFramesPerSecond(m_model))
+        rate += QStringLiteral("（计划 %1）").arg(*planned, 0, 'f', 1);
+    LineWatch* watch = m_model.MSComm1 != nullptr ? m_model.MSComm1->Watch() : nullptr;
+    const std::int64_t queued = watch != nullptr ? watch->BytesQueued() : -1;
+    rate +=
+        queued >= 0 ? QStringLiteral("    待发 %1 字节").arg(queued) : QStringLiteral("    待发 —");
+    if (m_loopback.equal() + m_loopback.different() > 0)
+        rate += QStringLiteral("    回环 相同 %1 不同 %2")
+                    .arg(m_loopback.equal())
+                    .arg(m_loopback.different());
+    if (m_rate->text() != rate) m_rate->setText(rate);
+}
+
+void LineMonitor::takeFrames() {
+    if (m_tap.session() != m_session) {
+        // A new sending: its frames count from 1 and its times from 0.
+        m_session = m_tap.session();
+        m_seenFrames = 0;
+        m_seenMarks = 0;
+        m_chart->clear();
+    }
+    const SentFrames& sent = m_tap.frames();
+    for (std::uint64_t n = std::max(m_seenFrames + 1, sent.oldest()); n <= sent.total(); ++n) {
+        if (const SentFrame* f = sent.Find(n)) m_chart->append(ToChart(*f));
+    }
+    m_seenFrames = sent.total();
+
+    const PlanMarks& marks = m_tap.planMarks();
+    const std::vector<PlanMark>& held = marks.marks();
+    const std::uint64_t fresh = std::min<std::uint64_t>(marks.total() - m_seenMarks, held.size());
+    for (std::size_t i = held.size() - static_cast<std::size_t>(fresh); i < held.size(); ++i) {
+        // The plan sending started with is no change.
+        if (held[i].firstFrame > 1) m_chart->addMark(held[i].ms);
+    }
+    m_seenMarks = marks.total();
+    m_chart->setLabels(held.empty() ? ToQt(SlotLabels(m_model))
+                                    : ToQt({held.back().labels.begin(), held.back().labels.end()}));
+    showLastFrame(sent.Newest());
+}
+
+void LineMonitor::takeArrived() {
+    LineWatch* watch = m_model.MSComm1 != nullptr ? m_model.MSComm1->Watch() : nullptr;
+    if (watch == nullptr) return;
+    const ArrivedStore& arrived = watch->Arrived();
+    m_loopback.Update(m_tap.frames(), m_tap.session(), arrived);
+    if (arrived.total() <= m_seenArrived) return;
+    // The arrival times are steady-clock readings; the lines show the time
+    // of day.
+    const double steadyNow = std::chrono::duration<double, std::milli>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    const QDateTime wallNow = QDateTime::currentDateTime();
+    QStringList lines;
+    for (const ArrivedChunk& chunk : arrived.chunks()) {
+        const std::uint64_t end = chunk.first + chunk.length;
+        if (end <= m_seenArrived) continue;
+        const std::uint64_t from = std::max({chunk.first, m_seenArrived, arrived.oldest()});
+        QString hex;
+        for (std::uint64_t at = from; at < end; ++at) {
+            if (!hex.isEmpty()) hex += QLatin1Char(' ');
+            hex += QStringLiteral("%1").arg(arrived.At(at), 2, 16, QLatin1Char('0')).toUpper();
+        }
+        const QDateTime when = wallNow.addMSecs(-static_cast<qint64>(steadyNow - chunk.ms));
+        lines << when.toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral("  ") + hex;
+        if (lines.size() > kArrivedLines) lines.removeFirst();
+    }
+    m_seenArrived = arrived.total();
+    if (!lines.isEmpty()) m_arrived->appendPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void LineMonitor::toggleRecording() {
+    if (m_tap.recording()) {
+        m_tap.StopRecording();
+        showRecording();
+        return;
+    }
+    if (m_dialog == nullptr) {
+        // Not exec(): a nested event loop would hold the send loop's
+        // handler inside it.
+        m_dialog = new QFileDialog(this, QStringLiteral("记录到文件"), QString(),
+                                   QStringLiteral("CSV (*.csv);;所有文件 (*)"));
+        m_dialog->setObjectName(QStringLiteral("monitorRecordDialog"));
+        m_dialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_dialog->setDefaultSuffix(QStringLiteral("csv"));
+        m_dialog->setOption(QFileDialog::DontUseNativeDialog);
+        connect(m_dialog, &QFileDialog::fileSelected, this, &LineMonitor::startRecording);
+    }
+    m_dialog->open();
+}
+
+void LineMonitor::startRecording(const QString& path) {
+    const std::string why = m_tap.StartRecording(path.toStdString(), m_model);
+    m_failure = QString::fromStdString(why);
+    showRecording();
+}
+
+void LineMonitor::recordingFailed(const QString& reason) {
+    m_failure = reason;
+    showRecording();
+}
+
+void LineMonitor::showRecording() {
+    const bool on = m_tap.recording();
+    m_record->setText(on ? QStringLiteral("停止记录") : QStringLiteral("开始记录"));
+    if (!m_failure.isEmpty() && !on) {
+        m_recordState->setStyleSheet(QStringLiteral("color: #b00000"));
+        m_recordState->setText(QStringLiteral("记录已停止：%1").arg(m_failure));
+    } else {
+        m_recordState->setStyleSheet(QString());
+        m_recordState->setText(
+            on ? QStringLiteral("记录到 %1")
+                     .arg(QFileInfo(QString::fromStdString(m_tap.recordingPath())).fileName())
+               : QString());
+    }
+}
+
+}  // namespace kiv

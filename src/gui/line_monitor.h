@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "gui/line_chart.h"
+#include "sending/frame_tap.h"
+#include "sending/loopback_matcher.h"
+
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kiv {
+
+// The page "线路监视": what actually left for the port, live, and what came
+// back. It reads the frame tap's ring and the line's arrived bytes when it
+// looks, never when a frame is sent, and looks at most 30 times a second
+// while it is on screen, so the send loop on the same thread keeps its pace.
+class LineMonitor : public QWidget {
+    Q_OBJECT
+  public:
+    // How often the page looks while shown.
+    static constexpr int kLookIntervalMs = 34;
+    // Arrived lines kept on screen; the oldest go first.
+    static constexpr int kArrivedLines = 200;
+
+    // Watches the frames `model` sends: the page's tap becomes the model's.
+    LineMonitor(Model& model, QWidget* parent = nullptr);
+    ~LineMonitor() override;
+
+    // Takes in what was sent and what arrived since the last look, and shows
+    // it. Runs on the page's timer; tests call it to look at once.
+    void look();
+
+    // The red line about the line's rate; empty hides it.
+    void showCapacity(const QString& warning);
+
+    LineChart* chart() const { return m_chart; }
+    FrameTap& tap() { return m_tap; }
+    const LoopbackMatcher& loopback() const { return m_loopback; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void toggleRecording();
+    void startRecording(const QString& path);
+    void recordingFailed(const QString& reason);
+    void showRecording();
+    void showLastFrame(const SentFrame* frame);
+    void takeFrames();
+    void takeArrived();
+
+    Model& m_model;
+    FrameTap m_tap;
+    LoopbackMatcher m_loopback;
+    QTimer m_timer;
+
+    LineChart* m_chart = nullptr;
+    QComboBox* m_span = nullptr;
+    QCheckBox* m_freeze = nullptr;
+    QPushButton* m_record = nullptr;
+    QLabel* m_recordState = nullptr;
+    QLabel* m_pointed = nullptr;
+    QLabel* m_lastDecimal = nullptr;
+    QLabel* m_lastHex = nullptr;
+    QLabel* m_rate = nullptr;
+    QLabel* m_capacity = nullptr;
+    QPlainTextEdit* m_arrived = nullptr;
+    QFileDialog* m_dialog = nullptr;
+
+    // What the page has taken in: the tap's sending, its frames and marks by
+    // number, the arrived bytes by stream position.
+    std::uint64_t m_session = 0;
+    std::uint64_t m_seenFrames = 0;
+    std::uint64_t m_seenMarks = 0;
+    std::uint64_t m_seenArrived = 0;
+    std::uint64_t m_shownFrame = ~std::uint64_t{0};
+    QString m_failure;  // why the last recording stopped
+};
+
+}  // namespace kiv

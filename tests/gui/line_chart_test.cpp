@@ -1,0 +1,176 @@
+#include "gui/line_chart.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace kiv {
+namespace {
+
+ChartFrame Frame(std::uint64_t count, double ms, std::vector<std::uint8_t> bytes) {
+    ChartFrame f;
+    f.count = count;
+    f.ms = ms;
+    f.length = static_cast<std::uint8_t>(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) f.bytes[i] = bytes[i];
+    return f;
+}
+
+// A run of frames every periodMs whose bytes move, so that traces cross
+// columns both ways; with a plan change (fewer bytes) half-way.
+std::vector<ChartFrame> MovingRun(int frames, double periodMs) {
+    std::vector<ChartFrame> run;
+    for (int i = 0; i < frames; ++i) {
+        const bool secondPlan = i >= frames / 2;
+        std::vector<std::uint8_t> bytes;
+        const int n = secondPlan ? 3 : 10;
+        for (int k = 0; k < n; ++k) bytes.push_back(static_cast<std::uint8_t>((i * (k + 3)) % 256));
+        run.push_back(Frame(static_cast<std::uint64_t>(i + 1), i * periodMs, bytes));
+    }
+    return run;
+}
+
+struct DrawCase {
+    const char* name;
+    int spanSeconds;
+    int frames;
+    double periodMs;
+    int framesPerRefresh;  // how many arrive between two looks
+};
+
+// The picture drawn bit by bit, as the page looks 30 times a second, is the
+// picture drawn at once from the same frames: nothing drawn incrementally
+// is lost, doubled or misplaced when the chart scrolls.
+TEST(LineChartTest, IncrementalPictureEqualsPictureDrawnAtOnce) {
+    const DrawCase cases[] = {
+        {"1 s span, 1 ms frames, 33 per look", 1, 3000, 1.0, 33},
+        {"10 s span, 1 ms frames, uneven looks", 10, 12000, 1.0, 97},
+        {"60 s span, 1 ms frames", 60, 20000, 1.0, 500},
+        {"1 s span, 50 ms frames, one per look", 1, 80, 50.0, 1},
+        {"10 s span, 700 ms frames cross columns", 10, 40, 700.0, 3},
+        {"more than a span per look", 1, 3000, 1.0, 1500},
+    };
+    for (const DrawCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LineChart stepwise;
+        LineChart atOnce;
+        for (LineChart* chart : {&stepwise, &atOnce}) {
+            chart->resize(400, 150);
+            chart->setSpanSeconds(c.spanSeconds);
+            chart->rebuild();
+        }
+        const std::vector<ChartFrame> run = MovingRun(c.frames, c.periodMs);
+        for (int i = 0; i < c.frames; ++i) {
+            if (i == c.frames / 2) {
+                stepwise.addMark(run[static_cast<std::size_t>(i)].ms - 0.5);
+                atOnce.addMark(run[static_cast<std::size_t>(i)].ms - 0.5);
+            }
+            stepwise.append(run[static_cast<std::size_t>(i)]);
+            atOnce.append(run[static_cast<std::size_t>(i)]);
+            if ((i + 1) % c.framesPerRefresh == 0) stepwise.refresh();
+        }
+        stepwise.refresh();
+        atOnce.rebuild();
+        ASSERT_FALSE(atOnce.picture().isNull());
+        EXPECT_EQ(stepwise.picture(), atOnce.picture());
+        // Something was drawn: traces of both plans and the mark.
+        int coloured = 0;
+        for (int y = 0; y < atOnce.picture().height(); ++y)
+            for (int x = 0; x < atOnce.picture().width(); ++x)
+                coloured += qAlpha(atOnce.picture().pixel(x, y)) != 0;
+        EXPECT_GT(coloured, atOnce.picture().height());
+    }
+}
+
+// The store keeps the newest frames in order; the oldest go first.
+TEST(LineChartTest, StoreKeepsTheNewestFramesInOrder) {
+    struct Case {
+        const char* name;
+        std::size_t appended;
+    };
+    const Case cases[] = {
+        {"empty", 0},
+        {"one", 1},
+        {"full", LineChart::kCapacity},
+        {"one over", LineChart::kCapacity + 1},
+        {"wrapped twice and some", 2 * LineChart::kCapacity + 17},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LineChart chart;
+        for (std::size_t i = 0; i < c.appended; ++i)
+            chart.append(Frame(i + 1, static_cast<double>(i), {static_cast<std::uint8_t>(i)}));
+        const std::vector<ChartFrame> kept = chart.frames();
+        const std::size_t expected = std::min(c.appended, LineChart::kCapacity);
+        ASSERT_EQ(kept.size(), expected);
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            const std::uint64_t count = c.appended - expected + i + 1;
+            ASSERT_EQ(kept[i].count, count) << i;
+            ASSERT_EQ(kept[i].bytes[0], static_cast<std::uint8_t>(count - 1)) << i;
+        }
+        chart.clear();
+        EXPECT_TRUE(chart.frames().empty());
+    }
+}
+
+// The pointer reads out the frame sent at the time under it, in a frozen
+// chart too, while frames keep being stored.
+TEST(LineChartTest, PointerFindsTheFrameUnderIt) {
+    LineChart chart;
+    chart.resize(424, 150);  // a plot of 330 columns
+    chart.setSpanSeconds(1);
+    chart.rebuild();
+    const int columns = chart.plotRect().width();
+    ASSERT_GT(columns, 100);
+    const double msPerColumn = 1000.0 / columns;
+    // Frames every 10 ms for 2 s: the chart shows the second second.
+    for (int i = 0; i < 200; ++i) chart.append(Frame(i + 1, i * 10.0, {1, 2, 255}));
+    chart.refresh();
+    chart.setFrozen(true);
+    for (int i = 200; i < 400; ++i) chart.append(Frame(i + 1, i * 10.0, {1, 2, 255}));
+    chart.refresh();
+
+    const double rightMs = 1990.0;
+    struct Case {
+        const char* name;
+        double ms;  // time under the pointer
+        std::uint64_t count;
+    };
+    const Case cases[] = {
+        {"the newest frame", rightMs, 200},
+        {"a frame in the middle", 1500.0, 151},
+        {"the oldest frame shown", rightMs - 1000.0 + 2 * msPerColumn, 101},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int right = chart.plotRect().right();
+        const int x = right - static_cast<int>(std::floor(rightMs / msPerColumn) -
+                                               std::floor(c.ms / msPerColumn));
+        const auto frame = chart.frameAt(x);
+        ASSERT_TRUE(frame.has_value());
+        EXPECT_EQ(frame->count, c.count);
+    }
+    EXPECT_FALSE(chart.frameAt(chart.plotRect().left() - 1).has_value());
+    EXPECT_FALSE(chart.frameAt(chart.plotRect().right() + 1).has_value());
+    // Stored underneath while frozen.
+    EXPECT_EQ(chart.frames().back().count, 400u);
+}
+
+TEST(LineChartTest, DescribesAFrameInDecimalAndHex) {
+    const struct {
+        ChartFrame frame;
+        const char* text;
+    } cases[] = {
+        {Frame(1, 0, {0}), "第 1 帧  0.000 s  0  |  00"},
+        {Frame(12345, 61234.5, {5, 6, 160, 255}),
+         "第 12345 帧  61.234 s  5 6 160 255  |  05 06 A0 FF"},
+        {Frame(7, 1.0, {}), "第 7 帧  0.001 s    |  "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LineChart::Describe(c.frame), QString::fromUtf8(c.text));
+    }
+}
+
+}  // namespace
+}  // namespace kiv

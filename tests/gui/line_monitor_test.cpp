@@ -1,0 +1,212 @@
+#include "gui/line_monitor.h"
+
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <fstream>
+#include <sstream>
+
+#include "gui/window_rig.h"
+#include "support/child_process.h"
+
+namespace kiv::testing {
+namespace {
+
+// The send page's slots and period, typed in and applied with "设置完毕!".
+void ApplyPlan(WindowRig& rig, const std::vector<std::string>& slotTexts,
+               const std::string& period) {
+    for (int slot = 1; slot <= 10; ++slot) {
+        const auto i = static_cast<std::size_t>(slot - 1);
+        auto* box = rig.find<QLineEdit>(ControlName("sendText1", slot));
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        if (i < slotTexts.size()) QTest::keyClicks(box, QString::fromStdString(slotTexts[i]));
+    }
+    auto* periodBox = rig.find<QLineEdit>(QStringLiteral("autosendtext1"));
+    periodBox->selectAll();
+    QTest::keyClick(periodBox, Qt::Key_Delete);
+    QTest::keyClicks(periodBox, QString::fromStdString(period));
+    QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("Command7")), Qt::LeftButton);
+}
+
+void OpenPort(WindowRig& rig) {
+    rig.selectPage(1);
+    QTest::mouseClick(rig.find<QRadioButton>(QStringLiteral("Optionopen")), Qt::LeftButton);
+    rig.selectPage(0);
+}
+
+struct PlanChangeCase {
+    const char* name;
+    std::vector<std::string> first;
+    std::vector<std::string> second;  // applied while sending
+    std::string secondPeriod;
+    QStringList labels;  // of the second plan
+};
+
+// The chart holds exactly the bytes the port was given, frame by frame,
+// before and after an apply that changed the plan while sending, with a
+// mark where the change came into force.
+TEST(LineMonitorTest, ChartHoldsTheBytesWrittenAcrossAPlanChange) {
+    const PlanChangeCase cases[] = {
+        {"a slot added",
+         {"5", "6", "sinx1", "sinx2"},
+         {"5", "6", "sinx1", "sinx2", "squx1"},
+         "10",
+         {"1: 5", "2: 6", "3: sinx1", "4: sinx2", "5: squx1"}},
+        {"slots taken away", {"7", "trix1", "sinx3"}, {"trix2"}, "10", {"1: trix2"}},
+        {"only the period", {"1", "sinx1"}, {"1", "sinx1"}, "5", {"1: 1", "2: sinx1"}},
+    };
+    for (const PlanChangeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowRig rig;
+        ApplyPlan(rig, c.first, "10");
+        OpenPort(rig);
+        LineMonitor* monitor = rig.window->monitor();
+        std::size_t framesAtChange = 0;
+        Repeater driver(
+            [&] {
+                if (framesAtChange == 0 && rig.port.frames.size() >= 6) {
+                    ApplyPlan(rig, c.second, c.secondPeriod);
+                    framesAtChange = rig.port.frames.size();
+                }
+                if (framesAtChange == 0 || rig.port.frames.size() < framesAtChange + 6)
+                    return false;
+                QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("pausesend")),
+                                  Qt::LeftButton);
+                return true;
+            },
+            [&] { rig.model.isSending = false; });
+        rig.click(QStringLiteral("starsend"));
+        ASSERT_FALSE(driver.gaveUp());
+        monitor->look();
+
+        const std::vector<ChartFrame> charted = monitor->chart()->frames();
+        ASSERT_EQ(charted.size(), rig.port.frames.size());
+        for (std::size_t i = 0; i < charted.size(); ++i) {
+            const ChartFrame& f = charted[i];
+            ASSERT_EQ(f.count, i + 1);
+            ASSERT_EQ(std::vector<std::uint8_t>(f.bytes.begin(), f.bytes.begin() + f.length),
+                      rig.port.frames[i])
+                << "frame " << i + 1;
+            if (i > 0) {
+                ASSERT_GE(f.ms, charted[i - 1].ms);
+            }
+        }
+        ASSERT_EQ(monitor->chart()->marks().size(), 1u);
+        const double markMs = monitor->chart()->marks().front();
+        // The mark lies between the last frame of the old plan and the first
+        // of the new one, which the ring numbers from where the port saw it.
+        EXPECT_LE(markMs, charted.back().ms);
+        EXPECT_GE(markMs, charted.front().ms);
+        EXPECT_EQ(monitor->chart()->labels(), c.labels);
+        // The last frame, read out beside the chart.
+        const std::vector<std::uint8_t>& last = rig.port.frames.back();
+        QString decimal;
+        for (std::uint8_t b : last) decimal += QString::number(b) + QLatin1Char(' ');
+        EXPECT_EQ(rig.find<QLabel>(QStringLiteral("monitorLastDecimal"))->text(),
+                  QStringLiteral("末帧  ") + decimal.trimmed());
+    }
+}
+
+// Choosing the monitor leaves the program's pages as they were, and the
+// program can still bring its pages forward.
+TEST(LineMonitorTest, TheMonitorIsAPageOfTheWindowsOwn) {
+    WindowRig rig;
+    QTabWidget* tabs = rig.window->tabs();
+    ASSERT_EQ(tabs->count(), kPageCount + 1);
+    EXPECT_EQ(tabs->tabText(kPageCount), QStringLiteral("线路监视"));
+    rig.selectPage(2);
+    rig.selectPage(kPageCount);
+    rig.window->pushModel();
+    EXPECT_EQ(tabs->currentIndex(), kPageCount);
+    EXPECT_EQ(rig.model.Tabmain.SelectedItem, 3);
+    EXPECT_EQ(FrontPage(rig.model), 2);
+    // A handler that brings a page forward wins over the monitor.
+    rig.window->run([](Model& m) { BringToFront(m, 0); });
+    EXPECT_EQ(tabs->currentIndex(), 0);
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A log line without its two times (ms since start, wall clock).
+std::string WithoutTimes(const std::string& line) {
+    std::stringstream in(line);
+    std::string field;
+    std::string kept;
+    for (int i = 0; std::getline(in, field, ','); ++i) {
+        if (i == 1 || i == 2) continue;
+        kept += field + ",";
+    }
+    return kept;
+}
+
+// The window's recording and kiv-cli's --log of the same setup are the same
+// file apart from the times.
+TEST(LineMonitorTest, RecordingAgreesWithTheCliLog) {
+    constexpr int kFrames = 12;
+    const std::string dir = ::testing::TempDir() + std::to_string(::getpid());
+    const std::string cliLog = dir + "-cli.csv";
+    const std::string windowLog = dir + "-window.csv";
+
+    ChildProcess cli(KIV_CLI_PATH, {"--frame", "5,6,sinx1,sinx2", "--period", "10", "--frames",
+                                    std::to_string(kFrames), "--log", cliLog});
+    const std::string said = cli.ReadLine();
+    const std::string path = said.substr(said.rfind(' ') + 1);
+    LineReader line(path);
+    ASSERT_TRUE(line.ok()) << said;
+    line.Read(kFrames * 4);
+    ASSERT_EQ(cli.Wait(), 0) << cli.errors();
+
+    WindowRig rig;
+    ApplyPlan(rig, {"5", "6", "sinx1", "sinx2"}, "10");
+    OpenPort(rig);
+    rig.selectPage(kPageCount);
+    rig.click(QStringLiteral("monitorRecord"));
+    auto* dialog = rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(dialog->isVisible());
+    dialog->selectFile(QString::fromStdString(windowLog));
+    QMetaObject::invokeMethod(dialog, "accept");
+    ASSERT_TRUE(rig.window->monitor()->tap().recording());
+    EXPECT_EQ(rig.find<QPushButton>(QStringLiteral("monitorRecord"))->text(),
+              QStringLiteral("停止记录"));
+
+    rig.selectPage(0);
+    Repeater stop(
+        [&] {
+            if (rig.port.frames.size() < kFrames) return false;
+            rig.model.isSending = false;
+            return true;
+        },
+        [&] { rig.model.isSending = false; });
+    rig.click(QStringLiteral("starsend"));
+    ASSERT_FALSE(stop.gaveUp());
+    rig.selectPage(kPageCount);
+    rig.click(QStringLiteral("monitorRecord"));
+    EXPECT_FALSE(rig.window->monitor()->tap().recording());
+
+    const std::vector<std::string> fromCli = Lines(cliLog);
+    const std::vector<std::string> fromWindow = Lines(windowLog);
+    ASSERT_EQ(fromCli.size(), kFrames + 1u);
+    ASSERT_GE(fromWindow.size(), fromCli.size());
+    EXPECT_EQ(fromWindow[0], fromCli[0]);
+    for (std::size_t i = 1; i < fromCli.size(); ++i)
+        EXPECT_EQ(WithoutTimes(fromWindow[i]), WithoutTimes(fromCli[i])) << "line " << i;
+    std::remove(cliLog.c_str());
+    std::remove(windowLog.c_str());
+}
+
+}  // namespace
+}  // namespace kiv::testing
