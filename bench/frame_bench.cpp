@@ -4,6 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "model/model.h"
+#include "sending/frame_tap.h"
+#include "sending/loopback_matcher.h"
 #include "signal/compute_frame.h"
 #include "signal/signal_params.h"
 #include "signal/time_seeded_random.h"
@@ -34,6 +36,51 @@ void Compose(benchmark::State& state) {
     }
 }
 BENCHMARK(Compose)->Arg(0)->Arg(1)->ArgName("noise");
+
+// What the line monitor adds to each frame of the send loop: the frame tap
+// records it (a clock reading, a copy into the ring, the plan compared with
+// the one in force). Run long enough to wrap the ring many times over.
+void TapRecord(benchmark::State& state) {
+    kiv::Model w;
+    const char* slots[10] = {"5",     "sinx1", "sinx2", "sinx3", "squx1",
+                             "squx2", "trix1", "trix2", "trix3", "200"};
+    for (int i = 1; i <= 10; ++i) w.slotText(i) = slots[i - 1];
+    w.slotCount = 10;
+    w.sendPeriod = 1;
+    kiv::FrameTap tap;
+    tap.BeginSending(w);
+    std::uint8_t frame[10] = {5, 1, 2, 3, 4, 5, 6, 7, 8, 200};
+    for (auto _ : state) {
+        ++frame[1];
+        tap.Record(w, frame);
+    }
+    benchmark::DoNotOptimize(tap.frames().total());
+}
+BENCHMARK(TapRecord);
+
+// The loopback count over a second of 1 ms frames that all came back: what
+// the window pays at each of its repaints.
+void LoopbackSecond(benchmark::State& state) {
+    kiv::SentFrames sent;
+    kiv::ArrivedStore arrived;
+    std::uint8_t frame[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    for (auto _ : state) {
+        state.PauseTiming();
+        kiv::LoopbackMatcher matcher;
+        sent.Clear();
+        arrived.Clear();
+        matcher.Update(sent, 1, arrived);
+        for (int i = 0; i < 1000; ++i) {
+            ++frame[0];
+            sent.Push(i, frame);
+            arrived.Add(i, frame);
+        }
+        state.ResumeTiming();
+        matcher.Update(sent, 1, arrived);
+        benchmark::DoNotOptimize(matcher.equal());
+    }
+}
+BENCHMARK(LoopbackSecond);
 
 }  // namespace
 

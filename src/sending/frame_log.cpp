@@ -14,6 +14,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Paths come and go as UTF-8 whatever the system's own code page.
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 const char* KindOf(fs::file_type type) {
     switch (type) {
         case fs::file_type::directory:
@@ -34,7 +44,8 @@ const char* KindOf(fs::file_type type) {
 // names, made when the link leads nowhere yet (the link stays a link).
 // Anything else at the path is refused.
 std::variant<fs::path, std::string> Destination(const std::string& path) {
-    fs::path at = path;
+    const fs::path given = PathOf(path);
+    fs::path at = given;
     for (int hops = 0; hops < 40; ++hops) {
         std::error_code ec;
         const fs::file_status status = fs::symlink_status(at, ec);
@@ -42,8 +53,7 @@ std::variant<fs::path, std::string> Destination(const std::string& path) {
         if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular)
             return at;
         if (status.type() != fs::file_type::symlink) {
-            const std::string which =
-                at == fs::path(path) ? ":" : ": leads to " + at.string() + ", which";
+            const std::string which = at == given ? ":" : ": leads to " + Utf8(at) + ", which";
             return path + which + " is " + KindOf(status.type()) +
                    "; a log is written only to a regular file";
         }

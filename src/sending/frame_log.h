@@ -55,7 +55,7 @@ std::string WallClockUtcNow();
 // to the regular file it names), and an earlier file there is replaced only
 // once the new one holds its header. The header goes into a new file in the
 // same folder, which then takes the path's name; the frames follow in that
-// file. Gives the log, or why it cannot be written.
+// file. The path is UTF-8. Gives the log, or why it cannot be written.
 std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::string& path,
                                                                  int slotCount);
 

@@ -91,7 +91,17 @@ TEST(FrameLog, TheFirstRefusalIsKeptWithItsReason) {
 // Where a log may go: a new or regular file, or a link to one (which stays
 // a link); never a device, a pipe or a folder. Nothing is left behind.
 TEST(FrameLogFile, OpensOnlyOverRegularFiles) {
-    enum Kind { Absent, Regular, LinkToRegular, LinkToNothing, Device, Pipe, Directory, NoFolder };
+    enum Kind {
+        Absent,
+        Regular,
+        LinkToRegular,
+        LinkToNothing,
+        Device,
+        Pipe,
+        Directory,
+        NoFolder,
+        ChineseName
+    };
     const struct {
         Kind kind;
         const char* refusal;  // "" when the log opens
@@ -104,6 +114,7 @@ TEST(FrameLogFile, OpensOnlyOverRegularFiles) {
         {Pipe, "is a pipe; a log is written only to a regular file"},
         {Directory, "is a folder; a log is written only to a regular file"},
         {NoFolder, "No such file or directory"},
+        {ChineseName, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
@@ -135,6 +146,9 @@ TEST(FrameLogFile, OpensOnlyOverRegularFiles) {
             case NoFolder:
                 path = f.path / "missing" / "log.csv";
                 break;
+            case ChineseName:
+                path = f.path / "记录.csv";
+                break;
         }
         auto opened = OpenLogFile(path.string(), 2);
         if (*c.refusal != '\0') {
@@ -157,7 +171,7 @@ TEST(FrameLogFile, OpensOnlyOverRegularFiles) {
         if (c.kind == LinkToRegular || c.kind == LinkToNothing) {
             EXPECT_TRUE(fs::is_symlink(path));
         }
-        EXPECT_TRUE(f.Others({"log.csv", "target.csv"}).empty());
+        EXPECT_TRUE(f.Others({"log.csv", "target.csv", "记录.csv"}).empty());
     }
 }
 
