@@ -38,10 +38,9 @@ class FakeMessageBox : public MessageBoxService {
                                 const std::string& detail) override {
         shown.push_back({text, style, title, detail});
         if (onShow) onShow();
-        return answer;
+        return kAnswerContinue;
     }
     std::vector<ShownMessage> shown;
-    std::int32_t answer = kAnswerContinue;
     std::function<void()> onShow;  // runs while the box is "open"
 };
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <set>
+#include <span>
+#include <string_view>
 
 #include "cli/exit_codes.h"
 #include "model/box_labels.h"
@@ -93,13 +94,6 @@ std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::str
     if (auto fault = PlanFault(slots, notes)) return option + ": " + *fault;
     for (const std::string& note : notes) warnings.push_back(option + ": " + note);
     return std::nullopt;
-}
-
-bool TakesValue(const std::string& name) {
-    static const std::set<std::string> kValued = {
-        "--baud", "--parity", "--data-bits", "--stop-bits", "--device", "--frame", "--period",
-        "--set",  "--noise",  "--frames",    "--seconds",   "--log",    "--setup", "--write-setup"};
-    return kValued.count(name) != 0;
 }
 
 }  // namespace
@@ -245,19 +239,178 @@ std::optional<std::string> ParameterFault(const std::string& key, const std::str
     return std::nullopt;
 }
 
+// The options read so far, and the warnings of the values that a later
+// option may still replace.
+struct CliParse {
+    CliOptions& o;
+    std::vector<std::string> frameWarnings, periodWarnings;
+};
+
+namespace {
+
+using Rule = std::optional<std::string>;
+
+// An option and its value as a message starts with them.
+std::string Given(const std::string& name, const std::string& value) {
+    return name + " " + Quoted(value);
+}
+
+Rule NotEmpty(const std::string& name, const std::string& value, const char* expected) {
+    if (value.empty()) return name + ": expected " + expected + ", got an empty text";
+    return std::nullopt;
+}
+
+const CliOption kOptionRows[] = {
+    {"--baud", "9600",
+     "any rate the device takes, e.g. 230400 or 921600\n(the window offers 300 .. 115200)",
+     CliHelpSection::Line,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (auto fault = BaudFault(v)) return Given(a, v) + ": " + *fault;
+         p.o.baud = v;
+         return std::nullopt;
+     }},
+    {"--parity", "无|奇|偶", "also n|o|e", CliHelpSection::Line,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (v == "n" || v == "无")
+             p.o.parity = "无";
+         else if (v == "o" || v == "奇")
+             p.o.parity = "奇";
+         else if (v == "e" || v == "偶")
+             p.o.parity = "偶";
+         else
+             return Given(a, v) + ": expected 无, 奇 or 偶 (or n, o, e)";
+         return std::nullopt;
+     }},
+    {"--data-bits", "8", "6, 7 or 8", CliHelpSection::Line,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (v != "6" && v != "7" && v != "8") return Given(a, v) + ": expected 6, 7 or 8";
+         p.o.dataBits = v;
+         return std::nullopt;
+     }},
+    {"--stop-bits", "1", "1 or 2", CliHelpSection::Line,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (v != "1" && v != "2") return Given(a, v) + ": expected 1 or 2";
+         p.o.stopBits = v;
+         return std::nullopt;
+     }},
+    {"--device", "PATH", "the serial device, e.g. /dev/ttyUSB0", CliHelpSection::Line,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (auto fault = NotEmpty(a, v, "a device path")) return fault;
+         p.o.device = v;
+         return std::nullopt;
+     }},
+    // A later --frame or --period replaces an earlier one, warnings included.
+    {"--frame", "5,6,sinx1,sinx2",
+     "up to ten slots: constants 0..255 or sinx1..3 squx1..3 trix1..3;\n"
+     "the frame ends at the first empty slot (a warning names\n"
+     "the slots after it), and slot 1 must not be empty",
+     CliHelpSection::Content,
+     [](CliParse& p, const std::string&, const std::string& v) -> Rule {
+         std::vector<std::string> slots;
+         p.frameWarnings.clear();
+         if (auto fault = CheckFrame(v, slots, p.frameWarnings)) return fault;
+         p.o.frame = slots;
+         return std::nullopt;
+     }},
+    {"--period", "10",
+     "send period in whole milliseconds, 0 or more; a fraction\n"
+     "is rounded (halves to even); 0 sends as fast as the line goes",
+     CliHelpSection::Content,
+     [](CliParse& p, const std::string&, const std::string& v) -> Rule {
+         p.periodWarnings.clear();
+         if (auto fault = CheckPeriod(v, p.periodWarnings)) return fault;
+         p.o.period = v;
+         return std::nullopt;
+     }},
+    {"--noise", "1,3", "slots that get noise added", CliHelpSection::Content,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         for (const std::string& part : Split(v, ',')) {
+             auto slot = WholeNumber(part, 1, 10);
+             if (!slot) return Given(a, v) + ": slots are whole numbers 1..10, comma-separated";
+             p.o.noise.push_back(static_cast<int>(*slot));
+         }
+         return std::nullopt;
+     }},
+    {"--set", "sinx1=t1:100,am:60,a0:100", "", CliHelpSection::Signals,
+     [](CliParse& p, const std::string&, const std::string& v) -> Rule {
+         auto s = ParseSet(v);
+         if (auto* err = std::get_if<std::string>(&s)) return *err;
+         p.o.sets.push_back(std::get<SignalSetting>(s));
+         return std::nullopt;
+     }},
+    {"--frames", "N", "exactly N frames", CliHelpSection::Stopping,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         auto n = WholeNumber(v, 1, 1000000000L);
+         if (!n) return Given(a, v) + ": expected a whole number of frames, 1..1000000000";
+         p.o.frames = *n;
+         return std::nullopt;
+     }},
+    {"--seconds", "S", "no frame later than S seconds after sending started",
+     CliHelpSection::Stopping,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         auto s = ReadNumber(v);
+         // Up to about 24 days: the run's clock counts milliseconds in 31 bits.
+         if (!s || !(*s > 0) || !(*s <= 2000000.0))
+             return Given(a, v) + ": expected a number of seconds above 0, at most 2000000";
+         p.o.seconds = *s;
+         return std::nullopt;
+     }},
+    {"--setup", "FILE",
+     "start from the setup in FILE; the options above override it,\n"
+     "and its values follow the options' rules",
+     CliHelpSection::Setups,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (auto fault = NotEmpty(a, v, "a file name")) return fault;
+         p.o.setup = v;
+         return std::nullopt;
+     }},
+    {"--write-setup", "FILE", "write the setup the options describe into FILE and exit",
+     CliHelpSection::Setups,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (auto fault = NotEmpty(a, v, "a file name")) return fault;
+         p.o.writeSetup = v;
+         return std::nullopt;
+     }},
+    {"--log", "FILE",
+     "CSV, one line per frame as it is sent, after a header:\n"
+     "frame,ms since start,wall clock (UTC, ISO 8601),bytes...\n"
+     "--log - writes it to standard output (the other\n"
+     "output then goes to standard error); a log that\n"
+     "cannot be written ends the run after the frame just sent",
+     CliHelpSection::Other,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         if (auto fault = NotEmpty(a, v, "a file name or -")) return fault;
+         p.o.log = v;
+         return std::nullopt;
+     }},
+    // These two are looked for before any other option and take no value.
+    {kHelpOption, "", "this text (wins over every other option)", CliHelpSection::Other, nullptr},
+    {kVersionOption, "", "the version", CliHelpSection::Other, nullptr},
+};
+
+const CliOption* FindOption(const std::string& name) {
+    for (const CliOption& row : kCliOptions)
+        if (row.name == name) return &row;
+    return nullptr;
+}
+
+}  // namespace
+
+const std::span<const CliOption> kCliOptions = kOptionRows;
+
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args) {
     CliOptions o;
     for (const std::string& a : args)
-        if (a == "-h" || a == "--help") {
+        if (a == "-h" || a == kHelpOption) {
             o.help = true;
             return o;
         }
     for (const std::string& a : args)
-        if (a == "--version") {
+        if (a == kVersionOption) {
             o.version = true;
             return o;
         }
-    std::vector<std::string> frameWarnings, periodWarnings;
+    CliParse p{o, {}, {}};
     for (std::size_t i = 0; i < args.size(); ++i) {
         // --name=value is the same as --name value.
         std::string a = args[i];
@@ -268,75 +421,24 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         }
         if (a.rfind("--", 0) != 0)
             return Quoted(a) + ": not an option (options start with --; see --help)";
-        if (!TakesValue(a)) return Quoted(a) + ": unknown option (see --help)";
+        const CliOption* option = FindOption(a);
+        // Options without a value were taken above; one here came with "=".
+        if (option == nullptr || option->take == nullptr)
+            return Quoted(a) + ": unknown option (see --help)";
         if (!inlineValue && i + 1 >= args.size()) return a + ": needs a value (see --help)";
         const std::string v = inlineValue ? *inlineValue : args[++i];
-        const std::string given = a + " " + Quoted(v);
-        if (a == "--baud") {
-            if (auto fault = BaudFault(v)) return given + ": " + *fault;
-            o.baud = v;
-        } else if (a == "--parity") {
-            if (v == "n" || v == "无")
-                o.parity = "无";
-            else if (v == "o" || v == "奇")
-                o.parity = "奇";
-            else if (v == "e" || v == "偶")
-                o.parity = "偶";
-            else
-                return given + ": expected 无, 奇 or 偶 (or n, o, e)";
-        } else if (a == "--data-bits") {
-            if (v != "6" && v != "7" && v != "8") return given + ": expected 6, 7 or 8";
-            o.dataBits = v;
-        } else if (a == "--stop-bits") {
-            if (v != "1" && v != "2") return given + ": expected 1 or 2";
-            o.stopBits = v;
-        } else if (a == "--device") {
-            if (v.empty()) return a + ": expected a device path, got an empty text";
-            o.device = v;
-        } else if (a == "--frame") {
-            // A later --frame or --period replaces an earlier one, warnings included.
-            std::vector<std::string> slots;
-            frameWarnings.clear();
-            if (auto fault = CheckFrame(v, slots, frameWarnings)) return *fault;
-            o.frame = slots;
-        } else if (a == "--period") {
-            periodWarnings.clear();
-            if (auto fault = CheckPeriod(v, periodWarnings)) return *fault;
-            o.period = v;
-        } else if (a == "--set") {
-            auto s = ParseSet(v);
-            if (auto* err = std::get_if<std::string>(&s)) return *err;
-            o.sets.push_back(std::get<SignalSetting>(s));
-        } else if (a == "--noise") {
-            for (const std::string& part : Split(v, ',')) {
-                auto slot = WholeNumber(part, 1, 10);
-                if (!slot) return given + ": slots are whole numbers 1..10, comma-separated";
-                o.noise.push_back(static_cast<int>(*slot));
-            }
-        } else if (a == "--frames") {
-            auto n = WholeNumber(v, 1, 1000000000L);
-            if (!n) return given + ": expected a whole number of frames, 1..1000000000";
-            o.frames = *n;
-        } else if (a == "--seconds") {
-            auto s = ReadNumber(v);
-            // Up to about 24 days: the run's clock counts milliseconds in 31 bits.
-            if (!s || !(*s > 0) || !(*s <= 2000000.0))
-                return given + ": expected a number of seconds above 0, at most 2000000";
-            o.seconds = *s;
-        } else if (a == "--log") {
-            if (v.empty()) return a + ": expected a file name or -, got an empty text";
-            o.log = v;
-        } else if (a == "--setup") {
-            if (v.empty()) return a + ": expected a file name, got an empty text";
-            o.setup = v;
-        } else if (a == "--write-setup") {
-            if (v.empty()) return a + ": expected a file name, got an empty text";
-            o.writeSetup = v;
-        }
+        if (auto fault = option->take(p, a, v)) return *fault;
     }
-    o.warnings = frameWarnings;
-    o.warnings.insert(o.warnings.end(), periodWarnings.begin(), periodWarnings.end());
+    o.warnings = p.frameWarnings;
+    o.warnings.insert(o.warnings.end(), p.periodWarnings.begin(), p.periodWarnings.end());
     return o;
+}
+
+const std::optional<std::string>& CliOptions::PortBoxText(int box) const {
+    static const std::optional<std::string> kNone;
+    const std::optional<std::string>* const texts[5] = {&kNone, &baud, &parity, &dataBits,
+                                                        &stopBits};
+    return *texts[box];
 }
 
 std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
@@ -344,10 +446,8 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
     static const Model fresh;
     // The serial page: the window's entries, and for the rate any rate
     // --baud takes.
-    const std::optional<std::string>* given[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
-                                                  &o.stopBits};
     for (int i = 0; i <= 4; ++i) {
-        if (given[i] != nullptr && given[i]->has_value()) continue;
+        if (o.PortBoxText(i)) continue;
         const std::string& text = s.serial[static_cast<std::size_t>(i)];
         const auto& list = fresh.Combo1(i).List;
         if (std::find(list.begin(), list.end(), text) != list.end()) continue;
@@ -395,10 +495,8 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
 }
 
 void OverlayOptions(Setup& setup, const CliOptions& o) {
-    const std::optional<std::string>* serial[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
-                                                   &o.stopBits};
-    for (std::size_t i = 1; i < 5; ++i)
-        if (serial[i]->has_value()) setup.serial[i] = **serial[i];
+    for (int i = 1; i <= 4; ++i)
+        if (const auto& text = o.PortBoxText(i)) setup.serial[static_cast<std::size_t>(i)] = *text;
     if (o.frame) {
         for (std::size_t i = 0; i < 10; ++i)
             setup.slotTexts[i] = i < o.frame->size() ? (*o.frame)[i] : "";
@@ -418,63 +516,88 @@ std::string CliVersion() {
     return std::string("kiv-cli ") + KIV_VERSION;
 }
 
-std::string CliUsage() {
-    std::string text = R"(kiv-cli: the KIV signal generator without a window.
+namespace {
 
-Usage: kiv-cli [options]          (--name=value works as well as --name value)
+// The blocks of --help, in order: a heading, the options listed under it
+// with their descriptions starting in `column`, and text after them.
+struct HelpBlock {
+    CliHelpSection section;
+    std::string_view heading;
+    std::size_t column;
+    std::string_view after;
+};
 
-Line settings (the serial page's texts):
-  --baud 9600            any rate the device takes, e.g. 230400 or 921600
-                         (the window offers 300 .. 115200)
-  --parity 无|奇|偶      also n|o|e
-  --data-bits 8          6, 7 or 8
-  --stop-bits 1          1 or 2
-  --device PATH          the serial device, e.g. /dev/ttyUSB0
-
+constexpr HelpBlock kHelpBlocks[] = {
+    {CliHelpSection::Line, "Line settings (the serial page's texts):", 25,
+     R"(
 Without --device kiv-cli creates a virtual port and prints "sending on
 /dev/pts/N". Sending starts once a program has held that path open for a
 quarter of a second, so the receiver gets every frame from the first however
 late it opens it; a program that opens it only for a moment (such as
 "stty -F /dev/pts/N raw -echo") does not start it. Until then nothing is
 sent and the run's clock has not started.
-
-Send content (the send page):
-  --frame 5,6,sinx1,sinx2   up to ten slots: constants 0..255 or sinx1..3 squx1..3 trix1..3;
-                            the frame ends at the first empty slot (a warning names
-                            the slots after it), and slot 1 must not be empty
-  --period 10               send period in whole milliseconds, 0 or more; a fraction
-                            is rounded (halves to even); 0 sends as fast as the line goes
-  --noise 1,3               slots that get noise added
-
-Signal parameters (the signal pages), repeatable:
-  --set sinx1=t1:100,am:60,a0:100
-  --set squx2=t1:20,t2:30
+)"},
+    {CliHelpSection::Content, "Send content (the send page):", 28, ""},
+    {CliHelpSection::Signals, "Signal parameters (the signal pages), repeatable:", 0,
+     R"(  --set squx2=t1:20,t2:30
   --set trix1=t1:50,t2:50,t3:50,am:60,a0:100
   --set noise=am:10
-
-Stopping (default: until SIGINT or SIGTERM):
-  --frames N             exactly N frames
-  --seconds S            no frame later than S seconds after sending started
-  SIGINT or SIGTERM end the run within a second: the frame under way gets
+)"},
+    {CliHelpSection::Stopping, "Stopping (default: until SIGINT or SIGTERM):", 25,
+     R"(  SIGINT or SIGTERM end the run within a second: the frame under way gets
   what is left of that second, and what cannot be delivered in it is
   dropped and counted on standard error.
+)"},
+    {CliHelpSection::Setups, "Setups (files the window saves and opens, Ctrl+S / Ctrl+O):", 25, ""},
+    {CliHelpSection::Other, "Other:", 25, ""},
+};
 
-Setups (files the window saves and opens, Ctrl+S / Ctrl+O):
-  --setup FILE           start from the setup in FILE; the options above override it,
-                         and its values follow the options' rules
-  --write-setup FILE     write the setup the options describe into FILE and exit
+// Columns a terminal gives the text: the only characters beyond ASCII in
+// the help are Chinese, two columns wide.
+std::size_t Columns(const std::string& text) {
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = std::max<std::size_t>(Utf8SequenceAt(text, i), 1);
+        columns += n == 1 ? 1 : 2;
+        i += n;
+    }
+    return columns;
+}
 
-Other:
-  --log FILE             CSV, one line per frame as it is sent, after a header:
-                         frame,ms since start,wall clock (UTC, ISO 8601),bytes...
-                         --log - writes it to standard output (the other
-                         output then goes to standard error); a log that
-                         cannot be written ends the run after the frame just sent
-  --help                 this text (wins over every other option)
-  --version              the version
+// An option's lines: its name and value, then its description, each further
+// line of it starting in the column of the first.
+std::string HelpLines(const CliOption& option, std::size_t column) {
+    std::string out = "  " + std::string(option.name);
+    if (!option.value.empty()) out += " " + std::string(option.value);
+    if (option.help.empty()) return out + "\n";
+    out.append(column > Columns(out) ? column - Columns(out) : 1, ' ');
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t end = option.help.find('\n', at);
+        out += option.help.substr(at, end - at);
+        out += '\n';
+        if (end == std::string_view::npos) break;
+        out.append(column, ' ');
+        at = end + 1;
+    }
+    return out;
+}
 
-Exit codes:
+}  // namespace
+
+std::string CliUsage() {
+    std::string text = R"(kiv-cli: the KIV signal generator without a window.
+
+Usage: kiv-cli [options]          (--name=value works as well as --name value)
+
 )";
+    for (const HelpBlock& block : kHelpBlocks) {
+        text += std::string(block.heading) + "\n";
+        for (const CliOption& option : kCliOptions)
+            if (option.section == block.section) text += HelpLines(option, block.column);
+        text += std::string(block.after) + "\n";
+    }
+    text += "Exit codes:\n";
     for (const ExitCodeInfo& e : kExitCodes) {
         std::string code = "  " + std::to_string(e.code);
         code.resize(25, ' ');

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -38,7 +40,30 @@ struct CliOptions {
     // One-line notes about values that were accepted but do not mean what
     // they may seem to (a period of 0, a fractional period).
     std::vector<std::string> warnings;
+
+    // The text the options give the serial page's box Combo1(box): none for
+    // the port (box 0), which --device stands in for.
+    const std::optional<std::string>& PortBoxText(int box) const;
 };
+
+// The options and how they read, one row each: the parser and --help both
+// read the rows.
+enum class CliHelpSection { Line, Content, Signals, Stopping, Setups, Other };
+struct CliParse;  // the options read so far
+struct CliOption {
+    std::string_view name;   // "--baud"
+    std::string_view value;  // what --help shows as its value, "" for none
+    std::string_view help;   // its description in --help, lines split by '\n'
+    CliHelpSection section;  // the block of --help that lists it
+    // Takes a value given with the option named `name`: stores it, or
+    // returns the whole message of the rule it broke. Null for an option
+    // that takes no value.
+    std::optional<std::string> (*take)(CliParse& p, const std::string& name,
+                                       const std::string& value);
+};
+extern const std::span<const CliOption> kCliOptions;
+inline constexpr std::string_view kHelpOption = "--help";  // also -h
+inline constexpr std::string_view kVersionOption = "--version";
 
 // Parses the arguments (without the program name). --help anywhere wins
 // over everything else; then --version. Otherwise returns the options, or

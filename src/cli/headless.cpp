@@ -169,16 +169,15 @@ int HeadlessRun::Prepare(const CliOptions& o) {
 int HeadlessRun::PrepareSteps(const CliOptions& o) {
     // The serial page: pick the entries. A baud rate the window does not
     // list joins this run's list, so the device itself judges it.
-    const std::optional<std::string>* values[5] = {nullptr, &o.baud, &o.parity, &o.dataBits,
-                                                   &o.stopBits};
     const char* names[5] = {"--device", "--baud", "--parity", "--data-bits", "--stop-bits"};
     if (o.baud) AdmitBaudRate(w, *o.baud);
     for (int i = 1; i <= 4; ++i) {
-        if (!values[i]->has_value()) continue;
+        const std::optional<std::string>& text = o.PortBoxText(i);
+        if (!text) continue;
         ComboBox& c = w.Combo1(i);
-        auto it = std::find(c.List.begin(), c.List.end(), **values[i]);
+        auto it = std::find(c.List.begin(), c.List.end(), *text);
         if (it == c.List.end()) {
-            c.List.push_back(**values[i]);
+            c.List.push_back(*text);
             it = c.List.end() - 1;
         }
         c.Pick(static_cast<int>(it - c.List.begin()));

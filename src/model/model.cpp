@@ -166,14 +166,12 @@ void ShowInfo(Model& w) {
     // Without a message box (a headless run) the message still has to reach
     // the user somewhere; the front end decides where by providing one.
     if (w.messageBox == nullptr) {
-        w.msgAnswer = kAnswerCancel;
         w.msgDetail.clear();
         return;
     }
     const std::string detail = std::move(w.msgDetail);
     w.msgDetail.clear();
-    w.msgAnswer =
-        w.messageBox->ShowWithDetail(w.msgText, w.msgStyle, w.msgTitle, "DEMO.HLP", 1000, detail);
+    w.messageBox->ShowWithDetail(w.msgText, w.msgStyle, w.msgTitle, "DEMO.HLP", 1000, detail);
 }
 
 void ShowMessage(Model& w, const Message& message) {

@@ -87,7 +87,6 @@ struct Model {
     std::string msgText;
     std::int32_t msgStyle = 0;
     std::string msgTitle;
-    std::int32_t msgAnswer = 0;
     // The reason behind msgText, shown as the box's detailed text; ShowInfo
     // clears it, so each message carries only its own.
     std::string msgDetail;
@@ -140,8 +139,8 @@ std::string IndexedName(const std::string& name, int index);
 // The number of pages of the tab strip.
 constexpr int kPageCount = 7;
 
-// Shows msgText with msgStyle and msgTitle in a modal box and stores the
-// pressed button in msgAnswer.
+// Shows msgText with msgStyle and msgTitle in a modal box. Every box asks
+// only to be read: which button closed it changes nothing.
 void ShowInfo(Model& w);
 
 // The column of parameter boxes of ParamBox `box` (see model/signal_table.h):

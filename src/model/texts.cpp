@@ -71,8 +71,6 @@ constexpr std::array<TextForms, static_cast<std::size_t>(TextId::Count)> kTexts 
      "%1：无法丢弃已收到的字节：%2"},
     {TextId::CannotDiscardUnsent, "%1: cannot discard unsent bytes: %2",
      "%1：无法丢弃未发出的字节：%2"},
-    {TextId::LineTakesNoByte, "%1: the line has taken no byte for %2 ms",
-     "%1：线路已有 %2 毫秒没有发出一个字节"},
     {TextId::SendingStopped, "Sending stopped at %1: %2", "%1 停止发送：%2"},
     {TextId::SetupLine, "line %1: %2", "第 %1 行：%2"},
     {TextId::SetupNoClosingQuote, "the quoted value has no closing \"", "带引号的值缺少结尾的 \""},

@@ -41,7 +41,6 @@ enum class TextId {
     DriverKeepsWrite,
     CannotDiscardReceived,
     CannotDiscardUnsent,
-    LineTakesNoByte,
     SendingStopped,
     // Setup files.
     SetupLine,

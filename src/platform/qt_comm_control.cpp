@@ -264,21 +264,6 @@ void QtCommControl::PushOut() {
     }
 }
 
-void QtCommControl::CheckStall(StallWatch& watch) {
-    if (m_stallLimit.count() <= 0) return;
-    const auto now = std::chrono::steady_clock::now();
-    const std::int64_t inDevice = QueuedInDevice(m_port.handle());
-    const qint64 pending = m_port.bytesToWrite() + std::max<std::int64_t>(inDevice, 0);
-    if (watch.session != m_session || pending != watch.pending) {
-        watch = StallWatch{m_session, pending, now};
-        return;
-    }
-    if (now - watch.since >= m_stallLimit) {
-        RaisePort(
-            Say(TextId::LineTakesNoByte, {OpenPortLabel(), std::to_string(m_stallLimit.count())}));
-    }
-}
-
 void QtCommControl::WaitForRoom() {
     if (m_yielder != nullptr && m_clock != nullptr) {
         PushOut();
@@ -317,7 +302,6 @@ void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
             std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_openOutBufferSize))));
         return;
     }
-    StallWatch watch;
     const std::uint64_t session = m_session;
     for (;;) {
         RaiseIfNotWritable();
@@ -345,7 +329,6 @@ void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
                 RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
             return;
         }
-        CheckStall(watch);
         WaitForRoom();
     }
 }

@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <QSerialPort>
-#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -31,12 +30,6 @@ class QtCommControl final : public CommControl, public LineWatch {
     // limit of its own, so a stalled line would otherwise grow memory
     // without end.
     static constexpr qint64 kDefaultQueueLimit = 4096;
-    // How long Output may wait for a full queue to move at all before it
-    // gives up; zero, the default, waits for as long as it takes. A
-    // receiver that stops reading for a while must still get every frame
-    // whole and in order, and the window stays usable meanwhile: closing
-    // the port ends the wait.
-    static constexpr std::chrono::milliseconds kDefaultStallLimit{0};
     // What OutBufferSize is until the program sets it.
     static constexpr std::int16_t kDefaultOutBufferSize = 512;
 
@@ -55,7 +48,6 @@ class QtCommControl final : public CommControl, public LineWatch {
     void setQueueLimit(qint64 bytes) { m_queueLimit = bytes; }
     // Where other programs' lock files are looked for before each open.
     void setLockDirectories(std::vector<std::string> dirs) { m_lockDirectories = std::move(dirs); }
-    void setStallLimit(std::chrono::milliseconds limit) { m_stallLimit = limit; }
 
     // Why the last open failed or the device was lost, in the system's
     // words; empty when nothing failed yet.
@@ -87,7 +79,10 @@ class QtCommControl final : public CommControl, public LineWatch {
 
     // Writes the first min(size, OutBufferSize) bytes as one piece, then
     // hands them to the system without waiting for them to leave. When the
-    // queue is over its limit it first waits for room; a frame is never cut.
+    // queue is over its limit it first waits for room, for as long as it
+    // takes: a receiver that stops reading for a while must still get every
+    // frame whole and in order, and the window stays usable meanwhile
+    // (closing the port ends the wait). A frame is never cut.
     void Output(std::span<const std::uint8_t> bytes) override;
 
     // The port is opened for reading too: what comes back (a receiver's
@@ -97,12 +92,6 @@ class QtCommControl final : public CommControl, public LineWatch {
     std::int64_t BytesQueued() override { return pendingBytes(); }
 
   private:
-    struct StallWatch {
-        std::uint64_t session = 0;
-        qint64 pending = -1;
-        std::chrono::steady_clock::time_point since;
-    };
-
     void Open();
     void TakeArrived();
     void OnPortError(QSerialPort::SerialPortError error);
@@ -111,7 +100,6 @@ class QtCommControl final : public CommControl, public LineWatch {
     void PushOut();
     void WriteStraight(std::span<const std::uint8_t> frame);
     void WaitForRoom();
-    void CheckStall(StallWatch& watch);
     std::string PortLabel(int port, const std::string& device) const;
     std::string OpenPortLabel() const;
     [[noreturn]] void RaisePort(const std::string& what) const;
@@ -143,7 +131,6 @@ class QtCommControl final : public CommControl, public LineWatch {
     Yielder* m_yielder = nullptr;
     MillisecondClock* m_clock = nullptr;
     qint64 m_queueLimit = kDefaultQueueLimit;
-    std::chrono::milliseconds m_stallLimit = kDefaultStallLimit;
 
     bool m_lost = false;
     std::string m_lastSystemError;

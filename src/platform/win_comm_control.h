@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -30,10 +29,6 @@ class WinCommControl final : public CommControl, public LineWatch {
   public:
     // Most bytes Output lets wait in this program behind the write under way.
     static constexpr std::int64_t kDefaultQueueLimit = 4096;
-    // How long Output may wait for a full queue to move at all before it
-    // gives up; zero, the default, waits for as long as it takes (closing
-    // the port ends the wait).
-    static constexpr std::chrono::milliseconds kDefaultStallLimit{0};
     // What OutBufferSize is until the program sets it.
     static constexpr std::int16_t kDefaultOutBufferSize = 512;
 
@@ -49,7 +44,6 @@ class WinCommControl final : public CommControl, public LineWatch {
     void setPortMap(PortMap map) { m_map = std::move(map); }
     const PortMap& portMap() const { return m_map; }
     void setQueueLimit(std::int64_t bytes) { m_queueLimit = bytes; }
-    void setStallLimit(std::chrono::milliseconds limit) { m_stallLimit = limit; }
 
     // Why the last open failed or the device was lost, in the system's
     // words; empty when nothing failed yet.
@@ -76,7 +70,8 @@ class WinCommControl final : public CommControl, public LineWatch {
 
     // Hands the first min(size, OutBufferSize) bytes to the system as one
     // write, or queues them behind the write under way. When the queue is
-    // over its limit it first waits for room; a frame is never cut.
+    // over its limit it first waits for room, for as long as it takes
+    // (closing the port ends the wait); a frame is never cut.
     void Output(std::span<const std::uint8_t> bytes) override;
 
     // What came back on the line, read when asked: a read that takes only
@@ -117,7 +112,6 @@ class WinCommControl final : public CommControl, public LineWatch {
     Yielder* m_yielder = nullptr;
     MillisecondClock* m_clock = nullptr;
     std::int64_t m_queueLimit = kDefaultQueueLimit;
-    std::chrono::milliseconds m_stallLimit = kDefaultStallLimit;
 
     bool m_lost = false;
     std::string m_lastSystemError;

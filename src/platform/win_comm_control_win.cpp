@@ -360,9 +360,6 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
         }
         return;
     }
-    std::uint64_t stallSession = 0;
-    std::int64_t stallPending = -1;
-    std::chrono::steady_clock::time_point stallSince;
     const std::uint64_t session = m_session;
     for (;;) {
         RaiseIfNotWritable();
@@ -392,18 +389,6 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
             line.queue.emplace_back(frame.begin(), frame.end());
             line.queued += static_cast<std::int64_t>(n);
             return;
-        }
-        if (m_stallLimit.count() > 0) {
-            const auto now = std::chrono::steady_clock::now();
-            const std::int64_t pending = pendingBytes();
-            if (stallSession != m_session || pending != stallPending) {
-                stallSession = m_session;
-                stallPending = pending;
-                stallSince = now;
-            } else if (now - stallSince >= m_stallLimit) {
-                RaisePort(Say(TextId::LineTakesNoByte,
-                              {OpenPortLabel(), std::to_string(m_stallLimit.count())}));
-            }
         }
         WaitForRoom();
     }

@@ -103,24 +103,6 @@ struct LoopActive {
 
 }  // namespace
 
-const char* Describe(SendEnd end) {
-    switch (end) {
-        case SendEnd::PortNotOpen:
-            return "the port is not open";
-        case SendEnd::AlreadySending:
-            return "a send loop is running already";
-        case SendEnd::Paused:
-            return "paused";
-        case SendEnd::ProgramEnded:
-            return "the program ended";
-        case SendEnd::LineLost:
-            return "the line was lost";
-        case SendEnd::FrameError:
-            return "a frame could not be composed";
-    }
-    return "unknown";
-}
-
 SendEnd SendFrames(Model& w) {
     if (!w.MSComm1->PortOpen() || !w.portOpened) {
         ShowMessage(w, kPortNotOpenMessage);

@@ -13,7 +13,6 @@ enum class SendEnd {
     LineLost,        // the port refused a write; the window shows its closed look
     FrameError,      // a frame could not be composed
 };
-const char* Describe(SendEnd end);
 
 // Runs the send loop until it ends and says why; the lamps and the window
 // show the same outcome.

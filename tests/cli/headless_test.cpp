@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <regex>
 #include <sstream>
+#include <variant>
 
 #include "app/startup.h"
 #include "cli/cli_options.h"
@@ -271,6 +273,34 @@ TEST(CliOptions, HelpTableIsAligned) {
     }
     EXPECT_GE(checked, 18);
     EXPECT_NE(CliUsage().find("--parity 无|奇|偶"), std::string::npos);
+}
+
+// Each row of the option table is listed by --help and read by the parser:
+// an option that takes a value refuses to go without one and takes the
+// example --help gives for it; one that takes none is taken alone.
+TEST(CliOptions, EveryOptionOfTheTableIsListedAndRead) {
+    const std::string help = CliUsage();
+    for (const CliOption& option : kCliOptions) {
+        const std::string name(option.name);
+        const std::string value(option.value);
+        SCOPED_TRACE(name);
+        EXPECT_NE(help.find("\n  " + name + (value.empty() ? "" : " " + value)), std::string::npos);
+        if (option.take == nullptr) {
+            EXPECT_TRUE(std::holds_alternative<CliOptions>(ParseCliOptions({name})));
+            EXPECT_TRUE(value.empty());
+            continue;
+        }
+        const auto alone = ParseCliOptions({name});
+        ASSERT_TRUE(std::holds_alternative<std::string>(alone));
+        EXPECT_EQ(std::get<std::string>(alone), name + ": needs a value (see --help)");
+        // Placeholders (FILE, N) and lists of choices are not examples.
+        const bool example =
+            value.find('|') == std::string::npos &&
+            std::any_of(value.begin(), value.end(), [](char c) { return !(c >= 'A' && c <= 'Z'); });
+        if (!example) continue;
+        const auto taken = ParseCliOptions({name, value});
+        EXPECT_TRUE(std::holds_alternative<CliOptions>(taken)) << std::get<std::string>(taken);
+    }
 }
 
 TEST(CliOptions, HelpListsEveryExitCode) {

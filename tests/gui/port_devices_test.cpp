@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <array>
 #include <memory>
+#include <ostream>
 
 #include "gui/lamp_widget.h"
 #include "platform/assigned_port_control.h"
@@ -237,6 +238,10 @@ struct ReassignCase {
     bool typedPath;    // through "其他路径..." rather than the device's own entry
     bool contextMenu;  // the box's context menu rather than the button beside it
 };
+
+void PrintTo(const ReassignCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReassignTest : public PortDevicesTest, public ::testing::WithParamInterface<ReassignCase> {};
 

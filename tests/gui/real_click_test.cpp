@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "platform/port_map.h"
@@ -88,6 +89,10 @@ struct RealClickCase {
     const char* button;  // clicked for real while the loop sends
     bool programEnds;
 };
+
+void PrintTo(const RealClickCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RealClickWhileSendingTest : public ::testing::TestWithParam<RealClickCase> {};
 

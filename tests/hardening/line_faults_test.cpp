@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -225,6 +226,22 @@ class LineFaultTest : public ::testing::Test {
 
 enum class Phase { FirstWait, SecondWait, Write };
 
+const char* PhaseName(Phase phase) {
+    switch (phase) {
+        case Phase::FirstWait:
+            return "FirstWait";
+        case Phase::SecondWait:
+            return "SecondWait";
+        case Phase::Write:
+            break;
+    }
+    return "Write";
+}
+
+void PrintTo(Phase phase, std::ostream* os) {
+    *os << PhaseName(phase);
+}
+
 class DeviceVanishes : public LineFaultTest, public ::testing::WithParamInterface<Phase> {};
 
 TEST_P(DeviceVanishes, SendingStopsCleanlyAndANewDeviceUnderTheSameNumberSendsAgain) {
@@ -292,15 +309,7 @@ TEST_P(DeviceVanishes, SendingStopsCleanlyAndANewDeviceUnderTheSameNumberSendsAg
 INSTANTIATE_TEST_SUITE_P(EachPhaseOfACycle, DeviceVanishes,
                          ::testing::Values(Phase::FirstWait, Phase::SecondWait, Phase::Write),
                          [](const ::testing::TestParamInfo<Phase>& info) {
-                             switch (info.param) {
-                                 case Phase::FirstWait:
-                                     return std::string("FirstWait");
-                                 case Phase::SecondWait:
-                                     return std::string("SecondWait");
-                                 case Phase::Write:
-                                     break;
-                             }
-                             return std::string("Write");
+                             return std::string(PhaseName(info.param));
                          });
 
 // The queue limit in force while the reader is away: the program's own, and
@@ -309,6 +318,10 @@ struct QueueLimitCase {
     const char* name;
     std::optional<qint64> limit;
 };
+
+void PrintTo(const QueueLimitCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StalledReader : public LineFaultTest, public ::testing::WithParamInterface<QueueLimitCase> {};
 

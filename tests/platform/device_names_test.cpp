@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "platform/port_assignment.h"
@@ -16,6 +17,10 @@ struct FriendlyCase {
     std::string port;
     std::string description;
 };
+
+void PrintTo(const FriendlyCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.friendly);
+}
 
 class FriendlyNameTest : public ::testing::TestWithParam<FriendlyCase> {};
 
@@ -55,6 +60,10 @@ struct IdsCase {
     int vendorId;
     int productId;
 };
+
+void PrintTo(const IdsCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.hardwareId);
+}
 
 class HardwareIdTest : public ::testing::TestWithParam<IdsCase> {};
 

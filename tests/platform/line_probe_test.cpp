@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ostream>
 #include <vector>
 
 #include "support/pty_pair.h"
@@ -22,6 +23,10 @@ struct WriteCase {
     Far far;
     LineState state;
 };
+
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WriteToLineTest : public ::testing::TestWithParam<WriteCase> {};
 

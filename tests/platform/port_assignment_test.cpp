@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ struct AssignCase {
     std::vector<SerialDevice> present;
     PortAssignments expected;
 };
+
+void PrintTo(const AssignCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AssignNewDevicesTest : public ::testing::TestWithParam<AssignCase> {};
 
@@ -119,6 +124,10 @@ struct TextCase {
     PortAssignment decoded;
     const char* encoded;
 };
+
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::string(c.text));
+}
 
 class AssignmentTextTest : public ::testing::TestWithParam<TextCase> {};
 

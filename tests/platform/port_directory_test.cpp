@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,10 @@ struct DefaultCase {
     bool com1Virtual;
     const char* com1Device;
 };
+
+void PrintTo(const DefaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VirtualDefaultTest : public PortDirectoryTest,
                            public ::testing::WithParamInterface<DefaultCase> {};
@@ -153,6 +158,10 @@ struct TypedPathCase {
     const char* link;  // a link at the assigned path pointing here; "" for none
     bool away;
 };
+
+void PrintTo(const TypedPathCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TypedPathTest : public PortDirectoryTest,
                       public ::testing::WithParamInterface<TypedPathCase> {};

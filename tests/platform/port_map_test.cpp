@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -39,6 +40,10 @@ struct GoodMapping {
     const char* device;
 };
 
+void PrintTo(const GoodMapping& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::string(c.value));
+}
+
 class PortMappingAccepted : public ::testing::TestWithParam<GoodMapping> {};
 
 TEST_P(PortMappingAccepted, SetsOnlyTheNamedPort) {
@@ -65,6 +70,10 @@ struct BadMapping {
     const char* value;
     const char* mentions;  // a word the error text must contain
 };
+
+void PrintTo(const BadMapping& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::string(c.value));
+}
 
 class PortMappingRefused : public ::testing::TestWithParam<BadMapping> {};
 

@@ -24,14 +24,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint8_t kMarker = 0xEE;
 
-// Frame i of a numbered run, 7 bytes so that frames straddle every buffer
-// boundary; a lost, repeated or cut frame shows up as a mismatch in the stream.
-Bytes NumberedFrame(int i) {
-    const auto hi = static_cast<std::uint8_t>(i >> 8);
-    const auto lo = static_cast<std::uint8_t>(i);
-    return {hi, lo, 0x0A, 0x0D, 0x11, 0x13, static_cast<std::uint8_t>(hi ^ lo ^ 0x5A)};
-}
-
 class QtCommControlLineTest : public ::testing::Test {
   protected:
     QtCommControlLineTest() {
@@ -149,34 +141,6 @@ TEST_F(QtCommControlLineTest, AfterALostDeviceANewOneOpensUnderTheSameNumber) {
     m_control.setPortOpen(true);
     m_control.Output(Bytes{9, 8, 7});
     EXPECT_EQ(replacement.ReadUntilMarker(kMarker), (Bytes{9, 8, 7}));
-}
-
-TEST_F(QtCommControlLineTest, AStuckLineRaisesAfterTheStallLimitAndRecovers) {
-    // No yielder: the control waits in blocking slices.
-    m_control.setStallLimit(std::chrono::milliseconds(100));
-    m_control.setPortOpen(true);
-    Bytes sent;
-    bool raised = false;
-    for (int i = 0; i < 100'000 && !raised; ++i) {
-        const Bytes frame = NumberedFrame(i);
-        raised = RaisedKind([&] { m_control.Output(frame); }) == ErrorKind::Port;
-        if (!raised) sent.insert(sent.end(), frame.begin(), frame.end());
-        ASSERT_LE(m_control.queuedBytes(), QtCommControl::kDefaultQueueLimit);
-    }
-    ASSERT_TRUE(raised);
-    // Nothing is wrong with the device itself.
-    EXPECT_TRUE(m_control.PortOpen());
-
-    // Once the far end reads again, sending goes on where it stopped.
-    Bytes received = DrainWhileQueued();
-    const Bytes last = NumberedFrame(100'000);
-    m_control.Output(last);
-    sent.insert(sent.end(), last.begin(), last.end());
-    const auto queued = DrainWhileQueued();
-    received.insert(received.end(), queued.begin(), queued.end());
-    const auto rest = m_pty.ReadExactly(sent.size() - received.size());
-    received.insert(received.end(), rest.begin(), rest.end());
-    EXPECT_TRUE(received == sent) << "received " << received.size() << " of " << sent.size();
 }
 
 TEST_F(QtCommControlLineTest, OutBufferCountZeroDropsWhatWaits) {

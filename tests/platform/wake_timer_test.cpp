@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct MomentCase {
     std::uint32_t wakeAt;
     std::optional<std::int64_t> moment;
 };
+
+void PrintTo(const MomentCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WakeMomentTest : public ::testing::TestWithParam<MomentCase> {};
 
@@ -84,6 +89,10 @@ struct ArmCase {
     std::int64_t secondMs;
 };
 
+void PrintTo(const ArmCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class WakeTimerTest : public ::testing::TestWithParam<ArmCase> {};
 
 TEST_P(WakeTimerTest, WakesTheEventLoopOnceAtTheLatestMomentArmed) {
@@ -117,6 +126,10 @@ struct PaceCase {
     std::vector<std::int64_t> atMs;  // the moments asked for, one after the other's wake-up
     bool keepsPace;                  // one step apart throughout
 };
+
+void PrintTo(const PaceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WakeTimerPaceTest : public ::testing::TestWithParam<PaceCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ struct SetterCase {
     std::function<void(WinCommControl&)> apply;
     bool accepted;
 };
+
+void PrintTo(const SetterCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WinCommSetterTest : public ::testing::TestWithParam<SetterCase> {};
 

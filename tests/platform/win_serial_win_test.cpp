@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "platform/win_serial.h"
@@ -13,6 +14,10 @@ struct ErrorCase {
     DWORD error;
     OpenProblem problem;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << "system error " << c.error;
+}
 
 class OpenErrorTest : public ::testing::TestWithParam<ErrorCase> {};
 
@@ -64,6 +69,10 @@ struct DcbCase {
     BYTE stopBits;
 };
 
+void PrintTo(const DcbCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.settings);
+}
+
 class DcbTest : public ::testing::TestWithParam<DcbCase> {};
 
 TEST_P(DcbTest, CarriesTheLineSettingsAndNothingThatAltersTheBytes) {
@@ -113,6 +122,10 @@ struct PathCase {
     std::string device;
     std::wstring path;
 };
+
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.device);
+}
 
 class DevicePathTest : public ::testing::TestWithParam<PathCase> {};
 

@@ -171,7 +171,7 @@ TEST(Outcome, SendFramesSaysWhyTheLoopEnded) {
         Command7_Click(r.w);
         c.arrange(r);
         const SendEnd end = SendFrames(r.w);
-        EXPECT_EQ(end, c.end) << Describe(end);
+        EXPECT_EQ(end, c.end);
         EXPECT_EQ(r.port.frames.size(), c.frames);
         EXPECT_EQ(r.box.shown.size(), c.end == SendEnd::PortNotOpen ? 1u : 0u);
     }
