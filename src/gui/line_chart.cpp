@@ -1,6 +1,7 @@
 #include "gui/line_chart.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -70,6 +71,7 @@ void LineChart::addMark(double ms) {
 void LineChart::setLabels(const QStringList& labels) {
     if (labels == m_labels) return;
     m_labels = labels;
+    m_backdrop = QImage();
     update();
 }
 
@@ -310,15 +312,16 @@ void LineChart::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
 }
 
-void LineChart::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void LineChart::drawBackdrop() {
+    // What changes only with the size and the labels: the margins, the
+    // plot's white with the level lines, and the legend.
+    m_backdrop = QImage(size(), QImage::Format_RGB32);
+    QPainter p(&m_backdrop);
     p.fillRect(rect(), palette().window());
     const QRect plot = plotRect();
     p.fillRect(plot, Qt::white);
-
-    // Levels: a line every 64, labelled.
-    p.setPen(QColor(0xdd, 0xdd, 0xdd));
     const QFontMetrics fm = fontMetrics();
+    p.setFont(font());
     for (const int level : {0, 64, 128, 192, 255}) {
         const int y = plot.top() + yOf(level);
         p.setPen(QColor(0xdd, 0xdd, 0xdd));
@@ -327,29 +330,6 @@ void LineChart::paintEvent(QPaintEvent*) {
         p.drawText(QRect(0, y - fm.height() / 2, kLeftMargin - 3, fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
     }
-    // Time: lines at whole steps since sending started.
-    const double step = TimeStepMs(m_spanSeconds);
-    const double rightMs = static_cast<double>(m_rightColumn + 1) * msPerColumn();
-    const double leftMs = rightMs - m_spanSeconds * 1000.0;
-    for (double t = std::ceil(leftMs / step) * step; t <= rightMs; t += step) {
-        if (t < 0) continue;
-        const int x = plot.left() + static_cast<int>((t - leftMs) / msPerColumn());
-        p.setPen(QColor(0xdd, 0xdd, 0xdd));
-        p.drawLine(x, plot.top(), x, plot.bottom());
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(QRect(x - 30, plot.bottom() + 1, 60, kBottomMargin),
-                   Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("%1 s").arg(t / 1000.0));
-    }
-    p.drawImage(plot.topLeft(), m_image);
-    p.setPen(QColor(0x90, 0x90, 0x90));
-    p.drawRect(plot.adjusted(0, 0, -1, -1));
-
-    if (m_frozen && m_pointerX >= plot.left() && m_pointerX <= plot.right()) {
-        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
-        p.drawLine(m_pointerX, plot.top(), m_pointerX, plot.bottom());
-    }
-
-    // Legend: the traces' colours and names.
     const int legendX = plot.right() + 6;
     const int rowHeight = std::max(fm.height(), 1);
     for (int k = 0; k < m_labels.size() && k < static_cast<int>(kTraceColours.size()); ++k) {
@@ -359,7 +339,54 @@ void LineChart::paintEvent(QPaintEvent*) {
         p.drawText(QRect(legendX + 11, y, kLegendWidth - 12, rowHeight),
                    Qt::AlignLeft | Qt::AlignVCenter, m_labels[k]);
     }
-    if (m_frozen) {
+}
+
+void LineChart::paintEvent(QPaintEvent* event) {
+    if (m_backdrop.size() != size()) drawBackdrop();
+    QPainter p(this);
+    // In bands of fewer than 96 lines: Qt hands any taller fill or copy to
+    // its thread pool, and waking those threads 30 times a second cost the
+    // send loop more than the drawing itself.
+    constexpr int kBand = 64;
+    const QRect dirty = event->rect();
+    for (int top = dirty.top(); top <= dirty.bottom(); top += kBand) {
+        const QRect band(dirty.left(), top, dirty.width(),
+                         std::min(kBand, dirty.bottom() + 1 - top));
+        p.setClipRect(band);
+        paintBand(p, band);
+    }
+}
+
+void LineChart::paintBand(QPainter& p, const QRect& band) {
+    p.drawImage(band.topLeft(), m_backdrop, band);
+    const QRect plot = plotRect();
+
+    // Time: lines at whole steps since sending started, labelled below.
+    const double step = TimeStepMs(m_spanSeconds);
+    const double rightMs = static_cast<double>(m_rightColumn + 1) * msPerColumn();
+    const double leftMs = rightMs - m_spanSeconds * 1000.0;
+    const bool labels = band.bottom() > plot.bottom();
+    for (double t = std::ceil(leftMs / step) * step; t <= rightMs; t += step) {
+        if (t < 0) continue;
+        const int x = plot.left() + static_cast<int>((t - leftMs) / msPerColumn());
+        p.setPen(QColor(0xdd, 0xdd, 0xdd));
+        p.drawLine(x, plot.top(), x, plot.bottom());
+        if (!labels) continue;
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(QRect(x - 30, plot.bottom() + 1, 60, kBottomMargin),
+                   Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("%1 s").arg(t / 1000.0));
+    }
+    const QRect imageBand = band.intersected(plot);
+    if (!imageBand.isEmpty())
+        p.drawImage(imageBand.topLeft(), m_image, imageBand.translated(-plot.topLeft()));
+    p.setPen(QColor(0x90, 0x90, 0x90));
+    p.drawRect(plot.adjusted(0, 0, -1, -1));
+
+    if (m_frozen && m_pointerX >= plot.left() && m_pointerX <= plot.right()) {
+        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        p.drawLine(m_pointerX, plot.top(), m_pointerX, plot.bottom());
+    }
+    if (m_frozen && band.top() <= plot.top() + fontMetrics().height()) {
         p.setPen(kMarkColour);
         p.drawText(plot.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop,
                    QStringLiteral("冻结"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QStringList>
 #include <QWidget>
 #include <array>
@@ -101,6 +102,8 @@ class LineChart : public QWidget {
     void drawFrame(const ChartFrame& frame);
     void paintRun(int x, int y0, int y1, QRgb colour);
     int yOf(int level) const;
+    void drawBackdrop();
+    void paintBand(QPainter& p, const QRect& band);
 
     std::vector<ChartFrame> m_ring;
     std::size_t m_head = 0;  // where the next frame goes
@@ -115,6 +118,7 @@ class LineChart : public QWidget {
     // The picture: traces and marks on a transparent image as wide as the
     // plot, whose right edge is column m_rightColumn.
     QImage m_image;
+    QImage m_backdrop;  // margins, grid of levels, legend
     std::int64_t m_rightColumn = 0;
     std::uint64_t m_drawn = 0;  // frames drawn, counted like m_appended
     std::size_t m_marksDrawn = 0;

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -63,6 +65,35 @@ QString Hex(const std::uint8_t* bytes, std::size_t n) {
 
 }  // namespace
 
+ReadoutLines::ReadoutLines(int lineCount, QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QFont f = font();
+    f.setPointSizeF(f.pointSizeF() * 0.9);
+    setFont(f);
+    for (int i = 0; i < lineCount; ++i) m_lines << QString();
+    setFixedHeight(fontMetrics().height() * lineCount + 2);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void ReadoutLines::setLine(int index, const QString& text) {
+    if (index < 0 || index >= m_lines.size() || m_lines[index] == text) return;
+    m_lines[index] = text;
+    const int h = fontMetrics().height();
+    update(0, 1 + index * h, width(), h);
+}
+
+void ReadoutLines::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.fillRect(event->rect(), palette().window());
+    p.setPen(palette().color(QPalette::WindowText));
+    const int h = fontMetrics().height();
+    for (int i = 0; i < m_lines.size(); ++i) {
+        const QRect line(0, 1 + i * h, width(), h);
+        if (line.intersects(event->rect()))
+            p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, m_lines[i]);
+    }
+}
+
 LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_model(model) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 4, 6, 4);
@@ -93,16 +124,11 @@ LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_mod
     m_chart = new LineChart(this);
     m_chart->setObjectName(QStringLiteral("monitorChart"));
     column->addWidget(m_chart, 1);
-    m_pointed = SmallLabel(QStringLiteral("monitorPointed"), this);
-    connect(m_chart, &LineChart::pointed, m_pointed, &QLabel::setText);
-    column->addWidget(m_pointed);
-
-    m_lastDecimal = SmallLabel(QStringLiteral("monitorLastDecimal"), this);
-    m_lastHex = SmallLabel(QStringLiteral("monitorLastHex"), this);
-    m_rate = SmallLabel(QStringLiteral("monitorRate"), this);
-    column->addWidget(m_lastDecimal);
-    column->addWidget(m_lastHex);
-    column->addWidget(m_rate);
+    m_readout = new ReadoutLines(kReadoutLines, this);
+    m_readout->setObjectName(QStringLiteral("monitorReadout"));
+    connect(m_chart, &LineChart::pointed, m_readout,
+            [this](const QString& text) { m_readout->setLine(kPointed, text); });
+    column->addWidget(m_readout);
     m_capacity = RedLabel(QStringLiteral("monitorCapacity"), this);
     column->addWidget(m_capacity);
 
@@ -115,11 +141,10 @@ LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_mod
     m_arrived->setFixedHeight(m_arrived->fontMetrics().height() * 3 + 8);
     column->addWidget(m_arrived);
 
-    for (QLabel* label : {m_pointed, m_lastDecimal, m_lastHex, m_rate, m_recordState}) {
-        QFont f = label->font();
-        f.setPointSizeF(f.pointSizeF() * 0.9);
-        label->setFont(f);
-    }
+    QFont f = m_recordState->font();
+    f.setPointSizeF(f.pointSizeF() * 0.9);
+    m_recordState->setFont(f);
+    m_recordState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     m_timer.setInterval(kLookIntervalMs);
     m_timer.setTimerType(Qt::CoarseTimer);
@@ -167,10 +192,10 @@ void LineMonitor::showLastFrame(const SentFrame* frame) {
         if (i > 0) decimal += QLatin1Char(' ');
         decimal += QString::number(frame->bytes[i]);
     }
-    m_lastDecimal->setText(QStringLiteral("末帧  %1").arg(decimal));
-    m_lastHex->setText(
-        QStringLiteral("十六进制  %1")
-            .arg(frame != nullptr ? Hex(frame->bytes.data(), frame->length) : QString()));
+    m_readout->setLine(kLastDecimal, QStringLiteral("末帧  %1").arg(decimal));
+    m_readout->setLine(
+        kLastHex, QStringLiteral("十六进制  %1")
+                      .arg(frame != nullptr ? Hex(frame->bytes.data(), frame->length) : QString()));
 }
 
 void LineMonitor::look() {
@@ -189,7 +214,7 @@ void LineMonitor::look() {
         rate += QStringLiteral("    回环 相同 %1 不同 %2")
                     .arg(m_loopback.equal())
                     .arg(m_loopback.different());
-    if (m_rate->text() != rate) m_rate->setText(rate);
+    m_readout->setLine(kRates, rate);
 }
 
 void LineMonitor::takeFrames() {

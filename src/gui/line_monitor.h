@@ -19,6 +19,24 @@ class QPushButton;
 
 namespace kiv {
 
+// Lines of text that change many times a second: painted by the widget
+// itself over its own background, at a fixed height, so that new text
+// neither lays the page out again nor repaints what lies beneath (a QLabel
+// does both).
+class ReadoutLines : public QWidget {
+    Q_OBJECT
+  public:
+    ReadoutLines(int lineCount, QWidget* parent = nullptr);
+    void setLine(int index, const QString& text);
+    const QStringList& lines() const { return m_lines; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QStringList m_lines;
+};
+
 // The page "线路监视": what actually left for the port, live, and what came
 // back. It reads the frame tap's ring and the line's arrived bytes when it
 // looks, never when a frame is sent, and looks at most 30 times a second
@@ -43,6 +61,8 @@ class LineMonitor : public QWidget {
     void showCapacity(const QString& warning);
 
     LineChart* chart() const { return m_chart; }
+    enum ReadoutLine { kPointed, kLastDecimal, kLastHex, kRates, kReadoutLines };
+    QString readout(ReadoutLine line) const { return m_readout->lines().value(line); }
     FrameTap& tap() { return m_tap; }
     const LoopbackMatcher& loopback() const { return m_loopback; }
 
@@ -69,10 +89,9 @@ class LineMonitor : public QWidget {
     QCheckBox* m_freeze = nullptr;
     QPushButton* m_record = nullptr;
     QLabel* m_recordState = nullptr;
-    QLabel* m_pointed = nullptr;
-    QLabel* m_lastDecimal = nullptr;
-    QLabel* m_lastHex = nullptr;
-    QLabel* m_rate = nullptr;
+    // The frame under the pointer, the last frame in decimal and in hex, the
+    // rates and counts.
+    ReadoutLines* m_readout = nullptr;
     QLabel* m_capacity = nullptr;
     QPlainTextEdit* m_arrived = nullptr;
     QFileDialog* m_dialog = nullptr;

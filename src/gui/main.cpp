@@ -1,6 +1,5 @@
 // Wiring only: the window model, the platform services, the serial port and
 // the window on screen.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -33,12 +32,9 @@ namespace {
 void SendAWhile(kiv::MainWindow& window, kiv::Model& model) {
     window.run(&kiv::Command7_Click);
     window.run(&kiv::Optionopen_Click);
-    auto* start = window.findChild<QAbstractButton*>(QStringLiteral("starsend"));
-    if (model.MSComm1 == nullptr || !model.MSComm1->PortOpen() || start == nullptr ||
-        !start->isEnabled())
-        return;
+    if (model.MSComm1 == nullptr || !model.MSComm1->PortOpen() || !model.starsend.Enabled) return;
     QTimer::singleShot(3000, &window, [&window] { window.run(&kiv::pausesend_Click); });
-    start->click();  // returns when the loop ends
+    window.run(&kiv::starsend_Click);  // returns when the loop ends
     window.monitor()->look();
     window.run(&kiv::Optionclose_Click);
 }

@@ -110,7 +110,7 @@ TEST(LineMonitorTest, ChartHoldsTheBytesWrittenAcrossAPlanChange) {
         const std::vector<std::uint8_t>& last = rig.port.frames.back();
         QString decimal;
         for (std::uint8_t b : last) decimal += QString::number(b) + QLatin1Char(' ');
-        EXPECT_EQ(rig.find<QLabel>(QStringLiteral("monitorLastDecimal"))->text(),
+        EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal),
                   QStringLiteral("末帧  ") + decimal.trimmed());
     }
 }
