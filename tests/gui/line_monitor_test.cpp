@@ -133,6 +133,56 @@ TEST(LineMonitorTest, TheMonitorIsAPageOfTheWindowsOwn) {
     EXPECT_EQ(tabs->currentIndex(), 0);
 }
 
+// A plan the port's rate (9600 baud, 8 data bits, no parity, 1 stop bit
+// after start-up) cannot carry is named in one red line on the send page
+// and on the monitor, from the apply on; one it can carry hides the line.
+TEST(LineMonitorTest, ATooSlowLineIsNamedOnBothPages) {
+    const struct {
+        const char* period;
+        std::vector<std::string> slotTexts;
+        const char* warning;  // "" for none
+    } cases[] = {
+        {"10", {"5", "6", "sinx1", "sinx2"}, ""},
+        {"5", {"5", "6", "sinx1", "sinx2"}, ""},
+        {"4", {"5", "6", "sinx1", "sinx2"}, "需要至少 10000 波特"},
+        {"1", {"5", "6", "sinx1", "sinx2"}, "需要至少 40000 波特"},
+        {"10", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, "需要至少 10000 波特"},
+        {"11", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, ""},
+    };
+    WindowRig rig;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.period) + " ms, " + std::to_string(c.slotTexts.size()) +
+                     " bytes");
+        ApplyPlan(rig, c.slotTexts, c.period);
+        for (const char* name : {"capacityWarning", "monitorCapacity"}) {
+            auto* line = rig.find<QLabel>(QString::fromLatin1(name));
+            ASSERT_NE(line, nullptr);
+            EXPECT_EQ(line->text(), QString::fromUtf8(c.warning)) << name;
+            EXPECT_EQ(line->isHidden(), *c.warning == '\0') << name;
+        }
+    }
+}
+
+// A file that cannot be written ends the recording with a red line that
+// says why; the button offers to record again.
+TEST(LineMonitorTest, AnUnwritableRecordingIsNamedInRed) {
+    WindowRig rig;
+    rig.selectPage(kPageCount);
+    rig.click(QStringLiteral("monitorRecord"));
+    auto* dialog = rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectFile(QStringLiteral("/nonexistent-dir/recording.csv"));
+    QMetaObject::invokeMethod(dialog, "accept");
+    EXPECT_FALSE(rig.window->monitor()->tap().recording());
+    auto* state = rig.find<QLabel>(QStringLiteral("monitorRecordState"));
+    EXPECT_TRUE(state->text().startsWith(QStringLiteral("记录已停止：")))
+        << state->text().toStdString();
+    EXPECT_GT(state->text().size(), 6);
+    EXPECT_TRUE(state->styleSheet().contains(QStringLiteral("#b00000")));
+    EXPECT_EQ(rig.find<QPushButton>(QStringLiteral("monitorRecord"))->text(),
+              QStringLiteral("开始记录"));
+}
+
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
