@@ -9,6 +9,8 @@
 #include <ostream>
 #include <random>
 
+#include "model/texts.h"
+
 namespace kiv {
 namespace {
 
@@ -24,19 +26,19 @@ std::string Utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-const char* KindOf(fs::file_type type) {
+std::string KindOf(fs::file_type type) {
     switch (type) {
         case fs::file_type::directory:
-            return "a folder";
+            return Say(TextId::KindFolder);
         case fs::file_type::character:
         case fs::file_type::block:
-            return "a device";
+            return Say(TextId::KindDevice);
         case fs::file_type::fifo:
-            return "a pipe";
+            return Say(TextId::KindPipe);
         case fs::file_type::socket:
-            return "a socket";
+            return Say(TextId::KindSocket);
         default:
-            return "not a regular file";
+            return Say(TextId::KindNotRegular);
     }
 }
 
@@ -53,15 +55,14 @@ std::variant<fs::path, std::string> Destination(const std::string& path) {
         if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular)
             return at;
         if (status.type() != fs::file_type::symlink) {
-            const std::string which = at == given ? ":" : ": leads to " + Utf8(at) + ", which";
-            return path + which + " is " + KindOf(status.type()) +
-                   "; a log is written only to a regular file";
+            if (at == given) return path + ": " + Say(TextId::LogIsKind, {KindOf(status.type())});
+            return path + ": " + Say(TextId::LogLeadsTo, {Utf8(at), KindOf(status.type())});
         }
         const fs::path next = fs::read_symlink(at, ec);
         if (ec) return path + ": " + ec.message();
         at = next.is_absolute() ? next : at.parent_path() / next;
     }
-    return path + ": too many links in a row";
+    return path + ": " + Say(TextId::LogTooManyLinks);
 }
 
 // A name for the new file beside the destination that nothing else uses.
@@ -76,7 +77,7 @@ fs::path TemporaryBeside(const fs::path& destination) {
 }
 
 std::string Reason() {
-    return errno != 0 ? std::strerror(errno) : "write error";
+    return errno != 0 ? std::string(std::strerror(errno)) : Say(TextId::WriteError);
 }
 
 }  // namespace
