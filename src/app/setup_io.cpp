@@ -18,22 +18,6 @@ namespace fs = std::filesystem;
 // A setup is a few kilobytes; anything far larger is not one.
 constexpr std::uintmax_t kLargestSetup = 1 << 20;
 
-std::string KindOf(fs::file_type type) {
-    switch (type) {
-        case fs::file_type::directory:
-            return Say(TextId::KindFolder);
-        case fs::file_type::character:
-        case fs::file_type::block:
-            return Say(TextId::KindDevice);
-        case fs::file_type::fifo:
-            return Say(TextId::KindPipe);
-        case fs::file_type::socket:
-            return Say(TextId::KindSocket);
-        default:
-            return Say(TextId::KindNotRegular);
-    }
-}
-
 // Where the setup text goes: the path itself, or, for a link, the regular
 // file it leads to (so the link stays a link). Anything else standing at
 // the path is refused: a setup written over a device node or a pipe would
@@ -50,7 +34,7 @@ Destination FindDestination(const std::string& path) {
     if (own.type() == fs::file_type::not_found || own.type() == fs::file_type::regular)
         return {path, {}};
     if (own.type() != fs::file_type::symlink) {
-        return {{}, path + ": " + Say(TextId::SetupIsKind, {KindOf(own.type())})};
+        return {{}, path + ": " + Say(TextId::SetupIsKind, {SayFileKind(own.type())})};
     }
     const fs::path target = fs::canonical(path, ec);
     if (ec) return {{}, path + ": " + Say(TextId::SetupLinkNowhere, {ec.message()})};
@@ -59,7 +43,7 @@ Destination FindDestination(const std::string& path) {
         return {{},
                 path + ": " +
                     Say(TextId::SetupLinkTo,
-                        {target.string(), ec ? ec.message() : KindOf(reached.type())})};
+                        {target.string(), ec ? ec.message() : SayFileKind(reached.type())})};
     }
     return {target.string(), {}};
 }

@@ -160,4 +160,20 @@ std::string Say(TextId id, std::initializer_list<std::string_view> args) {
     return out;
 }
 
+std::string SayFileKind(std::filesystem::file_type type) {
+    switch (type) {
+        case std::filesystem::file_type::directory:
+            return Say(TextId::KindFolder);
+        case std::filesystem::file_type::character:
+        case std::filesystem::file_type::block:
+            return Say(TextId::KindDevice);
+        case std::filesystem::file_type::fifo:
+            return Say(TextId::KindPipe);
+        case std::filesystem::file_type::socket:
+            return Say(TextId::KindSocket);
+        default:
+            return Say(TextId::KindNotRegular);
+    }
+}
+
 }  // namespace kiv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -83,6 +84,10 @@ TextLanguage CurrentTextLanguage();
 // The text in the current language, %1..%9 replaced by args in order. An
 // argument is put in as it is: a "%1" inside one stays.
 std::string Say(TextId id, std::initializer_list<std::string_view> args = {});
+
+// What stands at a path that is not a regular file, as a refusal names it
+// ("a folder", "a device"...).
+std::string SayFileKind(std::filesystem::file_type type);
 
 // The text as the table has it in one language, placeholders unreplaced.
 std::string_view TextForm(TextId id, TextLanguage language);

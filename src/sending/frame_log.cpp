@@ -26,22 +26,6 @@ std::string Utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-std::string KindOf(fs::file_type type) {
-    switch (type) {
-        case fs::file_type::directory:
-            return Say(TextId::KindFolder);
-        case fs::file_type::character:
-        case fs::file_type::block:
-            return Say(TextId::KindDevice);
-        case fs::file_type::fifo:
-            return Say(TextId::KindPipe);
-        case fs::file_type::socket:
-            return Say(TextId::KindSocket);
-        default:
-            return Say(TextId::KindNotRegular);
-    }
-}
-
 // The file the log replaces: the path itself, or the regular file a link
 // names, made when the link leads nowhere yet (the link stays a link).
 // Anything else at the path is refused.
@@ -55,8 +39,9 @@ std::variant<fs::path, std::string> Destination(const std::string& path) {
         if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular)
             return at;
         if (status.type() != fs::file_type::symlink) {
-            if (at == given) return path + ": " + Say(TextId::LogIsKind, {KindOf(status.type())});
-            return path + ": " + Say(TextId::LogLeadsTo, {Utf8(at), KindOf(status.type())});
+            if (at == given)
+                return path + ": " + Say(TextId::LogIsKind, {SayFileKind(status.type())});
+            return path + ": " + Say(TextId::LogLeadsTo, {Utf8(at), SayFileKind(status.type())});
         }
         const fs::path next = fs::read_symlink(at, ec);
         if (ec) return path + ": " + ec.message();
