@@ -148,7 +148,7 @@ LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_mod
 
     m_timer.setInterval(kLookIntervalMs);
     m_timer.setTimerType(Qt::CoarseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &LineMonitor::look);
+    connect(&m_timer, &QTimer::timeout, this, &LineMonitor::tick);
     showLastFrame(nullptr);
 
     m_model.frameTap = &m_tap;
@@ -158,6 +158,9 @@ LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_mod
         QMetaObject::invokeMethod(
             this, [this, why = QString::fromStdString(reason)] { recordingFailed(why); },
             Qt::QueuedConnection);
+    };
+    m_tap.afterFrame = [this] {
+        QMetaObject::invokeMethod(this, &LineMonitor::look, Qt::QueuedConnection);
     };
     showRecording();
 }
@@ -198,7 +201,17 @@ void LineMonitor::showLastFrame(const SentFrame* frame) {
                       .arg(frame != nullptr ? Hex(frame->bytes.data(), frame->length) : QString()));
 }
 
+void LineMonitor::tick() {
+    constexpr int kTicksToWait = 3;
+    if (m_model.sendLoopActive && ++m_ticksWithoutLook < kTicksToWait) {
+        m_tap.AskAfterNextFrame();
+        return;
+    }
+    look();
+}
+
 void LineMonitor::look() {
+    m_ticksWithoutLook = 0;
     takeFrames();
     takeArrived();
     m_chart->refresh();

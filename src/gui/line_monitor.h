@@ -41,6 +41,8 @@ class ReadoutLines : public QWidget {
 // back. It reads the frame tap's ring and the line's arrived bytes when it
 // looks, never when a frame is sent, and looks at most 30 times a second
 // while it is on screen, so the send loop on the same thread keeps its pace.
+// While the loop sends, a look waits for the next frame to leave and runs
+// at the start of the loop's wait, where it has the whole period to spare.
 class LineMonitor : public QWidget {
     Q_OBJECT
   public:
@@ -78,6 +80,8 @@ class LineMonitor : public QWidget {
     void showLastFrame(const SentFrame* frame);
     void takeFrames();
     void takeArrived();
+    // The page's timer: looks now, or asks the tap for the next frame.
+    void tick();
 
     Model& m_model;
     FrameTap m_tap;
@@ -103,6 +107,9 @@ class LineMonitor : public QWidget {
     std::uint64_t m_seenMarks = 0;
     std::uint64_t m_seenArrived = 0;
     std::uint64_t m_shownFrame = ~std::uint64_t{0};
+    // Ticks since the last look; a look asked of the tap and not had (no
+    // frame left meanwhile) happens at once after a few.
+    int m_ticksWithoutLook = 0;
     QString m_failure;  // why the last recording stopped
 };
 

@@ -59,6 +59,10 @@ void FrameTap::Record(const Model& w, std::span<const std::uint8_t> bytes) {
     const double ms = now - m_start;
     const SentFrame& frame = m_frames.Push(ms, bytes);
     if (!PlanInForce(w)) MarkPlan(w, frame.number, ms);
+    if (m_afterFrameAsked && afterFrame) {
+        m_afterFrameAsked = false;
+        afterFrame();
+    }
     if (!m_log) return;
     ++m_recorded;
     if (m_log->WriteFrame(static_cast<std::int64_t>(m_recorded), now - m_recordingStart,

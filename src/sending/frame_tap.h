@@ -73,6 +73,12 @@ class FrameTap {
     // write: the recording has stopped; sending goes on.
     std::function<void(const std::string& reason)> onRecordingFailed;
 
+    // Calls afterFrame once, right after the next frame is recorded. A
+    // watcher on the loop's thread that asks for it runs in the wait that
+    // follows a frame, with the most time to spare before the next one.
+    void AskAfterNextFrame() { m_afterFrameAsked = true; }
+    std::function<void()> afterFrame;
+
   private:
     double Now() const { return m_msNow ? m_msNow() : SteadyNow(); }
     static double SteadyNow();
@@ -85,6 +91,7 @@ class FrameTap {
     double m_start = 0.0;
     bool m_sending = false;
     bool m_begun = false;
+    bool m_afterFrameAsked = false;
     std::uint64_t m_session = 0;
     // The plan of the last mark, to notice an apply that changed it.
     std::int32_t m_slotCount = 0;
