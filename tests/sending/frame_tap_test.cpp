@@ -208,6 +208,31 @@ TEST(FrameTap, FramesPerSecond) {
     }
 }
 
+// A watcher asks to run after the next frame: once, and only once a frame
+// has been recorded, however often it asked in between.
+TEST(FrameTap, RunsWhatIsAskedAfterTheNextFrameOnce) {
+    testing::StartedRig r;
+    FrameTap tap;
+    int calls = 0;
+    std::uint64_t seen = 0;
+    tap.afterFrame = [&] {
+        ++calls;
+        seen = tap.frames().total();
+    };
+    tap.BeginSending(r.w);
+    const std::uint8_t b[1] = {1};
+    tap.Record(r.w, b);
+    EXPECT_EQ(calls, 0) << "nobody asked";
+    tap.AskAfterNextFrame();
+    tap.AskAfterNextFrame();
+    EXPECT_EQ(calls, 0) << "no frame yet";
+    tap.Record(r.w, b);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(seen, 2u) << "runs with the frame already held";
+    tap.Record(r.w, b);
+    EXPECT_EQ(calls, 1);
+}
+
 TEST(FrameTap, PlannedRateAndLabels) {
     testing::StartedRig r;
     Command7_Click(r.w);
