@@ -127,6 +127,20 @@ int LineChart::yOf(int level) const {
     return (255 - level) * (h - 1) / 255;
 }
 
+std::size_t LineChart::firstAtOrAfter(double ms) const {
+    // The stored frames are in time order.
+    std::size_t lo = 0;
+    std::size_t hi = m_size;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (at(mid).ms < ms)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 void LineChart::rebuild() {
     const QRect plot = plotRect();
     if (m_image.size() != plot.size())
@@ -140,15 +154,7 @@ void LineChart::rebuild() {
     // Only what falls within the span is drawn, from the frame before it on
     // (where the traces come from); earlier marks count as drawn.
     const double from = (static_cast<double>(m_rightColumn - m_image.width() + 1)) * msPerColumn();
-    std::size_t lo = 0;
-    std::size_t hi = m_size;
-    while (lo < hi) {
-        const std::size_t mid = (lo + hi) / 2;
-        if (at(mid).ms < from)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
+    const std::size_t lo = firstAtOrAfter(from);
     const std::size_t first = lo > 0 ? lo - 1 : 0;
     const double firstMs = m_size > 0 ? at(first).ms : from;
     while (m_marksDrawn < m_markTimes.size() && m_markTimes[m_marksDrawn] < firstMs) ++m_marksDrawn;
@@ -257,15 +263,7 @@ std::optional<ChartFrame> LineChart::frameAt(int x) const {
     const QRect plot = plotRect();
     if (m_size == 0 || x < plot.left() || x > plot.right() || m_image.isNull()) return std::nullopt;
     const double ms = msAtX(x);
-    std::size_t lo = 0;
-    std::size_t hi = m_size;
-    while (lo < hi) {
-        const std::size_t mid = (lo + hi) / 2;
-        if (at(mid).ms < ms)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
+    const std::size_t lo = firstAtOrAfter(ms);
     std::optional<std::size_t> best;
     for (const std::size_t i : {lo, lo - 1}) {
         if (i >= m_size) continue;

@@ -93,6 +93,8 @@ class LineChart : public QWidget {
 
   private:
     const ChartFrame& at(std::size_t i) const;  // i-th oldest stored
+    // The first stored frame sent at `ms` or later (m_size if none).
+    std::size_t firstAtOrAfter(double ms) const;
     double msPerColumn() const;
     std::int64_t columnOf(double ms) const;
     double msAtX(int x) const;
