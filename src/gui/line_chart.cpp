@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace kiv {
 namespace {
@@ -171,9 +172,10 @@ void LineChart::refresh() {
         rebuild();
         return;
     }
-    const std::uint64_t before = m_drawn;
+    const std::int64_t shownRight = m_rightColumn;
+    m_dirtyFrom = std::numeric_limits<std::int64_t>::max();
+    m_dirtyTo = std::numeric_limits<std::int64_t>::min();
     drawFrom(static_cast<std::size_t>(m_drawn - stored));
-    if (m_drawn != before || m_marksDrawn < m_markTimes.size()) update();
     // Marks after the last frame: an apply while no frame went out yet.
     while (m_marksDrawn < m_markTimes.size()) {
         const double ms = m_markTimes[m_marksDrawn++];
@@ -182,6 +184,32 @@ void LineChart::refresh() {
         drawMark(column);
         for (Pen& pen : m_pens) pen = Pen{};
     }
+    showDrawn(shownRight);
+}
+
+int LineChart::imageX(std::int64_t column) const {
+    return m_image.width() - 1 - static_cast<int>(m_rightColumn - column);
+}
+
+void LineChart::showDrawn(std::int64_t shownRight) {
+    const std::int64_t shift = m_rightColumn - shownRight;
+    if (shift == 0 && m_dirtyFrom > m_dirtyTo) return;
+    const QRect plot = plotRect();
+    // The plot's outline stays where it is; within it the picture moves
+    // left, and Qt repaints the columns that come in on the right.
+    const QRect inside = plot.adjusted(1, 0, -1, 0);
+    if (shift >= inside.width()) {
+        update(movingRegion());
+        return;
+    }
+    if (shift > 0) scroll(static_cast<int>(-shift), 0, inside);
+    if (m_dirtyFrom <= m_dirtyTo) {
+        const int left = plot.left() + std::max(0, imageX(m_dirtyFrom));
+        const int right = plot.left() + std::max(0, imageX(m_dirtyTo));
+        update(QRect(left, plot.top(), right + 1 - left, plot.height()));
+    }
+    // The time labels below move as a whole.
+    update(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1));
 }
 
 void LineChart::drawFrom(std::size_t first) {
@@ -223,15 +251,17 @@ void LineChart::paintRun(int x, int y0, int y1, QRgb colour) {
 }
 
 void LineChart::drawMark(std::int64_t column) {
-    const int x = m_image.width() - 1 - static_cast<int>(m_rightColumn - column);
+    const int x = imageX(column);
     if (x < 0) return;
+    m_dirtyFrom = std::min(m_dirtyFrom, column);
+    m_dirtyTo = std::max(m_dirtyTo, column);
     for (int y = 0; y < m_image.height(); y += 4) paintRun(x, y, y + 1, kMarkColour);
 }
 
 void LineChart::drawFrame(const ChartFrame& frame) {
     const std::int64_t column = columnOf(frame.ms);
     scrollTo(column);
-    const int x = m_image.width() - 1 - static_cast<int>(m_rightColumn - column);
+    const int x = imageX(column);
     for (std::size_t k = 0; k < m_pens.size(); ++k) {
         Pen& pen = m_pens[k];
         if (k >= frame.length) {
@@ -243,6 +273,8 @@ void LineChart::drawFrame(const ChartFrame& frame) {
         // After a pause the trace starts again rather than bridge it.
         if (pen.lastY >= 0 && static_cast<double>(column - pen.lastColumn) * msPerColumn() > 1000.0)
             pen = Pen{};
+        m_dirtyFrom = std::min(m_dirtyFrom, pen.lastY < 0 ? column : pen.lastColumn);
+        m_dirtyTo = std::max(m_dirtyTo, column);
         if (pen.lastY < 0 || pen.lastColumn >= column - 1) {
             // The same column or the next: a vertical run joins the levels.
             paintRun(x, pen.lastY < 0 ? y : pen.lastY, y, colour);
@@ -300,13 +332,13 @@ void LineChart::mouseMoveEvent(QMouseEvent* event) {
     m_pointerX = event->position().toPoint().x();
     const auto frame = frameAt(m_pointerX);
     emit pointed(frame ? Describe(*frame) : QString());
-    if (m_frozen) update();
+    if (m_frozen) update(movingRegion());
 }
 
 void LineChart::leaveEvent(QEvent* event) {
     m_pointerX = -1;
     emit pointed(QString());
-    if (m_frozen) update();
+    if (m_frozen) update(movingRegion());
     QWidget::leaveEvent(event);
 }
 
@@ -314,6 +346,7 @@ void LineChart::drawBackdrop() {
     // What changes only with the size and the labels: the margins, the
     // plot's white with the level lines, and the legend.
     m_backdrop = QImage(size(), QImage::Format_RGB32);
+    m_stamps.clear();
     QPainter p(&m_backdrop);
     p.fillRect(rect(), palette().window());
     const QRect plot = plotRect();
@@ -346,12 +379,13 @@ void LineChart::paintEvent(QPaintEvent* event) {
     // its thread pool, and waking those threads 30 times a second cost the
     // send loop more than the drawing itself.
     constexpr int kBand = 64;
-    const QRect dirty = event->rect();
-    for (int top = dirty.top(); top <= dirty.bottom(); top += kBand) {
-        const QRect band(dirty.left(), top, dirty.width(),
-                         std::min(kBand, dirty.bottom() + 1 - top));
-        p.setClipRect(band);
-        paintBand(p, band);
+    for (const QRect& dirty : event->region()) {
+        for (int top = dirty.top(); top <= dirty.bottom(); top += kBand) {
+            const QRect band(dirty.left(), top, dirty.width(),
+                             std::min(kBand, dirty.bottom() + 1 - top));
+            p.setClipRect(band);
+            paintBand(p, band);
+        }
     }
 }
 
@@ -360,35 +394,71 @@ void LineChart::paintBand(QPainter& p, const QRect& band) {
     const QRect plot = plotRect();
 
     // Time: lines at whole steps since sending started, labelled below.
+    // Lines and edges are filled as rectangles, and only where they cross
+    // the band: a band may be a few columns wide.
+    const QColor gridColour(0xdd, 0xdd, 0xdd);
+    const QRgb textColour = palette().color(QPalette::WindowText).rgba();
     const double step = TimeStepMs(m_spanSeconds);
     const double rightMs = static_cast<double>(m_rightColumn + 1) * msPerColumn();
     const double leftMs = rightMs - m_spanSeconds * 1000.0;
-    const bool labels = band.bottom() > plot.bottom();
     for (double t = std::ceil(leftMs / step) * step; t <= rightMs; t += step) {
         if (t < 0) continue;
-        const int x = plot.left() + static_cast<int>((t - leftMs) / msPerColumn());
-        p.setPen(QColor(0xdd, 0xdd, 0xdd));
-        p.drawLine(x, plot.top(), x, plot.bottom());
-        if (!labels) continue;
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(QRect(x - 30, plot.bottom() + 1, 60, kBottomMargin),
-                   Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("%1 s").arg(t / 1000.0));
+        // By whole columns, as the picture goes, so that a line scrolled on
+        // screen meets the same line drawn afresh.
+        const int x = plot.left() + imageX(columnOf(t));
+        const QRect line = QRect(x, plot.top(), 1, plot.height()) & band & plot;
+        if (!line.isEmpty()) p.fillRect(line, gridColour);
+        const QRect label(x - 30, plot.bottom() + 1, 60, kBottomMargin);
+        if (label.intersects(band))
+            drawStamp(p, label, Qt::AlignHCenter | Qt::AlignTop,
+                      QStringLiteral("%1 s").arg(t / 1000.0), textColour);
     }
     const QRect imageBand = band.intersected(plot);
     if (!imageBand.isEmpty())
         p.drawImage(imageBand.topLeft(), m_image, imageBand.translated(-plot.topLeft()));
-    p.setPen(QColor(0x90, 0x90, 0x90));
-    p.drawRect(plot.adjusted(0, 0, -1, -1));
+    const QColor edgeColour(0x90, 0x90, 0x90);
+    for (const QRect& edge : {QRect(plot.left(), plot.top(), plot.width(), 1),
+                              QRect(plot.left(), plot.bottom(), plot.width(), 1),
+                              QRect(plot.left(), plot.top(), 1, plot.height()),
+                              QRect(plot.right(), plot.top(), 1, plot.height())}) {
+        const QRect part = edge & band;
+        if (!part.isEmpty()) p.fillRect(part, edgeColour);
+    }
 
     if (m_frozen && m_pointerX >= plot.left() && m_pointerX <= plot.right()) {
         p.setPen(QPen(Qt::black, 1, Qt::DotLine));
         p.drawLine(m_pointerX, plot.top(), m_pointerX, plot.bottom());
     }
     if (m_frozen && band.top() <= plot.top() + fontMetrics().height()) {
-        p.setPen(kMarkColour);
-        p.drawText(plot.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop,
-                   QStringLiteral("冻结"));
+        const int w = fontMetrics().horizontalAdvance(QStringLiteral("冻结")) + 2;
+        drawStamp(p, QRect(plot.right() - 3 - w, plot.top() + 2, w, fontMetrics().height()),
+                  Qt::AlignRight | Qt::AlignTop, QStringLiteral("冻结"), kMarkColour);
     }
+}
+
+QRegion LineChart::movingRegion() const {
+    const QRect plot = plotRect();
+    return QRegion(plot) + QRegion(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1);
+}
+
+void LineChart::drawStamp(QPainter& p, const QRect& box, int flags, const QString& text,
+                          QRgb colour) {
+    const QString key = QString::number(colour, 16) + QLatin1Char(' ') + text;
+    auto found = m_stamps.constFind(key);
+    if (found == m_stamps.constEnd() || found->size() != box.size() * devicePixelRatio()) {
+        // Labels come and go as time moves on; a few dozen cover any span.
+        if (m_stamps.size() >= 64) m_stamps.clear();
+        QImage stamp(box.size() * devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+        stamp.setDevicePixelRatio(devicePixelRatio());
+        stamp.fill(Qt::transparent);
+        QPainter sp(&stamp);
+        sp.setFont(font());
+        sp.setPen(QColor::fromRgba(colour));
+        sp.drawText(QRect(QPoint(0, 0), box.size()), flags, text);
+        sp.end();
+        found = m_stamps.insert(key, stamp);
+    }
+    p.drawImage(box.topLeft(), *found);
 }
 
 }  // namespace kiv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QStringList>
@@ -28,7 +29,8 @@ struct ChartFrame {
 // drew before: frames are only stored when they arrive, and refresh() (which
 // the page calls at most 30 times a second) moves the picture left by the
 // columns that time has advanced and draws just those columns into an image.
-// A paint only copies the image over the grid.
+// On screen the plot is scrolled by as many columns, and a paint copies only
+// the new columns of the image over the grid.
 class LineChart : public QWidget {
     Q_OBJECT
   public:
@@ -102,10 +104,21 @@ class LineChart : public QWidget {
     void scrollTo(std::int64_t column);
     void drawMark(std::int64_t column);
     void drawFrame(const ChartFrame& frame);
+    // Where column `column` of the picture stands in the image.
+    int imageX(std::int64_t column) const;
+    // Brings the screen up to the picture after a refresh, given the right
+    // column the screen showed before it.
+    void showDrawn(std::int64_t shownRight);
     void paintRun(int x, int y0, int y1, QRgb colour);
     int yOf(int level) const;
     void drawBackdrop();
     void paintBand(QPainter& p, const QRect& band);
+    // Draws a line of text through a picture of it kept from its first
+    // drawing: laying text out again each time cost more than the rest of
+    // a paint.
+    void drawStamp(QPainter& p, const QRect& box, int flags, const QString& text, QRgb colour);
+    // The region a refresh changes: the plot and the time labels below it.
+    QRegion movingRegion() const;
 
     std::vector<ChartFrame> m_ring;
     std::size_t m_head = 0;  // where the next frame goes
@@ -121,9 +134,14 @@ class LineChart : public QWidget {
     // plot, whose right edge is column m_rightColumn.
     QImage m_image;
     QImage m_backdrop;  // margins, grid of levels, legend
+    // Pictures of the time labels and the frozen sign, by colour and text.
+    QHash<QString, QImage> m_stamps;
     std::int64_t m_rightColumn = 0;
     std::uint64_t m_drawn = 0;  // frames drawn, counted like m_appended
     std::size_t m_marksDrawn = 0;
+    // The columns drawn into since the screen last caught up.
+    std::int64_t m_dirtyFrom = 0;
+    std::int64_t m_dirtyTo = 0;
     // Per trace, the level it was last drawn at and in which column; -1
     // where the trace starts afresh.
     struct Pen {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QScreen>
+#include <QTest>
 #include <cmath>
 #include <vector>
 
@@ -39,19 +42,20 @@ struct DrawCase {
     int framesPerRefresh;  // how many arrive between two looks
 };
 
+const DrawCase kDrawCases[] = {
+    {"1 s span, 1 ms frames, 33 per look", 1, 3000, 1.0, 33},
+    {"10 s span, 1 ms frames, uneven looks", 10, 12000, 1.0, 97},
+    {"60 s span, 1 ms frames", 60, 20000, 1.0, 500},
+    {"1 s span, 50 ms frames, one per look", 1, 80, 50.0, 1},
+    {"10 s span, 700 ms frames cross columns", 10, 40, 700.0, 3},
+    {"more than a span per look", 1, 3000, 1.0, 1500},
+};
+
 // The picture drawn bit by bit, as the page looks 30 times a second, is the
 // picture drawn at once from the same frames: nothing drawn incrementally
 // is lost, doubled or misplaced when the chart scrolls.
 TEST(LineChartTest, IncrementalPictureEqualsPictureDrawnAtOnce) {
-    const DrawCase cases[] = {
-        {"1 s span, 1 ms frames, 33 per look", 1, 3000, 1.0, 33},
-        {"10 s span, 1 ms frames, uneven looks", 10, 12000, 1.0, 97},
-        {"60 s span, 1 ms frames", 60, 20000, 1.0, 500},
-        {"1 s span, 50 ms frames, one per look", 1, 80, 50.0, 1},
-        {"10 s span, 700 ms frames cross columns", 10, 40, 700.0, 3},
-        {"more than a span per look", 1, 3000, 1.0, 1500},
-    };
-    for (const DrawCase& c : cases) {
+    for (const DrawCase& c : kDrawCases) {
         SCOPED_TRACE(c.name);
         LineChart stepwise;
         LineChart atOnce;
@@ -80,6 +84,38 @@ TEST(LineChartTest, IncrementalPictureEqualsPictureDrawnAtOnce) {
             for (int x = 0; x < atOnce.picture().width(); ++x)
                 coloured += qAlpha(atOnce.picture().pixel(x, y)) != 0;
         EXPECT_GT(coloured, atOnce.picture().height());
+    }
+}
+
+// On screen the chart is scrolled and only new columns are painted; what
+// the screen then shows is what a paint of the whole chart gives.
+TEST(LineChartTest, ScrolledScreenEqualsAWholePaint) {
+    for (const DrawCase& c : kDrawCases) {
+        SCOPED_TRACE(c.name);
+        LineChart chart;
+        chart.resize(400, 150);
+        chart.setSpanSeconds(c.spanSeconds);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        QCoreApplication::processEvents();
+        const std::vector<ChartFrame> run = MovingRun(c.frames, c.periodMs);
+        int looks = 0;
+        for (int i = 0; i < c.frames; ++i) {
+            if (i == c.frames / 2) chart.addMark(run[static_cast<std::size_t>(i)].ms - 0.5);
+            chart.append(run[static_cast<std::size_t>(i)]);
+            if ((i + 1) % c.framesPerRefresh == 0 || i + 1 == c.frames) {
+                chart.refresh();
+                QCoreApplication::processEvents();
+                ++looks;
+            }
+        }
+        const QImage screen = chart.screen()
+                                  ->grabWindow(chart.winId())
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_RGB32);
+        const QImage whole = chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(screen.size(), whole.size());
+        EXPECT_EQ(screen, whole) << "after " << looks << " looks";
     }
 }
 
