@@ -149,7 +149,7 @@ LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_mod
     m_timer.setInterval(kLookIntervalMs);
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &LineMonitor::tick);
-    showLastFrame(nullptr);
+    for (const auto& [line, text] : figures()) m_readout->setLine(line, text);
 
     m_model.frameTap = &m_tap;
     // Called inside the send loop, from the frame whose line the file
@@ -160,7 +160,7 @@ LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_mod
             Qt::QueuedConnection);
     };
     m_tap.afterFrame = [this] {
-        QMetaObject::invokeMethod(this, &LineMonitor::look, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &LineMonitor::frameLeft, Qt::QueuedConnection);
     };
     showRecording();
 }
@@ -186,35 +186,57 @@ void LineMonitor::showCapacity(const QString& warning) {
     m_capacity->setVisible(!warning.isEmpty());
 }
 
-void LineMonitor::showLastFrame(const SentFrame* frame) {
-    const std::uint64_t number = frame != nullptr ? frame->number : 0;
-    if (number == m_shownFrame) return;
-    m_shownFrame = number;
-    QString decimal;
-    for (std::size_t i = 0; frame != nullptr && i < frame->length; ++i) {
-        if (i > 0) decimal += QLatin1Char(' ');
-        decimal += QString::number(frame->bytes[i]);
-    }
-    m_readout->setLine(kLastDecimal, QStringLiteral("末帧  %1").arg(decimal));
-    m_readout->setLine(
-        kLastHex, QStringLiteral("十六进制  %1")
-                      .arg(frame != nullptr ? Hex(frame->bytes.data(), frame->length) : QString()));
-}
-
 void LineMonitor::tick() {
     constexpr int kTicksToWait = 3;
     if (m_model.sendLoopActive && ++m_ticksWithoutLook < kTicksToWait) {
+        m_lookAsked = true;
         m_tap.AskAfterNextFrame();
         return;
     }
     look();
 }
 
+void LineMonitor::frameLeft() {
+    // One step per frame, so that no period pays for more than one: the
+    // look first, then the figures one line at a time.
+    if (m_lookAsked) {
+        look();
+    } else if (!m_figuresToShow.empty()) {
+        const auto [line, text] = m_figuresToShow.front();
+        m_figuresToShow.erase(m_figuresToShow.begin());
+        m_readout->setLine(line, text);
+    }
+    if (m_lookAsked || !m_figuresToShow.empty()) m_tap.AskAfterNextFrame();
+}
+
 void LineMonitor::look() {
+    m_lookAsked = false;
     m_ticksWithoutLook = 0;
     takeFrames();
     takeArrived();
     m_chart->refresh();
+    // The figures change with every frame, but a reader takes in a few a
+    // second and each new line of text costs a paint: while the loop sends
+    // they follow a few times a second, each line after a frame of its own.
+    if (!m_model.sendLoopActive) {
+        m_figuresToShow.clear();
+        for (const auto& [line, text] : figures()) m_readout->setLine(line, text);
+        return;
+    }
+    if (m_sinceFigures.isValid() && !m_sinceFigures.hasExpired(kFiguresIntervalMs)) return;
+    m_sinceFigures.start();
+    m_figuresToShow = figures();
+    m_tap.AskAfterNextFrame();
+}
+
+std::vector<std::pair<LineMonitor::ReadoutLine, QString>> LineMonitor::figures() const {
+    const SentFrame* frame = m_tap.frames().Newest();
+    QString decimal;
+    for (std::size_t i = 0; frame != nullptr && i < frame->length; ++i) {
+        if (i > 0) decimal += QLatin1Char(' ');
+        decimal += QString::number(frame->bytes[i]);
+    }
+    const QString hex = frame != nullptr ? Hex(frame->bytes.data(), frame->length) : QString();
 
     QString rate = QStringLiteral("每秒 %1 帧").arg(m_tap.FramesPerSecond(), 0, 'f', 1);
     if (const auto planned = FrameTap::PlannedFramesPerSecond(m_model))
@@ -227,7 +249,9 @@ void LineMonitor::look() {
         rate += QStringLiteral("    回环 相同 %1 不同 %2")
                     .arg(m_loopback.equal())
                     .arg(m_loopback.different());
-    m_readout->setLine(kRates, rate);
+    return {{kLastDecimal, QStringLiteral("末帧  %1").arg(decimal)},
+            {kLastHex, QStringLiteral("十六进制  %1").arg(hex)},
+            {kRates, rate}};
 }
 
 void LineMonitor::takeFrames() {
@@ -254,7 +278,6 @@ void LineMonitor::takeFrames() {
     m_seenMarks = marks.total();
     m_chart->setLabels(held.empty() ? ToQt(SlotLabels(m_model))
                                     : ToQt({held.back().labels.begin(), held.back().labels.end()}));
-    showLastFrame(sent.Newest());
 }
 
 void LineMonitor::takeArrived() {

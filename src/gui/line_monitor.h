@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "gui/line_chart.h"
 #include "sending/frame_tap.h"
@@ -48,6 +51,8 @@ class LineMonitor : public QWidget {
   public:
     // How often the page looks while shown.
     static constexpr int kLookIntervalMs = 34;
+    // How often the figures beside the chart follow while the loop sends.
+    static constexpr int kFiguresIntervalMs = 250;
     // Arrived lines kept on screen; the oldest go first.
     static constexpr int kArrivedLines = 200;
 
@@ -77,11 +82,14 @@ class LineMonitor : public QWidget {
     void startRecording(const QString& path);
     void recordingFailed(const QString& reason);
     void showRecording();
-    void showLastFrame(const SentFrame* frame);
     void takeFrames();
     void takeArrived();
+    // The lines of figures as they stand: the last frame, rates and counts.
+    std::vector<std::pair<ReadoutLine, QString>> figures() const;
     // The page's timer: looks now, or asks the tap for the next frame.
     void tick();
+    // Called after a frame the page asked the tap for has left.
+    void frameLeft();
 
     Model& m_model;
     FrameTap m_tap;
@@ -106,10 +114,13 @@ class LineMonitor : public QWidget {
     std::uint64_t m_seenFrames = 0;
     std::uint64_t m_seenMarks = 0;
     std::uint64_t m_seenArrived = 0;
-    std::uint64_t m_shownFrame = ~std::uint64_t{0};
     // Ticks since the last look; a look asked of the tap and not had (no
     // frame left meanwhile) happens at once after a few.
     int m_ticksWithoutLook = 0;
+    bool m_lookAsked = false;
+    // Lines of figures still to show while sending, one after each frame.
+    QElapsedTimer m_sinceFigures;
+    std::vector<std::pair<ReadoutLine, QString>> m_figuresToShow;
     QString m_failure;  // why the last recording stopped
 };
 

@@ -115,6 +115,54 @@ TEST(LineMonitorTest, ChartHoldsTheBytesWrittenAcrossAPlanChange) {
     }
 }
 
+// While the loop sends, the figures beside the chart are taken at a look
+// and shown one line after each frame that follows, all of the frame that
+// was newest at the look; once sending has ended a look shows them at once.
+TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
+    WindowRig rig;
+    LineMonitor* monitor = rig.window->monitor();
+    FrameTap& tap = monitor->tap();
+    const std::vector<std::uint8_t> looked = {1, 2, 250};
+    const std::vector<std::uint8_t> later = {7, 8, 9};
+    double now = 0;
+    tap.setClock([&now] { return now; });
+    rig.model.sendLoopActive = true;
+    tap.BeginSending(rig.model);
+    now = 10;
+    tap.Record(rig.model, looked);
+    monitor->look();
+
+    const QString decimal = QStringLiteral("末帧  1 2 250");
+    const QString hex = QStringLiteral("十六进制  01 02 FA");
+    const QString rates = monitor->readout(LineMonitor::kRates);
+    const struct {
+        QString decimal;
+        QString hex;
+        bool ratesShown;
+    } afterFrames[] = {
+        {QStringLiteral("末帧  "), QStringLiteral("十六进制  "), false},
+        {decimal, QStringLiteral("十六进制  "), false},
+        {decimal, hex, false},
+        {decimal, hex, true},
+        {decimal, hex, true},
+    };
+    for (std::size_t n = 0; n < std::size(afterFrames); ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal), afterFrames[n].decimal);
+        EXPECT_EQ(monitor->readout(LineMonitor::kLastHex), afterFrames[n].hex);
+        EXPECT_EQ(monitor->readout(LineMonitor::kRates) != rates, afterFrames[n].ratesShown);
+        now += 1;
+        tap.Record(rig.model, later);
+        QCoreApplication::processEvents();
+    }
+
+    rig.model.sendLoopActive = false;
+    tap.EndSending();
+    monitor->look();
+    EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal), QStringLiteral("末帧  7 8 9"));
+    EXPECT_EQ(monitor->readout(LineMonitor::kLastHex), QStringLiteral("十六进制  07 08 09"));
+}
+
 // Choosing the monitor leaves the program's pages as they were, and the
 // program can still bring its pages forward.
 TEST(LineMonitorTest, TheMonitorIsAPageOfTheWindowsOwn) {
