@@ -6,7 +6,10 @@
 #      pieces), each case also passing on Linux where the Linux build has it;
 #   2. kiv-cli.exe against the Linux kiv-cli on COM ports mapped onto
 #      pseudo-terminals (tests/windows/cli_under_wine.py);
-#   3. kiv.exe on a virtual display (tests/windows/window_under_wine.py),
+#   3. the port control's read path: a probe sends a frame on a COM port
+#      mapped onto a pseudo-terminal that answers, and must see the answer
+#      (tests/windows/read_under_wine.py);
+#   4. kiv.exe on a virtual display (tests/windows/window_under_wine.py),
 #      keeping its screenshots in build-windows/screenshots/.
 # Without a Qt for MinGW it says how to make one and skips only these steps.
 # The last line is "windows: N passed, N failed" (checks and test cases).
@@ -83,12 +86,16 @@ python3 tests/windows/cli_under_wine.py --exe "$(exe kiv-cli.exe)" \
   --linux-cli "$linux_build/src/kiv-cli" | tee "$logs/cli" || true
 count "$logs/cli" "kiv-cli.exe under Wine"
 
-# 3. kiv.exe on a virtual display.
+# 3. The read path of the Windows port control.
+python3 tests/windows/read_under_wine.py --probe "$(exe kiv_read_probe.exe)" | tee "$logs/read" || true
+count "$logs/read" "the read path under Wine"
+
+# 4. kiv.exe on a virtual display.
 python3 tests/windows/window_under_wine.py --exe "$(exe kiv.exe)" \
   --shots "$build_dir/screenshots" | tee "$logs/window" || true
 count "$logs/window" "kiv.exe under Wine"
 
-skipped=$(cat "$logs/cli" "$logs/window" | grep -c '^SKIP ' || true)
+skipped=$(cat "$logs/cli" "$logs/read" "$logs/window" | grep -c '^SKIP ' || true)
 [[ $skipped -eq 0 ]] || echo "windows: $skipped skipped (see the SKIP lines above)"
 echo "windows: Wine steps took $((SECONDS - wine_started)) s, $((SECONDS - started)) s in all"
 echo "windows: $passed passed, $failed failed"

@@ -128,9 +128,13 @@ class PtyLine:
     """A Linux pseudo-terminal whose slave end a program opens as its serial
     device. The slave stays open and raw for the whole life of the line, so
     the line keeps its settings between programs and never turns 0x0A into
-    0x0D 0x0A; a thread keeps reading the master end."""
+    0x0D 0x0A; a thread keeps reading the master end. With `reply` it also
+    answers: each run of bytes read goes to reply(run), and the pieces it
+    gives back are written to the master end, in order, as the far end of
+    the line would send them."""
 
-    def __init__(self):
+    def __init__(self, reply=None):
+        self._reply = reply
         self.master, self.slave = os.openpty()
         tty.setraw(self.slave)
         os.set_blocking(self.master, False)
@@ -163,6 +167,8 @@ class PtyLine:
                 return False
             self._data += chunk
             self._cond.notify_all()
+            for piece in self._reply(chunk) if self._reply else ():
+                os.write(self.master, piece)
 
     def wait_for(self, count, ceiling, also=None):
         """Waits until `count` bytes have arrived, or `also()` turns true, or
