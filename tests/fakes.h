@@ -113,12 +113,15 @@ class FakeComm : public CommControl {
         if (v && failOpen) Raise(ErrorKind::Port, "device missing");
         open = v;
     }
-    void Output(std::span<const std::uint8_t> bytes) override {
+    std::size_t Output(std::span<const std::uint8_t> bytes) override {
         Call("Output");
         if (!open) Raise(ErrorKind::Port, "port closed");
+        // A frame dropped whole, as a port opened again while it waited.
+        if (++outputs == dropOutput) return 0;
         const std::size_t n = std::min<std::size_t>(
             bytes.size(), static_cast<std::size_t>(std::max<int>(outBufferSize, 0)));
         frames.emplace_back(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        return n;
     }
 
     std::vector<std::string> calls;
@@ -128,6 +131,8 @@ class FakeComm : public CommControl {
     std::optional<std::string> refuseBaud;  // a baud text the port refuses
     std::optional<std::string> failOn;      // a call prefix that raises
     int outBufferSize = 0;
+    int outputs = 0;     // Output calls so far
+    int dropOutput = 0;  // the Output call whose frame is dropped; 0: none
     int commPort = 0;
     std::string settings;
 

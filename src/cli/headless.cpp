@@ -104,16 +104,17 @@ void FrameRecorder::AbandonFrameUnderWay(bool counted) {
     }
 }
 
-void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
+std::size_t FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
     // The frame is due now; one that would go out after the time limit is
     // not sent at all, and the run ends.
     if (m_timeLimitMs && msSinceStart() >= *m_timeLimitMs + 1.0) {
         m_w.programEnded = true;
-        return;
+        return 0;
     }
     m_inOutput = true;
+    std::size_t took = 0;
     try {
-        inner().Output(bytes);
+        took = inner().Output(bytes);
     } catch (const KivError& e) {
         m_inOutput = false;
         if (m_abandoned && m_countAbandoned) ++m_dropped;
@@ -132,6 +133,7 @@ void FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
     if (m_frameLog) LogFrame(now, bytes);
     if (onFrame) onFrame(*this);
     if (m_limit && m_frames >= *m_limit) pausesend_Click(m_w);
+    return took;
 }
 
 void FrameRecorder::LogFrame(Clock::time_point now, std::span<const std::uint8_t> bytes) {

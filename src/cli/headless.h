@@ -58,7 +58,7 @@ class FrameRecorder : public ForwardingCommControl {
     // reason; the run then ends after the frame just sent (which stays sent).
     std::function<void(const std::string&)> onLogFailed;
 
-    void Output(std::span<const std::uint8_t> bytes) override;
+    std::size_t Output(std::span<const std::uint8_t> bytes) override;
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -150,11 +150,8 @@ void AssignedPortControl::DropRetired() {
     m_retired.clear();
 }
 
-void AssignedPortControl::Output(std::span<const std::uint8_t> bytes) {
-    if (!m_pty || m_ptyClosing) {
-        m_serial.Output(bytes);
-        return;
-    }
+std::size_t AssignedPortControl::Output(std::span<const std::uint8_t> bytes) {
+    if (!m_pty || m_ptyClosing) return m_serial.Output(bytes);
     PtyPort* pty = m_pty.get();
     struct Depth {
         AssignedPortControl& self;
@@ -165,7 +162,7 @@ void AssignedPortControl::Output(std::span<const std::uint8_t> bytes) {
             }
         }
     } depth(*this);
-    pty->Output(bytes);
+    return pty->Output(bytes);
 }
 
 LineWatch* AssignedPortControl::Watch() {

@@ -53,7 +53,7 @@ class AssignedPortControl final : public CommControl {
 
     bool PortOpen() const override;
     void setPortOpen(bool open) override;
-    void Output(std::span<const std::uint8_t> bytes) override;
+    std::size_t Output(std::span<const std::uint8_t> bytes) override;
     // The open port's: the virtual port's or the device's.
     LineWatch* Watch() override;
 

@@ -156,11 +156,11 @@ void PtyPort::WaitForRoom(std::size_t bytes) {
     }
 }
 
-void PtyPort::Output(std::span<const std::uint8_t> bytes) {
+std::size_t PtyPort::Output(std::span<const std::uint8_t> bytes) {
     if (!m_open) Raise(ErrorKind::Port, Say(TextId::PortClosed));
     const std::size_t n =
         std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_outBufferSize));
-    if (n == 0) return;
+    if (n == 0) return 0;
     WaitForRoom(n);
     std::size_t done = 0;
     while (done < n) {
@@ -176,6 +176,7 @@ void PtyPort::Output(std::span<const std::uint8_t> bytes) {
             poll(&p, 1, 10);
         }
     }
+    return n;
 }
 
 }  // namespace kiv

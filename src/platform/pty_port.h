@@ -40,7 +40,7 @@ class PtyPort : public CommControl, public LineWatch {
     void setSettings(const std::string& settings) override;
     bool PortOpen() const override { return m_open; }
     void setPortOpen(bool open) override { m_open = open; }
-    void Output(std::span<const std::uint8_t> bytes) override;
+    std::size_t Output(std::span<const std::uint8_t> bytes) override;
 
     // What the receiver writes into the line, read when asked.
     LineWatch* Watch() override { return this; }

@@ -28,7 +28,7 @@ void PtyPort::setOutBufferSize(std::int16_t bytes) {
 }
 void PtyPort::setCommPort(std::int16_t) {}
 void PtyPort::setSettings(const std::string&) {}
-void PtyPort::Output(std::span<const std::uint8_t>) {
+std::size_t PtyPort::Output(std::span<const std::uint8_t>) {
     Raise(ErrorKind::Port, NoPty());
 }
 int PtyPort::Queued() const {

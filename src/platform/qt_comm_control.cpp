@@ -295,12 +295,13 @@ void QtCommControl::WriteStraight(std::span<const std::uint8_t> frame) {
     }
 }
 
-void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
+std::size_t QtCommControl::Output(std::span<const std::uint8_t> bytes) {
     if (m_port.isOpen() && m_port.bytesToWrite() == 0 && m_openOutBufferSize > 0 &&
         !bytes.empty()) {
-        WriteStraight(bytes.first(
-            std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_openOutBufferSize))));
-        return;
+        const std::size_t count =
+            std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_openOutBufferSize));
+        WriteStraight(bytes.first(count));
+        return count;
     }
     const std::uint64_t session = m_session;
     for (;;) {
@@ -310,10 +311,10 @@ void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
         // frame belongs to a plan that is no longer in force and the new
         // OutBufferSize would cut it or pad it. The close dropped every byte
         // still queued before it; the waiting frame goes with them, whole.
-        if (m_session != session) return;
+        if (m_session != session) return 0;
         const qint64 count =
             std::min<qint64>(static_cast<qint64>(bytes.size()), m_openOutBufferSize);
-        if (count == 0) return;
+        if (count == 0) return 0;
         const qint64 queued = m_port.bytesToWrite();
         // An empty queue always takes the frame, so a frame longer than
         // the limit still goes out.
@@ -327,7 +328,7 @@ void QtCommControl::Output(std::span<const std::uint8_t> bytes) {
             // flush() may have found the device gone and closed the port.
             if (!m_port.isOpen())
                 RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
-            return;
+            return static_cast<std::size_t>(count);
         }
         WaitForRoom();
     }

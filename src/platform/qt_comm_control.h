@@ -83,7 +83,7 @@ class QtCommControl final : public CommControl, public LineWatch {
     // takes: a receiver that stops reading for a while must still get every
     // frame whole and in order, and the window stays usable meanwhile
     // (closing the port ends the wait). A frame is never cut.
-    void Output(std::span<const std::uint8_t> bytes) override;
+    std::size_t Output(std::span<const std::uint8_t> bytes) override;
 
     // The port is opened for reading too: what comes back (a receiver's
     // replies, a loopback plug) is taken as it arrives into a bounded store.

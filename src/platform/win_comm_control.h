@@ -72,7 +72,7 @@ class WinCommControl final : public CommControl, public LineWatch {
     // write, or queues them behind the write under way. When the queue is
     // over its limit it first waits for room, for as long as it takes
     // (closing the port ends the wait); a frame is never cut.
-    void Output(std::span<const std::uint8_t> bytes) override;
+    std::size_t Output(std::span<const std::uint8_t> bytes) override;
 
     // What came back on the line, read when asked: a read that takes only
     // what the driver holds and returns at once, beside the writes.

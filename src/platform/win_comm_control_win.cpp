@@ -343,7 +343,7 @@ void WinCommControl::WaitForRoom() {
     }
 }
 
-void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
+std::size_t WinCommControl::Output(std::span<const std::uint8_t> bytes) {
     // A write that ended since the event loop last waited is taken now, so
     // the frame can go straight out.
     if (m_line && m_line->busy && HasOverlappedIoCompleted(&m_line->overlapped)) Line::Settle(0);
@@ -358,7 +358,7 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
             MarkLost(SystemErrorText(error));
             RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
         }
-        return;
+        return m_line->writing.size();
     }
     const std::uint64_t session = m_session;
     for (;;) {
@@ -369,9 +369,9 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
         // room: the window does that to apply a new frame length, so the
         // frame belongs to a plan no longer in force. It goes, whole, with
         // the bytes the close dropped.
-        if (m_session != session) return;
+        if (m_session != session) return 0;
         const std::size_t n = count();
-        if (n == 0) return;
+        if (n == 0) return 0;
         Line& line = *m_line;
         const auto frame = bytes.first(n);
         if (!line.busy && line.queue.empty()) {
@@ -381,14 +381,14 @@ void WinCommControl::Output(std::span<const std::uint8_t> bytes) {
                 MarkLost(SystemErrorText(error));
                 RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
             }
-            return;
+            return n;
         }
         // An empty queue always takes the frame, so a frame longer than the
         // limit still goes out.
         if (line.queued == 0 || line.queued + static_cast<std::int64_t>(n) <= m_queueLimit) {
             line.queue.emplace_back(frame.begin(), frame.end());
             line.queued += static_cast<std::int64_t>(n);
-            return;
+            return n;
         }
         WaitForRoom();
     }

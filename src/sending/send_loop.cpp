@@ -175,8 +175,10 @@ SendEnd SendFrames(Model& w) {
             if (w.slotCount > 0) {
                 const auto length = static_cast<std::size_t>(std::min(w.slotCount, 10));
                 const auto frame = std::span<const std::uint8_t>(w.frameBytes.values).first(length);
-                w.MSComm1->Output(frame);
-                if (w.frameTap != nullptr) w.frameTap->Record(w, frame);
+                // The monitor sees what the port took: nothing of a frame
+                // dropped because an apply opened the port again meanwhile.
+                const std::size_t took = w.MSComm1->Output(frame);
+                if (w.frameTap != nullptr && took > 0) w.frameTap->Record(w, frame.first(took));
             }
         }
     } catch (const KivError& e) {

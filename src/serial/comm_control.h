@@ -38,8 +38,10 @@ class CommControl {
     // true opens the device of CommPort with Settings; false closes it.
     virtual void setPortOpen(bool open) = 0;
 
-    // Puts at most OutBufferSize bytes of the array on the line, in order.
-    virtual void Output(std::span<const std::uint8_t> bytes) = 0;
+    // Puts at most OutBufferSize bytes of the array on the line, in order,
+    // and gives how many it took: 0 for a frame dropped whole, as when the
+    // port was opened again while the frame waited for room.
+    virtual std::size_t Output(std::span<const std::uint8_t> bytes) = 0;
 
     // What the control sees coming back and waiting to go out, for the line
     // monitor; nullptr from a control that sees neither.

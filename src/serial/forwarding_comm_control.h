@@ -21,7 +21,9 @@ class ForwardingCommControl : public CommControl {
     void setSettings(const std::string& s) override { m_inner.setSettings(s); }
     bool PortOpen() const override { return m_inner.PortOpen(); }
     void setPortOpen(bool open) override { m_inner.setPortOpen(open); }
-    void Output(std::span<const std::uint8_t> bytes) override { m_inner.Output(bytes); }
+    std::size_t Output(std::span<const std::uint8_t> bytes) override {
+        return m_inner.Output(bytes);
+    }
     LineWatch* Watch() override { return m_inner.Watch(); }
 
   protected:

@@ -479,12 +479,12 @@ struct StuckComm : testing::FakeComm {
     Model* w = nullptr;
     int stuckFrom = 1;  // the first frame that never leaves
     int writes = 0;
-    void Output(std::span<const std::uint8_t> bytes) override {
+    std::size_t Output(std::span<const std::uint8_t> bytes) override {
         if (++writes >= stuckFrom) {
             while (open) w->yielder->YieldUntil(w->clock->Now() + 5);
             Raise(ErrorKind::Port, "port closed while waiting");
         }
-        FakeComm::Output(bytes);
+        return FakeComm::Output(bytes);
     }
 };
 

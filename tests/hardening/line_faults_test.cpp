@@ -55,16 +55,17 @@ class WatchedPort : public ForwardingCommControl {
   public:
     WatchedPort(Model& w, QtCommControl& port) : ForwardingCommControl(port), m_w(w) {}
 
-    void Output(std::span<const std::uint8_t> bytes) override {
+    std::size_t Output(std::span<const std::uint8_t> bytes) override {
         m_inWrite = true;
         struct Done {
             bool& flag;
             ~Done() { flag = false; }
         } done{m_inWrite};
         if (beforeWrite) beforeWrite();
-        inner().Output(bytes);
+        const std::size_t took = inner().Output(bytes);
         written.emplace_back(bytes.begin(), bytes.begin() + m_w.slotCount);
         if (stopAfter && written.size() >= *stopAfter) pausesend_Click(m_w);
+        return took;
     }
 
     // True while the loop is inside a write, waits for room included.

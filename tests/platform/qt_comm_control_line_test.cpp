@@ -184,10 +184,13 @@ TEST_F(QtCommControlLineTest, AReopenDuringAWaitDropsTheWaitingFrameWhole) {
     m_control.setPortOpen(true);
     FillUntilQueued();
     const Bytes frame = {0x41, 0x42, 0x43, 0x44, 0x45};
-    while (yielder.yields == 0) m_control.Output(frame);
+    std::size_t took = frame.size();
+    while (yielder.yields == 0) took = m_control.Output(frame);
     ASSERT_TRUE(m_control.PortOpen());
+    // The frame that waited says it was not taken.
+    EXPECT_EQ(took, 0U);
     // The next frame is cut to the new length by the port's own rule.
-    m_control.Output(Bytes{0x61, 0x62, 0x63, 0x64, 0x65});
+    EXPECT_EQ(m_control.Output(Bytes{0x61, 0x62, 0x63, 0x64, 0x65}), 3U);
     Bytes onLine = DrainWhileQueued();
     const auto rest = m_pty.ReadUntilMarker(kMarker);
     onLine.insert(onLine.end(), rest.begin(), rest.end());

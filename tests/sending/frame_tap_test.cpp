@@ -159,6 +159,26 @@ TEST(FrameTap, HoldsTheBytesThePortTookAcrossPlanChanges) {
     }
 }
 
+// A frame the port dropped whole (it was opened again while the frame
+// waited for room) never left: the tap holds only the frames it took.
+TEST(FrameTap, HoldsNothingOfAFrameThePortDropped) {
+    for (const int drop : {1, 3, 5}) {
+        SCOPED_TRACE(drop);
+        Tapped s;
+        s.port.dropOutput = s.port.outputs + drop;
+        s.yielder.everyYield = [&] {
+            if (s.port.frames.size() >= 5) pausesend_Click(s.w);
+        };
+        starsend_Click(s.w);
+        // One frame was handed over and dropped.
+        ASSERT_EQ(static_cast<std::size_t>(s.port.outputs), s.port.frames.size() + 1);
+        const SentFrames& ring = s.tap.frames();
+        ASSERT_EQ(ring.total(), s.port.frames.size());
+        for (std::uint64_t n = 1; n <= ring.total(); ++n)
+            EXPECT_EQ(Of(*ring.Find(n)), s.port.frames[n - 1]) << "frame " << n;
+    }
+}
+
 TEST(FrameTap, EachStartBeginsAfresh) {
     Tapped s;
     for (int run = 1; run <= 2; ++run) {
