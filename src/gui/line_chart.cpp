@@ -209,7 +209,7 @@ void LineChart::showDrawn(std::int64_t shownRight) {
         update(QRect(left, plot.top(), right + 1 - left, plot.height()));
     }
     // The time labels below move as a whole.
-    update(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1));
+    update(labelStrip());
 }
 
 void LineChart::drawFrom(std::size_t first) {
@@ -436,9 +436,13 @@ void LineChart::paintBand(QPainter& p, const QRect& band) {
     }
 }
 
+QRect LineChart::labelStrip() const {
+    const int top = plotRect().bottom() + 1;
+    return QRect(0, top, width(), height() - top);
+}
+
 QRegion LineChart::movingRegion() const {
-    const QRect plot = plotRect();
-    return QRegion(plot) + QRegion(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1);
+    return QRegion(plotRect()) + QRegion(labelStrip());
 }
 
 void LineChart::drawStamp(QPainter& p, const QRect& box, int flags, const QString& text,

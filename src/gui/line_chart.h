@@ -117,6 +117,8 @@ class LineChart : public QWidget {
     // drawing: laying text out again each time cost more than the rest of
     // a paint.
     void drawStamp(QPainter& p, const QRect& box, int flags, const QString& text, QRgb colour);
+    // The strip of time labels below the plot.
+    QRect labelStrip() const;
     // The region a refresh changes: the plot and the time labels below it.
     QRegion movingRegion() const;
 
