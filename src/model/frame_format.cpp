@@ -10,6 +10,20 @@ const auto& Find(const Table& table, Value Table::value_type::*member, Value val
     return table.front();
 }
 
+// The kind of that exact name in one of the tables, whose rows all carry a
+// `name`.
+template <typename Table, typename Value>
+std::optional<Value> Named(const Table& table, Value Table::value_type::*member,
+                           std::string_view name) {
+    for (const auto& k : table)
+        if (name == k.name) return k.*member;
+    return std::nullopt;
+}
+
+constexpr const char* kByteListRule =
+    "must be hexadecimal bytes of one or two digits (AA 55, 0xAA,0x55), separated by blanks or "
+    "commas";
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -37,24 +51,16 @@ const ChecksumFromKind& KindOf(ChecksumFrom from) {
 }
 
 std::optional<FrameCounter> CounterNamed(std::string_view name) {
-    for (const CounterKind& k : kCounterKinds)
-        if (name == k.name) return k.counter;
-    return std::nullopt;
+    return Named(kCounterKinds, &CounterKind::counter, name);
 }
 std::optional<Checksum> ChecksumNamed(std::string_view name) {
-    for (const ChecksumKind& k : kChecksumKinds)
-        if (name == k.name) return k.checksum;
-    return std::nullopt;
+    return Named(kChecksumKinds, &ChecksumKind::checksum, name);
 }
 std::optional<ByteOrder> ByteOrderNamed(std::string_view name) {
-    for (const ByteOrderKind& k : kByteOrders)
-        if (name == k.name) return k.order;
-    return std::nullopt;
+    return Named(kByteOrders, &ByteOrderKind::order, name);
 }
 std::optional<ChecksumFrom> ChecksumFromNamed(std::string_view name) {
-    for (const ChecksumFromKind& k : kChecksumFroms)
-        if (name == k.name) return k.from;
-    return std::nullopt;
+    return Named(kChecksumFroms, &ChecksumFromKind::from, name);
 }
 
 FrameParts PartsOf(const FrameFormat& format, int slotCount) {
@@ -86,17 +92,11 @@ std::optional<std::vector<std::uint8_t>> ParseByteList(std::string_view text, st
         i = end;
         if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X'))
             token.remove_prefix(2);
-        if (token.empty() || token.size() > 2)
-            return refuse(
-                "must be hexadecimal bytes of one or two digits (AA 55, 0xAA,0x55), "
-                "separated by blanks or commas");
+        if (token.empty() || token.size() > 2) return refuse(kByteListRule);
         int value = 0;
         for (char c : token) {
             const int d = HexDigit(c);
-            if (d < 0)
-                return refuse(
-                    "must be hexadecimal bytes of one or two digits (AA 55, 0xAA,0x55), "
-                    "separated by blanks or commas");
+            if (d < 0) return refuse(kByteListRule);
             value = value * 16 + d;
         }
         if (bytes.size() == static_cast<std::size_t>(kMaxFixedBytes))
