@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "sending/frame_settings.h"
 #include "sending/send_content.h"
 #include "serial/port_settings.h"
 #include "signal/signal_params.h"
@@ -8,7 +9,7 @@
 namespace kiv {
 
 void StartUp(Model& w) {
-    for (int i = 0; i < kPageCount; ++i) {
+    for (int i = 0; i < kProgramPageCount; ++i) {
         Frame& page = w.tabpage(i);
         page.Left = w.Tabmain.ClientLeft;
         page.Top = w.Tabmain.ClientTop;
@@ -16,16 +17,17 @@ void StartUp(Model& w) {
         page.Height = w.Tabmain.ClientHeight;
     }
     BringToFront(w, 0);
-    for (int i = 1; i < kPageCount; ++i) w.tabpage(i).Enabled = false;
+    for (int i = 1; i < kProgramPageCount; ++i) w.tabpage(i).Enabled = false;
     w.PI_SINGLE = PiSingle();
     ApplySignalSettings(w);
     RestorePortChoices(w);
     Command1_Click(w);
     ResetSendState(w);
+    RefreshFrameLayout(w);
 }
 
 void Tabmain_Click(Model& w, int selected) {
-    for (int i = 0; i < kPageCount; ++i) w.tabpage(i).Enabled = (i == selected - 1);
+    for (int i = 0; i < kProgramPageCount; ++i) w.tabpage(i).Enabled = (i == selected - 1);
     w.Tabmain.SelectedItem = selected;
     BringToFront(w, selected - 1);
 }

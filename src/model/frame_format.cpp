@@ -10,20 +10,6 @@ const auto& Find(const Table& table, Value Table::value_type::*member, Value val
     return table.front();
 }
 
-// The kind of that exact name in one of the tables, whose rows all carry a
-// `name`.
-template <typename Table, typename Value>
-std::optional<Value> Named(const Table& table, Value Table::value_type::*member,
-                           std::string_view name) {
-    for (const auto& k : table)
-        if (name == k.name) return k.*member;
-    return std::nullopt;
-}
-
-constexpr const char* kByteListRule =
-    "must be hexadecimal bytes of one or two digits (AA 55, 0xAA,0x55), separated by blanks or "
-    "commas";
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -51,16 +37,24 @@ const ChecksumFromKind& KindOf(ChecksumFrom from) {
 }
 
 std::optional<FrameCounter> CounterNamed(std::string_view name) {
-    return Named(kCounterKinds, &CounterKind::counter, name);
+    for (const CounterKind& k : kCounterKinds)
+        if (name == k.name) return k.counter;
+    return std::nullopt;
 }
 std::optional<Checksum> ChecksumNamed(std::string_view name) {
-    return Named(kChecksumKinds, &ChecksumKind::checksum, name);
+    for (const ChecksumKind& k : kChecksumKinds)
+        if (name == k.name) return k.checksum;
+    return std::nullopt;
 }
 std::optional<ByteOrder> ByteOrderNamed(std::string_view name) {
-    return Named(kByteOrders, &ByteOrderKind::order, name);
+    for (const ByteOrderKind& k : kByteOrders)
+        if (name == k.name) return k.order;
+    return std::nullopt;
 }
 std::optional<ChecksumFrom> ChecksumFromNamed(std::string_view name) {
-    return Named(kChecksumFroms, &ChecksumFromKind::from, name);
+    for (const ChecksumFromKind& k : kChecksumFroms)
+        if (name == k.name) return k.from;
+    return std::nullopt;
 }
 
 FrameParts PartsOf(const FrameFormat& format, int slotCount) {
@@ -68,7 +62,7 @@ FrameParts PartsOf(const FrameFormat& format, int slotCount) {
     parts.header = static_cast<int>(format.header.size());
     parts.counter = KindOf(format.counter).width;
     parts.length = format.lengthByte ? 1 : 0;
-    parts.slots = slotCount;
+    parts.slotBytes = slotCount;
     parts.checksum = KindOf(format.checksum).width;
     parts.trailer = static_cast<int>(format.trailer.size());
     return parts;
@@ -92,11 +86,17 @@ std::optional<std::vector<std::uint8_t>> ParseByteList(std::string_view text, st
         i = end;
         if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X'))
             token.remove_prefix(2);
-        if (token.empty() || token.size() > 2) return refuse(kByteListRule);
+        if (token.empty() || token.size() > 2)
+            return refuse(
+                "must be hexadecimal bytes of one or two digits (AA 55, 0xAA,0x55), "
+                "separated by blanks or commas");
         int value = 0;
         for (char c : token) {
             const int d = HexDigit(c);
-            if (d < 0) return refuse(kByteListRule);
+            if (d < 0)
+                return refuse(
+                    "must be hexadecimal bytes of one or two digits (AA 55, 0xAA,0x55), "
+                    "separated by blanks or commas");
             value = value * 16 + d;
         }
         if (bytes.size() == static_cast<std::size_t>(kMaxFixedBytes))

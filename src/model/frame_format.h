@@ -127,10 +127,11 @@ struct FrameFormat {
 
 // The bytes of each part of a frame, in frame order.
 struct FrameParts {
-    int header = 0, counter = 0, length = 0, slots = 0, checksum = 0, trailer = 0;
+    // (slotBytes, not "slots": the window toolkit takes that word for itself.)
+    int header = 0, counter = 0, length = 0, slotBytes = 0, checksum = 0, trailer = 0;
 
     int SlotsStart() const { return header + counter + length; }
-    int ChecksumStart() const { return SlotsStart() + slots; }
+    int ChecksumStart() const { return SlotsStart() + slotBytes; }
     int Total() const { return ChecksumStart() + checksum + trailer; }
     bool operator==(const FrameParts&) const = default;
 };

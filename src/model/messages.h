@@ -26,6 +26,8 @@ inline constexpr Message kPortSettingsMessage = {"串口设置有误或者已被
                                                  kStyleCriticalCancelRetryContinue, "串口设置信息"};
 inline constexpr Message kPortNotOpenMessage = {"串口未打开!", kStyleCriticalCancelRetryContinue,
                                                 "串口发送信息"};
+inline constexpr Message kFrameFormatMessage = {
+    "帧格式设置错误，请修改！", kStyleCriticalCancelRetryContinue, "帧格式设置信息"};
 
 // Setup files: a load refused while the port is in use, and a file that
 // could not be read or written (the file's problem follows as a detail).

@@ -8,8 +8,8 @@
 namespace kiv {
 namespace {
 
-const char* const kTabCaptions[kPageCount] = {"发送",       "串口设置", "正弦波设置", "矩形波设置",
-                                              "锯齿波设置", "噪声设置", "使用说明"};
+const char* const kTabCaptions[kProgramPageCount] = {
+    "发送", "串口设置", "正弦波设置", "矩形波设置", "锯齿波设置", "噪声设置", "使用说明", "帧格式"};
 
 struct ParamRow {
     const char *t1, *t2, *t3, *am, *a0;
@@ -93,9 +93,9 @@ const std::string& ManualText() {
 
 Model::Model() {
     for (const char* c : kTabCaptions) Tabmain.Tabs.emplace_back(c);
-    for (int i = 0; i < kPageCount; ++i) {
+    for (int i = 0; i < kProgramPageCount; ++i) {
         tabpage(i).Caption = kTabCaptions[i];
-        tabpage(i).ZOrder = kPageCount - i;  // as laid out: the first page on top
+        tabpage(i).ZOrder = kProgramPageCount - i;  // as laid out: the first page on top
     }
     Command5.Caption = "关闭程序";
 
@@ -160,6 +160,19 @@ Model::Model() {
     Text2.Locked = true;
     contactLabel.Caption = "KIV 数字信号发生器";
     rightsLabel.Caption = "版权所有，保留一切权利";
+
+    // Frame format page: off, every list read from the format's tables.
+    for (const CounterKind& k : kCounterKinds) frameCounter.List.emplace_back(k.label);
+    for (const ChecksumKind& k : kChecksumKinds)
+        frameChecksum.List.emplace_back(k.checksum == Checksum::None ? "无" : k.name);
+    for (const ByteOrderKind& k : kByteOrders) frameChecksumOrder.List.emplace_back(k.label);
+    for (const ChecksumFromKind& k : kChecksumFroms) frameChecksumFrom.List.emplace_back(k.label);
+    frameCounter.Pick(0);
+    frameChecksum.Pick(0);
+    frameChecksumOrder.Pick(0);
+    frameChecksumFrom.Pick(0);
+    frameLengthByte.Caption = "长度字节";
+    Command9.Caption = "设置完毕!";
 }
 
 void ShowInfo(Model& w) {
@@ -201,14 +214,14 @@ void SetLamps(Model& w, std::uint32_t colour) {
 
 int FrontPage(const Model& w) {
     int front = 0;
-    for (int i = 1; i < kPageCount; ++i)
+    for (int i = 1; i < kProgramPageCount; ++i)
         if (w.tabpage(i).ZOrder > w.tabpage(front).ZOrder) front = i;
     return front;
 }
 
 void BringToFront(Model& w, int page) {
     int top = 0;
-    for (int i = 0; i < kPageCount; ++i) top = std::max(top, w.tabpage(i).ZOrder);
+    for (int i = 0; i < kProgramPageCount; ++i) top = std::max(top, w.tabpage(i).ZOrder);
     if (w.tabpage(page).ZOrder != top || page != FrontPage(w)) w.tabpage(page).ZOrder = top + 1;
 }
 

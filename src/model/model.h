@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/controls.h"
+#include "model/frame_format.h"
 #include "model/platform.h"
 
 namespace kiv {
@@ -49,9 +50,9 @@ struct Model {
 
     std::string Caption = "KIV(数字信号发生器) Ver1.0";
 
-    // Tab strip and its seven pages.
+    // Tab strip: the seven pages, then the frame format page.
     TabStrip Tabmain;
-    ControlArray<Frame, 0, 6> tabpage;
+    ControlArray<Frame, 0, 7> tabpage;
     CommandButton Command5;  // "关闭程序", outside the pages
 
     // Send page, tabpage(0).
@@ -83,6 +84,14 @@ struct Model {
     TextBox Text2;                         // the manual, read-only
     Label contactLabel, rightsLabel;
 
+    // Frame format page, tabpage(7): the boxes of the format, its apply
+    // button and the live line with the layout and the next frame's bytes.
+    TextBox frameHeader, frameTrailer;
+    ComboBox frameCounter, frameChecksum, frameChecksumOrder, frameChecksumFrom;
+    CheckBox frameLengthByte;
+    CommandButton Command9;  // "设置完毕!"
+    Label frameLayout;
+
     // Shared fields.
     std::string msgText;
     std::int32_t msgStyle = 0;
@@ -102,6 +111,8 @@ struct Model {
     std::int32_t slotCount = 0;
     std::int32_t sendPeriod = 0;
     std::int32_t halfPeriod = 0;
+    // The applied frame format; off at start-up.
+    FrameFormat frameFormat;
 
     // True while a send loop runs, so that a second start keeps the running
     // loop instead of nesting another one.
@@ -136,8 +147,24 @@ struct Model {
 // A control of an array as the form writes it: "sendText1(3)".
 std::string IndexedName(const std::string& name, int index);
 
-// The number of pages of the tab strip.
+// The pages of the tab strip by index: tabpage(kSend) .. tabpage(kFrame),
+// then the window's own line monitor, which no handler of the program knows.
+namespace tab {
+constexpr int kSend = 0;
+constexpr int kSerial = 1;
+constexpr int kSine = 2;
+constexpr int kRectangular = 3;
+constexpr int kSawtooth = 4;
+constexpr int kNoise = 5;
+constexpr int kInstructions = 6;
+constexpr int kFrame = 7;
+constexpr int kMonitor = 8;
+}  // namespace tab
+
+// The seven pages laid out before the frame format page.
 constexpr int kPageCount = 7;
+// Every page of the program, tabpage(0) .. tabpage(tab::kFrame).
+constexpr int kProgramPageCount = tab::kFrame + 1;
 
 // Shows msgText with msgStyle and msgTitle in a modal box. Every box asks
 // only to be read: which button closed it changes nothing.

@@ -2,6 +2,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "sending/frame_settings.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
@@ -61,10 +62,10 @@ Outcome ApplySendSettings(Model& w) {
         CommControl& port = *w.MSComm1;
         if (port.PortOpen()) {
             port.setPortOpen(false);
-            port.setOutBufferSize(static_cast<std::int16_t>(w.slotCount));
+            port.setOutBufferSize(static_cast<std::int16_t>(FrameLength(w)));
             port.setPortOpen(true);
         } else {
-            port.setOutBufferSize(static_cast<std::int16_t>(w.slotCount));
+            port.setOutBufferSize(static_cast<std::int16_t>(FrameLength(w)));
         }
 
         for (int i = 1; i <= w.slotCount; ++i) {
