@@ -42,24 +42,16 @@
 namespace kiv {
 namespace {
 
-constexpr int kSendPage = 0;
-constexpr int kSerialPage = 1;
-constexpr int kSinePage = 2;
-constexpr int kSquarePage = 3;
-constexpr int kSawtoothPage = 4;
-constexpr int kNoisePage = 5;
-constexpr int kInstructionsPage = 6;
-
 // The waveform whose rows a signal page holds.
 Waveform WaveformOf(int page) {
     switch (page) {
-        case kSinePage:
+        case tab::kSine:
             return Waveform::Sine;
-        case kSquarePage:
+        case tab::kRectangular:
             return Waveform::Rectangular;
-        case kSawtoothPage:
+        case tab::kSawtooth:
             return Waveform::Sawtooth;
-        case kNoisePage:
+        case tab::kNoise:
             return Waveform::Noise;
         default:
             return Waveform::None;
@@ -72,11 +64,11 @@ QString Latin1(std::string_view text) {
 
 WaveKind KindOf(int page) {
     switch (page) {
-        case kSinePage:
+        case tab::kSine:
             return WaveKind::Sine;
-        case kSquarePage:
+        case tab::kRectangular:
             return WaveKind::Rectangular;
-        case kSawtoothPage:
+        case tab::kSawtooth:
             return WaveKind::Sawtooth;
         default:
             return WaveKind::Noise;
@@ -114,25 +106,25 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
     for (int i = 0; i < kPageCount; ++i) {
         QWidget* page = nullptr;
         switch (i) {
-            case kSendPage:
+            case tab::kSend:
                 page = buildSendPage();
                 break;
-            case kSerialPage:
+            case tab::kSerial:
                 page = buildSerialPage();
                 break;
-            case kSinePage:
+            case tab::kSine:
                 page = buildSignalPage(i, FirstEntryOf(WaveformOf(i)), m_model.sineNotes,
                                        m_model.Command2, "Command2", &Command2_Click);
                 break;
-            case kSquarePage:
+            case tab::kRectangular:
                 page = buildSignalPage(i, FirstEntryOf(WaveformOf(i)), m_model.squareNotes,
                                        m_model.Command3, "Command3", &Command3_Click);
                 break;
-            case kSawtoothPage:
+            case tab::kSawtooth:
                 page = buildSignalPage(i, FirstEntryOf(WaveformOf(i)), m_model.sawtoothNotes,
                                        m_model.Command4, "Command4", &Command4_Click);
                 break;
-            case kNoisePage:
+            case tab::kNoise:
                 page = buildNoisePage();
                 break;
             default:
@@ -522,9 +514,9 @@ QWidget* MainWindow::buildSignalPage(int pageIndex, int firstEntry,
     left->addLayout(buildParameterGrid(page, firstEntry, firstEntry + 2));
     left->addSpacing(6);
     addNotes(notes,
-             QString::fromLatin1(pageIndex == kSinePage     ? "sineNotes"
-                                 : pageIndex == kSquarePage ? "squareNotes"
-                                                            : "sawtoothNotes"),
+             QString::fromLatin1(pageIndex == tab::kSine          ? "sineNotes"
+                                 : pageIndex == tab::kRectangular ? "squareNotes"
+                                                                  : "sawtoothNotes"),
              page, left);
     left->addStretch(1);
     row->addLayout(left);
@@ -543,7 +535,7 @@ QWidget* MainWindow::buildSignalPage(int pageIndex, int firstEntry,
 
 QWidget* MainWindow::buildNoisePage() {
     auto* page = new QWidget;
-    page->setProperty("kivPageIndex", kNoisePage);
+    page->setProperty("kivPageIndex", tab::kNoise);
     auto* column = Tight(new QVBoxLayout(page), 6, 6);
 
     auto* top = Tight(new QHBoxLayout, 0, 10);
@@ -554,8 +546,8 @@ QWidget* MainWindow::buildNoisePage() {
     left->addStretch(1);
     top->addLayout(left);
     auto* picture = new WavePicture(WaveKind::Noise, page);
-    picture->setObjectName(ControlName("picture", kNoisePage));
-    m_pictures[kNoisePage] = {picture, kNoiseEntry};
+    picture->setObjectName(ControlName("picture", tab::kNoise));
+    m_pictures[tab::kNoise] = {picture, kNoiseEntry};
     top->addWidget(picture, 1);
     column->addLayout(top, 1);
 
@@ -600,7 +592,7 @@ QWidget* MainWindow::buildInstructionsPage() {
         left->addWidget(label);
     }
     auto* ornament = new WavePicture(WaveKind::Sine, page);
-    ornament->setObjectName(ControlName("picture", kInstructionsPage));
+    ornament->setObjectName(ControlName("picture", tab::kInstructions));
     ornament->setDecorative(true);
     ornament->setSignal(QString(), SignalParams{1, 0, 0, 200, 28, 1});
     ornament->setFixedSize(fontMetrics().height() * 7, fontMetrics().height() * 3);

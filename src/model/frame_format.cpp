@@ -10,6 +10,16 @@ const auto& Find(const Table& table, Value Table::value_type::*member, Value val
     return table.front();
 }
 
+// The kind of that exact name in one of the tables, whose rows all carry a
+// `name`.
+template <typename Table, typename Value>
+std::optional<Value> Named(const Table& table, Value Table::value_type::*member,
+                           std::string_view name) {
+    for (const auto& k : table)
+        if (name == k.name) return k.*member;
+    return std::nullopt;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -37,24 +47,16 @@ const ChecksumFromKind& KindOf(ChecksumFrom from) {
 }
 
 std::optional<FrameCounter> CounterNamed(std::string_view name) {
-    for (const CounterKind& k : kCounterKinds)
-        if (name == k.name) return k.counter;
-    return std::nullopt;
+    return Named(kCounterKinds, &CounterKind::counter, name);
 }
 std::optional<Checksum> ChecksumNamed(std::string_view name) {
-    for (const ChecksumKind& k : kChecksumKinds)
-        if (name == k.name) return k.checksum;
-    return std::nullopt;
+    return Named(kChecksumKinds, &ChecksumKind::checksum, name);
 }
 std::optional<ByteOrder> ByteOrderNamed(std::string_view name) {
-    for (const ByteOrderKind& k : kByteOrders)
-        if (name == k.name) return k.order;
-    return std::nullopt;
+    return Named(kByteOrders, &ByteOrderKind::order, name);
 }
 std::optional<ChecksumFrom> ChecksumFromNamed(std::string_view name) {
-    for (const ChecksumFromKind& k : kChecksumFroms)
-        if (name == k.name) return k.from;
-    return std::nullopt;
+    return Named(kChecksumFroms, &ChecksumFromKind::from, name);
 }
 
 FrameParts PartsOf(const FrameFormat& format, int slotCount) {
