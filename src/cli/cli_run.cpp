@@ -17,6 +17,7 @@
 #include "model/errors.h"
 #include "platform/stop_signals.h"
 #include "sending/capacity_warning.h"
+#include "sending/frame_settings.h"
 #include "serial/port_open_close.h"
 
 namespace kiv {
@@ -129,7 +130,7 @@ void CliRun::GiveUpFrameUnderWay(bool due) {
     if (m_recorder->inOutput()) {
         // A real port's queue goes with the frame; the virtual line keeps
         // its bytes for the receiver until the program ends.
-        if (m_devicePort) m_droppedFromQueue = FramesIn(PendingBytes(), m_w.slotCount);
+        if (m_devicePort) m_droppedFromQueue = FramesIn(PendingBytes(), FrameLength(m_w));
         m_recorder->AbandonFrameUnderWay(due);
     } else {
         m_w.programEnded = true;  // a frame not due yet is simply not sent
@@ -267,7 +268,7 @@ int CliRun::DrainAndClose(int code) {
         m_services.yielder.YieldUntil(clock.Now() + 2);
     }
     const long undelivered =
-        m_recorder->dropped() + m_droppedFromQueue + FramesIn(PendingBytes(), m_w.slotCount);
+        m_recorder->dropped() + m_droppedFromQueue + FramesIn(PendingBytes(), FrameLength(m_w));
     if (undelivered > 0) {
         // Emptying the queue first keeps a real port's close from waiting.
         try {

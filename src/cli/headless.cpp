@@ -69,7 +69,7 @@ void FrameRecorder::Start() {
     m_start = Clock::now();
     if (m_log == nullptr) return;
     m_frameLog.emplace(*m_log);
-    m_frameLog->WriteHeader(m_w.slotCount);
+    m_frameLog->WriteHeader(LogColumnsOf(m_w.slotCount, m_w.frameFormat));
     CheckLog();
 }
 
@@ -138,9 +138,8 @@ std::size_t FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
 
 void FrameRecorder::LogFrame(Clock::time_point now, std::span<const std::uint8_t> bytes) {
     const double ms = std::chrono::duration<double, std::milli>(now - m_start).count();
-    const std::size_t n =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(m_w.slotCount, 0)), bytes.size());
-    m_frameLog->WriteFrame(m_frames, ms, bytes.first(n));
+    m_frameLog->WriteFrame(m_frames, ms, bytes,
+                           PartsOf(m_w.frameFormat, std::clamp(m_w.slotCount, 0, 10)));
     CheckLog();
 }
 

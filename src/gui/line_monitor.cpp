@@ -42,8 +42,9 @@ ChartFrame ToChart(const SentFrame& f) {
     ChartFrame c;
     c.count = f.number;
     c.ms = f.ms;
-    c.length = f.length;
-    c.bytes = f.bytes;
+    const auto own = f.Slots();
+    c.length = static_cast<std::uint8_t>(std::min(own.size(), c.bytes.size()));
+    std::copy_n(own.begin(), c.length, c.bytes.begin());
     return c;
 }
 
@@ -52,15 +53,6 @@ QStringList ToQt(const std::vector<std::string>& texts) {
     for (const std::string& t : texts)
         if (!t.empty()) list << QString::fromStdString(t);
     return list;
-}
-
-QString Hex(const std::uint8_t* bytes, std::size_t n) {
-    QString text;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0) text += QLatin1Char(' ');
-        text += QStringLiteral("%1").arg(bytes[i], 2, 16, QLatin1Char('0')).toUpper();
-    }
-    return text;
 }
 
 }  // namespace
@@ -231,12 +223,14 @@ void LineMonitor::look() {
 
 std::vector<std::pair<LineMonitor::ReadoutLine, QString>> LineMonitor::figures() const {
     const SentFrame* frame = m_tap.frames().Newest();
-    QString decimal;
-    for (std::size_t i = 0; frame != nullptr && i < frame->length; ++i) {
-        if (i > 0) decimal += QLatin1Char(' ');
-        decimal += QString::number(frame->bytes[i]);
-    }
-    const QString hex = frame != nullptr ? Hex(frame->bytes.data(), frame->length) : QString();
+    // The whole frame, its parts set apart.
+    const auto text = [frame](bool hex) {
+        return frame != nullptr
+                   ? QString::fromStdString(PartsText(frame->Bytes(), frame->parts, hex))
+                   : QString();
+    };
+    const QString decimal = text(false);
+    const QString hex = text(true);
 
     QString rate = QStringLiteral("每秒 %1 帧").arg(m_tap.FramesPerSecond(), 0, 'f', 1);
     if (const auto planned = FrameTap::PlannedFramesPerSecond(m_model))

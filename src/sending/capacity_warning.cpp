@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "sending/frame_settings.h"
 #include "serial/line_capacity.h"
 
 namespace kiv {
@@ -42,7 +43,7 @@ LineCapacity CapacityOf(const Model& w) {
             format.stopHalfBits = 4;
     }
     LineCapacity c;
-    c.needed = BaudNeeded(w.slotCount, format, w.sendPeriod);
+    c.needed = BaudNeeded(FrameLength(w), format, w.sendPeriod);
     if (auto baud = Whole(AppliedEntry(w, 1)); baud && *baud > 0) c.portBaud = *baud;
     // An unknown rate is not a slow one: nothing to warn about.
     c.keepsUp = c.portBaud == 0 || LineKeepsUp(c.needed, c.portBaud);

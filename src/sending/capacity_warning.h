@@ -16,7 +16,8 @@ struct LineCapacity {
     bool keepsUp = true;
 };
 
-// From the applied plan (slotCount, sendPeriod) and the serial page's
+// From the applied plan (the whole frame's length in its format, and
+// sendPeriod) and the serial page's
 // applied choices (portChoices into the boxes' lists).
 LineCapacity CapacityOf(const Model& w);
 

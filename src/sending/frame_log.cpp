@@ -9,6 +9,7 @@
 #include <ostream>
 #include <random>
 
+#include "model/frame_format.h"
 #include "model/texts.h"
 
 namespace kiv {
@@ -94,23 +95,43 @@ bool FrameLog::Put(const std::string& text) {
     return false;
 }
 
-bool FrameLog::WriteHeader(int slotCount) {
+LogColumns LogColumnsOf(int slotCount, const FrameFormat& format) {
+    return LogColumns{slotCount, !format.Off()};
+}
+
+bool FrameLog::WriteHeader(const LogColumns& columns) {
+    m_wholeFrame = columns.wholeFrame;
     std::string line = "frame,ms_since_start,wall_clock_utc";
-    for (int i = 1; i <= slotCount; ++i) line += ",slot" + std::to_string(i);
+    for (int i = 1; i <= columns.slotCount; ++i) line += ",slot" + std::to_string(i);
+    if (columns.wholeFrame) line += ",frame_hex";
     return Put(line + '\n');
 }
 
 bool FrameLog::WriteFrame(std::int64_t number, double msSinceStart,
                           std::span<const std::uint8_t> bytes) {
+    FrameParts all;
+    all.slotBytes = static_cast<int>(bytes.size());
+    return WriteFrame(number, msSinceStart, bytes, all);
+}
+
+bool FrameLog::WriteFrame(std::int64_t number, double msSinceStart,
+                          std::span<const std::uint8_t> bytes, const FrameParts& parts) {
     char when[32];
     std::snprintf(when, sizeof when, "%.3f", msSinceStart);
     std::string line = std::to_string(number) + ',' + when + ',' + WallClockUtcNow();
-    for (const std::uint8_t b : bytes) line += ',' + std::to_string(static_cast<int>(b));
+    const std::size_t from =
+        std::min<std::size_t>(static_cast<std::size_t>(parts.SlotsStart()), bytes.size());
+    const std::size_t to =
+        std::min<std::size_t>(static_cast<std::size_t>(parts.ChecksumStart()), bytes.size());
+    for (const std::uint8_t b : bytes.subspan(from, to - from))
+        line += ',' + std::to_string(static_cast<int>(b));
+    if (m_wholeFrame)
+        line += ',' + ByteListText(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     return Put(line + '\n');
 }
 
 std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::string& path,
-                                                                 int slotCount) {
+                                                                 const LogColumns& columns) {
     auto destination = Destination(path);
     if (auto* refusal = std::get_if<std::string>(&destination)) return *refusal;
     const fs::path target = std::get<fs::path>(destination);
@@ -122,7 +143,7 @@ std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::stri
         std::ofstream first(temporary, std::ios::out | std::ios::trunc);
         if (!first) return path + ": " + Reason();
         FrameLog header(first);
-        if (!header.WriteHeader(slotCount)) {
+        if (!header.WriteHeader(columns)) {
             first.close();
             fs::remove(temporary, ec);
             return path + ": " + header.failure();
@@ -139,7 +160,9 @@ std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::stri
     errno = 0;
     auto file = std::make_unique<std::ofstream>(target, std::ios::out | std::ios::app);
     if (!*file) return path + ": " + Reason();
-    return std::make_unique<FrameLog>(std::move(file));
+    auto log = std::make_unique<FrameLog>(std::move(file));
+    log->setColumns(columns);
+    return log;
 }
 
 }  // namespace kiv

@@ -8,14 +8,27 @@
 #include <string>
 #include <variant>
 
+#include "model/frame_format.h"
+
 namespace kiv {
+
+// The columns of a frames log: one per slot, and with a frame format on, one
+// more holding the whole frame as it went on the line, in hex.
+struct LogColumns {
+    int slotCount = 0;
+    bool wholeFrame = false;
+};
+LogColumns LogColumnsOf(int slotCount, const FrameFormat& format);
 
 // The frames log, one CSV line per frame handed to the port:
 //
-//   frame,ms_since_start,wall_clock_utc,slot1,...,slotN
+//   frame,ms_since_start,wall_clock_utc,slot1,...,slotN[,frame_hex]
 //   1,0.012,2026-12-07T18:03:04.123Z,5,6,128,3
+//   1,0.012,2026-12-07T18:03:04.123Z,0,10,0,2,01 03 00 0A 00 02 E4 09
 //
-// kiv-cli's --log and the window's recording write the same lines. Every
+// The slot columns hold the slots' bytes (noise added), the last column,
+// there only with a frame format, the whole frame. kiv-cli's --log and the
+// window's recording write the same lines. Every
 // line is flushed as it is written: a reader following the file sees each
 // frame as it goes, and a run that is killed keeps every line up to the
 // kill.
@@ -27,11 +40,17 @@ class FrameLog {
     explicit FrameLog(std::unique_ptr<std::ofstream> file)
         : m_out(file.get()), m_file(std::move(file)) {}
 
-    // The header for frames of `slotCount` bytes. False once the log has
-    // refused a write.
-    bool WriteHeader(int slotCount);
+    // The header for those columns, which the frames then follow. False
+    // once the log has refused a write.
+    bool WriteHeader(const LogColumns& columns);
+    bool WriteHeader(int slotCount) { return WriteHeader(LogColumns{slotCount, false}); }
+    // The columns of a file whose header is written already.
+    void setColumns(const LogColumns& columns) { m_wholeFrame = columns.wholeFrame; }
     // One frame: its number, milliseconds since the log's start, and the
-    // bytes as they went out.
+    // bytes as they went out, with where the slots lie in them (without
+    // `parts`, the bytes are all slots).
+    bool WriteFrame(std::int64_t number, double msSinceStart, std::span<const std::uint8_t> bytes,
+                    const FrameParts& parts);
     bool WriteFrame(std::int64_t number, double msSinceStart, std::span<const std::uint8_t> bytes);
 
     bool failed() const { return m_failed; }
@@ -43,6 +62,7 @@ class FrameLog {
 
     std::ostream* m_out;
     std::unique_ptr<std::ofstream> m_file;
+    bool m_wholeFrame = false;
     bool m_failed = false;
     std::string m_failure;
 };
@@ -50,13 +70,13 @@ class FrameLog {
 // The wall clock as 2026-12-07T18:03:04.123Z (UTC).
 std::string WallClockUtcNow();
 
-// Opens a log at `path` for frames of `slotCount` bytes, the way every file
+// Opens a log at `path` with those columns, the way every file
 // of the program is written: only a regular file is replaced (a link leads
 // to the regular file it names), and an earlier file there is replaced only
 // once the new one holds its header. The header goes into a new file in the
 // same folder, which then takes the path's name; the frames follow in that
 // file. The path is UTF-8. Gives the log, or why it cannot be written.
 std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::string& path,
-                                                                 int slotCount);
+                                                                 const LogColumns& columns);
 
 }  // namespace kiv

@@ -55,9 +55,16 @@ void FrameTap::MarkPlan(const Model& w, std::uint64_t firstFrame, double ms) {
 }
 
 void FrameTap::Record(const Model& w, std::span<const std::uint8_t> bytes) {
+    FrameParts all;
+    all.slotBytes = static_cast<int>(bytes.size());
+    Record(w, bytes, all);
+}
+
+void FrameTap::Record(const Model& w, std::span<const std::uint8_t> bytes,
+                      const FrameParts& parts) {
     const double now = Now();
     const double ms = now - m_start;
-    const SentFrame& frame = m_frames.Push(ms, bytes);
+    const SentFrame& frame = m_frames.Push(ms, bytes, parts);
     if (!PlanInForce(w)) MarkPlan(w, frame.number, ms);
     if (m_afterFrameAsked && afterFrame) {
         m_afterFrameAsked = false;
@@ -66,7 +73,7 @@ void FrameTap::Record(const Model& w, std::span<const std::uint8_t> bytes) {
     if (!m_log) return;
     ++m_recorded;
     if (m_log->WriteFrame(static_cast<std::int64_t>(m_recorded), now - m_recordingStart,
-                          frame.Bytes()))
+                          frame.Bytes(), frame.parts))
         return;
     const std::string reason = m_log->failure();
     StopRecording();
@@ -92,7 +99,7 @@ std::optional<double> FrameTap::PlannedFramesPerSecond(const Model& w) {
 
 std::string FrameTap::StartRecording(const std::string& path, const Model& w) {
     StopRecording();
-    auto opened = OpenLogFile(path, w.slotCount);
+    auto opened = OpenLogFile(path, LogColumnsOf(w.slotCount, w.frameFormat));
     if (auto* refusal = std::get_if<std::string>(&opened)) return *refusal;
     m_log = std::move(std::get<std::unique_ptr<FrameLog>>(opened));
     m_recordingPath = path;

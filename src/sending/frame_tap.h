@@ -23,7 +23,7 @@ std::vector<std::string> SlotLabels(const Model& w);
 // composed again), and it keeps them in a ring, marks where an apply changed
 // the plan or the period, measures the rate and writes the recording.
 //
-// Recording a frame costs a clock reading, a copy of at most ten bytes and
+// Recording a frame costs a clock reading, a copy of at most one frame and
 // a comparison of the plan with the one in force; nothing is allocated
 // unless the plan changed or a recording is written. Everything runs on the
 // send loop's thread: a reader on another thread takes copies from there.
@@ -41,7 +41,9 @@ class FrameTap {
     // ring and the marks start empty, and the plan in force is the first
     // mark.
     void BeginSending(const Model& w);
-    // A frame the port took.
+    // A frame the port took, with where its parts lie (as assembled).
+    void Record(const Model& w, std::span<const std::uint8_t> bytes, const FrameParts& parts);
+    // The same for a frame that is all slots.
     void Record(const Model& w, std::span<const std::uint8_t> bytes);
     // The send loop ended.
     void EndSending() { m_sending = false; }
@@ -62,7 +64,8 @@ class FrameTap {
 
     // Recording: the frames from now on go into a log at `path` (the same
     // CSV as kiv-cli's --log; frames count from 1 and times from 0 at the
-    // start of the recording). Gives "" or why the file cannot be written;
+    // start of the recording; with a frame format on at the start, every
+    // row also holds the whole frame in hex). Gives "" or why the file cannot be written;
     // a recording under way is stopped first.
     std::string StartRecording(const std::string& path, const Model& w);
     void StopRecording();

@@ -14,6 +14,7 @@
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
+#include "signal/frame_assembly.h"
 
 namespace kiv {
 namespace {
@@ -173,12 +174,19 @@ SendEnd SendFrames(Model& w) {
                 }
             }
             if (w.slotCount > 0) {
+                // The frame format in force now wraps the slots: a frame-page
+                // apply during the waits takes effect with this frame, whole,
+                // as the port's output buffer was sized for it. The counter
+                // is the frame's time index.
                 const auto length = static_cast<std::size_t>(std::min(w.slotCount, 10));
-                const auto frame = std::span<const std::uint8_t>(w.frameBytes.values).first(length);
+                const AssembledFrame frame = AssembleFrame(
+                    w.frameFormat, std::span<const std::uint8_t>(w.frameBytes.values).first(length),
+                    n);
                 // The monitor sees what the port took: nothing of a frame
                 // dropped because an apply opened the port again meanwhile.
-                const std::size_t took = w.MSComm1->Output(frame);
-                if (w.frameTap != nullptr && took > 0) w.frameTap->Record(w, frame.first(took));
+                const std::size_t took = w.MSComm1->Output(frame.Bytes());
+                if (w.frameTap != nullptr && took > 0)
+                    w.frameTap->Record(w, frame.Bytes().first(took), frame.parts);
             }
         }
     } catch (const KivError& e) {

@@ -1,12 +1,20 @@
 #include "sending/sent_frames.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kiv {
 
 SentFrames::SentFrames(std::size_t capacity) : m_slots(std::max<std::size_t>(capacity, 1)) {}
 
 const SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes) {
+    FrameParts all;
+    all.slotBytes = static_cast<int>(std::min<std::size_t>(bytes.size(), kMaxFrameBytes));
+    return Push(ms, bytes, all);
+}
+
+const SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes,
+                                  const FrameParts& parts) {
     ++m_total;
     SentFrame& f = m_slots[static_cast<std::size_t>((m_total - 1) % m_slots.size())];
     f.number = m_total;
@@ -14,6 +22,7 @@ const SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes
     const std::size_t n = std::min(bytes.size(), f.bytes.size());
     std::copy_n(bytes.begin(), n, f.bytes.begin());
     f.length = static_cast<std::uint8_t>(n);
+    f.parts = parts;
     return f;
 }
 
@@ -52,6 +61,29 @@ const SentFrame* SentFrames::At(double ms) const {
 std::size_t SentFrames::CountAfter(double ms) const {
     if (empty()) return 0;
     return static_cast<std::size_t>(m_total + 1 - FirstAfter(ms));
+}
+
+std::string PartsText(std::span<const std::uint8_t> bytes, const FrameParts& parts, bool hex) {
+    const int sizes[] = {parts.header,    parts.counter,  parts.length,
+                         parts.slotBytes, parts.checksum, parts.trailer};
+    std::string text;
+    std::size_t at = 0;
+    for (const int size : sizes) {
+        if (size <= 0 || at >= bytes.size()) {
+            at += static_cast<std::size_t>(std::max(size, 0));
+            continue;
+        }
+        if (!text.empty()) text += " | ";
+        const std::size_t end = std::min(bytes.size(), at + static_cast<std::size_t>(size));
+        for (std::size_t i = at; i < end; ++i) {
+            if (i > at) text += ' ';
+            char cell[4];
+            std::snprintf(cell, sizeof cell, hex ? "%02X" : "%u", static_cast<unsigned>(bytes[i]));
+            text += cell;
+        }
+        at = end;
+    }
+    return text;
 }
 
 void PlanMarks::Push(PlanMark mark) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -7,20 +8,38 @@
 #include <string>
 #include <vector>
 
+#include "model/frame_format.h"
+
 namespace kiv {
 
-// One frame as it was handed to the port.
+// One frame as it was handed to the port: the whole frame, and where its
+// parts lie in it.
 struct SentFrame {
     std::uint64_t number = 0;  // 1 for the first frame since sending started
     double ms = 0.0;           // milliseconds since sending started
-    std::uint8_t length = 0;   // bytes in use of `bytes`
-    std::array<std::uint8_t, 10> bytes{};
+    std::uint8_t length = 0;   // bytes in use of `bytes`: what the port took
+    std::array<std::uint8_t, kMaxFrameBytes> bytes{};
+    FrameParts parts;  // the frame's format, as it was assembled
 
     std::span<const std::uint8_t> Bytes() const { return std::span(bytes).first(length); }
+    // The slots' bytes alone, as far as the port took them.
+    std::span<const std::uint8_t> Slots() const {
+        const int from = std::min<int>(parts.SlotsStart(), length);
+        const int to = std::min<int>(parts.ChecksumStart(), length);
+        return std::span(bytes).subspan(static_cast<std::size_t>(from),
+                                        static_cast<std::size_t>(to - from));
+    }
 };
 
+// A frame's bytes as the monitor shows them, in decimal ("170 85 1") or in
+// hex ("AA 55 01"), its parts set apart by " | " in frame order (header,
+// counter, length byte, slots, checksum, trailer); a frame that is all slots
+// shows its bytes alone. Bytes the frame lacks (the port took only its
+// head) are left out.
+std::string PartsText(std::span<const std::uint8_t> bytes, const FrameParts& parts, bool hex);
+
 // The last frames sent, oldest dropped. Room for all of them is taken once,
-// up front: a push copies at most ten bytes into its slot and allocates
+// up front: a push copies at most one frame into its slot and allocates
 // nothing, so the send loop can record every frame at 1 ms. Frames are
 // numbered from 1 without gaps, so a frame is found by its number at once.
 // Not for use from two threads at a time.
@@ -29,7 +48,10 @@ class SentFrames {
     static constexpr std::size_t kDefaultCapacity = 65536;
     explicit SentFrames(std::size_t capacity = kDefaultCapacity);
 
-    // Keeps the frame as number total() + 1; bytes past ten are not kept.
+    // Keeps the frame as number total() + 1; bytes past kMaxFrameBytes are
+    // not kept. `parts` says where the slots lie; without it the frame is
+    // all slots.
+    const SentFrame& Push(double ms, std::span<const std::uint8_t> bytes, const FrameParts& parts);
     const SentFrame& Push(double ms, std::span<const std::uint8_t> bytes);
     void Clear();
 

@@ -150,7 +150,7 @@ TEST(FrameLogFile, OpensOnlyOverRegularFiles) {
                 path = f.path / "记录.csv";
                 break;
         }
-        auto opened = OpenLogFile(path.string(), 2);
+        auto opened = OpenLogFile(path.string(), LogColumns{2});
         if (*c.refusal != '\0') {
             ASSERT_TRUE(std::holds_alternative<std::string>(opened));
             EXPECT_NE(std::get<std::string>(opened).find(c.refusal), std::string::npos)

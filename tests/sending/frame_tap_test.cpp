@@ -66,15 +66,16 @@ TEST(SentFrames, HoldsTheNewestAndFindsThemByNumberAndTime) {
     }
 }
 
-TEST(SentFrames, KeepsAtMostTenBytesAndStartsOverWhenCleared) {
+TEST(SentFrames, KeepsAtMostTheLongestFrameAndStartsOverWhenCleared) {
     SentFrames ring(2);
-    const Bytes twelve = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    EXPECT_EQ(Of(ring.Push(0.0, twelve)), Bytes(twelve.begin(), twelve.begin() + 10));
+    Bytes longer(kMaxFrameBytes + 2);
+    for (std::size_t i = 0; i < longer.size(); ++i) longer[i] = static_cast<std::uint8_t>(i + 1);
+    EXPECT_EQ(Of(ring.Push(0.0, longer)), Bytes(longer.begin(), longer.begin() + kMaxFrameBytes));
     EXPECT_EQ(Of(ring.Push(1.0, {})), Bytes{});
     ring.Clear();
     EXPECT_TRUE(ring.empty());
     EXPECT_EQ(ring.Find(1), nullptr);
-    EXPECT_EQ(ring.Push(2.0, twelve).number, 1u);
+    EXPECT_EQ(ring.Push(2.0, longer).number, 1u);
 }
 
 TEST(PlanMarks, DropTheOldestButCountAll) {

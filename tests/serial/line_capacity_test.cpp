@@ -7,6 +7,7 @@
 
 #include "fakes.h"
 #include "sending/capacity_warning.h"
+#include "sending/frame_settings.h"
 #include "sending/send_content.h"
 #include "serial/port_settings.h"
 
@@ -95,6 +96,9 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
         int baudEntry, parityEntry, dataEntry, stopEntry;
         const char* warning;
         const char* console;
+        // A frame format around the slots: its bytes count too.
+        const char* header = "";
+        const char* checksum = "";
     } cases[] = {
         // 10 bytes x 10 bits every 1 ms at 115200: fine.
         {"1234567890", "1", 11, 0, 2, 0, "", ""},
@@ -109,6 +113,12 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
         {"1", "0", 11, 0, 2, 0, "周期为 0，任何波特率都跟不上",
          "warning: no baud rate keeps up with a period of 0 ms (the port runs at 115200)"},
         {"", "0", 0, 0, 2, 0, "", ""},  // nothing to send
+        // 4 slots keep up at 9600 every 10 ms; with 4 header bytes and a
+        // CRC-32 the frame is 12 bytes: 12 x 10 x 1000 / 10 = 12000.
+        {"1234", "10", 5, 0, 2, 0, "需要至少 12000 波特",
+         "warning: the line needs at least 12000 baud for this plan (the port runs at 9600)",
+         "AA 55 AA 55", "crc32"},
+        {"1234", "10", 5, 0, 2, 0, "", "", "AA", "crc16-modbus"},  // 7 bytes: 7000
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.frame) + " every " + c.period);
@@ -121,6 +131,9 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
         }
         r.w.autosendtext1.Text = c.period;
         ASSERT_TRUE(ApplySendSettings(r.w));
+        r.w.frameHeader.Text = c.header;
+        r.w.frameChecksum.Text = *c.checksum != '\0' ? c.checksum : "无";
+        ASSERT_TRUE(ApplyFrameFormat(r.w));
         const int entries[5] = {0, c.baudEntry, c.parityEntry, c.dataEntry, c.stopEntry};
         for (int box = 1; box <= 4; ++box) r.w.Combo1(box).Pick(entries[box]);
         ASSERT_TRUE(ApplyPortSettings(r.w));
