@@ -9,6 +9,7 @@
 #include "cli/exit_codes.h"
 #include "model/box_labels.h"
 #include "model/errors.h"
+#include "model/frame_format.h"
 #include "model/signal_table.h"
 #include "model/utf8.h"
 #include "sending/send_content.h"
@@ -223,6 +224,52 @@ std::optional<std::string> PlanFault(const std::vector<std::string>& slots,
     return std::nullopt;
 }
 
+namespace {
+
+// "u8, u16le or u16be": the names of a table, none left out.
+template <typename Table>
+std::string NamesOf(const Table& table) {
+    std::vector<std::string> names;
+    for (const auto& k : table)
+        if (*k.name != '\0') names.emplace_back(k.name);
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return out;
+}
+
+template <typename Table>
+std::optional<std::string> ChoiceFault(const Table& table, const std::string& text) {
+    for (const auto& k : table)
+        if (text == k.name) return std::nullopt;
+    return "expected " + NamesOf(table);
+}
+
+}  // namespace
+
+std::optional<std::string> FrameFault(FrameSetupKey key, const std::string& text) {
+    switch (key) {
+        case FrameSetupKey::Header:
+        case FrameSetupKey::Trailer: {
+            std::string why;
+            if (ParseByteList(text, &why)) return std::nullopt;
+            return why;
+        }
+        case FrameSetupKey::Counter:
+            return ChoiceFault(kCounterKinds, text);
+        case FrameSetupKey::Length:
+            if (text == "0" || text == "1") return std::nullopt;
+            return "expected 1 (a length byte) or 0 (none)";
+        case FrameSetupKey::Checksum:
+            return ChoiceFault(kChecksumKinds, text);
+        case FrameSetupKey::ChecksumOrder:
+            return ChoiceFault(kByteOrders, text);
+        case FrameSetupKey::ChecksumFrom:
+            return ChoiceFault(kChecksumFroms, text);
+    }
+    return std::nullopt;
+}
+
 // Why a parameter text fails the signal pages' own reading, or nothing.
 std::optional<std::string> ParameterFault(const std::string& key, const std::string& text) {
     if (!IsNumber(text)) return key + " " + Quoted(text) + " is not a number";
@@ -257,6 +304,13 @@ std::string Given(const std::string& name, const std::string& value) {
 
 Rule NotEmpty(const std::string& name, const std::string& value, const char* expected) {
     if (value.empty()) return name + ": expected " + expected + ", got an empty text";
+    return std::nullopt;
+}
+
+// A frame option's value, by the rule of its [frame] key.
+Rule TakeFrame(CliParse& p, const std::string& name, const std::string& value, FrameSetupKey key) {
+    if (auto fault = FrameFault(key, value)) return Given(name, value) + ": " + *fault;
+    p.o.frameFormat[static_cast<std::size_t>(key)] = value;
     return std::nullopt;
 }
 
@@ -331,6 +385,51 @@ const CliOption kOptionRows[] = {
          }
          return std::nullopt;
      }},
+    {"--header", "HEX", "bytes before the frame, at most 8:\n\"AA 55\" or \"0xAA,0x55\"",
+     CliHelpSection::Frame,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         return TakeFrame(p, a, v, FrameSetupKey::Header);
+     }},
+    {"--counter", "u8|u16le|u16be",
+     "the frame's time index (0 after a clear)\nmodulo 256 or 65536, low or high byte first",
+     CliHelpSection::Frame,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         return TakeFrame(p, a, v, FrameSetupKey::Counter);
+     }},
+    {"--length-byte", "", "one byte holding the number of slots", CliHelpSection::Frame,
+     [](CliParse& p, const std::string& a, const std::string&) -> Rule {
+         return TakeFrame(p, a, "1", FrameSetupKey::Length);
+     }},
+    {"--checksum", "NAME",
+     "sum8 xor8 lrc8 crc8 crc8-maxim crc16-arc\n"
+     "crc16-modbus crc16-ccitt-false crc16-xmodem\n"
+     "crc32",
+     CliHelpSection::Frame,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         // Without --checksum-order the kind's usual byte order.
+         if (!p.o.frameFormat[static_cast<std::size_t>(FrameSetupKey::ChecksumOrder)])
+             p.o.frameFormat[static_cast<std::size_t>(FrameSetupKey::ChecksumOrder)] = "";
+         return TakeFrame(p, a, v, FrameSetupKey::Checksum);
+     }},
+    {"--checksum-order", "le|be",
+     "a 2- or 4-byte checksum's byte order: low\n"
+     "byte first (usual for crc16-arc, crc16-modbus,\n"
+     "crc32) or high byte first",
+     CliHelpSection::Frame,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         return TakeFrame(p, a, v, FrameSetupKey::ChecksumOrder);
+     }},
+    {"--checksum-from", "start|payload",
+     "covered from the frame's first byte (start)\n"
+     "or from the first byte after the header",
+     CliHelpSection::Frame,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         return TakeFrame(p, a, v, FrameSetupKey::ChecksumFrom);
+     }},
+    {"--trailer", "HEX", "bytes after the frame, at most 8: \"0D 0A\"", CliHelpSection::Frame,
+     [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
+         return TakeFrame(p, a, v, FrameSetupKey::Trailer);
+     }},
     {"--set", "sinx1=t1:100,am:60,a0:100", "", CliHelpSection::Signals,
      [](CliParse& p, const std::string&, const std::string& v) -> Rule {
          auto s = ParseSet(v);
@@ -373,7 +472,8 @@ const CliOption kOptionRows[] = {
      }},
     {"--log", "FILE",
      "CSV, one line per frame as it is sent, after a header:\n"
-     "frame,ms since start,wall clock (UTC, ISO 8601),bytes...\n"
+     "frame,ms since start,wall clock (UTC, ISO 8601),slot bytes...\n"
+     "and, with a frame format, the whole frame in hex\n"
      "--log - writes it to standard output (the other\n"
      "output then goes to standard error); a log that\n"
      "cannot be written ends the run after the frame just sent",
@@ -425,6 +525,11 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         // Options without a value were taken above; one here came with "=".
         if (option == nullptr || option->take == nullptr)
             return Quoted(a) + ": unknown option (see --help)";
+        if (option->value.empty()) {
+            if (inlineValue) return a + ": takes no value (see --help)";
+            if (auto fault = option->take(p, a, "")) return *fault;
+            continue;
+        }
         if (!inlineValue && i + 1 >= args.size()) return a + ": needs a value (see --help)";
         const std::string v = inlineValue ? *inlineValue : args[++i];
         if (auto fault = option->take(p, a, v)) return *fault;
@@ -478,6 +583,15 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
         if (auto fault = PeriodFault(s.period, periodNotes)) return shown + *fault;
         for (const std::string& note : periodNotes) notes.push_back(shown + note);
     }
+    for (const FrameSetupRow& row : kFrameSetupKeys) {
+        const std::string& text = FrameText(s, row.key);
+        // An order left out is the checksum's usual one.
+        if (o.frameFormat[static_cast<std::size_t>(row.key)] ||
+            (row.key == FrameSetupKey::ChecksumOrder && text.empty()))
+            continue;
+        if (auto fault = FrameFault(row.key, text))
+            return BoxLabel(row.control) + " " + Quoted(text) + ": " + *fault;
+    }
     for (int entry = 1; entry <= 10; ++entry) {
         for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
@@ -506,6 +620,9 @@ void OverlayOptions(Setup& setup, const CliOptions& o) {
         setup.noise = {};
         for (int slot : o.noise) setup.noise.at(static_cast<std::size_t>(slot - 1)) = true;
     }
+    for (const FrameSetupRow& row : kFrameSetupKeys)
+        if (const auto& text = o.frameFormat[static_cast<std::size_t>(row.key)])
+            FrameText(setup, row.key) = *text;
     for (const SignalSetting& s : o.sets)
         for (const auto& [key, text] : s.fields)
             setup.params.at(static_cast<std::size_t>(s.entry - 1))
@@ -538,6 +655,11 @@ late it opens it; a program that opens it only for a moment (such as
 sent and the run's clock has not started.
 )"},
     {CliHelpSection::Content, "Send content (the send page):", 28, ""},
+    {CliHelpSection::Frame, "Frame format (the frame format page; default: the slots alone):", 33,
+     R"(  In frame order: header, counter, length byte, slots, checksum, trailer.
+  --header "01 03" --frame 0,10,0,2 --checksum crc16-modbus sends the
+  Modbus request 01 03 00 0A 00 02 E4 09.
+)"},
     {CliHelpSection::Signals, "Signal parameters (the signal pages), repeatable:", 0,
      R"(  --set squx2=t1:20,t2:30
   --set trix1=t1:50,t2:50,t3:50,am:60,a0:100

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +32,9 @@ struct CliOptions {
     std::optional<std::string> period;
     std::vector<SignalSetting> sets;
     std::vector<int> noise;  // slots 1..10 that get noise
+    // The frame format by the names of the setup's [frame] keys (FrameSetupKey
+    // order): what the options give, unset where they give nothing.
+    std::array<std::optional<std::string>, 7> frameFormat;
     std::optional<long> frames;
     std::optional<double> seconds;
     std::optional<std::string> log;                // "-" for standard output
@@ -48,7 +52,7 @@ struct CliOptions {
 
 // The options and how they read, one row each: the parser and --help both
 // read the rows.
-enum class CliHelpSection { Line, Content, Signals, Stopping, Setups, Other };
+enum class CliHelpSection { Line, Content, Frame, Signals, Stopping, Setups, Other };
 struct CliParse;  // the options read so far
 struct CliOption {
     std::string_view name;   // "--baud"
@@ -56,8 +60,8 @@ struct CliOption {
     std::string_view help;   // its description in --help, lines split by '\n'
     CliHelpSection section;  // the block of --help that lists it
     // Takes a value given with the option named `name`: stores it, or
-    // returns the whole message of the rule it broke. Null for an option
-    // that takes no value.
+    // returns the whole message of the rule it broke. Null for --help and
+    // --version; an option whose `value` is "" takes none and is given "".
     std::optional<std::string> (*take)(CliParse& p, const std::string& name,
                                        const std::string& value);
 };
@@ -94,6 +98,10 @@ std::optional<std::string> SlotFault(const std::string& text);
 // because an earlier one is empty (the frame ends at the first empty slot).
 std::optional<std::string> PlanFault(const std::vector<std::string>& slots,
                                      std::vector<std::string>& notes);
+// A text for a key of the frame format ([frame] in a setup, the frame
+// options): a byte list for the header and trailer, one of the table's
+// names (or "" for none) for the choices, 0 or 1 for the length byte.
+std::optional<std::string> FrameFault(FrameSetupKey key, const std::string& text);
 // A signal parameter text for box "t1".."a0" by the signal pages' reading.
 std::optional<std::string> ParameterFault(const std::string& key, const std::string& text);
 

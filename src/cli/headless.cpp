@@ -10,8 +10,10 @@
 #include <ostream>
 #include <sstream>
 
+#include "model/box_labels.h"
 #include "model/errors.h"
 #include "model/signal_table.h"
+#include "sending/frame_settings.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
@@ -249,6 +251,24 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
         }
         // Nothing typed is to blame: reopening for the new frame length failed.
         err(portLabel + ": cannot be reopened for the frame length: " + Shown(send.reason) +
+            WindowSaid());
+        return kExitPortFailed;
+    }
+
+    // The frame format page, after the send page: the options over what the
+    // setup put in its boxes.
+    std::array<std::string, 7> frame = FrameTextsFromBoxes(w);
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        if (o.frameFormat[i]) frame[i] = *o.frameFormat[i];
+    PutFrameTextsInBoxes(w, frame);
+    const Outcome format = ApplyFrameFormat(w);
+    if (!format) {
+        if (!format.box.empty()) {
+            // The options were read by the page's rules already: a setup's value.
+            err(BoxLabel(format.box) + ": " + format.reason + WindowSaid());
+            return kExitBadInput;
+        }
+        err(portLabel + ": cannot be reopened for the frame length: " + Shown(format.reason) +
             WindowSaid());
         return kExitPortFailed;
     }

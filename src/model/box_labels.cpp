@@ -20,7 +20,7 @@ struct BoxLabelRow {
     int page;
     std::string_view label;
 };
-constexpr std::array<BoxLabelRow, 10> kBoxLabels = {{
+constexpr std::array<BoxLabelRow, 17> kBoxLabels = {{
     {"sendText1", 0, "slot #"},
     {"autosendtext1", 0, "period"},
     {"Check2", 0, "noise box of slot #"},
@@ -31,6 +31,13 @@ constexpr std::array<BoxLabelRow, 10> kBoxLabels = {{
     {"fuction_am", kSignalPage, "$ am"},
     {"fuction_a0", kSignalPage, "$ a0"},
     {"Check1", 5, "slot #"},
+    {"frameHeader", tab::kFrame, "header"},
+    {"frameCounter", tab::kFrame, "counter"},
+    {"frameLengthByte", tab::kFrame, "length byte"},
+    {"frameChecksum", tab::kFrame, "checksum"},
+    {"frameChecksumOrder", tab::kFrame, "checksum byte order"},
+    {"frameChecksumFrom", tab::kFrame, "checksum range"},
+    {"frameTrailer", tab::kFrame, "trailer"},
 }};
 
 // The page of each waveform's rows, by tab index.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 
+#include "model/frame_format.h"
 #include "model/signal_table.h"
 #include "model/texts.h"
 #include "model/utf8.h"
@@ -183,6 +184,7 @@ std::string EncodeSlotList(const std::array<bool, 10>& ticks) {
 struct Target {
     std::string* text = nullptr;
     std::array<bool, 10>* ticks = nullptr;
+    bool zeroOrOne = false;  // a box ticked (1) or not (0)
 };
 
 struct SectionKeys {
@@ -210,7 +212,54 @@ std::map<std::string, SectionKeys> KeysOf(Setup& s) {
                 keys.readOnly[KeyOf(c)] = "read-only";
         }
     }
+    SectionKeys& frame = sections["frame"];
+    for (const FrameSetupRow& row : kFrameSetupKeys) {
+        Target& t = frame.keys[row.name];
+        t.text = &FrameText(s, row.key);
+        t.zeroOrOne = row.key == FrameSetupKey::Length;
+    }
     return sections;
+}
+
+// The frame page's choice boxes show the window's words; a setup holds the
+// names kiv-cli's options take. A text that is neither stays as it is, for
+// the page's apply to refuse.
+template <typename Table>
+std::string NameOfChoice(const Table& table, const std::string& text) {
+    for (const auto& k : table)
+        if (text == k.label || text == k.name) return k.name;
+    return text;
+}
+
+template <typename Table>
+void PickChoice(ComboBox& box, const Table& table, const std::string& name) {
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (name == table[i].name || name == table[i].label) {
+            box.Pick(static_cast<int>(i));
+            return;
+        }
+    box.Type(name);
+}
+
+// The checksum box lists the kinds by name, with "无" for none.
+std::string NameOfChecksum(const std::string& text) {
+    return text == KindOf(Checksum::None).name || text == "无" ? "" : text;
+}
+
+// The byte order a checksum_order left empty stands for: the checksum's
+// usual one, or the page's first entry for a checksum without one.
+std::string OrderOf(const std::string& order, const std::string& checksum) {
+    if (!order.empty()) return order;
+    const std::optional<Checksum> kind = ChecksumNamed(checksum);
+    if (kind && KindOf(*kind).width > 1) return KindOf(KindOf(*kind).defaultOrder).name;
+    return KindOf(FrameFormat{}.checksumOrder).name;
+}
+
+bool FrameOn(const Setup& s) {
+    const auto given = [&s](FrameSetupKey key) { return !Trim(FrameText(s, key)).empty(); };
+    return given(FrameSetupKey::Header) || given(FrameSetupKey::Counter) ||
+           FrameText(s, FrameSetupKey::Length) == "1" || given(FrameSetupKey::Checksum) ||
+           given(FrameSetupKey::Trailer);
 }
 
 }  // namespace
@@ -289,6 +338,8 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
                        Say(TextId::SetupKeyAgain, {key, section, std::to_string(keyLines[where])}));
             keyLines[where] = line;
             const std::string value = DecodeValue(row.substr(eq + 1), line);
+            if (target->second.zeroOrOne && value != "0" && value != "1")
+                Refuse(line, Say(TextId::SetupNotZeroOrOne, {key, Cut(value)}));
             if (target->second.text != nullptr)
                 *target->second.text = value;
             else
@@ -297,6 +348,9 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
     } catch (const Refused& r) {
         return r.refusal;
     }
+    // A checksum without its byte order takes the kind's usual one.
+    if (keyLines.count("frame.checksum") && !keyLines.count("frame.checksum_order"))
+        FrameText(setup, FrameSetupKey::ChecksumOrder).clear();
     return setup;
 }
 
@@ -322,6 +376,15 @@ std::string WriteSetup(const Setup& s, const std::string& writer) {
                 "\n";
         }
     }
+    if (FrameOn(s)) {
+        out += "\n[frame]\n";
+        for (const FrameSetupRow& row : kFrameSetupKeys) {
+            std::string text = FrameText(s, row.key);
+            if (row.key == FrameSetupKey::ChecksumOrder)
+                text = OrderOf(text, FrameText(s, FrameSetupKey::Checksum));
+            out += std::string(row.name) + "=" + Encode(text) + "\n";
+        }
+    }
     return out;
 }
 
@@ -338,6 +401,7 @@ Setup SetupFromBoxes(const Model& w) {
             s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)] =
                 IsEditableParam(entry, c) ? BoxOf(w, entry, c).Text
                                           : BoxOf(FreshWindow(), entry, c).Text;
+    s.frame = FrameTextsFromBoxes(w);
     return s;
 }
 
@@ -361,6 +425,40 @@ void PutSetupInBoxes(Model& w, const Setup& s) {
             if (IsEditableParam(entry, c))
                 BoxOf(w, entry, c).Text =
                     s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)];
+    PutFrameTextsInBoxes(w, s.frame);
+}
+
+std::array<std::string, 7> FrameTextsFromBoxes(const Model& w) {
+    Setup s;
+    FrameText(s, FrameSetupKey::Header) = w.frameHeader.Text;
+    FrameText(s, FrameSetupKey::Counter) = NameOfChoice(kCounterKinds, w.frameCounter.Text);
+    FrameText(s, FrameSetupKey::Length) = w.frameLengthByte.Value == 1 ? "1" : "0";
+    FrameText(s, FrameSetupKey::Checksum) = NameOfChecksum(w.frameChecksum.Text);
+    FrameText(s, FrameSetupKey::ChecksumOrder) =
+        NameOfChoice(kByteOrders, w.frameChecksumOrder.Text);
+    FrameText(s, FrameSetupKey::ChecksumFrom) =
+        NameOfChoice(kChecksumFroms, w.frameChecksumFrom.Text);
+    FrameText(s, FrameSetupKey::Trailer) = w.frameTrailer.Text;
+    return s.frame;
+}
+
+void PutFrameTextsInBoxes(Model& w, const std::array<std::string, 7>& frame) {
+    Setup s;
+    s.frame = frame;
+    w.frameHeader.Text = FrameText(s, FrameSetupKey::Header);
+    PickChoice(w.frameCounter, kCounterKinds, FrameText(s, FrameSetupKey::Counter));
+    w.frameLengthByte.Value = FrameText(s, FrameSetupKey::Length) == "1" ? 1 : 0;
+    const std::string& checksum = FrameText(s, FrameSetupKey::Checksum);
+    const auto listed = std::find(w.frameChecksum.List.begin(), w.frameChecksum.List.end(),
+                                  NameOfChecksum(checksum).empty() ? "无" : checksum);
+    if (listed != w.frameChecksum.List.end())
+        w.frameChecksum.Pick(static_cast<int>(listed - w.frameChecksum.List.begin()));
+    else
+        w.frameChecksum.Type(checksum);
+    PickChoice(w.frameChecksumOrder, kByteOrders,
+               OrderOf(FrameText(s, FrameSetupKey::ChecksumOrder), checksum));
+    PickChoice(w.frameChecksumFrom, kChecksumFroms, FrameText(s, FrameSetupKey::ChecksumFrom));
+    w.frameTrailer.Text = FrameText(s, FrameSetupKey::Trailer);
 }
 
 }  // namespace kiv

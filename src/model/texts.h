@@ -49,6 +49,7 @@ enum class TextId {
     SetupUnknownEscape,
     SetupTextAfterQuote,
     SetupBadNoiseSlot,
+    SetupNotZeroOrOne,
     SetupNotUtf8,
     SetupControlCharacter,
     SetupSectionEnd,

@@ -1,6 +1,7 @@
 #include "sending/setup_load.h"
 
 #include "model/messages.h"
+#include "sending/frame_settings.h"
 #include "sending/send_content.h"
 #include "serial/port_settings.h"
 #include "signal/noise_targets.h"
@@ -36,6 +37,9 @@ Outcome LoadSetup(Model& w, const Setup& setup) {
     keep(port);
     keep(ApplySendSettings(w));
     keep(ApplySignalSettings(w));
+    // The frame format last: its line shows the next frame of the plan
+    // just applied.
+    keep(ApplyFrameFormat(w));
     return first;
 }
 

@@ -7,11 +7,10 @@
 namespace kiv {
 
 // Loads a setup the way a user would enter it: the texts go into the boxes,
-// then the serial page, the send page and the signal pages are applied, in
-// that order, each showing its own message when it fails. The port is never
-// opened. Refused, with nothing changed, while sending or with the port open
-// (the serial page cannot be applied then). The outcome names the first box
-// at fault.
+// then the serial page, the send page, the signal pages and the frame
+// format page are applied, in that order, each showing its own message when it fails. The port is
+// never opened. Refused, with nothing changed, while sending or with the port open (the serial page
+// cannot be applied then). The outcome names the first box at fault.
 Outcome LoadSetup(Model& w, const Setup& setup);
 
 // While a setup cannot be loaded, shows why (kSetupBusyMessage) and returns true; a front end

@@ -291,6 +291,14 @@ TEST(CliOptions, EveryOptionOfTheTableIsListedAndRead) {
             continue;
         }
         const auto alone = ParseCliOptions({name});
+        if (value.empty()) {
+            // A flag: given alone, never with a value.
+            EXPECT_TRUE(std::holds_alternative<CliOptions>(alone));
+            const auto valued = ParseCliOptions({name + "=1"});
+            ASSERT_TRUE(std::holds_alternative<std::string>(valued));
+            EXPECT_EQ(std::get<std::string>(valued), name + ": takes no value (see --help)");
+            continue;
+        }
         ASSERT_TRUE(std::holds_alternative<std::string>(alone));
         EXPECT_EQ(std::get<std::string>(alone), name + ": needs a value (see --help)");
         // Placeholders (FILE, N) and lists of choices are not examples.
