@@ -17,7 +17,6 @@
 #include "model/errors.h"
 #include "platform/stop_signals.h"
 #include "sending/capacity_warning.h"
-#include "sending/frame_settings.h"
 #include "serial/port_open_close.h"
 
 namespace kiv {

@@ -175,6 +175,10 @@ Model::Model() {
     Command9.Caption = "设置完毕!";
 }
 
+int FrameLength(const Model& w) {
+    return PartsOf(w.frameFormat, std::clamp(w.slotCount, 0, 10)).Total();
+}
+
 void ShowInfo(Model& w) {
     // Without a message box (a headless run) the message still has to reach
     // the user somewhere; the front end decides where by providing one.

@@ -166,6 +166,10 @@ constexpr int kPageCount = 7;
 // Every page of the program, tabpage(0) .. tabpage(tab::kFrame).
 constexpr int kProgramPageCount = tab::kFrame + 1;
 
+// The whole frame's bytes for the applied plan and frame format: what the
+// port's output buffer holds.
+int FrameLength(const Model& w);
+
 // Shows msgText with msgStyle and msgTitle in a modal box. Every box asks
 // only to be read: which button closed it changes nothing.
 void ShowInfo(Model& w);

@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "sending/frame_settings.h"
 #include "serial/line_capacity.h"
 
 namespace kiv {

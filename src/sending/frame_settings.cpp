@@ -144,10 +144,6 @@ void PutFrameFormatInBoxes(Model& w, const FrameFormat& format) {
             w.frameChecksumFrom.Pick(static_cast<int>(i));
 }
 
-int FrameLength(const Model& w) {
-    return PartsOf(w.frameFormat, std::clamp(w.slotCount, 0, 10)).Total();
-}
-
 std::string FrameLayoutLine(const Model& w) {
     const FrameFormat& f = w.frameFormat;
     const int slots = std::clamp(w.slotCount, 0, 10);

@@ -28,9 +28,6 @@ void frameChecksum_Click(Model& w);
 // The boxes showing `format` (the entries picked, the byte lists in hex).
 void PutFrameFormatInBoxes(Model& w, const FrameFormat& format);
 
-// The whole frame's bytes for the applied plan and format.
-int FrameLength(const Model& w);
-
 // The page's live line for the applied slots and format: the layout
 // ("AA 55 | 计数 8 位 | 长度 | 4 个槽 | crc16-modbus 低字节在前 | 0D 0A") and,
 // after it, the bytes of the next frame in hex. Takes no random draw from

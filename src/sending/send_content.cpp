@@ -2,7 +2,6 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
-#include "sending/frame_settings.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"

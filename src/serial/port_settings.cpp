@@ -27,7 +27,8 @@ Outcome ConfigurePort(Model& w) {
     try {
         CommControl& port = *w.MSComm1;
         port.setInBufferSize(600);
-        port.setOutBufferSize(static_cast<std::int16_t>(w.slotCount >= 1 ? w.slotCount : 10));
+        // The whole frame, as the send page's apply sizes it.
+        port.setOutBufferSize(static_cast<std::int16_t>(w.slotCount >= 1 ? FrameLength(w) : 10));
         port.setInputMode(1);
         port.setInputLen(1);
         port.setInBufferCount(0);

@@ -97,6 +97,64 @@ TEST(SetupFile, AHandWrittenFileLeavesOutWhatItDoesNotChange) {
     EXPECT_EQ(InitialSetup().slotTexts[2], "sinx1");
 }
 
+// The [frame] section: written only for a format that is on, read into the
+// frame page's boxes by name, and what the page reads back from them.
+TEST(SetupFile, TheFrameSectionGoesIntoTheFramePage) {
+    const struct {
+        const char* name;
+        std::string section;               // the file's [frame] section, "" for none
+        std::array<const char*, 4> boxes;  // counter, checksum, order, range as the page shows them
+        const char* header;
+        int lengthByte;
+        const char* written;  // the section as written back, "" for none
+    } cases[] = {
+        {"no section", "", {"无", "无", "低字节在前", "从帧首"}, "", 0, ""},
+        {"an empty section", "[frame]\n", {"无", "无", "低字节在前", "从帧首"}, "", 0, ""},
+        {"every key",
+         "[frame]\nheader=0xaa,0x55\ncounter=u16be\nlength=1\nchecksum=crc16-modbus\n"
+         "checksum_order=be\nchecksum_from=payload\ntrailer=0D 0A\n",
+         {"16 位 高字节在前", "crc16-modbus", "高字节在前", "从帧头之后"},
+         "0xaa,0x55",
+         1,
+         "[frame]\nheader=0xaa,0x55\ncounter=u16be\nlength=1\nchecksum=crc16-modbus\n"
+         "checksum_order=be\nchecksum_from=payload\ntrailer=0D 0A\n"},
+        {"a checksum without its order takes the usual one",
+         "[frame]\nchecksum=crc16-ccitt-false\n",
+         {"无", "crc16-ccitt-false", "高字节在前", "从帧首"},
+         "",
+         0,
+         "[frame]\nheader=\ncounter=\nlength=0\nchecksum=crc16-ccitt-false\n"
+         "checksum_order=be\nchecksum_from=start\ntrailer=\n"},
+        {"a counter alone",
+         "[frame]\ncounter=u8\n",
+         {"8 位", "无", "低字节在前", "从帧首"},
+         "",
+         0,
+         "[frame]\nheader=\ncounter=u8\nlength=0\nchecksum=\nchecksum_order=le\n"
+         "checksum_from=start\ntrailer=\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = ParseSetup("[send]\nslot1=5\n" + c.section);
+        ASSERT_TRUE(std::holds_alternative<kiv::Setup>(parsed));
+        Model w;
+        PutSetupInBoxes(w, std::get<kiv::Setup>(parsed));
+        EXPECT_EQ(w.frameCounter.Text, c.boxes[0]);
+        EXPECT_EQ(w.frameChecksum.Text, c.boxes[1]);
+        EXPECT_EQ(w.frameChecksumOrder.Text, c.boxes[2]);
+        EXPECT_EQ(w.frameChecksumFrom.Text, c.boxes[3]);
+        EXPECT_EQ(w.frameHeader.Text, c.header);
+        EXPECT_EQ(w.frameLengthByte.Value, c.lengthByte);
+        const std::string written = WriteSetup(SetupFromBoxes(w), "test");
+        const std::size_t at = written.find("[frame]");
+        EXPECT_EQ(at == std::string::npos ? "" : written.substr(at), c.written);
+        // What is written reads back as the same boxes.
+        const auto again = ParseSetup(written);
+        ASSERT_TRUE(std::holds_alternative<kiv::Setup>(again));
+        EXPECT_EQ(std::get<kiv::Setup>(again), SetupFromBoxes(w));
+    }
+}
+
 TEST(SetupFile, EveryRefusalNamesItsLine) {
     const struct {
         const char* name;
@@ -124,6 +182,8 @@ TEST(SetupFile, EveryRefusalNamesItsLine) {
         {"carriage return inside", "[send]\nslot1=5\r6\n", 2, "control"},
         {"not UTF-8", "[send]\n\nslot1=\xC0\xAF\n", 3, "UTF-8"},
         {"cut UTF-8 at the end", "[serial]\nparity=\xE5\xA5", 2, "UTF-8"},
+        {"length byte neither 0 nor 1", "[frame]\nheader=AA\nlength=yes\n", 3, "length"},
+        {"unknown frame key", "[frame]\ncrc=crc8\n", 2, "crc"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

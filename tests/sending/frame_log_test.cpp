@@ -77,6 +77,29 @@ TEST(FrameLog, HeaderAndLines) {
     EXPECT_FALSE(log.failed());
 }
 
+// With a frame format the slot columns keep the slots' bytes and one more
+// column holds the whole frame; a frame cut by the port shows what it took.
+TEST(FrameLog, AFrameFormatAddsTheWholeFrameInHex) {
+    FrameFormat format;
+    format.header = {0x01, 0x03};
+    format.checksum = Checksum::Crc16Modbus;
+    const LogColumns columns = LogColumnsOf(4, format);
+    EXPECT_TRUE(columns.wholeFrame);
+    EXPECT_FALSE(LogColumnsOf(4, FrameFormat{}).wholeFrame);
+    std::ostringstream out;
+    FrameLog log(out);
+    EXPECT_TRUE(log.WriteHeader(columns));
+    const std::uint8_t request[8] = {0x01, 0x03, 0x00, 0x0A, 0x00, 0x02, 0xE4, 0x09};
+    const FrameParts parts = PartsOf(format, 4);
+    EXPECT_TRUE(log.WriteFrame(1, 0.0, request, parts));
+    EXPECT_TRUE(log.WriteFrame(2, 1.0, std::span(request).first(3), parts));
+    const auto lines = Lines(out.str());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3,slot4,frame_hex");
+    EXPECT_EQ(lines[1].substr(lines[1].find("Z,")), "Z,0,10,0,2,01 03 00 0A 00 02 E4 09");
+    EXPECT_EQ(lines[2].substr(lines[2].find("Z,")), "Z,0,01 03 00");
+}
+
 TEST(FrameLog, TheFirstRefusalIsKeptWithItsReason) {
     std::ofstream full("/dev/full");
     FrameLog log(full);

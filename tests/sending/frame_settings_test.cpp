@@ -151,6 +151,12 @@ TEST(FrameFormatApply, AnOpenPortTakesTheNewFrameLength) {
     PutSlots(r.w, {"1", "2"});
     ASSERT_TRUE(ApplySendSettings(r.w));
     EXPECT_EQ(r.port.outBufferSize, 6);
+    // And so does opening the port again.
+    Optionclose_Click(r.w);
+    r.port.outBufferSize = 0;
+    Optionopen_Click(r.w);
+    EXPECT_TRUE(r.port.open);
+    EXPECT_EQ(r.port.outBufferSize, 6);
 }
 
 TEST(FrameFormatApply, SetupBoxesShowAStoredFormatAndReadBackAsIt) {

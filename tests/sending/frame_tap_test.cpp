@@ -78,6 +78,52 @@ TEST(SentFrames, KeepsAtMostTheLongestFrameAndStartsOverWhenCleared) {
     EXPECT_EQ(ring.Push(2.0, longer).number, 1u);
 }
 
+// The monitor's last frame: the parts set apart in frame order, a part the
+// format leaves out not shown, a frame cut by the port shown as far as it
+// went.
+TEST(SentFrames, AFrameShowsItsPartsApart) {
+    FrameParts all;
+    all.slotBytes = 3;
+    FrameParts every;
+    every.header = 2;
+    every.counter = 1;
+    every.length = 1;
+    every.slotBytes = 2;
+    every.checksum = 2;
+    every.trailer = 1;
+    FrameParts checked;
+    checked.slotBytes = 2;
+    checked.checksum = 1;
+    const Bytes three = {5, 6, 200};
+    const Bytes nine = {0xAA, 0x55, 7, 2, 10, 255, 0x12, 0x34, 0x0D};
+    const struct {
+        Bytes bytes;
+        FrameParts parts;
+        const char* decimal;
+        const char* hex;
+    } cases[] = {
+        {three, all, "5 6 200", "05 06 C8"},
+        {nine, every, "170 85 | 7 | 2 | 10 255 | 18 52 | 13",
+         "AA 55 | 07 | 02 | 0A FF | 12 34 | 0D"},
+        {Bytes(nine.begin(), nine.begin() + 5), every, "170 85 | 7 | 2 | 10",
+         "AA 55 | 07 | 02 | 0A"},
+        {{1, 2, 3}, checked, "1 2 | 3", "01 02 | 03"},
+        {{}, every, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hex);
+        EXPECT_EQ(PartsText(c.bytes, c.parts, false), c.decimal);
+        EXPECT_EQ(PartsText(c.bytes, c.parts, true), c.hex);
+    }
+    // The ring keeps the parts: the slots are found in the whole frame.
+    SentFrames ring(2);
+    const SentFrame& held = ring.Push(0.0, nine, every);
+    EXPECT_EQ(Of(held), nine);
+    EXPECT_EQ(Bytes(held.Slots().begin(), held.Slots().end()), (Bytes{10, 255}));
+    const SentFrame& cut = ring.Push(1.0, Bytes(nine.begin(), nine.begin() + 5), every);
+    EXPECT_EQ(Bytes(cut.Slots().begin(), cut.Slots().end()), (Bytes{10}));
+}
+
 TEST(PlanMarks, DropTheOldestButCountAll) {
     PlanMarks marks(2);
     for (std::uint64_t i = 1; i <= 3; ++i) marks.Push({i, 0.0, 1, 1, {}});
