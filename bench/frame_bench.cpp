@@ -7,6 +7,7 @@
 #include "sending/frame_tap.h"
 #include "sending/loopback_matcher.h"
 #include "signal/compute_frame.h"
+#include "signal/frame_assembly.h"
 #include "signal/signal_params.h"
 #include "signal/time_seeded_random.h"
 #include "signal/waveforms.h"
@@ -36,6 +37,31 @@ void Compose(benchmark::State& state) {
     }
 }
 BENCHMARK(Compose)->Arg(0)->Arg(1)->ArgName("noise");
+
+// What a frame format adds to each frame: the slots wrapped in a header,
+// counter, length byte, checksum and trailer. Off (0) is the copy of the
+// slots alone; then a one-byte sum, the Modbus CRC and CRC-32, each with
+// every other part.
+void Assemble(benchmark::State& state) {
+    kiv::FrameFormat format;
+    if (state.range(0) != 0) {
+        const kiv::Checksum kinds[] = {kiv::Checksum::Sum8, kiv::Checksum::Crc16Modbus,
+                                       kiv::Checksum::Crc32};
+        format.header = {0xAA, 0x55};
+        format.counter = kiv::FrameCounter::U16Le;
+        format.lengthByte = true;
+        format.checksum = kinds[state.range(0) - 1];
+        format.trailer = {0x0D, 0x0A};
+    }
+    std::uint8_t slots[10] = {5, 1, 2, 3, 4, 5, 6, 7, 8, 200};
+    std::int32_t n = 0;
+    for (auto _ : state) {
+        ++slots[1];
+        const kiv::AssembledFrame frame = kiv::AssembleFrame(format, slots, n++);
+        benchmark::DoNotOptimize(frame.bytes);
+    }
+}
+BENCHMARK(Assemble)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->ArgName("format");
 
 // What the line monitor adds to each frame of the send loop: the frame tap
 // records it (a clock reading, a copy into the ring, the plan compared with

@@ -102,6 +102,20 @@ TEST(LoopbackMatcher, CountsFramesThatCameBack) {
          0,
          0,
          0},
+        // Frames with a header, counter and checksum around ten slots come
+        // back whole, their last byte compared too.
+        {"frames longer than the slots",
+         16,
+         64,
+         {{'s', {0xAA, 0x55, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x31}},
+          {'s', {0xAA, 0x55, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x32}},
+          {'a', {0xAA, 0x55, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x31}},
+          {'a', {0xAA, 0x55, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x00}},
+          {'u', {}}},
+         1,
+         1,
+         0,
+         0},
         // Store of 4: the first frame's bytes drop out unread; that frame is
         // missed, and the next ones still line up by its length.
         {"store overflowed",

@@ -47,6 +47,14 @@ CASES = [
     ("ten slots of every kind at 1 ms, 115200 baud", 1, 200,
      ["--frame", "sinx1,sinx2,sinx3,squx1,squx2,squx3,trix1,trix2,trix3,10",
       "--set", "squx3=t1:2,t2:5", "--set", "trix3=t1:3,t2:1,t3:4", "--baud", "115200"]),
+    ("the Modbus request: header 01 03 and CRC-16/MODBUS", 5, 40,
+     ["--header", "01 03", "--frame", "0,10,0,2", "--checksum", "crc16-modbus"]),
+    ("every part around waves: counter, length byte, CRC-32 after the header, trailer", 3, 60,
+     ["--header", "AA 55", "--counter", "u16be", "--length-byte", "--frame", "sinx1,squx1,trix1,7",
+      "--checksum", "crc32", "--checksum-from", "payload", "--trailer", "0D 0A"]),
+    ("an 8-bit counter past its wrap, CRC-16/XMODEM low byte first", 1, 300,
+     ["--counter", "u8", "--frame", "sinx2,5", "--checksum", "crc16-xmodem",
+      "--checksum-order", "le"]),
 ]
 
 DATA_PORT = "COM5"
@@ -56,6 +64,22 @@ MISSING_PORT = "COM42"
 
 def slot_count(options):
     return len(options[options.index("--frame") + 1].split(","))
+
+
+def frame_width(options):
+    """Bytes of one frame: the slots and what the frame format adds."""
+    def value(name):
+        return options[options.index(name) + 1] if name in options else None
+    width = slot_count(options)
+    for name in ("--header", "--trailer"):
+        if value(name):
+            width += len([t for t in re.split(r"[ ,\t]+", value(name)) if t])
+    width += {None: 0, "u8": 1, "u16le": 2, "u16be": 2}[value("--counter")]
+    width += 1 if "--length-byte" in options else 0
+    checksum = value("--checksum")
+    if checksum:
+        width += 4 if checksum == "crc32" else 2 if checksum.startswith("crc16") else 1
+    return width
 
 
 def run_ceiling(period, frames):
@@ -88,7 +112,7 @@ def run_windows(wine, exe, line, options, frames, period):
 def same_bytes(checks, args, wine, linux_line, win_line):
     for name, period, frames, options in CASES:
         options = [*options, "--period", str(period)]
-        width = slot_count(options)
+        width = frame_width(options)
         expected = width * frames
         lrc, lerr, ldata = run_linux(args.linux_cli, linux_line, options, frames, period)
         if not checks.check(f"Linux kiv-cli sends {frames} frames: {name}",
