@@ -18,24 +18,26 @@ struct CheckCase {
     Checksum kind;
     std::uint32_t overDigits;  // over the nine ASCII bytes "123456789"
     std::uint32_t overNothing;
-    std::uint32_t overOneByte;  // over the single byte 0x01
+    std::uint32_t overOneByte;   // over the single byte 0x01
+    std::uint32_t overDigitOne;  // over the single byte 0x31 ('1')
 };
 
 // The catalogue's check values; the sum, XOR and LRC of "123456789" by
 // hand: 0x31 + .. + 0x39 = 0x1DD, 0x31 ^ .. ^ 0x39 = 0x31, -0xDD = 0x23.
 // Over nothing each kind gives its initial register after the final XOR;
-// over 0x01 the values are worked out one step of the register at a time.
+// over 0x01 and over 0x31 the values are worked out one step of the
+// register at a time.
 const CheckCase kCases[] = {
-    {Checksum::Sum8, 0xDD, 0x00, 0x01},
-    {Checksum::Xor8, 0x31, 0x00, 0x01},
-    {Checksum::Lrc8, 0x23, 0x00, 0xFF},
-    {Checksum::Crc8, 0xF4, 0x00, 0x07},
-    {Checksum::Crc8Maxim, 0xA1, 0x00, 0x5E},
-    {Checksum::Crc16Arc, 0xBB3D, 0x0000, 0xC0C1},
-    {Checksum::Crc16Modbus, 0x4B37, 0xFFFF, 0x807E},
-    {Checksum::Crc16CcittFalse, 0x29B1, 0xFFFF, 0xF1D1},
-    {Checksum::Crc16Xmodem, 0x31C3, 0x0000, 0x1021},
-    {Checksum::Crc32, 0xCBF43926u, 0x00000000u, 0xA505DF1Bu},
+    {Checksum::Sum8, 0xDD, 0x00, 0x01, 0x31},
+    {Checksum::Xor8, 0x31, 0x00, 0x01, 0x31},
+    {Checksum::Lrc8, 0x23, 0x00, 0xFF, 0xCF},
+    {Checksum::Crc8, 0xF4, 0x00, 0x07, 0x97},
+    {Checksum::Crc8Maxim, 0xA1, 0x00, 0x5E, 0xE0},
+    {Checksum::Crc16Arc, 0xBB3D, 0x0000, 0xC0C1, 0xD4C1},
+    {Checksum::Crc16Modbus, 0x4B37, 0xFFFF, 0x807E, 0x947E},
+    {Checksum::Crc16CcittFalse, 0x29B1, 0xFFFF, 0xF1D1, 0xC782},
+    {Checksum::Crc16Xmodem, 0x31C3, 0x0000, 0x1021, 0x2672},
+    {Checksum::Crc32, 0xCBF43926u, 0x00000000u, 0xA505DF1Bu, 0x83DCEFB7u},
 };
 
 TEST(ChecksumTest, EveryKindGivesTheCatalogueValues) {
@@ -46,6 +48,7 @@ TEST(ChecksumTest, EveryKindGivesTheCatalogueValues) {
         EXPECT_EQ(ComputeChecksum(c.kind, digits), c.overDigits);
         EXPECT_EQ(ComputeChecksum(c.kind, {}), c.overNothing);
         EXPECT_EQ(ComputeChecksum(c.kind, one), c.overOneByte);
+        EXPECT_EQ(ComputeChecksum(c.kind, Bytes("1")), c.overDigitOne);
     }
 }
 
@@ -93,12 +96,14 @@ TEST(ByteListTest, ReadsTheFormsUsersType) {
         {"", true, {}},
         {"   ", true, {}},
         {"AA 55", true, {0xAA, 0x55}},
+        {" a, 0X5 ", true, {0x0A, 0x05}},
         {"0xAA,0x55", true, {0xAA, 0x55}},
         {"0Xaa , 5", true, {0xAA, 0x05}},
         {"01 03\t0d,0A", true, {0x01, 0x03, 0x0D, 0x0A}},
         {"1 2 3 4 5 6 7 8", true, {1, 2, 3, 4, 5, 6, 7, 8}},
         {"1 2 3 4 5 6 7 8 9", false, {}},
         {"AAA", false, {}},
+        {"AA55", false, {}},
         {"0x", false, {}},
         {"0x123", false, {}},
         {"G1", false, {}},
@@ -118,6 +123,7 @@ TEST(ByteListTest, ReadsTheFormsUsersType) {
         }
     }
     EXPECT_EQ(ByteListText({0x01, 0xAB, 0x0F}), "01 AB 0F");
+    EXPECT_EQ(ByteListText({0x0D, 0x0A}), "0D 0A");
 }
 
 TEST(FramePartsTest, CountsEveryPartInFrameOrder) {
