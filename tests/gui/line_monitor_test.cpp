@@ -163,6 +163,34 @@ TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
     EXPECT_EQ(monitor->readout(LineMonitor::kLastHex), QStringLiteral("十六进制  07 08 09"));
 }
 
+// A frame in a format: the readout shows its parts apart, the chart only
+// its slots, one trace per slot.
+TEST(LineMonitorTest, AFrameInAFormatShowsItsPartsAndChartsItsSlots) {
+    WindowRig rig;
+    LineMonitor* monitor = rig.window->monitor();
+    FrameTap& tap = monitor->tap();
+    double now = 0;
+    tap.setClock([&now] { return now; });
+    tap.BeginSending(rig.model);
+    FrameFormat format;
+    format.header = {0x01, 0x03};
+    format.checksum = Checksum::Crc16Modbus;
+    const std::vector<std::uint8_t> request = {0x01, 0x03, 0x00, 0x0A, 0x00, 0x02, 0xE4, 0x09};
+    now = 10;
+    tap.Record(rig.model, request, PartsOf(format, 4));
+    monitor->look();
+    EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal),
+              QStringLiteral("末帧  1 3 | 0 10 0 2 | 228 9"));
+    EXPECT_EQ(monitor->readout(LineMonitor::kLastHex),
+              QStringLiteral("十六进制  01 03 | 00 0A 00 02 | E4 09"));
+    const auto charted = monitor->chart()->frames();
+    ASSERT_FALSE(charted.empty());
+    EXPECT_EQ(charted.back().length, 4);
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(charted.back().bytes.begin(), charted.back().bytes.begin() + 4),
+        (std::vector<std::uint8_t>{0, 10, 0, 2}));
+}
+
 // Choosing the monitor leaves the program's pages as they were, and the
 // program can still bring its pages forward.
 TEST(LineMonitorTest, TheMonitorIsAPageOfTheWindowsOwn) {
