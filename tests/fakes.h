@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "model/errors.h"
 #include "model/model.h"
+#include "sending/send_loop.h"
 #include "serial/comm_control.h"
 #include "serial/port_settings_text.h"
 
@@ -153,6 +154,16 @@ struct Rig {
     FakeComm port;
     Model w;
 };
+
+// Runs the send loop until `frames` frames are written: pausing in the last
+// cycle lets that cycle complete. `alsoEachYield` runs at every yield first.
+inline void RunFrames(Rig& r, std::size_t frames, std::function<void()> alsoEachYield = {}) {
+    r.yielder.everyYield = [&r, frames, alsoEachYield] {
+        if (alsoEachYield) alsoEachYield();
+        if (r.port.frames.size() + 1 >= frames) pausesend_Click(r.w);
+    };
+    starsend_Click(r.w);
+}
 
 // A rig whose window has been through its start-up; the port's calls from
 // the start-up are forgotten, so a test sees only its own.

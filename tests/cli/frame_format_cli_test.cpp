@@ -154,10 +154,7 @@ TEST(FrameOptions, ASetupGivesTheSameFramesInTheWindowAndInKivCli) {
     ASSERT_TRUE(LoadSetup(window.w, std::get<kiv::Setup>(parsed)));
     EXPECT_EQ(window.w.frameFormat.checksumOrder, ByteOrder::Le);  // CRC-32's usual order
     Optionopen_Click(window.w);
-    window.yielder.everyYield = [&] {
-        if (window.port.frames.size() + 1 >= kFrames) pausesend_Click(window.w);
-    };
-    starsend_Click(window.w);
+    testing::RunFrames(window, kFrames);
     ASSERT_EQ(window.port.frames.size(), kFrames);
     Bytes expected;
     for (const Bytes& f : window.port.frames) {

@@ -190,11 +190,7 @@ struct FormatSending : FramePage {
         ASSERT_TRUE(ApplyFrameFormat(w));
     }
     void RunFrames(std::size_t frames, std::function<void()> alsoEachYield = {}) {
-        yielder.everyYield = [this, frames, alsoEachYield] {
-            if (alsoEachYield) alsoEachYield();
-            if (port.frames.size() + 1 >= frames) pausesend_Click(w);
-        };
-        starsend_Click(w);
+        testing::RunFrames(*this, frames, std::move(alsoEachYield));
     }
 };
 

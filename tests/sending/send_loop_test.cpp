@@ -23,14 +23,8 @@ struct Sending : testing::Rig {
         Command7_Click(w);
         port.calls.clear();
     }
-    // Runs the loop until `frames` frames are written: pausing in the last
-    // cycle lets that cycle complete.
     void RunFrames(std::size_t frames, std::function<void()> alsoEachYield = {}) {
-        yielder.everyYield = [this, frames, alsoEachYield] {
-            if (alsoEachYield) alsoEachYield();
-            if (port.frames.size() + 1 >= frames) pausesend_Click(w);
-        };
-        starsend_Click(w);
+        testing::RunFrames(*this, frames, std::move(alsoEachYield));
     }
 };
 
