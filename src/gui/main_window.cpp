@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtGlobal>
+#include <algorithm>
 
 #include "app/startup.h"
 #include "gui/app_icon.h"
@@ -210,14 +211,35 @@ void MainWindow::showCapacity() {
 }
 
 void MainWindow::fitTabCaptions() {
-    // The window keeps its size: when eight captions do not fit the strip,
-    // their padding narrows instead.
-    const int room = FixedSize(logicalDpiX(), logicalDpiY()).width() - 12;
-    for (const int padding : {8, 5, 3, 1}) {
-        if (m_tabs->tabBar()->sizeHint().width() <= room) return;
-        m_tabs->tabBar()->setStyleSheet(
-            QStringLiteral("QTabBar::tab { padding-left: %1px; padding-right: %1px; }")
-                .arg(padding));
+    // The window keeps its size: when the captions do not fit the strip,
+    // their padding narrows first, then their type, until every caption
+    // stands whole inside the window (a squeezed tab would cut its caption).
+    QTabBar* bar = m_tabs->tabBar();
+    const int frame = m_tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_tabs);
+    const int room = FixedSize(logicalDpiX(), logicalDpiY()).width() -
+                     layout()->contentsMargins().left() - layout()->contentsMargins().right() -
+                     2 * frame;
+    const QFont normal = QApplication::font(bar);
+    const auto width = [bar] {
+        int total = 0;
+        for (int i = 0; i < bar->count(); ++i) {
+            const int text = bar->fontMetrics().horizontalAdvance(bar->tabText(i));
+            total += text + bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
+        }
+        return std::max(total, bar->sizeHint().width());
+    };
+    bar->setStyleSheet(QString());
+    bar->setFont(normal);
+    for (const double scale : {1.0, 0.95, 0.9, 0.85, 0.8}) {
+        QFont f = normal;
+        f.setPointSizeF(normal.pointSizeF() * scale);
+        bar->setFont(f);
+        for (const int padding : {8, 5, 3, 1}) {
+            bar->setStyleSheet(
+                QStringLiteral("QTabBar::tab { padding-left: %1px; padding-right: %1px; }")
+                    .arg(padding));
+            if (width() <= room) return;
+        }
     }
 }
 

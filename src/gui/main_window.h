@@ -45,6 +45,10 @@ class MainWindow : public QWidget {
     // Saving and loading setups (Ctrl+S, Ctrl+O, the tab strip's menu).
     SetupCommands* setups() const { return m_setups; }
 
+    // Fits every tab's caption, whole, into the strip at the window's fixed
+    // width; runs again whenever a tab is added.
+    void fitTabCaptions();
+
     // Shows what COM1..COM4 stand for beside the port box and lets the user
     // reassign them; without it the box only offers the numbers.
     void attachPortDirectory(PortDirectory& directory);
@@ -75,7 +79,6 @@ class MainWindow : public QWidget {
                   QBoxLayout* layout);
     void showPictureEntry(int page, int entry);
     void measureTabClientArea();
-    void fitTabCaptions();
     void showCapacity();
 
     Model& m_model;

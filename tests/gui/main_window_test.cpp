@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <ostream>
@@ -161,6 +162,36 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     EXPECT_EQ(manual->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(manual->toPlainText(), Q(m.Text2.Text).replace("\r\n", "\n"));
     EXPECT_EQ(rig.window->windowTitle(), Q(m.Caption));
+}
+
+// Every caption of the tab strip stands whole inside the fixed window: no
+// tab is squeezed below its caption's width and none reaches past the
+// strip's right edge. Checked with today's tabs and with one more before the
+// line monitor, as the frame format's page adds.
+void ExpectCaptionsLegible(const MainWindow& window) {
+    QTabWidget* tabs = window.tabs();
+    QTabBar* bar = tabs->tabBar();
+    const QFontMetrics fm(bar->font());
+    for (int i = 0; i < bar->count(); ++i) {
+        SCOPED_TRACE(bar->tabText(i).toStdString());
+        const QRect rect = bar->tabRect(i);
+        EXPECT_GE(rect.width(), fm.horizontalAdvance(bar->tabText(i)) + 2);
+        EXPECT_LE(bar->mapTo(&window, rect.topRight()).x(), window.width() - 1);
+    }
+    EXPECT_GE(bar->font().pointSizeF(), QApplication::font(bar).pointSizeF() * 0.8);
+}
+
+TEST(MainWindowTest, EveryTabCaptionIsLegibleAtTheFixedSize) {
+    WindowRig rig;
+    ASSERT_EQ(rig.window->size(), rig.window->maximumSize());
+    ExpectCaptionsLegible(*rig.window);
+
+    QTabWidget* tabs = rig.window->tabs();
+    tabs->insertTab(kPageCount, new QWidget, QStringLiteral("帧格式"));
+    rig.window->fitTabCaptions();
+    QApplication::processEvents();
+    ASSERT_EQ(tabs->count(), kPageCount + 2);
+    ExpectCaptionsLegible(*rig.window);
 }
 
 TEST(MainWindowTest, SelectingATabEnablesOnlyThatPage) {
