@@ -44,8 +44,9 @@ void SendAWhile(kiv::MainWindow& window, kiv::Model& model) {
 // Saves a picture of every page, each brought to the front the way a tab
 // click does, for reviewing the layout without a person at the screen.
 int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& dir) {
-    static const char* const kPageFiles[kiv::kPageCount + 1] = {
-        "send", "serial", "sine", "rectangular", "sawtooth", "noise", "instructions", "monitor"};
+    static const char* const kPageFiles[kiv::tab::kMonitor + 1] = {
+        "send",  "serial",       "sine",  "rectangular", "sawtooth",
+        "noise", "instructions", "frame", "monitor"};
     if (!QDir().mkpath(dir)) {
         std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(dir));
         return 1;

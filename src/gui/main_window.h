@@ -10,6 +10,7 @@
 #include "model/model.h"
 
 class QBoxLayout;
+class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -45,10 +46,6 @@ class MainWindow : public QWidget {
     // Saving and loading setups (Ctrl+S, Ctrl+O, the tab strip's menu).
     SetupCommands* setups() const { return m_setups; }
 
-    // Fits every tab's caption, whole, into the strip at the window's fixed
-    // width; runs again whenever a tab is added.
-    void fitTabCaptions();
-
     // Shows what COM1..COM4 stand for beside the port box and lets the user
     // reassign them; without it the box only offers the numbers.
     void attachPortDirectory(PortDirectory& directory);
@@ -68,6 +65,9 @@ class MainWindow : public QWidget {
                              CommandButton& apply, const char* applyName, void (*handler)(Model&));
     QWidget* buildNoisePage();
     QWidget* buildInstructionsPage();
+    QWidget* buildFramePage();
+    QComboBox* addChoiceBox(ComboBox& box, const QString& name, QWidget* parent,
+                            std::function<void(Model&)> handler = {});
 
     // Parameter grid rows for the given entries, with their headers.
     QGridLayout* buildParameterGrid(QWidget* page, int firstEntry, int lastEntry);
@@ -79,6 +79,9 @@ class MainWindow : public QWidget {
                   QBoxLayout* layout);
     void showPictureEntry(int page, int entry);
     void measureTabClientArea();
+    // Fits every tab's caption, whole, into the strip at the window's fixed
+    // width.
+    void fitTabCaptions();
     void showCapacity();
 
     Model& m_model;
