@@ -706,7 +706,7 @@ QWidget* MainWindow::buildFramePage() {
     CheckBoxBinding* lb = lengthBinding.get();
     m_bindings.push_back(std::move(lengthBinding));
     connect(length, &QCheckBox::clicked, this, [lb](bool checked) { lb->userClicked(checked); });
-    grid->addWidget(length, 1, 3, 1, 2);
+    grid->addWidget(length, 1, 3, 1, 2, Qt::AlignLeft);
 
     grid->addWidget(caption("校验"), 2, 0);
     grid->addWidget(addChoiceBox(m_model.frameChecksum, QStringLiteral("frameChecksum"), page,

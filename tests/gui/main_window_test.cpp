@@ -37,14 +37,6 @@ bool OwnEnabled(const QWidget* w) {
 const QColor kBlackColour(0, 0, 0);
 const QColor kGreenColour(0, 128, 0);
 
-// Replaces the whole text of a box by typing, as a user does.
-void TypeInto(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-}
-
 TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     WindowRig rig;
     const Model& m = rig.model;
