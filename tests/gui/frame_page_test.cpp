@@ -8,9 +8,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <map>
 #include <ostream>
 
+#include "gui/setup_commands.h"
 #include "model/frame_format.h"
 #include "window_rig.h"
 
@@ -196,6 +198,46 @@ TEST(FramePageTest, TheLiveLineShowsTheNextFrameWhileSending) {
         EXPECT_TRUE(line.endsWith(QStringLiteral("：") + bytes)) << line.toStdString();
     }
     EXPECT_GE(compared, 5);
+}
+
+// A setup saved from one window gives another the same page, the same
+// format in force and so the same line.
+TEST(FramePageTest, ASetupCarriesThePageIntoAnotherWindow) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("frame.ini"));
+    FrameFormat applied;
+    QString line;
+    {
+        WindowRig first;
+        first.selectPage(tab::kSend);
+        first.click(QStringLiteral("Command7"));
+        first.selectPage(tab::kFrame);
+        TypeInto(Box(first, "frameHeader"), QStringLiteral("0xAA,0x55"));
+        PickByKeyboard(Choice(first, "frameCounter"), QStringLiteral("16 位 高字节在前"));
+        QTest::mouseClick(first.find<QCheckBox>(QStringLiteral("frameLengthByte")), Qt::LeftButton);
+        PickByKeyboard(Choice(first, "frameChecksum"), QStringLiteral("crc16-ccitt-false"));
+        PickByKeyboard(Choice(first, "frameChecksumFrom"), QStringLiteral("从帧头之后"));
+        TypeInto(Box(first, "frameTrailer"), QStringLiteral("0D 0A"));
+        ASSERT_TRUE(ClickApply(first).empty());
+        applied = first.model.frameFormat;
+        line = LiveLine(first);
+        ASSERT_TRUE(first.window->setups()->save(file));
+    }
+
+    WindowRig second;
+    BoxAnswerer answerer(QStringLiteral("继续"));
+    ASSERT_TRUE(second.window->setups()->load(file));
+    EXPECT_TRUE(answerer.seen().empty());
+    EXPECT_EQ(second.model.frameFormat, applied);
+    EXPECT_EQ(LiveLine(second), line);
+    EXPECT_EQ(Box(second, "frameHeader")->text(), QStringLiteral("0xAA,0x55"));
+    EXPECT_EQ(Choice(second, "frameCounter")->currentText(), QStringLiteral("16 位 高字节在前"));
+    EXPECT_TRUE(second.find<QCheckBox>(QStringLiteral("frameLengthByte"))->isChecked());
+    EXPECT_EQ(Choice(second, "frameChecksum")->currentText(), QStringLiteral("crc16-ccitt-false"));
+    EXPECT_EQ(Choice(second, "frameChecksumOrder")->currentText(), QStringLiteral("高字节在前"));
+    EXPECT_EQ(Choice(second, "frameChecksumFrom")->currentText(), QStringLiteral("从帧头之后"));
+    EXPECT_EQ(Box(second, "frameTrailer")->text(), QStringLiteral("0D 0A"));
 }
 
 }  // namespace
