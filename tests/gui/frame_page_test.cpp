@@ -200,6 +200,59 @@ TEST(FramePageTest, TheLiveLineShowsTheNextFrameWhileSending) {
     EXPECT_GE(compared, 5);
 }
 
+// The page applied while the window sends: every frame before the click is
+// the slots alone, every frame after it is whole in the new format, and the
+// loop goes on sending.
+TEST(FramePageTest, AnApplyWhileSendingChangesTheNextFrameWhole) {
+    WindowRig rig;
+    rig.selectPage(tab::kSend);
+    rig.click(QStringLiteral("Command7"));
+    rig.selectPage(tab::kSerial);
+    QTest::mouseClick(rig.find<QRadioButton>(QStringLiteral("Optionopen")), Qt::LeftButton);
+    ASSERT_TRUE(rig.port.open);
+    rig.selectPage(tab::kSend);
+
+    std::size_t framesBefore = 0;
+    std::vector<SeenBox> boxes;
+    Repeater change(
+        [&] {
+            if (framesBefore == 0) {
+                if (rig.port.frames.size() < 3) return false;
+                rig.selectPage(tab::kFrame);
+                TypeInto(Box(rig, "frameHeader"), QStringLiteral("AA 55"));
+                PickByKeyboard(Choice(rig, "frameChecksum"), QStringLiteral("xor8"));
+                framesBefore = rig.port.frames.size();
+                boxes = ClickApply(rig);
+                return false;
+            }
+            if (rig.port.frames.size() < framesBefore + 3) return false;
+            rig.selectPage(tab::kSend);
+            rig.click(QStringLiteral("pausesend"));
+            return true;
+        },
+        [&] { rig.model.isSending = false; });
+    rig.click(QStringLiteral("starsend"));
+    ASSERT_FALSE(change.gaveUp()) << "the loop did not go on after the apply";
+    EXPECT_TRUE(boxes.empty());
+
+    for (std::size_t i = 0; i < rig.port.frames.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::vector<std::uint8_t>& frame = rig.port.frames[i];
+        if (i < framesBefore) {
+            ASSERT_EQ(frame.size(), 4u);
+            EXPECT_EQ(frame[0], 5);
+            continue;
+        }
+        ASSERT_EQ(frame.size(), 2u + 4u + 1u);
+        EXPECT_EQ(frame[0], 0xAA);
+        EXPECT_EQ(frame[1], 0x55);
+        EXPECT_EQ(frame[2], 5);
+        std::uint8_t x = 0;
+        for (std::size_t k = 0; k + 1 < frame.size(); ++k) x ^= frame[k];
+        EXPECT_EQ(frame.back(), x) << "the xor of every byte before it";
+    }
+}
+
 // A setup saved from one window gives another the same page, the same
 // format in force and so the same line.
 TEST(FramePageTest, ASetupCarriesThePageIntoAnotherWindow) {
