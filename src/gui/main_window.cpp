@@ -21,7 +21,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtGlobal>
-#include <algorithm>
 
 #include "app/startup.h"
 #include "gui/app_icon.h"
@@ -669,7 +668,12 @@ QComboBox* MainWindow::addChoiceBox(ComboBox& box, const QString& name, QWidget*
     connect(combo, &QComboBox::activated, this, [this, b, handler = std::move(handler)](int index) {
         if (index < 0) return;
         b->userPicked(index);
-        run(handler ? handler : [](Model&) {});
+        // A pick without a handler is only stored: the page's apply reads it.
+        if (handler) {
+            run(handler);
+        } else {
+            pushModel();
+        }
     });
     return combo;
 }
@@ -678,8 +682,8 @@ QWidget* MainWindow::buildFramePage() {
     auto* page = new QWidget;
     auto* column = Tight(new QVBoxLayout(page), 6, 6);
 
-    // The words beside the boxes belong to the window alone: no handler and
-    // no message names them.
+    // The words beside the boxes are the window's own, as are the headers
+    // of the parameter grids.
     auto* grid = Tight(new QGridLayout, 0, 4);
     grid->setHorizontalSpacing(6);
     const auto caption = [page](const char* text) {
