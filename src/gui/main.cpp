@@ -17,12 +17,14 @@
 #include "gui/qt_message_box.h"
 #include "gui/setup_commands.h"
 #include "gui/window_language.h"
+#include "model/frame_format.h"
 #include "model/model.h"
 #include "model/texts.h"
 #include "platform/assigned_port_control.h"
 #include "platform/port_directory.h"
 #include "platform/port_map.h"
 #include "platform/serial_device_list.h"
+#include "sending/frame_settings.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
@@ -41,17 +43,40 @@ void SendAWhile(kiv::MainWindow& window, kiv::Model& model) {
     window.run(&kiv::Optionclose_Click);
 }
 
+// Fills the frame format page with a format that has every part, over the
+// start-up slots, so that its picture shows a whole layout; `off` puts the
+// format back off afterwards.
+void ShowFrameExample(kiv::MainWindow& window, kiv::Model& model, bool off) {
+    kiv::FrameFormat format;
+    if (!off) {
+        format.header = {0xAA, 0x55};
+        format.counter = kiv::FrameCounter::U8;
+        format.lengthByte = true;
+        format.checksum = kiv::Checksum::Crc16Modbus;
+        format.checksumOrder = kiv::KindOf(format.checksum).defaultOrder;
+        format.trailer = {0x0D, 0x0A};
+        window.run(&kiv::Command7_Click);
+    }
+    kiv::PutFrameFormatInBoxes(model, format);
+    window.run(&kiv::Command9_Click);
+}
+
 // Saves a picture of every page, each brought to the front the way a tab
-// click does, for reviewing the layout without a person at the screen.
-int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& dir) {
-    static const char* const kPageFiles[kiv::kPageCount + 1] = {
-        "send", "serial", "sine", "rectangular", "sawtooth", "noise", "instructions", "monitor"};
+// click does, for reviewing the layout without a person at the screen. With
+// `example`, the frame format page shows a format of every part (a setup
+// given on the command line shows its own).
+int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& dir, bool example) {
+    static const char* const kPageFiles[kiv::tab::kMonitor + 1] = {
+        "send",  "serial",       "sine",  "rectangular", "sawtooth",
+        "noise", "instructions", "frame", "monitor"};
     if (!QDir().mkpath(dir)) {
         std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(dir));
         return 1;
     }
     for (int i = 0; i < window.tabs()->count(); ++i) {
         window.tabs()->setCurrentIndex(i);
+        const bool framePage = example && i == kiv::tab::kFrame;
+        if (framePage) ShowFrameExample(window, model, false);
         if (window.tabs()->currentWidget() == window.monitor()) SendAWhile(window, model);
         for (int pass = 0; pass < 5; ++pass) QCoreApplication::processEvents();
         const QString file =
@@ -60,6 +85,7 @@ int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& d
             std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(file));
             return 1;
         }
+        if (framePage) ShowFrameExample(window, model, true);
     }
     return 0;
 }
@@ -226,7 +252,7 @@ int main(int argc, char** argv) {
     };
     if (!choices.screenshots.isEmpty()) {
         if (!choices.setup.isEmpty()) loadSetup();
-        return SaveScreenshots(window, model, choices.screenshots);
+        return SaveScreenshots(window, model, choices.screenshots, choices.setup.isEmpty());
     }
     if (!choices.setup.isEmpty()) QTimer::singleShot(0, &window, loadSetup);
     return QApplication::exec();

@@ -32,6 +32,7 @@
 #include "gui/wave_picture.h"
 #include "model/signal_table.h"
 #include "sending/capacity_warning.h"
+#include "sending/frame_settings.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
 #include "serial/port_open_close.h"
@@ -103,7 +104,7 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("Tabmain"));
     m_tabs->setUsesScrollButtons(false);
-    for (int i = 0; i < kPageCount; ++i) {
+    for (int i = 0; i < kProgramPageCount; ++i) {
         QWidget* page = nullptr;
         switch (i) {
             case tab::kSend:
@@ -127,8 +128,11 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
             case tab::kNoise:
                 page = buildNoisePage();
                 break;
-            default:
+            case tab::kInstructions:
                 page = buildInstructionsPage();
+                break;
+            default:
+                page = buildFramePage();
                 break;
         }
         page->setObjectName(ControlName("tabpage", i));
@@ -137,9 +141,9 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
         m_tabs->addTab(page,
                        ToQt(tab < m_model.Tabmain.Tabs.size() ? m_model.Tabmain.Tabs[tab] : ""));
     }
-    // The line monitor is the window's own page, after the program's seven:
-    // no handler of the program knows it, and choosing it leaves the pages
-    // as they were.
+    // The line monitor is the window's own page, after the program's: no
+    // handler of the program knows it, and choosing it leaves the pages as
+    // they were.
     m_monitor = new LineMonitor(m_model);
     m_monitor->setObjectName(QStringLiteral("lineMonitor"));
     m_tabs->addTab(m_monitor, QStringLiteral("线路监视"));
@@ -155,7 +159,7 @@ MainWindow::MainWindow(Model& model, QWidget* parent) : QWidget(parent), m_model
     // Connected only now: filling the tab strip selects its first tab, which
     // is no user's choice.
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index < kPageCount) run([index](Model& m) { Tabmain_Click(m, index + 1); });
+        if (index < kProgramPageCount) run([index](Model& m) { Tabmain_Click(m, index + 1); });
     });
 
     setFixedSize(FixedSize(logicalDpiX(), logicalDpiY()));
@@ -195,6 +199,9 @@ void MainWindow::run(const std::function<void(Model&)>& handler) {
         qCritical("kiv: a handler failed: %s", e.what());
     }
     showCapacity();
+    // Any handler may change what the next frame holds (the applied slots,
+    // the count, the format).
+    RefreshFrameLayout(m_model);
     pushModel();
 }
 
@@ -210,14 +217,29 @@ void MainWindow::showCapacity() {
 }
 
 void MainWindow::fitTabCaptions() {
-    // The window keeps its size: when eight captions do not fit the strip,
-    // their padding narrows instead.
-    const int room = FixedSize(logicalDpiX(), logicalDpiY()).width() - 12;
-    for (const int padding : {8, 5, 3, 1}) {
-        if (m_tabs->tabBar()->sizeHint().width() <= room) return;
-        m_tabs->tabBar()->setStyleSheet(
-            QStringLiteral("QTabBar::tab { padding-left: %1px; padding-right: %1px; }")
-                .arg(padding));
+    // The window keeps its size: when the captions do not fit the strip with
+    // the style's own padding, the padding narrows first, then the type. A
+    // caption always keeps a few pixels on either side: a tab's edge drawn
+    // over a caption's last stroke cuts it as surely as a squeezed tab.
+    QTabBar* bar = m_tabs->tabBar();
+    const int frame = m_tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_tabs);
+    const int room = FixedSize(logicalDpiX(), logicalDpiY()).width() -
+                     layout()->contentsMargins().left() - layout()->contentsMargins().right() -
+                     2 * frame;
+    const QFont normal = QApplication::font(bar);
+    bar->setFont(normal);
+    bar->setStyleSheet(QString());
+    if (bar->sizeHint().width() <= room) return;
+    for (const double scale : {1.0, 0.95, 0.9, 0.85, 0.8}) {
+        QFont f = normal;
+        f.setPointSizeF(normal.pointSizeF() * scale);
+        bar->setFont(f);
+        for (const int padding : {8, 6, 5, 4}) {
+            bar->setStyleSheet(
+                QStringLiteral("QTabBar::tab { padding-left: %1px; padding-right: %1px; }")
+                    .arg(padding));
+            if (bar->sizeHint().width() <= room) return;
+        }
     }
 }
 
@@ -226,6 +248,10 @@ void MainWindow::pushModel() {
         setWindowTitle(ToQt(m_model.Caption));
         m_shownCaption = m_model.Caption;
     }
+    // While sending, the frame page's line follows the count at every
+    // yield, but only where someone sees it: the loop pays nothing for it
+    // behind another page.
+    if (m_model.isSending && m_tabs->currentIndex() == tab::kFrame) RefreshFrameLayout(m_model);
     for (const auto& binding : m_bindings) binding->push();
 
     // The monitor stays in front until the program brings a page forward.
@@ -628,6 +654,98 @@ QWidget* MainWindow::buildInstructionsPage() {
                        manual->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 6;
     manual->setMinimumWidth(longest + chrome);
     row->addWidget(manual, 1);
+    return page;
+}
+
+QComboBox* MainWindow::addChoiceBox(ComboBox& box, const QString& name, QWidget* parent,
+                                    std::function<void(Model&)> handler) {
+    // A choice of fixed entries: no typing, a pick is the only input.
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    auto binding = std::make_unique<ComboBoxBinding>(box, combo);
+    ComboBoxBinding* b = binding.get();
+    m_bindings.push_back(std::move(binding));
+    connect(combo, &QComboBox::activated, this, [this, b, handler = std::move(handler)](int index) {
+        if (index < 0) return;
+        b->userPicked(index);
+        // A pick without a handler is only stored: the page's apply reads it.
+        if (handler) {
+            run(handler);
+        } else {
+            pushModel();
+        }
+    });
+    return combo;
+}
+
+QWidget* MainWindow::buildFramePage() {
+    auto* page = new QWidget;
+    auto* column = Tight(new QVBoxLayout(page), 6, 6);
+
+    // The words beside the boxes are the window's own, as are the headers
+    // of the parameter grids.
+    auto* grid = Tight(new QGridLayout, 0, 4);
+    grid->setHorizontalSpacing(6);
+    const auto caption = [page](const char* text) {
+        return new QLabel(QString::fromUtf8(text), page);
+    };
+    const int byteListWidth =
+        fontMetrics().horizontalAdvance(QStringLiteral("00 00 00 00 00 00 00 00")) + 12;
+    QLineEdit* header = addTextBox(m_model.frameHeader, QStringLiteral("frameHeader"), page);
+    header->setMinimumWidth(byteListWidth);
+    QLineEdit* trailer = addTextBox(m_model.frameTrailer, QStringLiteral("frameTrailer"), page);
+    trailer->setMinimumWidth(byteListWidth);
+    for (QLineEdit* edit : {header, trailer})
+        edit->setPlaceholderText(QStringLiteral("无，或如 AA 55"));
+    grid->addWidget(caption("帧头"), 0, 0);
+    grid->addWidget(header, 0, 1);
+    grid->addWidget(caption("帧尾"), 0, 3);
+    grid->addWidget(trailer, 0, 4);
+
+    grid->addWidget(caption("计数"), 1, 0);
+    grid->addWidget(addChoiceBox(m_model.frameCounter, QStringLiteral("frameCounter"), page), 1, 1);
+    auto* length = new QCheckBox(page);
+    length->setObjectName(QStringLiteral("frameLengthByte"));
+    auto lengthBinding = std::make_unique<CheckBoxBinding>(m_model.frameLengthByte, length);
+    CheckBoxBinding* lb = lengthBinding.get();
+    m_bindings.push_back(std::move(lengthBinding));
+    connect(length, &QCheckBox::clicked, this, [lb](bool checked) { lb->userClicked(checked); });
+    grid->addWidget(length, 1, 3, 1, 2, Qt::AlignLeft);
+
+    grid->addWidget(caption("校验"), 2, 0);
+    grid->addWidget(addChoiceBox(m_model.frameChecksum, QStringLiteral("frameChecksum"), page,
+                                 &frameChecksum_Click),
+                    2, 1);
+    grid->addWidget(caption("字节顺序"), 2, 3);
+    grid->addWidget(
+        addChoiceBox(m_model.frameChecksumOrder, QStringLiteral("frameChecksumOrder"), page), 2, 4);
+    grid->addWidget(caption("校验范围"), 3, 3);
+    grid->addWidget(
+        addChoiceBox(m_model.frameChecksumFrom, QStringLiteral("frameChecksumFrom"), page), 3, 4);
+    grid->setColumnMinimumWidth(2, 16);
+    grid->setColumnStretch(5, 1);
+    column->addLayout(grid);
+
+    auto* note = caption("帧头、帧尾：十六进制字节，以空格或逗号分隔，至多 8 个。");
+    column->addWidget(note);
+
+    // The applied layout and the next frame's bytes: long enough to wrap,
+    // and selectable, so the bytes can be copied into a receiver's test.
+    column->addWidget(caption("帧结构及下一帧："));
+    auto* layout = static_cast<QLabel*>(
+        addLabel(m_model.frameLayout.Caption, QStringLiteral("frameLayout"), page));
+    layout->setWordWrap(true);
+    layout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->setFrameShape(QFrame::StyledPanel);
+    layout->setMargin(4);
+    column->addWidget(layout, 1);
+
+    auto* applyRow = Tight(new QHBoxLayout, 0);
+    applyRow->addStretch(1);
+    applyRow->addWidget(
+        addButton(m_model.Command9, QStringLiteral("Command9"), page, &Command9_Click));
+    column->addLayout(applyRow);
     return page;
 }
 

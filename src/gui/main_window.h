@@ -10,6 +10,7 @@
 #include "model/model.h"
 
 class QBoxLayout;
+class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -64,6 +65,9 @@ class MainWindow : public QWidget {
                              CommandButton& apply, const char* applyName, void (*handler)(Model&));
     QWidget* buildNoisePage();
     QWidget* buildInstructionsPage();
+    QWidget* buildFramePage();
+    QComboBox* addChoiceBox(ComboBox& box, const QString& name, QWidget* parent,
+                            std::function<void(Model&)> handler = {});
 
     // Parameter grid rows for the given entries, with their headers.
     QGridLayout* buildParameterGrid(QWidget* page, int firstEntry, int lastEntry);
@@ -75,6 +79,8 @@ class MainWindow : public QWidget {
                   QBoxLayout* layout);
     void showPictureEntry(int page, int entry);
     void measureTabClientArea();
+    // Fits every tab's caption, whole, into the strip at the window's fixed
+    // width.
     void fitTabCaptions();
     void showCapacity();
 

@@ -196,12 +196,12 @@ TEST(LineMonitorTest, AFrameInAFormatShowsItsPartsAndChartsItsSlots) {
 TEST(LineMonitorTest, TheMonitorIsAPageOfTheWindowsOwn) {
     WindowRig rig;
     QTabWidget* tabs = rig.window->tabs();
-    ASSERT_EQ(tabs->count(), kPageCount + 1);
-    EXPECT_EQ(tabs->tabText(kPageCount), QStringLiteral("线路监视"));
+    ASSERT_EQ(tabs->count(), tab::kMonitor + 1);
+    EXPECT_EQ(tabs->tabText(tab::kMonitor), QStringLiteral("线路监视"));
     rig.selectPage(2);
-    rig.selectPage(kPageCount);
+    rig.selectPage(tab::kMonitor);
     rig.window->pushModel();
-    EXPECT_EQ(tabs->currentIndex(), kPageCount);
+    EXPECT_EQ(tabs->currentIndex(), tab::kMonitor);
     EXPECT_EQ(rig.model.Tabmain.SelectedItem, 3);
     EXPECT_EQ(FrontPage(rig.model), 2);
     // A handler that brings a page forward wins over the monitor.
@@ -243,7 +243,7 @@ TEST(LineMonitorTest, ATooSlowLineIsNamedOnBothPages) {
 // says why; the button offers to record again.
 TEST(LineMonitorTest, AnUnwritableRecordingIsNamedInRed) {
     WindowRig rig;
-    rig.selectPage(kPageCount);
+    rig.selectPage(tab::kMonitor);
     rig.click(QStringLiteral("monitorRecord"));
     auto* dialog = rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
     ASSERT_NE(dialog, nullptr);
@@ -298,7 +298,7 @@ TEST(LineMonitorTest, RecordingAgreesWithTheCliLog) {
     WindowRig rig;
     ApplyPlan(rig, {"5", "6", "sinx1", "sinx2"}, "10");
     OpenPort(rig);
-    rig.selectPage(kPageCount);
+    rig.selectPage(tab::kMonitor);
     rig.click(QStringLiteral("monitorRecord"));
     auto* dialog = rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
     ASSERT_NE(dialog, nullptr);
@@ -319,7 +319,7 @@ TEST(LineMonitorTest, RecordingAgreesWithTheCliLog) {
         [&] { rig.model.isSending = false; });
     rig.click(QStringLiteral("starsend"));
     ASSERT_FALSE(stop.gaveUp());
-    rig.selectPage(kPageCount);
+    rig.selectPage(tab::kMonitor);
     rig.click(QStringLiteral("monitorRecord"));
     EXPECT_FALSE(rig.window->monitor()->tap().recording());
 

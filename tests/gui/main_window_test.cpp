@@ -5,11 +5,14 @@
 #include <QComboBox>
 #include <QLCDNumber>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStyleOptionTab>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <ostream>
@@ -34,19 +37,13 @@ bool OwnEnabled(const QWidget* w) {
 const QColor kBlackColour(0, 0, 0);
 const QColor kGreenColour(0, 128, 0);
 
-// Replaces the whole text of a box by typing, as a user does.
-void TypeInto(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-}
-
 TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     WindowRig rig;
     const Model& m = rig.model;
 
-    std::vector<std::pair<QString, const TextBox*>> texts = {{"autosendtext1", &m.autosendtext1}};
+    std::vector<std::pair<QString, const TextBox*>> texts = {{"autosendtext1", &m.autosendtext1},
+                                                             {"frameHeader", &m.frameHeader},
+                                                             {"frameTrailer", &m.frameTrailer}};
     for (int i = 1; i <= 10; ++i) {
         texts.emplace_back(ControlName("sendText1", i), &m.sendText1(i));
         texts.emplace_back(ControlName("fuction_t1", i), &m.fuction_t1(i));
@@ -64,7 +61,8 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
         EXPECT_EQ(OwnEnabled(edit), box->Enabled);
     }
 
-    std::vector<std::pair<QString, const CheckBox*>> checks;
+    std::vector<std::pair<QString, const CheckBox*>> checks = {
+        {"frameLengthByte", &m.frameLengthByte}};
     for (int i = 1; i <= 10; ++i) {
         checks.emplace_back(ControlName("Check1", i), &m.Check1(i));
         checks.emplace_back(ControlName("Check2", i), &m.Check2(i));
@@ -79,10 +77,10 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     }
 
     const std::vector<std::pair<QString, const CommandButton*>> buttons = {
-        {"Command1", &m.Command1},  {"Command2", &m.Command2}, {"Command3", &m.Command3},
-        {"Command4", &m.Command4},  {"Command5", &m.Command5}, {"Command6", &m.Command6},
-        {"Command7", &m.Command7},  {"Command8", &m.Command8}, {"starsend", &m.starsend},
-        {"pausesend", &m.pausesend}};
+        {"Command1", &m.Command1},   {"Command2", &m.Command2}, {"Command3", &m.Command3},
+        {"Command4", &m.Command4},   {"Command5", &m.Command5}, {"Command6", &m.Command6},
+        {"Command7", &m.Command7},   {"Command8", &m.Command8}, {"starsend", &m.starsend},
+        {"pausesend", &m.pausesend}, {"Command9", &m.Command9}};
     for (const auto& [name, button] : buttons) {
         SCOPED_TRACE(name.toStdString());
         auto* widget = rig.find<QPushButton>(name);
@@ -104,9 +102,10 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     }
 
     std::vector<std::pair<QString, std::string>> labels = {
-        {"Label53", m.Label53.Caption}, {"Label54", m.Label54.Caption},
-        {"Label2", m.Label2.Caption},   {"Label49", m.Label49.Caption},
-        {"Label50", m.Label50.Caption}, {"noiseTargetsLabel", m.noiseTargetsLabel.Caption}};
+        {"Label53", m.Label53.Caption},        {"Label54", m.Label54.Caption},
+        {"Label2", m.Label2.Caption},          {"Label49", m.Label49.Caption},
+        {"Label50", m.Label50.Caption},        {"noiseTargetsLabel", m.noiseTargetsLabel.Caption},
+        {"frameLayout", m.frameLayout.Caption}};
     for (int i = 0; i <= 9; ++i) labels.emplace_back(ControlName("Label1", i), m.Label1(i).Caption);
     for (int i = 0; i <= 4; ++i) labels.emplace_back(ControlName("Label3", i), m.Label3(i).Caption);
     for (std::size_t i = 0; i < m.sineNotes.size(); ++i)
@@ -132,6 +131,22 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
         EXPECT_EQ(combo->currentText(), Q(box.Text));
         EXPECT_TRUE(combo->isEditable());
     }
+    // The frame page's choices take picks only.
+    for (const auto& [name, box] :
+         {std::pair{QString("frameCounter"), &m.frameCounter},
+          std::pair{QString("frameChecksum"), &m.frameChecksum},
+          std::pair{QString("frameChecksumOrder"), &m.frameChecksumOrder},
+          std::pair{QString("frameChecksumFrom"), &m.frameChecksumFrom}}) {
+        SCOPED_TRACE(name.toStdString());
+        auto* combo = rig.find<QComboBox>(name);
+        ASSERT_NE(combo, nullptr);
+        ASSERT_EQ(combo->count(), static_cast<int>(box->List.size()));
+        for (int k = 0; k < combo->count(); ++k)
+            EXPECT_EQ(combo->itemText(k), Q(box->List[static_cast<std::size_t>(k)]));
+        EXPECT_EQ(combo->currentIndex(), box->ListIndex);
+        EXPECT_EQ(combo->currentText(), Q(box->Text));
+        EXPECT_FALSE(combo->isEditable());
+    }
 
     for (int i = 0; i <= 1; ++i) {
         auto* lamp = rig.find<LampWidget>(ControlName("Shape1", i));
@@ -146,14 +161,17 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
 
     auto* tabs = rig.find<QTabWidget>("Tabmain");
     ASSERT_NE(tabs, nullptr);
-    // The program's pages in their order, then the line monitor.
-    ASSERT_EQ(tabs->count(), kPageCount + 1);
-    for (int i = 0; i < kPageCount; ++i) {
+    // The program's pages in their order, the frame format last of them,
+    // then the line monitor.
+    ASSERT_EQ(tabs->count(), tab::kMonitor + 1);
+    for (int i = 0; i < kProgramPageCount; ++i) {
         EXPECT_EQ(tabs->tabText(i), Q(m.Tabmain.Tabs[static_cast<std::size_t>(i)]));
         EXPECT_EQ(tabs->widget(i), rig.find<QWidget>(ControlName("tabpage", i)));
     }
-    EXPECT_EQ(tabs->tabText(kPageCount), QStringLiteral("线路监视"));
-    EXPECT_EQ(tabs->widget(kPageCount), rig.find<QWidget>(QStringLiteral("lineMonitor")));
+    EXPECT_EQ(tabs->tabText(tab::kFrame), QStringLiteral("帧格式"));
+    EXPECT_EQ(tabs->tabText(tab::kMonitor), QStringLiteral("线路监视"));
+    EXPECT_EQ(tabs->widget(tab::kMonitor), rig.find<QWidget>(QStringLiteral("lineMonitor")));
+    EXPECT_TRUE(tabs->widget(tab::kFrame)->isAncestorOf(rig.find<QWidget>("Command9")));
 
     auto* manual = rig.find<QPlainTextEdit>("Text2");
     ASSERT_NE(manual, nullptr);
@@ -163,24 +181,73 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     EXPECT_EQ(rig.window->windowTitle(), Q(m.Caption));
 }
 
+// Every caption of the tab strip stands whole inside the fixed window, the
+// last one ("线路监视") included: the caption's strokes, drawn centred in the
+// style's text area of its tab, keep clear of both edges of the tab (where
+// the next tab's border is drawn), and every tab lies inside the part of the
+// strip the window shows. The type may shrink a little for it, never below
+// 80%.
+TEST(MainWindowTest, EveryTabCaptionIsLegibleAtTheFixedSize) {
+    WindowRig rig;
+    MainWindow& window = *rig.window;
+    ASSERT_EQ(window.size(), window.maximumSize());
+    QTabWidget* tabs = window.tabs();
+    QTabBar* bar = tabs->tabBar();
+    ASSERT_EQ(bar->count(), tab::kMonitor + 1);
+    ASSERT_EQ(bar->tabText(tab::kMonitor), QStringLiteral("线路监视"));
+    window.layout()->activate();
+
+    constexpr int kClearance = 3;  // pixels between a caption and its tab's edge
+    const auto inWindow = [&window](const QWidget* w, const QRect& r) {
+        return QRect(w->mapTo(&window, r.topLeft()), r.size());
+    };
+    const QRect shown = inWindow(bar, bar->rect()) & inWindow(tabs, tabs->rect()) & window.rect();
+    const QFontMetrics fm = bar->fontMetrics();
+    for (int i = 0; i < bar->count(); ++i) {
+        SCOPED_TRACE(bar->tabText(i).toStdString());
+        QStyleOptionTab option;
+        option.initFrom(bar);
+        option.rect = bar->tabRect(i);
+        option.text = bar->tabText(i);
+        option.shape = bar->shape();
+        const QRect area = bar->style()->subElementRect(QStyle::SE_TabBarTabText, &option, bar);
+        const int advance = fm.horizontalAdvance(option.text);
+        EXPECT_GE(area.width(), advance) << "the caption is squeezed";
+        const int origin = area.left() + (area.width() - advance) / 2;
+        const QRect ink = fm.boundingRect(option.text).translated(origin, 0);
+        EXPECT_GE(ink.left() - option.rect.left(), kClearance)
+            << "tab " << i << " spans " << option.rect.left() << ".." << option.rect.right()
+            << ", its caption " << ink.left() << ".." << ink.right();
+        EXPECT_GE(option.rect.right() - ink.right(), kClearance)
+            << "tab " << i << " spans " << option.rect.left() << ".." << option.rect.right()
+            << ", its caption " << ink.left() << ".." << ink.right();
+        EXPECT_TRUE(shown.contains(inWindow(bar, option.rect)))
+            << "tab " << i << " ends at " << inWindow(bar, option.rect).right()
+            << ", the strip is shown up to " << shown.right();
+    }
+    EXPECT_GE(bar->font().pointSizeF(), QApplication::font(bar).pointSizeF() * 0.8);
+}
+
 TEST(MainWindowTest, SelectingATabEnablesOnlyThatPage) {
     WindowRig rig;
     auto* tabs = rig.window->tabs();
     // Right after start-up only the send page can be used.
-    for (int i = 0; i < kPageCount; ++i) EXPECT_EQ(tabs->widget(i)->isEnabled(), i == 0) << i;
+    for (int i = 0; i < kProgramPageCount; ++i)
+        EXPECT_EQ(tabs->widget(i)->isEnabled(), i == 0) << i;
 
-    for (int selected : {3, 0, 6, 1, 5, 2, 4, 0}) {
+    for (int selected : {3, 0, 6, 7, 1, 5, 2, 4, 7, 0}) {
         SCOPED_TRACE(selected);
         rig.selectPage(selected);
         EXPECT_EQ(tabs->currentIndex(), selected);
         EXPECT_EQ(FrontPage(rig.model), selected);
-        for (int i = 0; i < kPageCount; ++i) {
+        for (int i = 0; i < kProgramPageCount; ++i) {
             EXPECT_EQ(rig.model.tabpage(i).Enabled, i == selected) << i;
             EXPECT_EQ(tabs->widget(i)->isEnabled(), i == selected) << i;
         }
     }
     // A control of a page behind the front one takes no input.
     EXPECT_FALSE(rig.find<QPushButton>("Command2")->isEnabled());
+    EXPECT_FALSE(rig.find<QPushButton>("Command9")->isEnabled());
 }
 
 using ParameterColumn = ControlArray<TextBox, 1, 10> Model::*;

@@ -119,6 +119,7 @@ TEST(CommandLine, ToolkitArgumentsPassTheCheck) {
                                 "--screenshots", (dir / "shots").string()});
     EXPECT_EQ(kiv.Wait(), 0) << kiv.errors();
     EXPECT_TRUE(std::filesystem::exists(dir / "shots" / "7-instructions.png"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "shots" / "8-frame.png"));
     std::filesystem::remove_all(dir);
 }
 

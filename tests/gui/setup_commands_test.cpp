@@ -141,7 +141,7 @@ TEST(SetupCommandsTest, TheTabStripMenuOffersSaveAndLoadWithTheirKeys) {
     ASSERT_EQ(choice.asks.size(), 2u);
     EXPECT_FALSE(choice.asks[0].save);
     EXPECT_TRUE(choice.asks[1].save);
-    EXPECT_EQ(rig.window->tabs()->count(), kPageCount + 1) << "the pages stay as they are";
+    EXPECT_EQ(rig.window->tabs()->count(), tab::kMonitor + 1) << "the pages stay as they are";
 }
 
 TEST(SetupCommandsTest, ARefusedFileShowsItsLineAndChangesNothing) {

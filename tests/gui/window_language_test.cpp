@@ -20,6 +20,7 @@
 
 #include "gui/setup_commands.h"
 #include "gui/window_rig.h"
+#include "model/frame_format.h"
 #include "model/messages.h"
 #include "model/signal_table.h"
 #include "model/texts.h"
@@ -31,12 +32,14 @@ namespace {
 
 // English: a word of three or more letters ("Cancel", "stopped") or "OK",
 // in a text without a Chinese character. Names such as "COM1", "sinx1",
-// "noise", "t1", "am", the form's "OPEN!" and paths ("/dev/ttyS0") are no
-// English.
+// "noise", "t1", "am", the form's "OPEN!", the checksums' ("crc16-modbus")
+// and paths ("/dev/ttyS0") are no English.
 bool IsEnglish(const QString& text) {
     for (const SignalVariable& v : kSignalVariables)
         if (text == QLatin1String(v.name.data(), static_cast<qsizetype>(v.name.size())))
             return false;
+    for (const ChecksumKind& k : kChecksumKinds)
+        if (text == QLatin1String(k.name)) return false;
     static const QRegularExpression path(QStringLiteral("/\\S*"));
     static const QRegularExpression word(QStringLiteral("\\b(?:[A-Za-z][a-z]{2,}|OK)\\b"));
     for (const QChar c : text)
@@ -141,7 +144,7 @@ TEST_F(WindowLanguageTest, TheWindowShowsNoEnglishSentence) {
     rig.click(QStringLiteral("Command1"));
     rig.window->pushModel();
     EXPECT_FALSE(rig.find<QLabel>(QStringLiteral("portHint"))->text().isEmpty());
-    for (int page = 0; page < kPageCount; ++page) {
+    for (int page = 0; page < kProgramPageCount; ++page) {
         rig.selectPage(page);
         EXPECT_EQ(EnglishTexts(rig.window.get()), QStringList()) << "page " << page;
     }

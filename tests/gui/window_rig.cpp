@@ -19,6 +19,13 @@ void WindowRig::click(const QString& name) const {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+void TypeInto(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
 BoxAnswerer::BoxAnswerer(QString answer) : m_answer(std::move(answer)) {
     QObject::connect(&m_timer, &QTimer::timeout, [this] { look(); });
     m_timer.start(5);

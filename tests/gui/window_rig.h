@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -133,6 +134,9 @@ class Repeater {
     bool m_done = false;
     bool m_gaveUp = false;
 };
+
+// Replaces the whole text of a box by typing, as a user does.
+void TypeInto(QLineEdit* edit, const QString& text);
 
 // Test names from a case's `name` field, stable from build to build.
 template <typename Case>
