@@ -18,6 +18,7 @@
 #include "gui/setup_commands.h"
 #include "gui/window_language.h"
 #include "model/model.h"
+#include "model/one_line.h"
 #include "model/texts.h"
 #include "platform/assigned_port_control.h"
 #include "platform/port_directory.h"
@@ -28,6 +29,12 @@
 #include "serial/port_open_close.h"
 
 namespace {
+
+// A text from outside (a value, a path, a reason) as a line on standard
+// error shows it, with the escapes kiv-cli's messages use.
+QString Printable(const QString& text) {
+    return QString::fromStdString(kiv::OneLine(text.toStdString()));
+}
 
 // Sends the window's plan for a few seconds with the monitor in front, when
 // COM1 opens, so that its picture shows a chart; the port is closed again.
@@ -47,7 +54,7 @@ int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& d
     static const char* const kPageFiles[kiv::kPageCount + 1] = {
         "send", "serial", "sine", "rectangular", "sawtooth", "noise", "instructions", "monitor"};
     if (!QDir().mkpath(dir)) {
-        std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(dir));
+        std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(Printable(dir)));
         return 1;
     }
     for (int i = 0; i < window.tabs()->count(); ++i) {
@@ -57,7 +64,7 @@ int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& d
         const QString file =
             QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(i + 1).arg(kPageFiles[i]));
         if (!window.grab().save(file)) {
-            std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(file));
+            std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(Printable(file)));
             return 1;
         }
     }
@@ -112,19 +119,6 @@ const char* const kToolkitValueOptions[] = {"platform",
                                             "name",
                                             "visual"};
 const char* const kToolkitFlags[] = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
-
-// A value as it is shown in a one-line message: control characters escaped.
-QString Printable(const QString& text) {
-    QString shown;
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 // What the command line asks of this run.
 struct Choices {
