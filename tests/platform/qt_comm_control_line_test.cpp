@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -263,6 +264,9 @@ TEST_P(ReopenAfterACutTest, TheRestOfTheCutFrameGoesFirstToTheSameDeviceOnly) {
         std::filesystem::temp_directory_path() / ("kiv-reopen-" + std::to_string(::getpid()));
     std::filesystem::remove(link);
     std::filesystem::create_symlink(first.slavePath(), link);
+    // Gone however the test ends.
+    const std::unique_ptr<const std::filesystem::path, void (*)(const std::filesystem::path*)>
+        removeLink(&link, [](const std::filesystem::path* p) { std::filesystem::remove(*p); });
     PortMap map;
     map.setDevice(1, first.slavePath());
     QtCommControl control(map);
@@ -296,7 +300,6 @@ TEST_P(ReopenAfterACutTest, TheRestOfTheCutFrameGoesFirstToTheSameDeviceOnly) {
         const auto more = first.ReadUntilMarker(kMarker);
         EXPECT_TRUE(more.empty()) << more.size() << " bytes more on the first device";
     }
-    std::filesystem::remove(link);
 
     const std::vector<std::size_t> runs = Runs(onFirst);
     ASSERT_GE(runs.size(), 2U);
