@@ -131,6 +131,7 @@ class FakeComm : public CommControl {
     bool failOpen = false;
     std::optional<std::string> refuseBaud;  // a baud text the port refuses
     std::optional<std::string> failOn;      // a call prefix that raises
+    std::string failReason;                 // its reason, when not the usual one
     int outBufferSize = 0;
     int outputs = 0;     // Output calls so far
     int dropOutput = 0;  // the Output call whose frame is dropped; 0: none
@@ -140,7 +141,8 @@ class FakeComm : public CommControl {
   private:
     void Call(const std::string& what) {
         calls.push_back(what);
-        if (failOn && what.rfind(*failOn, 0) == 0) Raise(ErrorKind::Port, "refused: " + what);
+        if (failOn && what.rfind(*failOn, 0) == 0)
+            Raise(ErrorKind::Port, failReason.empty() ? "refused: " + what : failReason);
     }
 };
 

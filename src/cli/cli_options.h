@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "model/one_line.h"
 #include "model/setup_file.h"
 
 namespace kiv {
@@ -73,17 +74,6 @@ inline constexpr std::string_view kVersionOption = "--version";
 // over everything else; then --version. Otherwise returns the options, or
 // one line that starts with the option at fault and says which rule it broke.
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args);
-
-// A value as it may appear inside a one-line message: in double quotes,
-// control characters (and bytes that are not UTF-8) escaped as \xHH, long
-// texts cut at a character boundary.
-std::string Quoted(const std::string& text);
-// A whole message made safe for one line of a terminal: the same escapes as
-// Quoted, nothing cut, no quotes added.
-std::string OneLine(const std::string& text);
-// A value cut for a message like Quoted, without the quotes (for a value
-// that a system reason repeats in full).
-std::string Shortened(const std::string& text);
 
 // kiv-cli's rules for the values a user gives, whichever way they arrive (an
 // option or a setup file). Each returns nothing when the value is accepted,

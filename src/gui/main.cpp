@@ -19,6 +19,7 @@
 #include "gui/window_language.h"
 #include "model/frame_format.h"
 #include "model/model.h"
+#include "model/one_line.h"
 #include "model/texts.h"
 #include "platform/assigned_port_control.h"
 #include "platform/port_directory.h"
@@ -30,6 +31,12 @@
 #include "serial/port_open_close.h"
 
 namespace {
+
+// A text from outside (a value, a path, a reason) as a line on standard
+// error shows it, with the escapes kiv-cli's messages use.
+QString Printable(const QString& text) {
+    return QString::fromStdString(kiv::OneLine(text.toStdString()));
+}
 
 // Sends the window's plan for a few seconds with the monitor in front, when
 // COM1 opens, so that its picture shows a chart; the port is closed again.
@@ -70,7 +77,7 @@ int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& d
         "send",  "serial",       "sine",  "rectangular", "sawtooth",
         "noise", "instructions", "frame", "monitor"};
     if (!QDir().mkpath(dir)) {
-        std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(dir));
+        std::fprintf(stderr, "kiv: cannot create %s\n", qPrintable(Printable(dir)));
         return 1;
     }
     for (int i = 0; i < window.tabs()->count(); ++i) {
@@ -82,7 +89,7 @@ int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& d
         const QString file =
             QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(i + 1).arg(kPageFiles[i]));
         if (!window.grab().save(file)) {
-            std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(file));
+            std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(Printable(file)));
             return 1;
         }
         if (framePage) ShowFrameExample(window, model, true);
@@ -138,19 +145,6 @@ const char* const kToolkitValueOptions[] = {"platform",
                                             "name",
                                             "visual"};
 const char* const kToolkitFlags[] = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
-
-// A value as it is shown in a one-line message: control characters escaped.
-QString Printable(const QString& text) {
-    QString shown;
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 // What the command line asks of this run.
 struct Choices {

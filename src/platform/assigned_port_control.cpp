@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "model/errors.h"
+#include "model/one_line.h"
 #include "model/texts.h"
 #include "platform/port_directory.h"
 
@@ -122,7 +123,7 @@ void AssignedPortControl::OpenVirtual() {
     m_ptyClosing = false;
     const std::string& path = m_pty->SlavePath();
     m_directory.setVirtualPath(m_commPort, path);
-    std::cerr << "kiv: COM" << m_commPort << " is the virtual port " << path << std::endl;
+    std::cerr << "kiv: COM" << m_commPort << " is the virtual port " << OneLine(path) << std::endl;
     Report("COM" + std::to_string(m_commPort) + ": 虚拟端口 " + path);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "model/one_line.h"
 #include "platform/port_naming.h"
 #include "platform/serial_device_list.h"
 
@@ -79,7 +80,8 @@ void PortDirectory::Save() {
             ? std::string()
             : "cannot save the port assignments to " + m_settingsFile.toStdString();
     // Said once: the window works on without saving.
-    if (!error.empty() && error != m_saveError) std::fprintf(stderr, "kiv: %s\n", error.c_str());
+    if (!error.empty() && error != m_saveError)
+        std::fprintf(stderr, "kiv: %s\n", OneLine(error).c_str());
     m_saveError = error;
 }
 

@@ -98,7 +98,10 @@ void QtCommControl::setInBufferCount(std::int16_t count) {
 
 void QtCommControl::setOutBufferCount(std::int16_t count) {
     CheckOutBufferCount(count);
-    if (m_port.isOpen() && !m_port.clear(QSerialPort::Output)) {
+    if (!m_port.isOpen()) return;
+    // Discarding is what was asked for: a frame's rest goes too.
+    m_unsent.Clear();
+    if (!m_port.clear(QSerialPort::Output)) {
         RaisePort(Say(TextId::CannotDiscardUnsent, {OpenPortLabel(), ToStd(m_port.errorString())}));
     }
 }
@@ -119,9 +122,13 @@ void QtCommControl::setSettings(const std::string& settings) {
 
 void QtCommControl::setPortOpen(bool open) {
     if (!open) {
-        // Closing drops what has not reached the system yet; the program
-        // only closes between frames or to stop.
-        if (m_port.isOpen()) m_port.close();
+        // Closing drops what has not reached the system yet, whole frames
+        // only: the rest of a frame whose front is in the device already is
+        // kept, and goes first when the same device opens again.
+        if (m_port.isOpen()) {
+            m_unsent.Close(m_openPath, static_cast<std::size_t>(m_port.bytesToWrite()));
+            m_port.close();
+        }
         m_lost = false;
         return;
     }
@@ -136,7 +143,8 @@ void QtCommControl::Open() {
     // so that the lock file Qt writes has the name other programs look for.
     const QString given = QString::fromLocal8Bit(device.c_str());
     const QString resolved = QFileInfo(given).canonicalFilePath();
-    m_port.setPortName(resolved.isEmpty() ? given : resolved);
+    const QString path = resolved.isEmpty() ? given : resolved;
+    m_port.setPortName(path);
     // Everything is set while closed: it then goes to the device in one step
     // at open, which even a pty accepts.
     const bool accepted =
@@ -168,9 +176,15 @@ void QtCommControl::Open() {
     }
     m_openPort = m_commPort;
     m_openDevice = device;
+    m_openPath = path.toStdString();
     m_openOutBufferSize = m_outBufferSize;
     m_lost = false;
     ++m_session;
+    // The receiver on this device got a frame's front before the last
+    // close: its rest comes before anything else, so that every later byte
+    // stays where the receiver expects it.
+    if (const std::vector<std::uint8_t> tail = m_unsent.TakeTail(m_openPath); !tail.empty())
+        WriteStraight(tail, true);
 }
 
 void QtCommControl::RaiseOpenFailure(const std::string& device, const std::string& label,
@@ -218,6 +232,8 @@ void QtCommControl::MarkLost(const std::string& reason) {
     m_lost = true;
     m_lastSystemError = reason;
     if (m_port.isOpen()) m_port.close();
+    // The line is gone, and with it whatever receiver waited for a rest.
+    m_unsent.Clear();
 }
 
 void QtCommControl::RaiseIfNotWritable() {
@@ -275,7 +291,7 @@ void QtCommControl::WaitForRoom() {
     }
 }
 
-void QtCommControl::WriteStraight(std::span<const std::uint8_t> frame) {
+void QtCommControl::WriteStraight(std::span<const std::uint8_t> frame, bool started) {
     // Nothing waits in Qt's queue, so the frame goes to the device at once:
     // one system call, whose answer also says whether the device is still
     // there, and no write notifier left to wake the event loop afterwards.
@@ -293,6 +309,7 @@ void QtCommControl::WriteStraight(std::span<const std::uint8_t> frame) {
     if (queued != static_cast<qint64>(rest.size())) {
         RaisePort(Say(TextId::WriteRefused, {OpenPortLabel(), ToStd(m_port.errorString())}));
     }
+    m_unsent.Add(rest, started || sent.written > 0);
 }
 
 std::size_t QtCommControl::Output(std::span<const std::uint8_t> bytes) {
@@ -300,6 +317,7 @@ std::size_t QtCommControl::Output(std::span<const std::uint8_t> bytes) {
         !bytes.empty()) {
         const std::size_t count =
             std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_openOutBufferSize));
+        m_unsent.Taken(0);
         WriteStraight(bytes.first(count));
         return count;
     }
@@ -319,11 +337,13 @@ std::size_t QtCommControl::Output(std::span<const std::uint8_t> bytes) {
         // An empty queue always takes the frame, so a frame longer than
         // the limit still goes out.
         if (queued == 0 || queued + count <= m_queueLimit) {
+            m_unsent.Taken(static_cast<std::size_t>(queued));
             const qint64 written = m_port.write(reinterpret_cast<const char*>(bytes.data()), count);
             if (written != count) {
                 RaisePort(
                     Say(TextId::WriteRefused, {OpenPortLabel(), ToStd(m_port.errorString())}));
             }
+            m_unsent.Add(bytes.first(static_cast<std::size_t>(count)), false);
             PushOut();
             // flush() may have found the device gone and closed the port.
             if (!m_port.isOpen())

@@ -11,6 +11,7 @@
 #include "serial/comm_control.h"
 #include "serial/line_watch.h"
 #include "serial/port_settings_text.h"
+#include "serial/unsent_frames.h"
 
 namespace kiv {
 
@@ -98,7 +99,8 @@ class QtCommControl final : public CommControl, public LineWatch {
     void MarkLost(const std::string& reason);
     void RaiseIfNotWritable();
     void PushOut();
-    void WriteStraight(std::span<const std::uint8_t> frame);
+    // started: the frame's front is on the line already (a kept tail).
+    void WriteStraight(std::span<const std::uint8_t> frame, bool started = false);
     void WaitForRoom();
     std::string PortLabel(int port, const std::string& device) const;
     std::string OpenPortLabel() const;
@@ -124,9 +126,15 @@ class QtCommControl final : public CommControl, public LineWatch {
     // What the open port was opened with.
     int m_openPort = 0;
     std::string m_openDevice;
+    // The device file opened, a link resolved: the same device whatever
+    // name the map gives it.
+    std::string m_openPath;
     std::int16_t m_openOutBufferSize = 0;
     // Counts opens, so that a wait can tell the port was reopened under it.
     std::uint64_t m_session = 0;
+    // Copies of what waits in Qt's queue, and the rest of a frame cut by
+    // a close, for the next open of the same device.
+    UnsentFrames m_unsent;
 
     Yielder* m_yielder = nullptr;
     MillisecondClock* m_clock = nullptr;

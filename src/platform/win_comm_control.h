@@ -9,6 +9,7 @@
 #include "serial/comm_control.h"
 #include "serial/line_watch.h"
 #include "serial/port_settings_text.h"
+#include "serial/unsent_frames.h"
 
 namespace kiv {
 
@@ -23,8 +24,10 @@ class Yielder;
 // Frames are written with overlapped I/O: Output hands a frame to the
 // system and returns; the write's completion routine runs on the window
 // thread when its event loop next sleeps, and starts the next queued frame. Each frame is one
-// write, so the line never carries part of one. Line settings, the port number and OutBufferSize
-// given while the port is open take effect at the next open, as with the other port controls.
+// write, so the line never carries part of one; when a close gives up a write the driver
+// took in part, the frame's rest goes first at the next open of the same port. Line settings, the
+// port number and OutBufferSize given while the port is open take effect at the next open, as with
+// the other port controls.
 class WinCommControl final : public CommControl, public LineWatch {
   public:
     // Most bytes Output lets wait in this program behind the write under way.
@@ -108,6 +111,8 @@ class WinCommControl final : public CommControl, public LineWatch {
     std::string m_openDevice;
     std::int16_t m_openOutBufferSize = 0;
     std::uint64_t m_session = 0;
+    // The rest of a frame a close cut, for the next open of the same port.
+    UnsentFrames m_unsent;
 
     Yielder* m_yielder = nullptr;
     MillisecondClock* m_clock = nullptr;

@@ -73,7 +73,12 @@ struct WinCommControl::Line {
     static void CALLBACK Written(DWORD error, DWORD bytes, OVERLAPPED* overlapped) {
         Line* line = static_cast<Line*>(overlapped->hEvent);
         line->busy = false;
-        if (line->closing) return;
+        if (line->closing) {
+            // A write finished or given up while closing still counts what
+            // it took, so that the close knows how much of the frame left.
+            if (error == ERROR_SUCCESS || error == ERROR_OPERATION_ABORTED) line->sent += bytes;
+            return;
+        }
         line->owner->Completed(error, bytes);
     }
 
@@ -191,11 +196,15 @@ void WinCommControl::setOutBufferCount(std::int16_t count) {
     if (!m_line) return;
     m_line->queue.clear();
     m_line->queued = 0;
+    m_unsent.Clear();
     // Discarding is what was asked for: the write under way goes too.
     if (!m_line->EndWrite(0)) {
         MarkLost(Say(TextId::DriverKeepsWrite));
         RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
     }
+    // The frame given up is no frame's rest to send later.
+    m_line->writing.clear();
+    m_line->sent = 0;
     if (!PurgeComm(m_line->port, PURGE_TXABORT | PURGE_TXCLEAR)) {
         RaisePort(
             Say(TextId::CannotDiscardUnsent, {OpenPortLabel(), SystemErrorText(GetLastError())}));
@@ -263,6 +272,17 @@ void WinCommControl::Open() {
     m_lost = false;
     m_lastSystemError.clear();
     ++m_session;
+    // The receiver on this port got a frame's front before the last close:
+    // its rest comes before anything else, so that every later byte stays
+    // where the receiver expects it.
+    if (std::vector<std::uint8_t> tail = m_unsent.TakeTail(device); !tail.empty()) {
+        m_line->writing = std::move(tail);
+        m_line->sent = 0;
+        if (const DWORD error = m_line->Issue(); error != 0) {
+            MarkLost(SystemErrorText(error));
+            RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
+        }
+    }
 }
 
 void WinCommControl::RaiseOpenFailure(unsigned long error, bool settingsStage) {
@@ -280,14 +300,29 @@ void WinCommControl::RaiseOpenFailure(unsigned long error, bool settingsStage) {
 void WinCommControl::Close() {
     std::unique_ptr<Line> line = std::move(m_line);
     // A driver that keeps a cancelled write keeps its buffer too: that one
-    // Line is left behind rather than freed under the system's hands.
-    if (!line->EndWrite(kCloseWaitMs)) static_cast<void>(line.release());
+    // Line is left behind rather than freed under the system's hands, and
+    // what of the frame it will still write is not known.
+    if (!line->EndWrite(kCloseWaitMs)) {
+        static_cast<void>(line.release());
+        m_unsent.Clear();
+        return;
+    }
+    // The frames behind the write go whole; the frame whose front the
+    // driver took keeps its rest for the next open of this port.
+    const std::vector<std::uint8_t>& frame = line->writing;
+    if (line->sent > 0 && line->sent < frame.size()) {
+        m_unsent.KeepTail(m_openDevice, std::span(frame).subspan(line->sent));
+    } else {
+        m_unsent.Clear();
+    }
 }
 
 void WinCommControl::MarkLost(const std::string& reason) {
     m_lost = true;
     m_lastSystemError = reason;
     if (m_line) Close();
+    // The line is gone, and with it whatever receiver waited for a rest.
+    m_unsent.Clear();
 }
 
 void WinCommControl::Completed(unsigned long error, unsigned long bytes) {

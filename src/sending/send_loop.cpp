@@ -9,6 +9,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "model/one_line.h"
 #include "model/texts.h"
 #include "sending/frame_tap.h"
 #include "serial/comm_control.h"
@@ -199,7 +200,8 @@ SendEnd SendFrames(Model& w) {
             // No box interrupts the user here; the lamps' tooltip and
             // standard error keep what happened and when.
             w.lampToolTip = Say(TextId::SendingStopped, {TimeOfDay(), e.what()});
-            std::cerr << "kiv: " << w.lampToolTip << std::endl;
+            // A typed device path in the reason is shown, not acted on.
+            std::cerr << "kiv: " << OneLine(w.lampToolTip) << std::endl;
             if (!w.MSComm1->PortOpen()) Optionclose_Click(w);
         }
         return SendEnd::LineLost;

@@ -4,6 +4,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "model/one_line.h"
 #include "serial/comm_control.h"
 #include "serial/port_settings.h"
 
@@ -36,7 +37,7 @@ Outcome OpenPort(Model& w) {
         // The box's own text names no cause; its detailed text and standard
         // error tell a missing device, a busy one, a permission problem and
         // refused settings apart.
-        std::cerr << "kiv: port open failed: " << e.what() << std::endl;
+        std::cerr << "kiv: port open failed: " << OneLine(e.what()) << std::endl;
         // The window is back in its closed look before the box appears.
         Optionclose_Click(w);
         w.msgDetail = e.what();

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -89,6 +90,8 @@ struct DeviceWindow : WindowRig {
     // text starts with `entry`; `path` answers the path dialog if one opens.
     void chooseFromMenu(const QString& entry, const QString& path = {}, bool contextMenu = false) {
         bool picked = false;
+        // Shared with the queued trigger, which may outlive a failed wait.
+        auto triggered = std::make_shared<bool>(false);
         Repeater picker(
             [&] {
                 if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
@@ -100,11 +103,20 @@ struct DeviceWindow : WindowRig {
                 if (menu == nullptr || picked) return false;
                 for (QAction* action : menu->actions()) {
                     if (!action->text().startsWith(entry) || !action->isEnabled()) continue;
-                    menu->close();
                     picked = true;
                     // Triggered once this tick is over, so that the same
-                    // timer can answer a dialog the entry opens.
-                    QTimer::singleShot(0, action, [action] { action->trigger(); });
+                    // timer can answer a dialog the entry opens; the menu
+                    // closes first, as on a click. A context menu deletes
+                    // itself and its entries once closed, so both happen in
+                    // one go, before that deletion can run.
+                    QTimer::singleShot(0, window.get(),
+                                       [menu = QPointer<QMenu>(menu),
+                                        action = QPointer<QAction>(action), triggered] {
+                                           if (action == nullptr) return;
+                                           if (menu != nullptr) menu->close();
+                                           action->trigger();
+                                           *triggered = true;
+                                       });
                     return path.isEmpty();
                 }
                 ADD_FAILURE() << "no menu entry " << entry.toStdString();
@@ -118,9 +130,12 @@ struct DeviceWindow : WindowRig {
         } else {
             click("portDevices");
         }
-        for (int i = 0; i < 200 && !picked; ++i) QTest::qWait(5);
-        EXPECT_TRUE(picked) << entry.toStdString();
-        QTest::qWait(10);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return picked; }, 20000)) << entry.toStdString();
+        // The entry has done its work (and any dialog it opened was answered)
+        // once its trigger returns.
+        if (picked) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return *triggered; }, 20000));
+        }
         EXPECT_FALSE(picker.gaveUp());
     }
     QString lampTip() const { return find<LampWidget>(ControlName("Shape1", 1))->toolTip(); }
@@ -191,8 +206,9 @@ TEST_F(PortDevicesTest, NumbersAreShownReassignedAndKeptForTheNextWindow) {
         // The list is read again whenever it opens.
         list.set({Device("/dev/ttyS0")});
         box->showPopup();
-        QTest::qWait(10);
-        EXPECT_EQ(first.described(4), QString::fromStdString(kFtdiId) + " (未连接)");
+        const QString missing = QString::fromStdString(kFtdiId) + " (未连接)";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return first.described(4) == missing; }, 20000))
+            << first.described(4).toStdString();
         // Opening it reaches for its stable name, and fails as a missing device.
         EXPECT_EQ(first.directory.CurrentMap().device(4), kFtdiId);
         box->hidePopup();
@@ -253,7 +269,9 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
     DeviceWindow rig(list, settingsFile());
     BoxAnswerer answerer(QStringLiteral("取消"));
     rig.selectPage(1);
-    rig.pickPort(2);
+    // COM3, not COM2 where the listed line is numbered at first, so that
+    // only a pick that took effect sends to it.
+    rig.pickPort(3);
     if (GetParam().typedPath) {
         rig.chooseFromMenu(PortDevicesBinding::OtherPathText(),
                            QString::fromStdString(line.slavePath()), GetParam().contextMenu);
@@ -262,14 +280,14 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
     }
     // A typed path is not in the system's list, and is there all the same.
     const std::string shown = line.slavePath() + (GetParam().typedPath ? "" : " · test line");
-    EXPECT_EQ(rig.described(2).toStdString(), shown);
+    EXPECT_EQ(rig.described(3).toStdString(), shown);
     rig.click("Command1");
     rig.click("Optionopen");
     ASSERT_TRUE(rig.devicePort.PortOpen());
-    EXPECT_EQ(rig.lampTip().toStdString(), "COM2: " + line.slavePath());
+    EXPECT_EQ(rig.lampTip().toStdString(), "COM3: " + line.slavePath());
     // Held open by the window, it is still there when the list is read again.
     rig.directory.Refresh();
-    EXPECT_EQ(rig.directory.Describe(2), shown);
+    EXPECT_EQ(rig.directory.Describe(3), shown);
     rig.selectPage(0);
     rig.click("Command7");
 
@@ -284,7 +302,7 @@ TEST_P(ReassignTest, FramesReachTheDeviceChosenForTheNumber) {
         },
         [&] { rig.model.isSending = false; }, 20000);
     rig.click("starsend");
-    for (int i = 0; i < 1000 && rig.devicePort.serial().queuedBytes() > 0; ++i) QTest::qWait(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.devicePort.serial().queuedBytes() == 0; }, 20000));
     const Bytes rest = line.ReadUntilMarker(200);
     received.insert(received.end(), rest.begin(), rest.end());
     ExpectFirstFrames(received, rig.model.sendCount);
@@ -325,8 +343,8 @@ TEST_F(PortDevicesTest, NewcomerWithoutDevicesSendsOnTheVirtualPortAndClosesIt) 
     // Closing ends the line for the reader.
     rig.selectPage(1);
     rig.click("Optionclose");
-    QTest::qWait(20);
-    EXPECT_TRUE(reader.SeesEnd());
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return reader.SeesEnd(std::chrono::milliseconds(1)); }, 20000));
     EXPECT_EQ(rig.described(1), "虚拟端口");
     EXPECT_EQ(rig.lampTip(), "");
 

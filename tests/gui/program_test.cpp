@@ -88,6 +88,13 @@ const RefusalCase kRefusals[] = {
     {"PortNumberOutOfRange", {"--port", "COM5=/dev/ttyUSB0"}, "--port COM5=/dev/ttyUSB0: "},
     {"PortWithoutValue", {"--port"}, "Missing value after '--port'"},
     {"ForgedSecondLine", {"--port", "COM9\nkiv: all fine\x1b[2J=/dev/x"}, "COM9\\x0akiv"},
+    // A one-byte CSI and a right-to-left override, which a terminal acts on
+    // as surely as on an escape.
+    {"C1AndBidiControls",
+     {"--port",
+      "COM9\xc2\x9b"
+      "2J\xe2\x80\xae=/dev/x"},
+     "COM9\\xc2\\x9b2J\\xe2\\x80\\xae=/dev/x"},
     {"EmptySetupName", {"--setup", ""}, "--setup"},
 };
 

@@ -3,9 +3,14 @@
 // stops for seconds and a device held by another program are in
 // tests/hardening/line_faults_test.cpp, through the whole send loop.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "platform/comm_test_support.h"
@@ -209,6 +214,117 @@ TEST_F(QtCommControlLineTest, AReopenDuringAWaitDropsTheWaitingFrameWhole) {
     }
     EXPECT_EQ(run % frame.size(), 0U);
 }
+
+// A frame whose front is in the device when the port closes: its rest is
+// kept, and only the same device gets it, first, when it opens again. The
+// line is filled with frames of 1000 bytes, each of its own byte value, so
+// that every frame shows on the line as one run of 1000 equal bytes.
+enum class Reopen { SameDevice, ThroughALink, AnotherDevice };
+
+struct ReopenCase {
+    const char* name;
+    Reopen reopen;
+};
+
+void PrintTo(const ReopenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ReopenAfterACutTest : public ::testing::TestWithParam<ReopenCase> {};
+
+// Lengths of the runs of equal bytes.
+std::vector<std::size_t> Runs(const Bytes& bytes) {
+    std::vector<std::size_t> runs;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i == 0 || bytes[i] != bytes[i - 1]) runs.push_back(0);
+        ++runs.back();
+    }
+    return runs;
+}
+
+// Reads `pty` while running the event loop until the control has nothing
+// waiting, then everything else up to now.
+Bytes ReadAll(PtyPair& pty, const QtCommControl& control) {
+    Bytes received;
+    while (control.queuedBytes() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        const auto more = pty.ReadAvailable();
+        received.insert(received.end(), more.begin(), more.end());
+    }
+    const auto rest = pty.ReadUntilMarker(kMarker);
+    received.insert(received.end(), rest.begin(), rest.end());
+    return received;
+}
+
+TEST_P(ReopenAfterACutTest, TheRestOfTheCutFrameGoesFirstToTheSameDeviceOnly) {
+    constexpr std::size_t kLength = 1000;
+    PtyPair first;
+    PtyPair second;
+    const std::filesystem::path link =
+        std::filesystem::temp_directory_path() / ("kiv-reopen-" + std::to_string(::getpid()));
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(first.slavePath(), link);
+    // Gone however the test ends.
+    const std::unique_ptr<const std::filesystem::path, void (*)(const std::filesystem::path*)>
+        removeLink(&link, [](const std::filesystem::path* p) { std::filesystem::remove(*p); });
+    PortMap map;
+    map.setDevice(1, first.slavePath());
+    QtCommControl control(map);
+    control.setOutBufferSize(static_cast<std::int16_t>(kLength));
+    control.setCommPort(1);
+    control.setPortOpen(true);
+    std::uint8_t value = 0;
+    while (control.queuedBytes() == 0 && value < 200) {
+        ++value;
+        control.Output(Bytes(kLength, value));
+    }
+    const auto cutRest = static_cast<std::size_t>(control.queuedBytes());
+    ASSERT_NE(cutRest % kLength, 0U) << "no frame was cut: the case was not reached";
+
+    control.setPortOpen(false);
+    if (GetParam().reopen == Reopen::ThroughALink) map.setDevice(1, link.string());
+    if (GetParam().reopen == Reopen::AnotherDevice) map.setDevice(1, second.slavePath());
+    control.setPortMap(map);
+    control.setOutBufferSize(3);
+    control.setPortOpen(true);
+    EXPECT_EQ(control.Output(Bytes{0xF1, 0xF2, 0xF3, 0xF4}), 3U);
+
+    PtyPair& reopened = GetParam().reopen == Reopen::AnotherDevice ? second : first;
+    const Bytes onReopened = ReadAll(reopened, control);
+    control.setPortOpen(false);
+    Bytes onFirst = onReopened;
+    if (GetParam().reopen == Reopen::AnotherDevice) {
+        // The first line is still full: what the control put on it is read
+        // before the marker can go in behind it.
+        onFirst = first.ReadExactly(value * kLength - cutRest);
+        const auto more = first.ReadUntilMarker(kMarker);
+        EXPECT_TRUE(more.empty()) << more.size() << " bytes more on the first device";
+    }
+
+    const std::vector<std::size_t> runs = Runs(onFirst);
+    ASSERT_GE(runs.size(), 2U);
+    if (GetParam().reopen == Reopen::AnotherDevice) {
+        // The other device's receiver never saw the cut frame's front.
+        EXPECT_EQ(onReopened, (Bytes{0xF1, 0xF2, 0xF3}));
+        EXPECT_LT(runs.back(), kLength) << "the cut frame's rest reached the first device";
+        for (std::size_t i = 0; i + 1 < runs.size(); ++i) EXPECT_EQ(runs[i], kLength) << i;
+    } else {
+        ASSERT_GE(onFirst.size(), 3U);
+        EXPECT_EQ(Bytes(onFirst.end() - 3, onFirst.end()), (Bytes{0xF1, 0xF2, 0xF3}));
+        // Every frame before the reopen is whole, the cut one too, and no
+        // byte of the rest came twice.
+        for (std::size_t i = 0; i + 3 < runs.size(); ++i) EXPECT_EQ(runs[i], kLength) << i;
+        EXPECT_EQ(onFirst[onFirst.size() - 4], value) << "the cut frame is not the last before";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ReopenAfterACutTest,
+                         ::testing::Values(ReopenCase{"SameDevice", Reopen::SameDevice},
+                                           ReopenCase{"ThroughALink", Reopen::ThroughALink},
+                                           ReopenCase{"AnotherDevice", Reopen::AnotherDevice}),
+                         [](const ::testing::TestParamInfo<ReopenCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace kiv

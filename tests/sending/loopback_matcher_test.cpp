@@ -126,6 +126,23 @@ TEST(LoopbackMatcher, CountsFramesThatCameBack) {
          0,
          1,
          0},
+        // Store of 4, and frame 1 half read when its tail drops out: only
+        // the bytes of it not yet read are passed over, so frame 2 starts
+        // at the first byte kept.
+        {"store overflowed after a half-read frame",
+         16,
+         4,
+         {{'s', {1, 2, 3}},
+          {'s', {4, 5}},
+          {'s', {6, 7}},
+          {'a', {1}},
+          {'u', {}},
+          {'a', {2, 3, 4, 5, 6, 7}},
+          {'u', {}}},
+         2,
+         0,
+         1,
+         0},
         // Ring of 2: frame 1 is gone before it came back, and with it its
         // length, so what follows no longer lines up.
         {"ring overflowed",

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <regex>
+#include <sstream>
 
 #include "app/startup.h"
 #include "fakes.h"
@@ -217,6 +219,22 @@ TEST(SendLoop, ADeviceLostWhileSendingShowsTheClosedLook) {
     EXPECT_TRUE(s.w.portOpened);
     EXPECT_TRUE(s.port.open);
     EXPECT_EQ(s.w.lampToolTip, "");
+}
+
+// The standard-error line of a lost line shows a reason's controls (a
+// device path can hold any) escaped, never acting on the terminal.
+TEST(SendLoop, TheLostLinesLineShowsControlsEscaped) {
+    Sending s;
+    s.port.failOn = "Output";
+    s.port.failReason = "/dev/tty\x1b[2J\u202Egone";
+    std::ostringstream err;
+    std::streambuf* const saved = std::cerr.rdbuf(err.rdbuf());
+    starsend_Click(s.w);
+    std::cerr.rdbuf(saved);
+    EXPECT_NE(err.str().find("kiv: Sending stopped at "), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("/dev/tty\\x1b[2J\\xe2\\x80\\xaegone"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
 }
 
 TEST(SendLoop, AStartWhileSendingKeepsTheRunningLoop) {
