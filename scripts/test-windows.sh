@@ -6,6 +6,9 @@
 #      pieces), each case also passing on Linux where the Linux build has it;
 #   2. kiv-cli.exe against the Linux kiv-cli on COM ports mapped onto
 #      pseudo-terminals (tests/windows/cli_under_wine.py);
+#   2b. kiv-cli.exe as a Windows user meets it: its help, Chinese paths,
+#      values and console text, the port names and reasons in its messages
+#      (tests/windows/windows_words_under_wine.py);
 #   3. the port control's read path: a probe sends a frame on a COM port
 #      mapped onto a pseudo-terminal that answers, and must see the answer
 #      (tests/windows/read_under_wine.py);
@@ -86,6 +89,12 @@ python3 tests/windows/cli_under_wine.py --exe "$(exe kiv-cli.exe)" \
   --linux-cli "$linux_build/src/kiv-cli" | tee "$logs/cli" || true
 count "$logs/cli" "kiv-cli.exe under Wine"
 
+# 2b. kiv-cli.exe's Windows words: help, Chinese paths and console text,
+# port names, reasons.
+python3 tests/windows/windows_words_under_wine.py --exe "$(exe kiv-cli.exe)" \
+  --linux-cli "$linux_build/src/kiv-cli" | tee "$logs/words" || true
+count "$logs/words" "kiv-cli.exe's Windows words"
+
 # 3. The read path of the Windows port control.
 python3 tests/windows/read_under_wine.py --probe "$(exe kiv_read_probe.exe)" | tee "$logs/read" || true
 count "$logs/read" "the read path under Wine"
@@ -95,7 +104,7 @@ python3 tests/windows/window_under_wine.py --exe "$(exe kiv.exe)" \
   --shots "$build_dir/screenshots" | tee "$logs/window" || true
 count "$logs/window" "kiv.exe under Wine"
 
-skipped=$(cat "$logs/cli" "$logs/read" "$logs/window" | grep -c '^SKIP ' || true)
+skipped=$(cat "$logs/cli" "$logs/words" "$logs/read" "$logs/window" | grep -c '^SKIP ' || true)
 [[ $skipped -eq 0 ]] || echo "windows: $skipped skipped (see the SKIP lines above)"
 echo "windows: Wine steps took $((SECONDS - wine_started)) s, $((SECONDS - started)) s in all"
 echo "windows: $passed passed, $failed failed"

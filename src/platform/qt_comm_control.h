@@ -100,8 +100,7 @@ class QtCommControl final : public CommControl, public LineWatch {
     void PushOut();
     void WriteStraight(std::span<const std::uint8_t> frame);
     void WaitForRoom();
-    std::string PortLabel(int port, const std::string& device) const;
-    std::string OpenPortLabel() const;
+    std::string OpenPortLabel() const { return m_openLabel; }
     [[noreturn]] void RaisePort(const std::string& what) const;
     // Raises the reason the last open of device failed, in plain words.
     // settingsStage: the line settings were refused before the device was
@@ -124,6 +123,7 @@ class QtCommControl final : public CommControl, public LineWatch {
     // What the open port was opened with.
     int m_openPort = 0;
     std::string m_openDevice;
+    std::string m_openLabel;
     std::int16_t m_openOutBufferSize = 0;
     // Counts opens, so that a wait can tell the port was reopened under it.
     std::uint64_t m_session = 0;
