@@ -2,6 +2,8 @@
 # The Windows part of the test command: builds kiv.exe, kiv-cli.exe and the
 # logic tests with MinGW and the static Qt for MinGW (scripts/build-windows.sh),
 # then runs under Wine, in one throwaway Wine prefix:
+#   0. the zip's contents: the licence, where the source is, the README's
+#      first-run steps, the programs' versions (tests/windows/zip_contents.py);
 #   1. the logic tests (model, signal, serial, sending, the Windows platform
 #      pieces), each case also passing on Linux where the Linux build has it;
 #   2. kiv-cli.exe against the Linux kiv-cli on COM ports mapped onto
@@ -75,6 +77,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # A server that stays up between the programs saves Wine's start-up each time.
 wineserver -p >/dev/null 2>&1
 wineboot --init >/dev/null 2>&1
+
+# 0. The zip: licence, source note, the README's first-run steps, versions.
+zip_file=$(ls "$build_dir"/kiv-*-windows-x86_64.zip 2>/dev/null | head -n 1 || true)
+python3 tests/windows/zip_contents.py --zip "${zip_file:-$build_dir/kiv-none-windows-x86_64.zip}" |
+  tee "$logs/zip" || true
+count "$logs/zip" "the Windows zip"
 
 # 1. The logic tests, one Wine process per program.
 rm -rf "$build_dir/tests/windows/reports"
