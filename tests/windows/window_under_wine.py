@@ -154,7 +154,11 @@ def run(args, checks):
     shots = os.path.abspath(args.shots)
     os.makedirs(shots, exist_ok=True)
     work = tempfile.mkdtemp(prefix="kiv-window-")
-    setup = os.path.join(work, "first-run.ini")
+    # Under a Chinese folder, as a user's desktop may be: the window reads
+    # its command line and opens the file by their Unicode names (a setup
+    # not read would leave the window on COM1, and the port checks fail).
+    os.makedirs(os.path.join(work, "桌面"))
+    setup = os.path.join(work, "桌面", "第一次.ini")
     with open(setup, "w", encoding="utf-8") as f:
         f.write(f"[serial]\nport={PORT}\n")
 
