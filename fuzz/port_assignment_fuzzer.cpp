@@ -5,7 +5,8 @@
 // when none is free, the system's console never holds a number the
 // program gave it (and its summary says what it is), the result is the same
 // for the list in any order, assigning again changes nothing, and what is
-// saved reads back the same.
+// saved reads back the same. A name typed for a device stays a path that
+// keeps what was typed.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/port_assignment.h"
+#include "platform/port_naming.h"
 
 namespace kiv::fuzz {
 namespace {
@@ -91,6 +93,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace kiv;
     using namespace kiv::fuzz;
     FuzzedDataProvider in(data, size);
+
+    // A name typed for a device becomes a path under /dev unless it is one
+    // already, and keeps every byte typed.
+    const std::string shape = SomePath(in);
+    const std::string typed = shape.substr(
+        std::min<std::size_t>(in.ConsumeIntegralInRange<std::size_t>(0, 5), shape.size()));
+    const std::string device = TypedDeviceName(typed);
+    Check(typed.empty() ? device.empty() : device.front() == '/', "a typed name is a path");
+    Check(device.size() >= typed.size() &&
+              device.compare(device.size() - typed.size(), typed.size(), typed) == 0,
+          "a typed name keeps what was typed");
+    Check(!typed.empty() && typed.front() == '/' ? device == typed : true,
+          "a typed path stays as typed");
 
     PortAssignments saved;
     for (PortAssignment& p : saved) p = DecodeAssignment(SavedText(in));

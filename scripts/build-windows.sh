@@ -9,7 +9,8 @@ Usage: scripts/build-windows.sh [options]
 
 Cross-compiles KIV for 64-bit Windows with MinGW-w64 and a static Qt, so the
 two programs need no DLL beside them, and packs them with a short text on
-how to start into build-windows/kiv-<version>-windows-x86_64.zip.
+how to start, the licence (LICENSE.txt) and where the source is and how to
+build them again (SOURCE.txt) into build-windows/kiv-<version>-windows-x86_64.zip.
 
 The Qt for MinGW is the first of:
   1. --qt DIR, or KIV_QT_MINGW=DIR in the environment;
@@ -156,8 +157,25 @@ mkdir -p "$stage"
 for exe in "${exes[@]}"; do
   x86_64-w64-mingw32-strip -o "$stage/$(basename "$exe")" "$exe"
 done
+# The first run's steps are the README's own (its Windows section), so the
+# two cannot drift apart: its Markdown marks and pictures left out.
+steps=$build_dir/package/first-run.txt
+awk '/^## /{windows = ($0 == "## Windows")} windows && /^### /{steps = ($0 == "### First run"); next}
+     steps && !/^!\[/' "$root/README.md" | sed 's/`//g' |
+  sed -e '/./,$!d' | sed -e ':a' -e '/^\n*$/{$d;N;ba' -e '}' >"$steps"
+[[ -s $steps ]] || { echo "build-windows.sh: README.md has no \"### First run\" under \"## Windows\"" >&2; exit 1; }
+revision=""
+if git -C "$root" rev-parse --short=12 HEAD >/dev/null 2>&1; then
+  revision=" (revision $(git -C "$root" rev-parse --short=12 HEAD)$(git -C "$root" diff --quiet HEAD 2>/dev/null || echo ", changed"))"
+fi
 # Notepad reads UTF-8 with Windows line ends.
-sed "s/@VERSION@/$version/g; s/\$/\r/" "$root/packaging/windows/README-Windows.txt" >"$stage/README-Windows.txt"
+windows_text() {
+  awk -v steps="$steps" '/^@FIRST_RUN@$/ {while ((getline l < steps) > 0) print l; next} {print}' "$1" |
+    sed "s/@VERSION@/$version/g; s/@QT_VERSION@/$qt_version/g; s/@REVISION@/$revision/g; s/\$/\r/" >"$2"
+}
+windows_text "$root/packaging/windows/README-Windows.txt" "$stage/README-Windows.txt"
+windows_text "$root/packaging/windows/SOURCE.txt" "$stage/SOURCE.txt"
+windows_text "$root/LICENSE" "$stage/LICENSE.txt"
 zip_file=$build_dir/$name.zip
 rm -f "$zip_file"
 (cd "$build_dir/package" && cmake -E tar cf "$zip_file.tmp" --format=zip "$name")

@@ -2,10 +2,15 @@
 # The Windows part of the test command: builds kiv.exe, kiv-cli.exe and the
 # logic tests with MinGW and the static Qt for MinGW (scripts/build-windows.sh),
 # then runs under Wine, in one throwaway Wine prefix:
+#   0. the zip's contents: the licence, where the source is, the README's
+#      first-run steps, the programs' versions (tests/windows/zip_contents.py);
 #   1. the logic tests (model, signal, serial, sending, the Windows platform
 #      pieces), each case also passing on Linux where the Linux build has it;
 #   2. kiv-cli.exe against the Linux kiv-cli on COM ports mapped onto
 #      pseudo-terminals (tests/windows/cli_under_wine.py);
+#   2b. kiv-cli.exe as a Windows user meets it: its help, Chinese paths,
+#      values and console text, the port names and reasons in its messages
+#      (tests/windows/windows_words_under_wine.py);
 #   3. the port control's read path: a probe sends a frame on a COM port
 #      mapped onto a pseudo-terminal that answers, and must see the answer
 #      (tests/windows/read_under_wine.py);
@@ -73,6 +78,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wineserver -p >/dev/null 2>&1
 wineboot --init >/dev/null 2>&1
 
+# 0. The zip: licence, source note, the README's first-run steps, versions.
+zip_file=$(ls "$build_dir"/kiv-*-windows-x86_64.zip 2>/dev/null | head -n 1 || true)
+python3 tests/windows/zip_contents.py --zip "${zip_file:-$build_dir/kiv-none-windows-x86_64.zip}" |
+  tee "$logs/zip" || true
+count "$logs/zip" "the Windows zip"
+
 # 1. The logic tests, one Wine process per program.
 rm -rf "$build_dir/tests/windows/reports"
 ctest --test-dir "$build_dir" --output-on-failure --timeout 300 | tee "$logs/ctest" || true
@@ -86,6 +97,12 @@ python3 tests/windows/cli_under_wine.py --exe "$(exe kiv-cli.exe)" \
   --linux-cli "$linux_build/src/kiv-cli" | tee "$logs/cli" || true
 count "$logs/cli" "kiv-cli.exe under Wine"
 
+# 2b. kiv-cli.exe's Windows words: help, Chinese paths and console text,
+# port names, reasons.
+python3 tests/windows/windows_words_under_wine.py --exe "$(exe kiv-cli.exe)" \
+  --linux-cli "$linux_build/src/kiv-cli" | tee "$logs/words" || true
+count "$logs/words" "kiv-cli.exe's Windows words"
+
 # 3. The read path of the Windows port control.
 python3 tests/windows/read_under_wine.py --probe "$(exe kiv_read_probe.exe)" | tee "$logs/read" || true
 count "$logs/read" "the read path under Wine"
@@ -95,7 +112,7 @@ python3 tests/windows/window_under_wine.py --exe "$(exe kiv.exe)" \
   --shots "$build_dir/screenshots" | tee "$logs/window" || true
 count "$logs/window" "kiv.exe under Wine"
 
-skipped=$(cat "$logs/cli" "$logs/read" "$logs/window" | grep -c '^SKIP ' || true)
+skipped=$(cat "$logs/cli" "$logs/words" "$logs/read" "$logs/window" | grep -c '^SKIP ' || true)
 [[ $skipped -eq 0 ]] || echo "windows: $skipped skipped (see the SKIP lines above)"
 echo "windows: Wine steps took $((SECONDS - wine_started)) s, $((SECONDS - started)) s in all"
 echo "windows: $passed passed, $failed failed"

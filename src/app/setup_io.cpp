@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "model/texts.h"
+#include "model/utf8.h"
 
 namespace kiv {
 namespace {
@@ -29,33 +30,33 @@ struct Destination {
 
 Destination FindDestination(const std::string& path) {
     std::error_code ec;
-    const fs::file_status own = fs::symlink_status(path, ec);
+    const fs::file_status own = fs::symlink_status(Utf8Path(path), ec);
     if (ec && ec != std::errc::no_such_file_or_directory) return {{}, path + ": " + ec.message()};
     if (own.type() == fs::file_type::not_found || own.type() == fs::file_type::regular)
         return {path, {}};
     if (own.type() != fs::file_type::symlink) {
         return {{}, path + ": " + Say(TextId::SetupIsKind, {SayFileKind(own.type())})};
     }
-    const fs::path target = fs::canonical(path, ec);
+    const fs::path target = fs::canonical(Utf8Path(path), ec);
     if (ec) return {{}, path + ": " + Say(TextId::SetupLinkNowhere, {ec.message()})};
     const fs::file_status reached = fs::symlink_status(target, ec);
     if (ec || reached.type() != fs::file_type::regular) {
         return {{},
                 path + ": " +
                     Say(TextId::SetupLinkTo,
-                        {target.string(), ec ? ec.message() : SayFileKind(reached.type())})};
+                        {Utf8Text(target), ec ? ec.message() : SayFileKind(reached.type())})};
     }
-    return {target.string(), {}};
+    return {Utf8Text(target), {}};
 }
 
 }  // namespace
 
 std::variant<Setup, std::string> ReadSetupFile(const std::string& path) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(Utf8Path(path), ec);
     if (ec) return path + ": " + ec.message();
     if (size > kLargestSetup) return path + ": " + Say(TextId::SetupTooLarge);
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     if (!in) return path + ": " + std::strerror(errno);
     std::ostringstream text;
     text << in.rdbuf();
@@ -73,7 +74,7 @@ std::string WriteSetupFile(const std::string& path, const Setup& setup, const st
     // link planted at a guessed name is never followed), gives it the old
     // file's permissions, and only renames it over the target once the text
     // is on disk.
-    QSaveFile out(QFile::decodeName(destination.file.c_str()));
+    QSaveFile out(QString::fromStdString(destination.file));
     if (!out.open(QIODevice::WriteOnly)) return path + ": " + out.errorString().toStdString();
     const std::string text = WriteSetup(setup, writer);
     if (out.write(text.data(), static_cast<qint64>(text.size())) !=

@@ -12,6 +12,8 @@
 #include "model/frame_format.h"
 #include "model/signal_table.h"
 #include "model/utf8.h"
+#include "platform/port_naming.h"
+#include "platform/system_words.h"
 #include "sending/send_content.h"
 #include "signal/numbers.h"
 
@@ -284,7 +286,7 @@ const CliOption kOptionRows[] = {
          p.o.stopBits = v;
          return std::nullopt;
      }},
-    {"--device", "PATH", "the serial device, e.g. /dev/ttyUSB0", CliHelpSection::Line,
+    {"--device", "PATH", "the serial device, e.g. {device}", CliHelpSection::Line,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
          if (auto fault = NotEmpty(a, v, "a device path")) return fault;
          p.o.device = v;
@@ -602,14 +604,35 @@ sent and the run's clock has not started.
   --set trix1=t1:50,t2:50,t3:50,am:60,a0:100
   --set noise=am:10
 )"},
-    {CliHelpSection::Stopping, "Stopping (default: until SIGINT or SIGTERM):", 25,
-     R"(  SIGINT or SIGTERM end the run within a second: the frame under way gets
+    {CliHelpSection::Stopping, "Stopping (default: until {stop}):", 25,
+     R"(  {stop} end the run within a second: the frame under way gets
   what is left of that second, and what cannot be delivered in it is
   dropped and counted on standard error.
 )"},
     {CliHelpSection::Setups, "Setups (files the window saves and opens, Ctrl+S / Ctrl+O):", 25, ""},
     {CliHelpSection::Other, "Other:", 25, ""},
 };
+
+// The Line block's text where the system offers no virtual port.
+constexpr std::string_view kWithoutVirtualPort = R"(
+This system has no virtual port: name the port to send on with --device
+({devices}). --write-setup alone needs none: nothing is sent.
+)";
+
+// A help text with this system's words: its device names and how a user
+// stops a program.
+std::string Filled(std::string_view text) {
+    std::string out(text);
+    const std::pair<std::string_view, std::string> words[] = {
+        {"{devices}", ExampleDeviceNames()},
+        {"{device}", ExampleDeviceName()},
+        {"{stop}", StopRequestNames()},
+    };
+    for (const auto& [key, word] : words)
+        for (auto at = out.find(key); at != std::string::npos; at = out.find(key, at + word.size()))
+            out.replace(at, key.size(), word);
+    return out;
+}
 
 // Columns a terminal gives the text: the only characters beyond ASCII in
 // the help are Chinese, two columns wide.
@@ -630,12 +653,13 @@ std::string HelpLines(const CliOption& option, std::size_t column) {
     if (!option.value.empty()) out += " " + std::string(option.value);
     if (option.help.empty()) return out + "\n";
     out.append(column > Columns(out) ? column - Columns(out) : 1, ' ');
+    const std::string help = Filled(option.help);
     std::size_t at = 0;
     for (;;) {
-        const std::size_t end = option.help.find('\n', at);
-        out += option.help.substr(at, end - at);
+        const std::size_t end = help.find('\n', at);
+        out += help.substr(at, end - at);
         out += '\n';
-        if (end == std::string_view::npos) break;
+        if (end == std::string::npos) break;
         out.append(column, ' ');
         at = end + 1;
     }
@@ -651,10 +675,11 @@ Usage: kiv-cli [options]          (--name=value works as well as --name value)
 
 )";
     for (const HelpBlock& block : kHelpBlocks) {
-        text += std::string(block.heading) + "\n";
+        text += Filled(block.heading) + "\n";
         for (const CliOption& option : kCliOptions)
             if (option.section == block.section) text += HelpLines(option, block.column);
-        text += std::string(block.after) + "\n";
+        const bool noVirtualPort = block.section == CliHelpSection::Line && !VirtualPortOffered();
+        text += Filled(noVirtualPort ? kWithoutVirtualPort : block.after) + "\n";
     }
     text += "Exit codes:\n";
     for (const ExitCodeInfo& e : kExitCodes) {

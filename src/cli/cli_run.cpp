@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 
@@ -15,6 +16,8 @@
 #include "cli/cli_setup.h"
 #include "cli/exit_codes.h"
 #include "model/errors.h"
+#include "model/texts.h"
+#include "model/utf8.h"
 #include "platform/stop_signals.h"
 #include "sending/capacity_warning.h"
 #include "serial/port_open_close.h"
@@ -103,11 +106,11 @@ int CliRun::Exec() {
 
 std::optional<int> CliRun::MakePort() {
     try {
-        if (m_o.device) {
-            PortMap map;
+        if (m_o.device || m_o.writeSetup) {
             // The start-up choices name COM1; a setup may name another port.
-            for (int n = 1; n <= 4; ++n) map.setDevice(n, *m_o.device);
-            m_devicePort = std::make_unique<DeviceCommControl>(map);
+            // --write-setup alone opens nothing, so no port is needed.
+            m_devicePort = std::make_unique<DeviceCommControl>(
+                m_o.device ? PortMap::OneDevice(*m_o.device) : PortMap());
             m_services.Pace(*m_devicePort);
         } else {
             m_virtualPort = std::make_unique<PtyPort>();
@@ -165,7 +168,16 @@ std::optional<int> CliRun::OpenLog() {
     if (m_logToStdout) {
         m_recorder->setLog(&std::cout);
     } else if (m_o.log) {
-        m_logFile.open(*m_o.log, std::ios::out | std::ios::trunc);
+        // A folder is named as one: Windows only says "Permission denied".
+        std::error_code ec;
+        if (std::filesystem::is_directory(Utf8Path(*m_o.log), ec)) {
+            m_err("--log " + Quoted(*m_o.log) + ": cannot be written: " +
+                  Say(TextId::LogIsKind, {SayFileKind(std::filesystem::file_type::directory)}));
+            Optionclose_Click(m_w);
+            return kExitBadInput;
+        }
+        errno = 0;
+        m_logFile.open(Utf8Path(*m_o.log), std::ios::out | std::ios::trunc);
         if (!m_logFile) {
             m_err("--log " + Quoted(*m_o.log) + ": cannot be written: " + std::strerror(errno));
             Optionclose_Click(m_w);

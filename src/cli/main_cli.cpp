@@ -11,6 +11,7 @@
 #include "cli/cli_run.h"
 #include "cli/exit_codes.h"
 #include "platform/port_naming.h"
+#include "platform/program_io.h"
 #include "platform/stop_signals.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
     HardStopGuard guard;
     // First, so that even --help into a closed pipe ends with an exit code.
     InstallStopSignals();
-    std::vector<std::string> args(argv + 1, argv + argc);
+    SetUpStandardStreams();
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
     auto parsed = ParseCliOptions(args);
     // Values in messages come from the user and from files: whatever they
     // hold, a message stays one line that the terminal shows as it is.
@@ -39,7 +41,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     for (const std::string& warning : o.warnings) err("warning: " + warning);
-    if (!o.device && !VirtualPortOffered()) {
+    if (!o.device && !o.writeSetup && !VirtualPortOffered()) {
         err("name the COM port to send on with --device COMn: this system has no virtual port");
         return kExitBadInput;
     }

@@ -403,7 +403,11 @@ QWidget* MainWindow::buildSendPage() {
     column->addWidget(m_capacity);
     auto* status = Tight(new QHBoxLayout, 0, 6);
     status->addWidget(addLabel(m_model.Label49.Caption, QStringLiteral("Label49"), page));
-    status->addWidget(addLabel(m_model.Label50.Caption, QStringLiteral("Label50"), page));
+    // The status line says why the line was lost, as the lamp beside it
+    // does: a window started from Explorer has no standard error to say it.
+    QWidget* statusText = addLabel(m_model.Label50.Caption, QStringLiteral("Label50"), page);
+    m_bindings.push_back(std::make_unique<ToolTipBinding>(m_model.lampToolTip, statusText));
+    status->addWidget(statusText);
     auto* lamp = new LampWidget(page);
     lamp->setObjectName(ControlName("Shape1", 1));
     m_bindings.push_back(std::make_unique<ShapeBinding>(m_model.Shape1(1), lamp));

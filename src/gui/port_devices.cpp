@@ -213,10 +213,10 @@ void PortDevicesBinding::askForPath(int port) {
         &ok);
     path = path.trimmed();
     if (!ok || path.isEmpty()) return;
-    // A bare name is a device under /dev, as QSerialPort takes it.
-    if (!path.startsWith(QLatin1Char('/'))) path.prepend(QStringLiteral("/dev/"));
-    if (!IsAssignablePath(path.toStdString())) return;
-    m_directory.ChooseDevice(port, path.toStdString());
+    // A bare name is the system's: a device under /dev, or a COM port.
+    const std::string device = TypedDeviceName(path.toStdString());
+    if (!IsAssignablePath(device)) return;
+    m_directory.ChooseDevice(port, device);
     showDescriptions();
 }
 

@@ -98,7 +98,7 @@ void SetupCommands::showProblem(const Message& message, const std::string& probl
 }
 
 bool SetupCommands::load(const QString& path) {
-    auto read = ReadSetupFile(QFile::encodeName(path).toStdString());
+    auto read = ReadSetupFile(path.toStdString());
     if (auto* problem = std::get_if<std::string>(&read)) {
         showProblem(kSetupNotLoadedMessage, *problem);
         return false;
@@ -110,8 +110,7 @@ bool SetupCommands::load(const QString& path) {
 }
 
 bool SetupCommands::save(const QString& path) {
-    const std::string problem =
-        WriteSetupFile(QFile::encodeName(path).toStdString(), SetupFromBoxes(m_model), "kiv");
+    const std::string problem = WriteSetupFile(path.toStdString(), SetupFromBoxes(m_model), "kiv");
     if (!problem.empty()) {
         showProblem(kSetupNotSavedMessage, problem);
         return false;

@@ -43,6 +43,8 @@ constexpr std::array<TextForms, static_cast<std::size_t>(TextId::Count)> kTexts 
     {TextId::OpenRefused,
      "%1 refused the settings %2%3. Choose another baud rate, parity, data or stop bits.",
      "%1 不接受设置 %2%3。请选择其他的波特率、校验位、数据位或停止位。"},
+    {TextId::OpenNotSerial, "%1 is not a serial port%2. Name the device of a serial port.",
+     "%1 不是串口%2。请指定一个串口设备。"},
     {TextId::OpenOther, "%1 could not be opened%2.", "%1 无法打开%2。"},
     {TextId::SomeProgram, "a program", "某个程序"},
     {TextId::ProgramWithPid, "%1 (process %2)", "%1（进程 %2）"},

@@ -23,6 +23,7 @@ enum class TextId {
     OpenDenied,
     OpenInUse,
     OpenRefused,
+    OpenNotSerial,
     OpenOther,
     SomeProgram,
     ProgramWithPid,

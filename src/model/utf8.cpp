@@ -28,4 +28,13 @@ std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
     return n;
 }
 
+std::filesystem::path Utf8Path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Text(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace kiv

@@ -53,7 +53,10 @@ LineSettings CheckSettings(const std::string& settings) {
 }
 
 std::string PortLabel(int port, const std::string& device) {
-    return "COM" + std::to_string(port) + " (" + device + ")";
+    const std::string number = "COM" + std::to_string(port);
+    // Windows' own COM3 behind the window's COM3 is one port, named once.
+    if (device == number || device == "\\\\.\\" + number) return number;
+    return number + " (" + device + ")";
 }
 
 }  // namespace kiv

@@ -25,7 +25,8 @@ void CheckCommPort(std::int16_t port);
 // The settings text taken apart.
 LineSettings CheckSettings(const std::string& settings);
 
-// How messages name a port: "COM1 (/dev/ttyUSB0)".
+// How messages name a port: "COM1 (/dev/ttyUSB0)", and "COM3" alone for
+// the system's own COM3 behind the window's COM3.
 std::string PortLabel(int port, const std::string& device);
 
 }  // namespace kiv

@@ -66,6 +66,8 @@ std::string ExplainOpenFailure(const OpenFailureFacts& f) {
             return Say(TextId::OpenInUse, {f.label, said});
         case OpenProblem::Refused:
             return Say(TextId::OpenRefused, {f.label, f.settings, said});
+        case OpenProblem::NotSerial:
+            return Say(TextId::OpenNotSerial, {f.label, said});
         case OpenProblem::Other:
             break;
     }

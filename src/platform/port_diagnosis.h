@@ -8,10 +8,11 @@ namespace kiv {
 // What the system said when a serial device would not open, sorted the way
 // a user fixes it.
 enum class OpenProblem {
-    Missing,  // no such device
-    Busy,     // another program has it (a lock file or an exclusive open)
-    Refused,  // the device refused the line settings
-    Other,    // anything else; the system's own words are given
+    Missing,    // no such device
+    Busy,       // another program has it (a lock file or an exclusive open)
+    Refused,    // the device refused the line settings
+    NotSerial,  // the name opens something else: a file, a pipe, NUL, the console
+    Other,      // anything else; the system's own words are given
 };
 
 // The facts a reason is made of. Everything but problem, label and device

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "platform/comm_control_rules.h"
 #include "platform/port_naming.h"
 
 namespace kiv {
@@ -15,6 +16,13 @@ PortMap::PortMap() {
 PortMap PortMap::Unassigned() {
     PortMap map;
     map.m_devices = {};
+    return map;
+}
+
+PortMap PortMap::OneDevice(std::string device) {
+    PortMap map;
+    map.m_devices.fill(device);
+    map.m_oneDevice = true;
     return map;
 }
 
@@ -32,11 +40,17 @@ const std::string& PortMap::device(int port) const {
 void PortMap::setDevice(int port, std::string device) {
     m_devices[Index(port)] = std::move(device);
     m_virtual[Index(port)] = false;
+    m_oneDevice = false;
 }
 
 void PortMap::setVirtual(int port) {
     m_devices[Index(port)].clear();
     m_virtual[Index(port)] = true;
+    m_oneDevice = false;
+}
+
+std::string PortMap::Label(int port) const {
+    return m_oneDevice ? device(port) : PortLabel(port, device(port));
 }
 
 std::string PortMap::Describe() const {

@@ -18,6 +18,11 @@ class PortMap {
     PortMap();
     // No device for any number: what the assigned devices are filled into.
     static PortMap Unassigned();
+    // Every number opens `device`, and messages name that device alone: a
+    // user who named one device (kiv-cli's --device) knows no port number,
+    // and where devices are COM names, "COM1 (COM13)" would name a second,
+    // real port.
+    static PortMap OneDevice(std::string device);
 
     // port is 1..4; anything else is a programming error and throws
     // std::out_of_range.
@@ -30,6 +35,10 @@ class PortMap {
 
     // One line per port, "COM1: /dev/ttyS0", for a tooltip.
     std::string Describe() const;
+    // How messages name the port at number `port`: "COM1 (/dev/ttyUSB0)";
+    // the device alone when it is the port's own COM name or the map has
+    // one device.
+    std::string Label(int port) const;
 
     bool operator==(const PortMap&) const = default;
 
@@ -38,6 +47,7 @@ class PortMap {
 
     std::array<std::string, kLastPort> m_devices;
     std::array<bool, kLastPort> m_virtual{};
+    bool m_oneDevice = false;
 };
 
 // Applies one command-line value "COMn=DEVICE" (n 1..4, DEVICE any

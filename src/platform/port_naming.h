@@ -22,4 +22,9 @@ bool SystemNamesComPorts();
 // receiver on the same machine.
 bool VirtualPortOffered();
 
+// The device a name the user typed stands for. A bare name is a device
+// under /dev on Linux ("ttyUSB0"), a COM port on Windows ("com5" is COM5,
+// as Windows itself takes it); a full path is kept as typed.
+std::string TypedDeviceName(const std::string& typed);
+
 }  // namespace kiv

@@ -14,4 +14,9 @@ bool VirtualPortOffered() {
     return true;
 }
 
+std::string TypedDeviceName(const std::string& typed) {
+    if (typed.empty() || typed.front() == '/') return typed;
+    return "/dev/" + typed;
+}
+
 }  // namespace kiv

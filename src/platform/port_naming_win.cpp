@@ -17,4 +17,15 @@ bool VirtualPortOffered() {
     return false;
 }
 
+// Windows takes "com5" for COM5; the program's own lists and messages write
+// COM names in capitals, so the typed name is written that way too.
+std::string TypedDeviceName(const std::string& typed) {
+    const std::size_t start = typed.rfind("\\\\.\\", 0) == 0 ? 4 : 0;
+    if (typed.size() < start + 4) return typed;
+    std::string name = typed;
+    for (std::size_t i = start; i < start + 3; ++i)
+        if (name[i] >= 'a' && name[i] <= 'z') name[i] = static_cast<char>(name[i] - 'a' + 'A');
+    return name.compare(start, 3, "COM") == 0 ? name : typed;
+}
+
 }  // namespace kiv

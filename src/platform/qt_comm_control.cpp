@@ -63,14 +63,6 @@ void QtCommControl::RaisePort(const std::string& what) const {
     Raise(ErrorKind::Port, what);
 }
 
-std::string QtCommControl::PortLabel(int port, const std::string& device) const {
-    return kiv::PortLabel(port, device);
-}
-
-std::string QtCommControl::OpenPortLabel() const {
-    return PortLabel(m_openPort, m_openDevice);
-}
-
 void QtCommControl::setInBufferSize(std::int16_t bytes) {
     CheckInBufferSize(bytes);
 }
@@ -138,7 +130,7 @@ void QtCommControl::setPortOpen(bool open) {
 
 void QtCommControl::Open() {
     const std::string device = m_map.device(m_commPort);
-    const std::string label = PortLabel(m_commPort, device);
+    const std::string label = m_map.Label(m_commPort);
     // A link (/dev/serial/by-id/...) is opened as the device it leads to,
     // so that the lock file Qt writes has the name other programs look for.
     const QString given = QString::fromLocal8Bit(device.c_str());
@@ -177,6 +169,7 @@ void QtCommControl::Open() {
     m_openPort = m_commPort;
     m_openDevice = device;
     m_openPath = path.toStdString();
+    m_openLabel = label;
     m_openOutBufferSize = m_outBufferSize;
     m_lost = false;
     ++m_session;

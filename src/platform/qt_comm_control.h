@@ -102,8 +102,7 @@ class QtCommControl final : public CommControl, public LineWatch {
     // started: the frame's front is on the line already (a kept tail).
     void WriteStraight(std::span<const std::uint8_t> frame, bool started = false);
     void WaitForRoom();
-    std::string PortLabel(int port, const std::string& device) const;
-    std::string OpenPortLabel() const;
+    std::string OpenPortLabel() const { return m_openLabel; }
     [[noreturn]] void RaisePort(const std::string& what) const;
     // Raises the reason the last open of device failed, in plain words.
     // settingsStage: the line settings were refused before the device was
@@ -129,6 +128,7 @@ class QtCommControl final : public CommControl, public LineWatch {
     // The device file opened, a link resolved: the same device whatever
     // name the map gives it.
     std::string m_openPath;
+    std::string m_openLabel;
     std::int16_t m_openOutBufferSize = 0;
     // Counts opens, so that a wait can tell the port was reopened under it.
     std::uint64_t m_session = 0;

@@ -94,9 +94,10 @@ class WinCommControl final : public CommControl, public LineWatch {
     void Completed(unsigned long error, unsigned long bytes);
     void StartNext();
     void WaitForRoom();
-    std::string OpenPortLabel() const;
+    std::string OpenPortLabel() const { return m_openLabel; }
     [[noreturn]] void RaisePort(const std::string& what) const;
     [[noreturn]] void RaiseOpenFailure(unsigned long error, bool settingsStage);
+    [[noreturn]] void RaiseNotSerial(unsigned long error);
 
     std::unique_ptr<Line> m_line;
     PortMap m_map;
@@ -109,6 +110,7 @@ class WinCommControl final : public CommControl, public LineWatch {
 
     int m_openPort = 0;
     std::string m_openDevice;
+    std::string m_openLabel;
     std::int16_t m_openOutBufferSize = 0;
     std::uint64_t m_session = 0;
     // The rest of a frame a close cut, for the next open of the same port.

@@ -9,6 +9,7 @@
 #include "model/platform.h"
 #include "model/texts.h"
 #include "platform/comm_control_rules.h"
+#include "platform/port_assignment.h"
 #include "platform/port_diagnosis.h"
 #include "platform/win_comm_control.h"
 #include "platform/win_serial.h"
@@ -29,6 +30,11 @@ constexpr ULONGLONG kCancelLimitMs = 2000;
 // The driver's buffer sizes asked for at open; the driver may keep its own.
 constexpr DWORD kDriverInBuffer = 4096;
 constexpr DWORD kDriverOutBuffer = 4096;
+
+// "COM5" of "\\\\.\\COM5"; any other name as it is.
+std::string ComNameOf(const std::string& device) {
+    return device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device;
+}
 
 }  // namespace
 
@@ -114,10 +120,6 @@ void WinCommControl::setYielder(Yielder* yielder, MillisecondClock* clock) {
 
 void WinCommControl::RaisePort(const std::string& what) const {
     Raise(ErrorKind::Port, what);
-}
-
-std::string WinCommControl::OpenPortLabel() const {
-    return PortLabel(m_openPort, m_openDevice);
 }
 
 std::int64_t WinCommControl::queuedBytes() const {
@@ -243,11 +245,32 @@ void WinCommControl::Open() {
     const std::string device = m_map.device(m_commPort);
     m_openPort = m_commPort;
     m_openDevice = device;
+    m_openLabel = m_map.Label(m_commPort);
     auto line = std::make_unique<Line>();
     // Windows gives a COM port to one program at a time: no sharing.
     line->port = CreateFileW(DevicePathOf(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (line->port == INVALID_HANDLE_VALUE) RaiseOpenFailure(GetLastError(), false);
+    if (line->port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // CON and the like refuse to open as a port does at all.
+        if ((error == ERROR_INVALID_HANDLE || error == ERROR_INVALID_PARAMETER) &&
+            !IsComPortName(ComNameOf(device)))
+            RaiseNotSerial(error);
+        RaiseOpenFailure(error, false);
+    }
+    // A file, a pipe, NUL or the console opens as well; none of them is a
+    // serial port, and the user is told so, not what the first serial call
+    // on it says ("Invalid handle").
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (GetFileType(line->port) != FILE_TYPE_CHAR) RaiseNotSerial(ERROR_SUCCESS);
+    if (!GetCommState(line->port, &dcb)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_HANDLE || error == ERROR_INVALID_FUNCTION ||
+            error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER)
+            RaiseNotSerial(error);
+        RaiseOpenFailure(error, false);
+    }
     // Windows refuses a second open of a COM port by itself; where a driver
     // shares its ports (some virtual port drivers, Wine's mapped ports) a
     // named object per port still keeps two KIVs apart, and the second is
@@ -255,9 +278,6 @@ void WinCommControl::Open() {
     line->claim = CreateMutexW(nullptr, FALSE, ClaimNameOf(device).c_str());
     if (line->claim != nullptr && GetLastError() == ERROR_ALREADY_EXISTS)
         RaiseOpenFailure(ERROR_ACCESS_DENIED, false);
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(line->port, &dcb)) RaiseOpenFailure(GetLastError(), false);
     FillDcb(m_settings, dcb);
     if (!SetCommState(line->port, &dcb)) RaiseOpenFailure(GetLastError(), true);
     COMMTIMEOUTS timeouts = WriteOnlyTimeouts();
@@ -294,6 +314,16 @@ void WinCommControl::RaiseOpenFailure(unsigned long error, bool settingsStage) {
     facts.settings = m_settingsText;
     facts.problem = settingsStage ? OpenProblem::Refused : OpenProblemOf(error);
     AddSystemFacts(facts);
+    RaisePort(ExplainOpenFailure(facts));
+}
+
+void WinCommControl::RaiseNotSerial(unsigned long error) {
+    m_lastSystemError = error == ERROR_SUCCESS ? "not a serial port" : SystemErrorText(error);
+    // What the system says of it ("Invalid handle") would only mislead.
+    OpenFailureFacts facts;
+    facts.label = OpenPortLabel();
+    facts.device = m_openDevice;
+    facts.problem = OpenProblem::NotSerial;
     RaisePort(ExplainOpenFailure(facts));
 }
 

@@ -11,27 +11,18 @@
 
 #include "model/frame_format.h"
 #include "model/texts.h"
+#include "model/utf8.h"
 
 namespace kiv {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Paths come and go as UTF-8 whatever the system's own code page.
-fs::path PathOf(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 // The file the log replaces: the path itself, or the regular file a link
 // names, made when the link leads nowhere yet (the link stays a link).
 // Anything else at the path is refused.
 std::variant<fs::path, std::string> Destination(const std::string& path) {
-    const fs::path given = PathOf(path);
+    const fs::path given = Utf8Path(path);
     fs::path at = given;
     for (int hops = 0; hops < 40; ++hops) {
         std::error_code ec;
@@ -42,7 +33,8 @@ std::variant<fs::path, std::string> Destination(const std::string& path) {
         if (status.type() != fs::file_type::symlink) {
             if (at == given)
                 return path + ": " + Say(TextId::LogIsKind, {SayFileKind(status.type())});
-            return path + ": " + Say(TextId::LogLeadsTo, {Utf8(at), SayFileKind(status.type())});
+            return path + ": " +
+                   Say(TextId::LogLeadsTo, {Utf8Text(at), SayFileKind(status.type())});
         }
         const fs::path next = fs::read_symlink(at, ec);
         if (ec) return path + ": " + ec.message();

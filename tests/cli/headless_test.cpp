@@ -12,6 +12,8 @@
 #include "app/startup.h"
 #include "cli/cli_options.h"
 #include "fakes.h"
+#include "platform/port_naming.h"
+#include "platform/system_words.h"
 
 namespace kiv {
 namespace {
@@ -309,6 +311,22 @@ TEST(CliOptions, EveryOptionOfTheTableIsListedAndRead) {
         const auto taken = ParseCliOptions({name, value});
         EXPECT_TRUE(std::holds_alternative<CliOptions>(taken)) << std::get<std::string>(taken);
     }
+}
+
+// The help speaks this system's words, which the platform gives: its device
+// names, how a user stops the run, whether there is a virtual port; no
+// placeholder is left for the reader.
+TEST(CliOptions, HelpNamesThisSystemsDevicesAndStopRequests) {
+    const std::string help = CliUsage();
+    EXPECT_NE(help.find("--device PATH"), std::string::npos);
+    EXPECT_NE(help.find("e.g. " + ExampleDeviceName() + "\n"), std::string::npos) << help;
+    EXPECT_NE(help.find("Stopping (default: until " + StopRequestNames() + "):"),
+              std::string::npos);
+    EXPECT_NE(help.find("  " + StopRequestNames() + " end the run within a second"),
+              std::string::npos);
+    EXPECT_EQ(help.find('{'), std::string::npos) << help;
+    EXPECT_EQ(help.find("sending on\n/dev/pts/N") != std::string::npos, VirtualPortOffered());
+    EXPECT_EQ(help.find("no virtual port") != std::string::npos, !VirtualPortOffered());
 }
 
 TEST(CliOptions, HelpListsEveryExitCode) {

@@ -560,6 +560,9 @@ TEST(MainWindowSendingTest, ALostDeviceIsToldInBothLampsTooltips) {
         const QString tip = rig.find<LampWidget>(lamp)->toolTip();
         EXPECT_TRUE(told.match(tip).hasMatch()) << lamp << ": " << tip.toStdString();
     }
+    // And the status line beside the send page's lamp.
+    const QString status = rig.find<QLabel>("Label50")->toolTip();
+    EXPECT_TRUE(told.match(status).hasMatch()) << status.toStdString();
     EXPECT_TRUE(rig.find<QRadioButton>("Optionclose")->isChecked());
 }
 

@@ -96,7 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReasonCase{"SettingsRefused", Facts(OpenProblem::Refused),
                    "COM1 (/dev/ttyUSB0) refused the settings 43000,e,7,2 (the system said: "
                    "Permission error while locking the device). Choose another baud rate, "
-                   "parity, data or stop bits."}),
+                   "parity, data or stop bits."},
+        ReasonCase{"NotASerialPort", Facts(OpenProblem::NotSerial),
+                   "COM1 (/dev/ttyUSB0) is not a serial port (the system said: Permission "
+                   "error while locking the device). Name the device of a serial port."}),
     [](const ::testing::TestParamInfo<ReasonCase>& info) { return info.param.name; });
 
 struct LockCase {

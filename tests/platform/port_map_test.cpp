@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/port_naming.h"
+
 namespace kiv {
 namespace {
 
@@ -32,6 +34,52 @@ TEST(PortMap, DescribesEveryPortOnItsOwnLine) {
               "COM2: /dev/pts/7\n"
               "COM3: /dev/ttyS2\n"
               "COM4: /dev/ttyS3");
+}
+
+// How messages name a port: the window's number and the device behind it,
+// once when the device is that number's own COM name, and the device alone
+// in a map of one device (kiv-cli's --device), which knows no number.
+TEST(PortMap, LabelsNameThePortsAUserKnows) {
+    PortMap window;
+    window.setDevice(2, "/dev/ttyUSB0");
+    window.setDevice(3, "COM3");
+    window.setDevice(4, "\\\\.\\COM4");
+    const PortMap one = PortMap::OneDevice("/dev/pts/7");
+    const PortMap com = PortMap::OneDevice("COM13");
+    const struct {
+        const PortMap& map;
+        int port;
+        const char* label;
+    } cases[] = {
+        {window, 1, "COM1 (/dev/ttyS0)"},
+        {window, 2, "COM2 (/dev/ttyUSB0)"},
+        {window, 3, "COM3"},
+        {window, 4, "COM4"},
+        {one, 1, "/dev/pts/7"},
+        {one, 4, "/dev/pts/7"},
+        {com, 1, "COM13"},
+        {com, 3, "COM13"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.map.Label(c.port), c.label) << c.port;
+    for (int port = 1; port <= 4; ++port) EXPECT_EQ(com.device(port), "COM13");
+    // Once a number is given another device, the map is the window's again.
+    PortMap changed = com;
+    changed.setDevice(2, "COM7");
+    EXPECT_EQ(changed.Label(1), "COM1 (COM13)");
+    EXPECT_EQ(changed.Label(2), "COM2 (COM7)");
+}
+
+// A name typed into the window's "其他路径..." without a folder is a device
+// under /dev here; a full path stays as typed.
+TEST(PortNaming, ABareTypedNameIsADeviceUnderDev) {
+    const struct {
+        const char* typed;
+        const char* device;
+    } cases[] = {{"ttyUSB0", "/dev/ttyUSB0"},
+                 {"serial/by-id/usb-x", "/dev/serial/by-id/usb-x"},
+                 {"/dev/pts/7", "/dev/pts/7"},
+                 {"/tmp/link", "/tmp/link"}};
+    for (const auto& c : cases) EXPECT_EQ(TypedDeviceName(c.typed), c.device) << c.typed;
 }
 
 struct GoodMapping {

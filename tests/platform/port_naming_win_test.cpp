@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <string>
 
+#include "platform/port_assignment.h"
 #include "platform/port_directory.h"
 #include "platform/port_naming.h"
 #include "support/fake_device_list.h"
@@ -90,6 +91,28 @@ TEST_F(WindowsPortDirectoryTest, ASavedVirtualPortIsIgnored) {
     directory.Refresh();
     EXPECT_FALSE(directory.CurrentMap().isVirtual(2));
     EXPECT_EQ(directory.CurrentMap().device(2), "COM2");
+}
+
+// A name typed into "其他路径..." without a folder is a COM port, as Windows
+// itself takes it, written the way the program's lists write COM names; it
+// never becomes a Linux device path.
+TEST(WindowsPortNaming, ABareTypedNameIsAComName) {
+    const struct {
+        const char* typed;
+        const char* device;
+    } cases[] = {{"COM5", "COM5"},
+                 {"com5", "COM5"},
+                 {"Com12", "COM12"},
+                 {"\\\\.\\com12", "\\\\.\\COM12"},
+                 {"\\\\.\\COM3", "\\\\.\\COM3"},
+                 {"NUL", "NUL"},
+                 {"cOM", "cOM"}};
+    for (const auto& c : cases) {
+        const std::string device = TypedDeviceName(c.typed);
+        EXPECT_EQ(device, c.device) << c.typed;
+        EXPECT_EQ(device.find("/dev/"), std::string::npos) << c.typed;
+    }
+    EXPECT_TRUE(IsAssignablePath(TypedDeviceName("com5")));
 }
 
 }  // namespace

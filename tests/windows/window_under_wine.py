@@ -3,7 +3,9 @@
 with its Chinese texts drawn as glyphs (not empty boxes), opens a COM port
 that Wine maps onto a Linux pseudo-terminal, and sends the first frames of
 the first run (slots 5, 6, sinx1, sinx2 every 10 ms) when a user clicks
-"串口打开", "设置完毕!" and "开始发送!" through the X server.
+"串口打开", "设置完毕!" and "开始发送!" through the X server. When the far end
+then goes away, pointing at the lamp and at the status line shows why
+sending stopped.
 
     python3 tests/windows/window_under_wine.py --exe build-windows/kiv.exe \\
         --shots build-windows/screenshots
@@ -48,6 +50,9 @@ CLICKS = [
 ]
 # The middle of the status lamp on the serial page.
 SERIAL_LAMP = (291, 61)
+# The send page's status line and the lamp beside it.
+SEND_STATUS = (170, 279)
+SEND_LAMP = (253, 279)
 # Areas that hold Chinese text on the send page: (left, top, width, height).
 TEXT_AREAS = {
     "the tab strip (发送, 串口设置, ...)": (0, 0, 490, 24),
@@ -149,7 +154,11 @@ def run(args, checks):
     shots = os.path.abspath(args.shots)
     os.makedirs(shots, exist_ok=True)
     work = tempfile.mkdtemp(prefix="kiv-window-")
-    setup = os.path.join(work, "first-run.ini")
+    # Under a Chinese folder, as a user's desktop may be: the window reads
+    # its command line and opens the file by their Unicode names (a setup
+    # not read would leave the window on COM1, and the port checks fail).
+    os.makedirs(os.path.join(work, "桌面"))
+    setup = os.path.join(work, "桌面", "第一次.ini")
     with open(setup, "w", encoding="utf-8") as f:
         f.write(f"[serial]\nport={PORT}\n")
 
@@ -208,6 +217,7 @@ def run(args, checks):
                      len(whole) >= len(FIRST_FRAMES) and
                      all(whole[i:i + 2] == bytes([5, 6]) for i in range(0, len(whole), FRAME)),
                      f"{list(whole[:64])}")
+        lost_line(checks, shots, proc, line, x0, y0)
         print(f"     (screenshots in {shots})", flush=True)
     finally:
         if proc is not None:
@@ -215,6 +225,62 @@ def run(args, checks):
         wine.close()
         line.close()
         shutil.rmtree(work, ignore_errors=True)
+
+
+def lamp_is_green(shot, x, y):
+    for px in range(x - 3, x + 4):
+        for py in range(y - 3, y + 4):
+            r, g, b = shot.pixel(px, py)
+            if g > r + 60 and g > b + 60:
+                return True
+    return False
+
+
+def tooltip_at(main_wid, x, y, proc):
+    """Points at (x, y) and waits for a tooltip: a window of kiv.exe's
+    beside the main window, near the pointer. Returns its geometry."""
+    def others():
+        return [wid for wid in xdotool("search", "--onlyvisible", "--class", "kiv.exe").stdout.split()
+                if wid != main_wid]
+
+    # Away first, and until a tooltip shown before has gone.
+    xdotool("mousemove", "--sync", str(x), str(y + 40))
+    deadline = time.monotonic() + 30.0
+    while others() and time.monotonic() < deadline:
+        time.sleep(0.2)  # polling for the old tooltip to go, under the ceiling
+    xdotool("mousemove", "--sync", str(x), str(y))
+    deadline = time.monotonic() + 30.0
+    while time.monotonic() < deadline and proc.running():
+        for wid in others():
+            geo = window_geometry(wid)
+            if geo and abs(geo[0] - x) < 300 and 0 <= geo[1] - y < 80:
+                return geo
+        time.sleep(0.2)  # polling for the tooltip, under the ceiling
+    return None
+
+
+def lost_line(checks, shots, proc, line, x0, y0):
+    """The far end goes away mid-send: the window keeps no standard error
+    when started from Explorer, so the lamp and the status line beside it
+    must tell why sending stopped when pointed at."""
+    line.hang_up()
+    deadline = time.monotonic() + SEND_CEILING
+    while time.monotonic() < deadline and proc.running():
+        shot = Shot(os.path.join(shots, "windows-line-lost.png"))
+        if not lamp_is_green(shot, x0 + SEND_LAMP[0], y0 + SEND_LAMP[1]):
+            break
+        time.sleep(0.2)  # polling the screen, under the ceiling
+    said = proc.stderr()
+    checks.check("a far end that goes away stops the sending, and the reason names the port",
+                 "停止发送" in said and "COM3 已断开" in said, said.strip()[-300:])
+    main_wid = find_window(proc, WINDOW_CEILING)[0]
+    for name, (x, y) in (("the lamp", SEND_LAMP), ("the status line", SEND_STATUS)):
+        geo = tooltip_at(main_wid, x0 + x, y0 + y, proc)
+        Shot(os.path.join(shots, f"windows-line-lost-{'lamp' if name == 'the lamp' else 'status'}.png"))
+        # The reason is a whole sentence ("21:57:42 停止发送：COM3 已断开：…"),
+        # far wider than a word.
+        checks.check(f"pointing at {name} shows why sending stopped", geo is not None and geo[2] > 150,
+                     f"tooltip {geo}")
 
 
 def wait_for_green(shots, x, y, proc):

@@ -156,7 +156,7 @@ class PtyLine:
     def _drain_locked(self):
         # Reads only while holding the lock, so whoever holds it sees every
         # byte read so far. False once the line has ended.
-        while True:
+        while self.master is not None:
             try:
                 chunk = os.read(self.master, 65536)
             except BlockingIOError:
@@ -169,6 +169,7 @@ class PtyLine:
             self._cond.notify_all()
             for piece in self._reply(chunk) if self._reply else ():
                 os.write(self.master, piece)
+        return False
 
     def wait_for(self, count, ceiling, also=None):
         """Waits until `count` bytes have arrived, or `also()` turns true, or
@@ -197,10 +198,17 @@ class PtyLine:
             self._data.clear()
             return data
 
-    def close(self):
+    def hang_up(self):
+        """Closes the far end, as a receiver that goes away mid-send: the
+        program's writes on the line then fail."""
         self._stop = True
         self._thread.join()
-        os.close(self.master)
+        if self.master is not None:
+            os.close(self.master)
+            self.master = None
+
+    def close(self):
+        self.hang_up()
         os.close(self.slave)
 
 

@@ -1,0 +1,12 @@
+// The terminal and the file system take UTF-8 bytes as they are.
+#include "platform/program_io.h"
+
+namespace kiv {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+void SetUpStandardStreams() {}
+
+}  // namespace kiv
