@@ -354,6 +354,35 @@ long StoppedAfter(const std::string& errors) {
     return at == std::string::npos ? -1 : std::stol(errors.substr(at + mark.size()));
 }
 
+// A stop signal ends sending at once: at most the frame under way follows
+// it, however much of its second is left. The log is counted once the
+// signal has gone, so a frame that went out while the test sent it counts
+// as before it; the signal goes once the log shows two frames (the bound
+// only keeps a broken run from hanging).
+TEST(KivCliRuns, AStopSignalLetsAtMostTheFrameUnderWayFollow) {
+    const std::string log = ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_stop.csv";
+    for (const int signo : {SIGTERM, SIGINT}) {
+        std::remove(log.c_str());
+        ChildProcess cli(kCli, {"--frame", "1,2,3", "--period", "100", "--log", log});
+        const std::string path = PathFrom(cli.ReadLine());
+        ASSERT_FALSE(path.empty());
+        LineReader receiver(path);
+        ASSERT_TRUE(receiver.ok());
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (ReadLog(log).size() < 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        cli.Signal(signo);
+        const std::size_t before = ReadLog(log).size();
+        const auto rest = ReadUntilClosed(receiver, std::chrono::milliseconds(20));
+        EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+        const std::size_t after = ReadLog(log).size();
+        EXPECT_GE(before, 2u);
+        EXPECT_LE(after, before + 1) << "frames after the signal: " << after - before;
+        EXPECT_EQ(rest.size(), after * 3);
+    }
+    std::remove(log.c_str());
+}
+
 // A plan with no slot would cycle for ever sending nothing; it is refused
 // before anything is opened, from an option or from a setup.
 TEST(KivCliRuns, APlanWithNoSlotIsRefused) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <variant>
@@ -47,6 +48,33 @@ TEST(CliOptions, ParsesEveryOption) {
     EXPECT_TRUE(o.warnings.empty());
 }
 
+// Each whole-number rule takes both of its bounds: the lowest and the
+// highest value it names in its refusal are themselves accepted.
+TEST(CliOptions, AcceptsTheBoundsOfEveryWholeNumberRule) {
+    const struct {
+        std::vector<std::string> args;
+        std::function<bool(const CliOptions&)> took;
+    } cases[] = {
+        {{"--baud", "1"}, [](const CliOptions& o) { return o.baud == "1"; }},
+        {{"--baud", "4000000"}, [](const CliOptions& o) { return o.baud == "4000000"; }},
+        {{"--noise", "1"}, [](const CliOptions& o) { return o.noise == std::vector<int>{1}; }},
+        {{"--noise", "10"}, [](const CliOptions& o) { return o.noise == std::vector<int>{10}; }},
+        {{"--noise", "1,10"},
+         [](const CliOptions& o) {
+             return o.noise == std::vector<int>{1, 10};
+         }},
+        {{"--frames", "1"}, [](const CliOptions& o) { return o.frames == 1; }},
+        {{"--frames", "1000000000"}, [](const CliOptions& o) { return o.frames == 1000000000L; }},
+        {{"--seconds", "2000000"}, [](const CliOptions& o) { return o.seconds == 2000000.0; }},
+    };
+    for (const auto& c : cases) {
+        auto parsed = ParseCliOptions(c.args);
+        ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed))
+            << c.args[0] << " " << c.args[1] << ": " << std::get<std::string>(parsed);
+        EXPECT_TRUE(c.took(std::get<CliOptions>(parsed))) << c.args[0] << " " << c.args[1];
+    }
+}
+
 // Every refusal is one line that starts with the option at fault and says
 // which rule it broke.
 TEST(CliOptions, RejectsWithOneLineThatStartsWithTheOption) {
@@ -80,6 +108,8 @@ TEST(CliOptions, RejectsWithOneLineThatStartsWithTheOption) {
         {{"--noise", "11"}, "--noise \"11\": ", "1..10"},
         {{"--frames", "0"}, "--frames \"0\": ", "1..1000000000"},
         {{"--frames", "x"}, "--frames \"x\": ", "whole number"},
+        {{"--frames", "1000000001"}, "--frames \"1000000001\": ", "1..1000000000"},
+        {{"--seconds", "2000000.001"}, "--seconds \"2000000.001\": ", "at most 2000000"},
         {{"--seconds", "-1"}, "--seconds \"-1\": ", "above 0"},
         {{"--seconds", "nan"}, "--seconds \"nan\": ", "above 0"},
         {{"--log", ""}, "--log: ", "file name"},
