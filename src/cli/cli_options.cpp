@@ -543,10 +543,10 @@ sent and the run's clock has not started.
   --set trix1=t1:50,t2:50,t3:50,am:60,a0:100
   --set noise=am:10
 )"},
-    {CliHelpSection::Stopping, "Stopping (default: until SIGINT or SIGTERM):", 25,
-     R"(  SIGINT or SIGTERM end the run within a second: the frame under way gets
-  what is left of that second, and what cannot be delivered in it is
-  dropped and counted on standard error.
+    {CliHelpSection::Stopping, "Stopping (default: until SIGINT, SIGTERM or SIGHUP):", 25,
+     R"(  SIGINT, SIGTERM or SIGHUP (the terminal closed) end the run within a
+  second: the frame under way gets what is left of that second, and what
+  cannot be delivered in it is dropped and counted on standard error.
 )"},
     {CliHelpSection::Setups, "Setups (files the window saves and opens, Ctrl+S / Ctrl+O):", 25, ""},
     {CliHelpSection::Other, "Other:", 25, ""},

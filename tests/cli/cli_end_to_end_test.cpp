@@ -164,7 +164,8 @@ TEST(KivCli, SigtermLeavesOnlyWholeFrames) {
     for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], i % 10 + 1) << "byte " << i;
 }
 
-// One signal ends the run however stuck the line: a receiver that opened
+// One signal ends the run however stuck the line (the terminal closing
+// among them): a receiver that opened
 // the port and never reads, or a frame whose time is far off. The signal
 // goes only once the run is under way (frames on the line, or the log's
 // header written when sending starts), however long a loaded machine takes
@@ -185,6 +186,11 @@ TEST(KivCli, OneStopSignalEndsAStuckRun) {
         {{"--frame", "1,2,3,4,5,6,7,8,9,10", "--period", "0"},
          true,
          SIGINT,
+         kExitUndelivered,
+         "undelivered and dropped"},
+        {{"--frame", "1,2,3,4,5,6,7,8,9,10", "--period", "0"},
+         true,
+         SIGHUP,
          kExitUndelivered,
          "undelivered and dropped"},
         {{"--frame", "1,2", "--period", "60000"}, false, SIGTERM, kExitOk, ""},
@@ -361,7 +367,7 @@ long StoppedAfter(const std::string& errors) {
 // only keeps a broken run from hanging).
 TEST(KivCliRuns, AStopSignalLetsAtMostTheFrameUnderWayFollow) {
     const std::string log = ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_stop.csv";
-    for (const int signo : {SIGTERM, SIGINT}) {
+    for (const int signo : {SIGTERM, SIGINT, SIGHUP}) {
         std::remove(log.c_str());
         ChildProcess cli(kCli, {"--frame", "1,2,3", "--period", "100", "--log", log});
         const std::string path = PathFrom(cli.ReadLine());
@@ -380,6 +386,33 @@ TEST(KivCliRuns, AStopSignalLetsAtMostTheFrameUnderWayFollow) {
         EXPECT_LE(after, before + 1) << "frames after the signal: " << after - before;
         EXPECT_EQ(rest.size(), after * 3);
     }
+    std::remove(log.c_str());
+}
+
+// Started to outlive its terminal (nohup), kiv-cli keeps ignoring SIGHUP:
+// frames go on after it, and SIGTERM still ends the run.
+TEST(KivCliRuns, AnIgnoredHangUpStaysIgnored) {
+    const std::string log = ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_hup.csv";
+    std::remove(log.c_str());
+    ChildProcess cli("/bin/bash",
+                     {"-c", "trap '' HUP; exec " + kCli + " --frame 4,5 --period 20 --log " + log});
+    const std::string path = PathFrom(cli.ReadLine());
+    ASSERT_FALSE(path.empty());
+    LineReader receiver(path);
+    ASSERT_TRUE(receiver.ok());
+    const auto waitForRows = [&](std::size_t rows) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (ReadLog(log).size() < rows && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return ReadLog(log).size();
+    };
+    ASSERT_GE(waitForRows(1), 1u);
+    cli.Signal(SIGHUP);
+    const std::size_t atHangUp = ReadLog(log).size();
+    EXPECT_GE(waitForRows(atHangUp + 3), atHangUp + 3) << "sending ended at SIGHUP";
+    cli.Signal(SIGTERM);
+    ReadUntilClosed(receiver, std::chrono::milliseconds(20));
+    EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
     std::remove(log.c_str());
 }
 
