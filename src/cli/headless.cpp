@@ -38,17 +38,22 @@ int SlotOfBox(const std::string& box) {
     return std::atoi(box.c_str() + prefix.size());
 }
 
-// The send loop's port open prints the system's reason for the window's
-// user; kiv-cli reports that reason in its own line instead.
+// The window's port open and its send loop print the system's reason for
+// the window's user ("kiv: Sending stopped at ..."); kiv-cli reports that
+// reason in its own one line instead, which it writes past std::cerr.
 class QuietStandardError {
   public:
-    QuietStandardError() : m_saved(std::cerr.rdbuf(m_sink.rdbuf())) {}
+    QuietStandardError() : m_saved(std::cerr.rdbuf(&m_sink)) {}
     ~QuietStandardError() { std::cerr.rdbuf(m_saved); }
     QuietStandardError(const QuietStandardError&) = delete;
     QuietStandardError& operator=(const QuietStandardError&) = delete;
 
   private:
-    std::ostringstream m_sink;
+    // Takes every character and keeps none: a long run holds nothing.
+    struct Discard : std::streambuf {
+        int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    };
+    Discard m_sink;
     std::streambuf* m_saved;
 };
 
@@ -261,7 +266,10 @@ int HeadlessRun::Send() {
     recorder.Start();
     // A log that cannot take even its header sends nothing.
     if (recorder.logFailed()) return kExitLogFailed;
-    const SendEnd end = SendFrames(w);
+    const SendEnd end = [this] {
+        QuietStandardError quiet;
+        return SendFrames(w);
+    }();
     switch (end) {
         case SendEnd::FrameError: {
             // The loop only says that composing failed; composing the same
