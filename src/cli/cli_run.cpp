@@ -266,8 +266,12 @@ int CliRun::DrainAndClose(int code) {
             break;
         m_services.yielder.YieldUntil(clock.Now() + 2);
     }
-    const long undelivered =
-        m_recorder->dropped() + m_droppedFromQueue + FramesIn(PendingBytes(), m_w.slotCount);
+    // Frames handed to the line that had not gone through it, and the one
+    // given up before the line took it: the report's figures add up.
+    const long inLine = std::min(m_droppedFromQueue + FramesIn(PendingBytes(), m_w.slotCount),
+                                 m_recorder->frames());
+    const long underWay = std::min(m_recorder->dropped(), 1L);
+    const long undelivered = inLine + underWay;
     if (undelivered > 0) {
         // Emptying the queue first keeps a real port's close from waiting.
         try {
@@ -278,10 +282,10 @@ int CliRun::DrainAndClose(int code) {
     Optionclose_Click(m_w);
     if (m_onTerminal) ShowStatus("\n");
     if (undelivered > 0) {
-        m_err(std::to_string(undelivered) + " frame(s) undelivered and dropped: " +
-              (m_stopAt ? "the line did not take them within a second of the stop signal"
-                        : "the receiver did not read them within 2 s of the last frame") +
-              " (" + std::to_string(m_recorder->frames()) + " frames written)");
+        m_err(UndeliveredReport(
+            m_recorder->frames(), inLine, underWay,
+            m_stopAt ? "the line did not take them within a second of the stop signal"
+                     : "the receiver did not read them within 2 s of the last frame"));
         if (code == kExitOk) code = kExitUndelivered;
     }
     if (m_recorder->logFailed() && (code == kExitOk || code == kExitUndelivered))

@@ -70,6 +70,24 @@ long FramesIn(long bytes, int frameLength) {
     return (bytes + frameLength - 1) / frameLength;
 }
 
+std::string UndeliveredReport(long written, long inLine, long underWay, const std::string& why) {
+    inLine = std::clamp(inLine, 0L, std::max(written, 0L));
+    underWay = std::clamp(underWay, 0L, 1L);
+    const long total = inLine + underWay;
+    if (total == 0) return "";
+    std::string parts =
+        std::to_string(written) + (written == 1 ? " frame" : " frames") + " written";
+    if (inLine > 0)
+        parts += inLine == written
+                     ? (written == 1 ? ", not yet through the line"
+                                     : ", all of them not yet through the line")
+                     : ", the last " + std::to_string(inLine) + " of them not yet through the line";
+    if (underWay > 0)
+        parts +=
+            (inLine > 0 ? ", and frame " : ", frame ") + std::to_string(written + 1) + " under way";
+    return std::to_string(total) + " frame(s) undelivered and dropped: " + why + " (" + parts + ")";
+}
+
 void FrameRecorder::Start() {
     m_start = Clock::now();
     if (m_log == nullptr) return;

@@ -138,4 +138,13 @@ void AdmitBaudRate(Model& w, const std::string& baud);
 // `frameLength` bytes; a partly sent frame counts as one.
 long FramesIn(long bytes, int frameLength);
 
+// What a run that ends with frames undelivered says about them, after
+// "kiv-cli: ": `written` frames were handed to the line, the last `inLine`
+// of them had not gone through it, and `underWay` (0 or 1) frame was
+// waiting to be handed over (the next one, which the text names). The
+// figures add up: the total is inLine (at most written) plus underWay.
+// `why` says what the receiver or the line failed to do. Empty when
+// nothing is undelivered.
+std::string UndeliveredReport(long written, long inLine, long underWay, const std::string& why);
+
 }  // namespace kiv

@@ -376,6 +376,45 @@ struct Headless : testing::Rig {
     HeadlessRun run{w, recorder, [this](const std::string& t) { errors.push_back(t); }};
 };
 
+// The report of frames left undelivered: its total is what it lists, the
+// frames still in the line are among those written, and the frame under
+// way is the one after the last written.
+TEST(CliOptions, TheUndeliveredReportAddsUp) {
+    const std::string why = "the line did not take them";
+    const struct {
+        long written, inLine, underWay;
+        std::string says;
+    } cases[] = {
+        {1000, 1000, 1,
+         "1001 frame(s) undelivered and dropped: the line did not take them (1000 frames "
+         "written, all of them not yet through the line, and frame 1001 under way)"},
+        {1000, 12, 1,
+         "13 frame(s) undelivered and dropped: the line did not take them (1000 frames written, "
+         "the last 12 of them not yet through the line, and frame 1001 under way)"},
+        {40, 3, 0,
+         "3 frame(s) undelivered and dropped: the line did not take them (40 frames written, the "
+         "last 3 of them not yet through the line)"},
+        {7, 0, 1,
+         "1 frame(s) undelivered and dropped: the line did not take them (7 frames written, frame "
+         "8 under way)"},
+        {0, 0, 1,
+         "1 frame(s) undelivered and dropped: the line did not take them (0 frames written, frame "
+         "1 under way)"},
+        {1, 1, 0,
+         "1 frame(s) undelivered and dropped: the line did not take them (1 frame written, not "
+         "yet through the line)"},
+        // More frames counted in the line than were written cannot be: the
+        // line holds at most what it was given.
+        {5, 9, 1,
+         "6 frame(s) undelivered and dropped: the line did not take them (5 frames written, all "
+         "of them not yet through the line, and frame 6 under way)"},
+        {5, 0, 0, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UndeliveredReport(c.written, c.inLine, c.underWay, why), c.says)
+            << c.written << " " << c.inLine << " " << c.underWay;
+}
+
 TEST(HeadlessRun, SendsTheRequestedFramesAndLogsThem) {
     Headless h;
     std::ostringstream log;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -132,8 +133,30 @@ TEST(KivCliLineFaults, AStopSignalEndsARunOnADeviceThatTakesNothing) {
         EXPECT_EQ(got.size(), static_cast<std::size_t>(lines - 1) * 10);
     } else {
         EXPECT_EQ(code, kExitUndelivered) << cli.errors();
-        EXPECT_NE(cli.errors().find("frame(s) undelivered and dropped"), std::string::npos)
-            << cli.errors();
+        // The report's figures agree with each other and with the log: its
+        // total is the frames left in the line plus the one under way, the
+        // frames written are the log's, and the frame under way is the next.
+        const std::regex report(
+            R"(kiv-cli: (\d+) frame\(s\) undelivered and dropped: [^(]*\((\d+) frames? written)"
+            R"((?:(?:, the last (\d+) of them|(, all of them)|(,)) not yet through the line)?)"
+            R"((?:(?:, and|,) frame (\d+) under way)?\)\n)");
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(cli.errors(), m, report)) << cli.errors();
+        const long total = std::stol(m[1]);
+        const long written = std::stol(m[2]);
+        const long inLine = m[3].matched                     ? std::stol(m[3])
+                            : (m[4].matched || m[5].matched) ? written
+                                                             : 0;
+        const long underWay = m[6].matched ? 1 : 0;
+        EXPECT_EQ(total, inLine + underWay) << cli.errors();
+        EXPECT_LE(inLine, written) << cli.errors();
+        if (m[6].matched) {
+            EXPECT_EQ(std::stol(m[6]), written + 1) << cli.errors();
+        }
+        std::ifstream in(log);
+        const auto lines =
+            std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n');
+        EXPECT_EQ(written, static_cast<long>(lines - 1)) << cli.errors();
     }
     std::remove(log.c_str());
 }
