@@ -356,8 +356,8 @@ const CliOption kOptionRows[] = {
          return std::nullopt;
      }},
     {"--setup", "FILE",
-     "start from the setup in FILE; the options above override it,\n"
-     "and its values follow the options' rules",
+     "start from the setup in FILE (a file or a pipe); the options\n"
+     "above override it, and its values follow the options' rules",
      CliHelpSection::Setups,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
          if (auto fault = NotEmpty(a, v, "a file name")) return fault;

@@ -64,6 +64,8 @@ enum class TextId {
     SetupIsKind,
     SetupLinkNowhere,
     SetupLinkTo,
+    SetupReadIsKind,
+    SetupReadLinkTo,
     LogIsKind,
     LogLeadsTo,
     LogTooManyLinks,

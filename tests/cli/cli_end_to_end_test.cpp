@@ -416,6 +416,40 @@ TEST(KivCliRuns, AnIgnoredHangUpStaysIgnored) {
     std::remove(log.c_str());
 }
 
+// --setup reads a pipe as it reads a file (a shell's <(...), a piped
+// standard input) and refuses a device in one line that names it.
+TEST(KivCliRuns, ASetupIsReadFromAPipeAndADeviceIsRefused) {
+    const std::string written = ::testing::TempDir() + std::to_string(::getpid()) + "-piped.ini";
+    const std::string give = "printf '[send]\\nslot1=7\\nslot2=sinx1\\n'";
+    const struct {
+        std::string shell;
+        int code;
+        std::string says;  // standard error; "" for nothing
+    } cases[] = {
+        {kCli + " --setup <(" + give + ") --write-setup " + written, kExitOk, ""},
+        {give + " | " + kCli + " --setup /dev/stdin --write-setup " + written, kExitOk, ""},
+        {kCli + " --setup /dev/zero --write-setup " + written, kExitBadInput,
+         "kiv-cli: --setup \"/dev/zero\": is a device; a setup is read only from a regular file "
+         "or a pipe\n"},
+        {"head -c 2000000 /dev/zero | " + kCli + " --setup /dev/stdin --write-setup " + written,
+         kExitBadInput, "kiv-cli: --setup \"/dev/stdin\": too large for a setup file\n"},
+    };
+    for (const auto& c : cases) {
+        std::remove(written.c_str());
+        ChildProcess shell("/bin/bash", {"-c", c.shell});
+        EXPECT_EQ(shell.Wait(), c.code) << c.shell << "\n" << shell.errors();
+        EXPECT_EQ(shell.errors(), c.says) << c.shell;
+        const std::string text = ReadText(written);
+        if (c.code == kExitOk) {
+            EXPECT_NE(text.find("slot1=7\n"), std::string::npos) << text;
+            EXPECT_NE(text.find("slot2=sinx1\n"), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(text, "") << c.shell;
+        }
+    }
+    std::remove(written.c_str());
+}
+
 // A plan with no slot would cycle for ever sending nothing; it is refused
 // before anything is opened, from an option or from a setup.
 TEST(KivCliRuns, APlanWithNoSlotIsRefused) {
