@@ -375,8 +375,11 @@ const CliOption kOptionRows[] = {
      "CSV, one line per frame as it is sent, after a header:\n"
      "frame,ms since start,wall clock (UTC, ISO 8601),bytes...\n"
      "--log - writes it to standard output (the other\n"
-     "output then goes to standard error); a log that\n"
-     "cannot be written ends the run after the frame just sent",
+     "output then goes to standard error); a pipe a program\n"
+     "reads and /dev/null are written straight, only a regular\n"
+     "file is replaced, anything else is refused at once; a\n"
+     "log that cannot be written ends the run after the frame\n"
+     "just sent",
      CliHelpSection::Other,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
          if (auto fault = NotEmpty(a, v, "a file name or -")) return fault;

@@ -15,6 +15,7 @@
 #include "cli/cli_setup.h"
 #include "cli/exit_codes.h"
 #include "model/errors.h"
+#include "platform/log_stream.h"
 #include "platform/stop_signals.h"
 #include "sending/capacity_warning.h"
 #include "serial/port_open_close.h"
@@ -160,18 +161,34 @@ bool CliRun::StopSeen() {
 }
 
 // The log is opened (and an earlier one replaced) only once everything
-// else has been accepted.
+// else has been accepted; opening it never waits. Standard output, a pipe
+// that a program reads and the null device are written straight; a file
+// goes by the rules of the window's recording (OpenLogFile), which also
+// refuse anything else standing at the path.
 std::optional<int> CliRun::OpenLog() {
     if (m_logToStdout) {
         m_recorder->setLog(&std::cout);
     } else if (m_o.log) {
-        m_logFile.open(*m_o.log, std::ios::out | std::ios::trunc);
-        if (!m_logFile) {
-            m_err("--log " + Quoted(*m_o.log) + ": cannot be written: " + std::strerror(errno));
+        const auto refuse = [this](const std::string& reason) {
+            m_err("--log " + Quoted(*m_o.log) + ": cannot be written: " + reason);
             Optionclose_Click(m_w);
             return kExitBadInput;
+        };
+        LogStream stream = OpenLogStream(*m_o.log);
+        if (auto* refusal = std::get_if<std::string>(&stream)) return refuse(*refusal);
+        if (auto* opened = std::get_if<std::unique_ptr<std::ostream>>(&stream)) {
+            m_logStream = std::move(*opened);
+            m_recorder->setLog(m_logStream.get());
+        } else {
+            auto file = OpenLogFile(*m_o.log, m_w.slotCount);
+            if (auto* refusal = std::get_if<std::string>(&file)) {
+                // The refusal starts with the path, which the message names.
+                const std::string named = *m_o.log + ": ";
+                return refuse(refusal->rfind(named, 0) == 0 ? refusal->substr(named.size())
+                                                            : *refusal);
+            }
+            m_recorder->setLogFile(std::move(std::get<std::unique_ptr<FrameLog>>(file)));
         }
-        m_recorder->setLog(&m_logFile);
     }
     m_recorder->onLogFailed = [this](const std::string& reason) {
         m_err("--log " + Quoted(*m_o.log) + ": cannot be written (" + reason + "); " +

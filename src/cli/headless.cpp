@@ -90,8 +90,13 @@ std::string UndeliveredReport(long written, long inLine, long underWay, const st
 
 void FrameRecorder::Start() {
     m_start = Clock::now();
+    if (m_logFile) {
+        m_frameLog = m_logFile.get();
+        return;
+    }
     if (m_log == nullptr) return;
-    m_frameLog.emplace(*m_log);
+    m_streamLog.emplace(*m_log);
+    m_frameLog = &*m_streamLog;
     m_frameLog->WriteHeader(m_w.slotCount);
     CheckLog();
 }

@@ -110,6 +110,8 @@ constexpr std::array<TextForms, static_cast<std::size_t>(TextId::Count)> kTexts 
     {TextId::SetupReadLinkTo,
      "is a link to %1, which is %2; a setup is read only from a regular file or a pipe",
      "是指向 %1 的链接，而它是%2；设置只从普通文件或管道读取"},
+    {TextId::LogPipeNoReader, "is a pipe that no program reads; nothing was sent",
+     "是没有程序读取的管道；未发送任何内容"},
     {TextId::LogIsKind, "is %1; a log is written only to a regular file",
      "是%1；记录只写入普通文件"},
     {TextId::LogLeadsTo, "leads to %1, which is %2; a log is written only to a regular file",

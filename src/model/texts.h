@@ -66,6 +66,7 @@ enum class TextId {
     SetupLinkTo,
     SetupReadIsKind,
     SetupReadLinkTo,
+    LogPipeNoReader,
     LogIsKind,
     LogLeadsTo,
     LogTooManyLinks,

@@ -1,8 +1,10 @@
 // kiv-cli as a user runs it: options in, frames on a virtual port out.
 // The guards given to Wait only keep a broken run from hanging the test;
 // they are not timing measurements.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -165,15 +168,15 @@ TEST(KivCli, SigtermLeavesOnlyWholeFrames) {
 }
 
 // One signal ends the run however stuck the line (the terminal closing
-// among them): a receiver that opened
-// the port and never reads, or a frame whose time is far off. The signal
-// goes only once the run is under way (frames on the line, or the log's
-// header written when sending starts), however long a loaded machine takes
-// to get there; the waits' bounds only keep a broken run from hanging.
+// among them): a receiver that opened the port and never reads, or a frame
+// whose time is far off. The signal goes only once the run is under way
+// (frames on the line, or the log's header, which a log into a pipe gets
+// when sending starts), however long a loaded machine takes to get there;
+// the waits' bounds only keep a broken run from hanging.
 TEST(KivCli, OneStopSignalEndsAStuckRun) {
     const struct {
         std::vector<std::string> args;
-        bool framesOnTheLine;  // else: the log shows that sending began
+        bool framesOnTheLine;  // else: the log's header shows that sending began
         int signo;
         int code;
         const char* says;  // "" for nothing at all
@@ -199,23 +202,26 @@ TEST(KivCli, OneStopSignalEndsAStuckRun) {
         ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_stuck.csv";
     for (const auto& c : cases) {
         std::remove(log.c_str());
+        // A pipe the test reads: the header comes when sending starts.
+        int logReader = -1;
+        if (!c.framesOnTheLine) {
+            ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+            logReader = ::open(log.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            ASSERT_GE(logReader, 0);
+        }
         std::vector<std::string> args = c.args;
         args.insert(args.end(), {"--log", log});
         ChildProcess cli(kCli, args);
         const std::string path = PathFrom(cli.ReadLine());
-        ASSERT_FALSE(path.empty());
+        ASSERT_FALSE(path.empty()) << cli.errors();
         LineReader receiver(path);  // opens, never reads
         ASSERT_TRUE(receiver.ok());
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         if (c.framesOnTheLine) {
             pollfd p{receiver.fd(), POLLIN, 0};
             ASSERT_EQ(poll(&p, 1, 30'000), 1) << "no frame reached the line";
         } else {
-            std::string header;
-            while (ReadLog(log, &header).empty() && header.empty() &&
-                   std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            ASSERT_FALSE(header.empty()) << "sending never began";
+            pollfd p{logReader, POLLIN, 0};
+            ASSERT_EQ(poll(&p, 1, 30'000), 1) << "sending never began";
         }
         cli.Signal(c.signo);
         EXPECT_EQ(cli.Wait(std::chrono::seconds(10)), c.code) << cli.errors();
@@ -224,6 +230,7 @@ TEST(KivCli, OneStopSignalEndsAStuckRun) {
         } else {
             EXPECT_NE(cli.errors().find(c.says), std::string::npos) << cli.errors();
         }
+        if (logReader >= 0) ::close(logReader);
     }
     std::remove(log.c_str());
 }
@@ -450,6 +457,76 @@ TEST(KivCliRuns, ASetupIsReadFromAPipeAndADeviceIsRefused) {
     std::remove(written.c_str());
 }
 
+// Where the log may go: a file by the window's recording's rules (a link
+// written through to its regular file, which keeps its permissions), a
+// pipe that a program reads, the null device. A pipe nobody reads and any
+// other device are refused at once in one line, before anything is sent.
+TEST(KivCliRuns, TheLogGoesWhereTheWindowsRecordingGoes) {
+    const std::string dir = ::testing::TempDir() + std::to_string(::getpid()) + "-kiv_cli_logs/";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    ASSERT_EQ(::mkfifo((dir + "unread").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/full", dir + "full-link");
+    WriteText(dir + "kept.csv", "precious\n");
+    ::chmod((dir + "kept.csv").c_str(), 0640);
+    std::filesystem::create_symlink("kept.csv", dir + "kept-link");
+    const std::string header = "frame,ms_since_start,wall_clock_utc,slot1,slot2\n";
+    const struct {
+        std::string log;       // the --log value, in a shell line
+        std::string readBack;  // where the log's lines land, "" for nowhere
+        std::string refusal;   // "" when the run goes ahead
+    } cases[] = {
+        {dir + "unread", "",
+         "kiv-cli: --log \"" + dir +
+             "unread\": cannot be written: is a pipe that no program "
+             "reads; nothing was sent\n"},
+        {"/dev/full", "",
+         "kiv-cli: --log \"/dev/full\": cannot be written: is a device; a log is written only "
+         "to a regular file\n"},
+        {dir + "full-link", "",
+         "kiv-cli: --log \"" + dir +
+             "full-link\": cannot be written: leads to /dev/full, which "
+             "is a device; a log is written only to a regular file\n"},
+        {"/dev/null", "", ""},
+        {">(cat > " + dir + "piped.csv)", dir + "piped.csv", ""},
+        {dir + "kept-link", dir + "kept.csv", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        ChildProcess cli(
+            "/bin/bash",
+            {"-c", "exec " + kCli + " --frame 1,2 --period 1 --frames 3 --log " + c.log});
+        if (!c.refusal.empty()) {
+            EXPECT_EQ(cli.Wait(std::chrono::seconds(10)), kExitBadInput);
+            EXPECT_EQ(cli.errors(), c.refusal);
+            EXPECT_EQ(cli.output(), "");
+            continue;
+        }
+        const std::string path = PathFrom(cli.ReadLine());
+        ASSERT_FALSE(path.empty()) << cli.errors();
+        LineReader line(path);
+        EXPECT_EQ(line.Read(6).size(), 6u);
+        EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
+        if (c.readBack.empty()) continue;
+        // The shell's reader may still be writing its copy out.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (ReadLog(c.readBack).size() < 3 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::string first;
+        EXPECT_EQ(ReadLog(c.readBack, &first).size(), 3u);
+        EXPECT_EQ(first + "\n", header);
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "kept-link"));
+    EXPECT_EQ(std::filesystem::status(dir + "kept.csv").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    // Nothing of the log's own making is left beside it.
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++entries;
+    EXPECT_EQ(entries, 5u);
+    std::filesystem::remove_all(dir);
+}
+
 // A plan with no slot would cycle for ever sending nothing; it is refused
 // before anything is opened, from an option or from a setup.
 TEST(KivCliRuns, APlanWithNoSlotIsRefused) {
@@ -488,20 +565,10 @@ TEST(KivCliRuns, AnEarlierLogIsKeptWhenTheRunIsRefused) {
 }
 
 // A log that cannot be written is reported at once and ends the run with its
-// own code; the frames already on the line stay there, whole.
+// own code; the frames already on the line stay there, whole. (A device
+// such as /dev/full is refused before anything is sent: see
+// TheLogGoesWhereTheWindowsRecordingGoes.)
 TEST(KivCliRuns, ALogThatCannotBeWrittenEndsTheRunWithItsOwnCode) {
-    {
-        ChildProcess cli(kCli, {"--frame", "1,2,3", "--period", "1", "--log", "/dev/full"});
-        const std::string path = PathFrom(cli.ReadLine());
-        ASSERT_FALSE(path.empty());
-        LineReader line(path);
-        const auto got = ReadUntilClosed(line, std::chrono::milliseconds(20));
-        EXPECT_EQ(cli.Wait(), kExitLogFailed) << cli.errors();
-        EXPECT_EQ(cli.errors(),
-                  "kiv-cli: --log \"/dev/full\": cannot be written (No space left on device); "
-                  "nothing sent\n");
-        EXPECT_TRUE(got.empty());
-    }
     {
         // A disk that fills up after a kilobyte: the file size limit of the
         // shell, with its signal ignored, makes the writes fail as a full
