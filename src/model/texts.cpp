@@ -40,6 +40,13 @@ constexpr std::array<TextForms, static_cast<std::size_t>(TextId::Count)> kTexts 
     {TextId::OpenInUse,
      "%1 is in use by another program%2. Close that program, then open the port again.",
      "%1 正被另一个程序使用%2。请关闭该程序，然后重新打开串口。"},
+    {TextId::OpenFolderDenied,
+     "%1 cannot be reached: this user may not enter the folder %2%3. Ask the system's "
+     "administrator for access, or name a device outside it.",
+     "%1 无法访问：此用户不能进入文件夹 %2%3。请向系统管理员申请权限，或使用该文件夹以外的设备。"},
+    {TextId::OpenUnreachable,
+     "%1 cannot be reached%2. Make sure the path names the device you mean.",
+     "%1 无法访问%2。请确认路径对应的是您要用的设备。"},
     {TextId::OpenRefused,
      "%1 refused the settings %2%3. Choose another baud rate, parity, data or stop bits.",
      "%1 不接受设置 %2%3。请选择其他的波特率、校验位、数据位或停止位。"},

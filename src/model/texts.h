@@ -22,6 +22,8 @@ enum class TextId {
     OpenOwnerOnly,
     OpenDenied,
     OpenInUse,
+    OpenFolderDenied,
+    OpenUnreachable,
     OpenRefused,
     OpenOther,
     SomeProgram,

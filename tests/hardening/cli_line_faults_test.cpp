@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -229,6 +231,60 @@ TEST(KivCliLineFaults, WarnsOnceWhenTheRateCannotCarryThePlan) {
         EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
         EXPECT_EQ(cli.errors(), c.warning);
     }
+}
+
+// A device path that leads to no device is reported with what the system
+// said about the path, never as a device in use: a folder on the way this
+// user may not enter (with a link behind it, or nothing), and a name longer
+// than the system takes. A folder shut to its user needs a user other than
+// root: as root, kiv-cli runs as nobody for those cases.
+TEST(KivCliLineFaults, ADeviceThatCannotBeReachedIsNotCalledInUse) {
+    const std::string dir =
+        ::testing::TempDir() + "kiv-unreachable-" + std::to_string(::getpid()) + "/";
+    const std::string locked = dir + "locked";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(locked);
+    std::filesystem::create_symlink("/dev/null", locked + "/ttyUSB0");
+    const bool root = ::geteuid() == 0;
+    ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), root ? 0700 : 0), 0);
+    const std::vector<std::string> asAnother =
+        root ? std::vector<std::string>{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                        "--clear-groups"}
+             : std::vector<std::string>{};
+    const std::string longName = ::testing::TempDir() + std::string(300, 'a');
+    const struct {
+        std::string device;
+        bool shutFolder;
+        std::string says;
+    } cases[] = {
+        {locked + "/ttyUSB0", true,
+         "cannot be reached: this user may not enter the folder " + locked +
+             " (the system said: Permission denied)"},
+        {locked + "/missing", true,
+         "cannot be reached: this user may not enter the folder " + locked +
+             " (the system said: Permission denied)"},
+        {longName, false, "cannot be reached (the system said: File name too long)"},
+        {longName + "/ttyUSB0", false, "cannot be reached (the system said: File name too long)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device.substr(0, 80));
+        if (c.shutFolder && root && !std::filesystem::exists(asAnother[0])) {
+            ADD_FAILURE() << "no setpriv to run kiv-cli as another user";
+            continue;
+        }
+        std::vector<std::string> args = c.shutFolder ? asAnother : std::vector<std::string>{};
+        args.insert(args.end(), {KIV_CLI_PATH, "--device", c.device, "--frames", "1"});
+        const std::string program = args.front();
+        args.erase(args.begin());
+        ChildProcess cli(program, args);
+        EXPECT_EQ(cli.Wait(), kExitPortFailed) << cli.errors();
+        EXPECT_NE(cli.errors().find(c.says), std::string::npos) << cli.errors();
+        EXPECT_EQ(cli.errors().find("in use"), std::string::npos) << cli.errors();
+        EXPECT_EQ(std::count(cli.errors().begin(), cli.errors().end(), '\n'), 1) << cli.errors();
+    }
+    ::chmod(locked.c_str(), 0700);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
