@@ -49,19 +49,41 @@ Destination FindDestination(const std::string& path) {
     return {Utf8Text(target), {}};
 }
 
+// Why a setup is not read from what stands at the path, or nothing: it is
+// read from a regular file or a pipe (a shell's <(...), a standard input
+// that is piped), never from a device, which may never end (/dev/zero) or
+// wait for a person (a terminal), nor from a folder or a socket.
+std::string ReadRefusal(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status reached = fs::status(Utf8Path(path), ec);
+    if (ec) return path + ": " + ec.message();
+    const fs::file_type type = reached.type();
+    if (type == fs::file_type::regular || type == fs::file_type::fifo) return "";
+    if (fs::symlink_status(Utf8Path(path), ec).type() == fs::file_type::symlink) {
+        const fs::path target = fs::canonical(Utf8Path(path), ec);
+        if (!ec)
+            return path + ": " +
+                   Say(TextId::SetupReadLinkTo, {Utf8Text(target), SayFileKind(type)});
+    }
+    return path + ": " + Say(TextId::SetupReadIsKind, {SayFileKind(type)});
+}
+
 }  // namespace
 
 std::variant<Setup, std::string> ReadSetupFile(const std::string& path) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(Utf8Path(path), ec);
-    if (ec) return path + ": " + ec.message();
-    if (size > kLargestSetup) return path + ": " + Say(TextId::SetupTooLarge);
+    if (std::string refusal = ReadRefusal(path); !refusal.empty()) return refusal;
+    errno = 0;
     std::ifstream in(Utf8Path(path), std::ios::binary);
-    if (!in) return path + ": " + std::strerror(errno);
-    std::ostringstream text;
-    text << in.rdbuf();
+    if (!in) return path + ": " + (errno != 0 ? std::strerror(errno) : Say(TextId::SetupReadError));
+    // Read up to one byte past the limit: a pipe tells its size only by
+    // ending, and one that goes on past the limit is not a setup.
+    std::string text;
+    char chunk[8192];
+    while (text.size() <= kLargestSetup && in.read(chunk, sizeof chunk).gcount() > 0)
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
     if (in.bad()) return path + ": " + Say(TextId::SetupReadError);
-    auto parsed = ParseSetup(text.str());
+    if (text.size() > kLargestSetup) return path + ": " + Say(TextId::SetupTooLarge);
+    auto parsed = ParseSetup(text);
     if (auto* refusal = std::get_if<SetupRefusal>(&parsed))
         return path + ": " + refusal->Describe();
     return std::get<Setup>(parsed);

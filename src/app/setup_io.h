@@ -8,7 +8,9 @@
 namespace kiv {
 
 // Reads and parses a setup file; a file that cannot be read or taken gives
-// a text naming the file (and the line at fault).
+// a text naming the file (and the line at fault). A regular file or a pipe
+// is read (a link leads to one), up to the same size limit; a device, a
+// folder or a socket is refused, naming what stands there.
 std::variant<Setup, std::string> ReadSetupFile(const std::string& path);
 
 // Writes a setup file, replacing a regular file of that name only once the

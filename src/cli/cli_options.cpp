@@ -394,8 +394,8 @@ const CliOption kOptionRows[] = {
          return std::nullopt;
      }},
     {"--setup", "FILE",
-     "start from the setup in FILE; the options above override it,\n"
-     "and its values follow the options' rules",
+     "start from the setup in FILE (a file or a pipe); the options\n"
+     "above override it, and its values follow the options' rules",
      CliHelpSection::Setups,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
          if (auto fault = NotEmpty(a, v, "a file name")) return fault;
@@ -414,8 +414,11 @@ const CliOption kOptionRows[] = {
      "frame,ms since start,wall clock (UTC, ISO 8601),slot bytes...\n"
      "and, with a frame format, the whole frame in hex\n"
      "--log - writes it to standard output (the other\n"
-     "output then goes to standard error); a log that\n"
-     "cannot be written ends the run after the frame just sent",
+     "output then goes to standard error); a pipe a program\n"
+     "reads and /dev/null are written straight, only a regular\n"
+     "file is replaced, anything else is refused at once; a\n"
+     "log that cannot be written ends the run after the frame\n"
+     "just sent",
      CliHelpSection::Other,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
          if (auto fault = NotEmpty(a, v, "a file name or -")) return fault;
@@ -605,9 +608,9 @@ sent and the run's clock has not started.
   --set noise=am:10
 )"},
     {CliHelpSection::Stopping, "Stopping (default: until {stop}):", 25,
-     R"(  {stop} end the run within a second: the frame under way gets
-  what is left of that second, and what cannot be delivered in it is
-  dropped and counted on standard error.
+     R"(  {stop} end the run within a second:
+  the frame under way gets what is left of that second, and what cannot be
+  delivered in it is dropped and counted on standard error.
 )"},
     {CliHelpSection::Setups, "Setups (files the window saves and opens, Ctrl+S / Ctrl+O):", 25, ""},
     {CliHelpSection::Other, "Other:", 25, ""},

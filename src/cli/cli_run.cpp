@@ -18,6 +18,7 @@
 #include "model/errors.h"
 #include "model/texts.h"
 #include "model/utf8.h"
+#include "platform/log_stream.h"
 #include "platform/stop_signals.h"
 #include "sending/capacity_warning.h"
 #include "serial/port_open_close.h"
@@ -163,27 +164,34 @@ bool CliRun::StopSeen() {
 }
 
 // The log is opened (and an earlier one replaced) only once everything
-// else has been accepted.
+// else has been accepted; opening it never waits. Standard output, a pipe
+// that a program reads and the null device are written straight; a file
+// goes by the rules of the window's recording (OpenLogFile), which also
+// refuse anything else standing at the path.
 std::optional<int> CliRun::OpenLog() {
     if (m_logToStdout) {
         m_recorder->setLog(&std::cout);
     } else if (m_o.log) {
-        // A folder is named as one: Windows only says "Permission denied".
-        std::error_code ec;
-        if (std::filesystem::is_directory(Utf8Path(*m_o.log), ec)) {
-            m_err("--log " + Quoted(*m_o.log) + ": cannot be written: " +
-                  Say(TextId::LogIsKind, {SayFileKind(std::filesystem::file_type::directory)}));
+        const auto refuse = [this](const std::string& reason) {
+            m_err("--log " + Quoted(*m_o.log) + ": cannot be written: " + reason);
             Optionclose_Click(m_w);
             return kExitBadInput;
+        };
+        LogStream stream = OpenLogStream(*m_o.log);
+        if (auto* refusal = std::get_if<std::string>(&stream)) return refuse(*refusal);
+        if (auto* opened = std::get_if<std::unique_ptr<std::ostream>>(&stream)) {
+            m_logStream = std::move(*opened);
+            m_recorder->setLog(m_logStream.get());
+        } else {
+            auto file = OpenLogFile(*m_o.log, LogColumnsOf(m_w.slotCount, m_w.frameFormat));
+            if (auto* refusal = std::get_if<std::string>(&file)) {
+                // The refusal starts with the path, which the message names.
+                const std::string named = *m_o.log + ": ";
+                return refuse(refusal->rfind(named, 0) == 0 ? refusal->substr(named.size())
+                                                            : *refusal);
+            }
+            m_recorder->setLogFile(std::move(std::get<std::unique_ptr<FrameLog>>(file)));
         }
-        errno = 0;
-        m_logFile.open(Utf8Path(*m_o.log), std::ios::out | std::ios::trunc);
-        if (!m_logFile) {
-            m_err("--log " + Quoted(*m_o.log) + ": cannot be written: " + std::strerror(errno));
-            Optionclose_Click(m_w);
-            return kExitBadInput;
-        }
-        m_recorder->setLog(&m_logFile);
     }
     m_recorder->onLogFailed = [this](const std::string& reason) {
         m_err("--log " + Quoted(*m_o.log) + ": cannot be written (" + reason + "); " +
@@ -278,8 +286,12 @@ int CliRun::DrainAndClose(int code) {
             break;
         m_services.yielder.YieldUntil(clock.Now() + 2);
     }
-    const long undelivered =
-        m_recorder->dropped() + m_droppedFromQueue + FramesIn(PendingBytes(), FrameLength(m_w));
+    // Frames handed to the line that had not gone through it, and the one
+    // given up before the line took it: the report's figures add up.
+    const long inLine = std::min(m_droppedFromQueue + FramesIn(PendingBytes(), FrameLength(m_w)),
+                                 m_recorder->frames());
+    const long underWay = std::min(m_recorder->dropped(), 1L);
+    const long undelivered = inLine + underWay;
     if (undelivered > 0) {
         // Emptying the queue first keeps a real port's close from waiting.
         try {
@@ -290,10 +302,10 @@ int CliRun::DrainAndClose(int code) {
     Optionclose_Click(m_w);
     if (m_onTerminal) ShowStatus("\n");
     if (undelivered > 0) {
-        m_err(std::to_string(undelivered) + " frame(s) undelivered and dropped: " +
-              (m_stopAt ? "the line did not take them within a second of the stop signal"
-                        : "the receiver did not read them within 2 s of the last frame") +
-              " (" + std::to_string(m_recorder->frames()) + " frames written)");
+        m_err(UndeliveredReport(
+            m_recorder->frames(), inLine, underWay,
+            m_stopAt ? "the line did not take them within a second of the stop signal"
+                     : "the receiver did not read them within 2 s of the last frame"));
         if (code == kExitOk) code = kExitUndelivered;
     }
     if (m_recorder->logFailed() && (code == kExitOk || code == kExitUndelivered))

@@ -78,7 +78,7 @@ class CliRun {
     long m_droppedFromQueue = 0;
     QTimer m_frameBudget;
     std::unique_ptr<StopSignalWatch> m_stopWatch;
-    std::ofstream m_logFile;
+    std::unique_ptr<std::ostream> m_logStream;  // a pipe or the null device
     QTimer m_timeUp;
     std::uint32_t m_lastShown = 0;
 };

@@ -40,17 +40,22 @@ int SlotOfBox(const std::string& box) {
     return std::atoi(box.c_str() + prefix.size());
 }
 
-// The send loop's port open prints the system's reason for the window's
-// user; kiv-cli reports that reason in its own line instead.
+// The window's port open and its send loop print the system's reason for
+// the window's user ("kiv: Sending stopped at ..."); kiv-cli reports that
+// reason in its own one line instead, which it writes past std::cerr.
 class QuietStandardError {
   public:
-    QuietStandardError() : m_saved(std::cerr.rdbuf(m_sink.rdbuf())) {}
+    QuietStandardError() : m_saved(std::cerr.rdbuf(&m_sink)) {}
     ~QuietStandardError() { std::cerr.rdbuf(m_saved); }
     QuietStandardError(const QuietStandardError&) = delete;
     QuietStandardError& operator=(const QuietStandardError&) = delete;
 
   private:
-    std::ostringstream m_sink;
+    // Takes every character and keeps none: a long run holds nothing.
+    struct Discard : std::streambuf {
+        int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    };
+    Discard m_sink;
     std::streambuf* m_saved;
 };
 
@@ -67,10 +72,33 @@ long FramesIn(long bytes, int frameLength) {
     return (bytes + frameLength - 1) / frameLength;
 }
 
+std::string UndeliveredReport(long written, long inLine, long underWay, const std::string& why) {
+    inLine = std::clamp(inLine, 0L, std::max(written, 0L));
+    underWay = std::clamp(underWay, 0L, 1L);
+    const long total = inLine + underWay;
+    if (total == 0) return "";
+    std::string parts =
+        std::to_string(written) + (written == 1 ? " frame" : " frames") + " written";
+    if (inLine > 0)
+        parts += inLine == written
+                     ? (written == 1 ? ", not yet through the line"
+                                     : ", all of them not yet through the line")
+                     : ", the last " + std::to_string(inLine) + " of them not yet through the line";
+    if (underWay > 0)
+        parts +=
+            (inLine > 0 ? ", and frame " : ", frame ") + std::to_string(written + 1) + " under way";
+    return std::to_string(total) + " frame(s) undelivered and dropped: " + why + " (" + parts + ")";
+}
+
 void FrameRecorder::Start() {
     m_start = Clock::now();
+    if (m_logFile) {
+        m_frameLog = m_logFile.get();
+        return;
+    }
     if (m_log == nullptr) return;
-    m_frameLog.emplace(*m_log);
+    m_streamLog.emplace(*m_log);
+    m_frameLog = &*m_streamLog;
     m_frameLog->WriteHeader(LogColumnsOf(m_w.slotCount, m_w.frameFormat));
     CheckLog();
 }
@@ -280,7 +308,10 @@ int HeadlessRun::Send() {
     recorder.Start();
     // A log that cannot take even its header sends nothing.
     if (recorder.logFailed()) return kExitLogFailed;
-    const SendEnd end = SendFrames(w);
+    const SendEnd end = [this] {
+        QuietStandardError quiet;
+        return SendFrames(w);
+    }();
     switch (end) {
         case SendEnd::FrameError: {
             // The loop only says that composing failed; composing the same

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ class FrameRecorder : public ForwardingCommControl {
 
     // The log gets a header at Start and one flushed line per frame.
     void setLog(std::ostream* log) { m_log = log; }
+    // A log file opened with its header already in it (OpenLogFile): it
+    // gets one flushed line per frame.
+    void setLogFile(std::unique_ptr<FrameLog> log) { m_logFile = std::move(log); }
     void setFrameLimit(std::optional<long> frames) { m_limit = frames; }
     // No frame goes out later than this many milliseconds after Start.
     void setTimeLimitMs(std::optional<double> ms) { m_timeLimitMs = ms; }
@@ -67,7 +71,9 @@ class FrameRecorder : public ForwardingCommControl {
 
     Model& m_w;
     std::ostream* m_log = nullptr;
-    std::optional<FrameLog> m_frameLog;
+    std::unique_ptr<FrameLog> m_logFile;
+    std::optional<FrameLog> m_streamLog;
+    FrameLog* m_frameLog = nullptr;  // the one of the two in use
     std::optional<long> m_limit;
     std::optional<double> m_timeLimitMs;
     long m_frames = 0;
@@ -137,5 +143,14 @@ void AdmitBaudRate(Model& w, const std::string& baud);
 // Frames still waiting in a line that holds `bytes`, for frames of
 // `frameLength` bytes; a partly sent frame counts as one.
 long FramesIn(long bytes, int frameLength);
+
+// What a run that ends with frames undelivered says about them, after
+// "kiv-cli: ": `written` frames were handed to the line, the last `inLine`
+// of them had not gone through it, and `underWay` (0 or 1) frame was
+// waiting to be handed over (the next one, which the text names). The
+// figures add up: the total is inLine (at most written) plus underWay.
+// `why` says what the receiver or the line failed to do. Empty when
+// nothing is undelivered.
+std::string UndeliveredReport(long written, long inLine, long underWay, const std::string& why);
 
 }  // namespace kiv

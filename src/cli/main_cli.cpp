@@ -2,6 +2,7 @@
 // It fills the same controls the window has and runs the same handlers, in
 // the order a user would click them.
 #include <QCoreApplication>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <variant>
@@ -24,8 +25,12 @@ int main(int argc, char** argv) {
     auto parsed = ParseCliOptions(args);
     // Values in messages come from the user and from files: whatever they
     // hold, a message stays one line that the terminal shows as it is.
+    // Written through stdio, not std::cerr, which the run quiets while the
+    // window's own code sends (kiv-cli says what happened in its own line).
     auto err = [](const std::string& text) {
-        std::cerr << "kiv-cli: " << OneLine(text) << std::endl;
+        const std::string line = "kiv-cli: " + OneLine(text) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
     };
     if (auto* e = std::get_if<std::string>(&parsed)) {
         err(*e);

@@ -46,9 +46,18 @@ std::string ExplainOpenFailure(const OpenFailureFacts& f) {
     const std::string said = f.systemText.empty() ? "" : Say(TextId::SystemSaid, {f.systemText});
     switch (f.problem) {
         case OpenProblem::Missing:
-            return Say(TextId::OpenMissing, {f.label, said});
         case OpenProblem::Busy:
             if (!f.holder.empty()) return Say(TextId::OpenHeldBy, {f.label, f.holder});
+            // A path that does not lead to a device says why before anything
+            // else: such a device is not known to be in use.
+            if (!f.unreachable.empty()) {
+                const std::string why = Say(TextId::SystemSaid, {f.unreachable});
+                if (!f.deniedFolder.empty())
+                    return Say(TextId::OpenFolderDenied, {f.label, f.deniedFolder, why});
+                if (f.pathMissing) return Say(TextId::OpenMissing, {f.label, why});
+                return Say(TextId::OpenUnreachable, {f.label, why});
+            }
+            if (f.problem == OpenProblem::Missing) return Say(TextId::OpenMissing, {f.label, said});
             if (f.accessDenied) {
                 const bool groupMay = f.deviceMode >= 0 && (f.deviceMode & 060) == 060 &&
                                       !f.deviceGroup.empty() && f.deviceGroup != "root" &&

@@ -28,6 +28,13 @@ struct OpenFailureFacts {
     std::string deviceOwner;    // the device's owner ("root")
     std::string deviceGroup;    // the device's group ("dialout")
     int deviceMode = -1;        // the device's permission bits (0660); -1 not known
+    // The path itself cannot be followed to the device: the system's words
+    // (no such file, file name too long, permission denied), and for a
+    // folder on the path this user may not enter, that folder. Empty when
+    // the path reaches a device.
+    std::string unreachable;
+    bool pathMissing = false;  // the system found nothing at the path
+    std::string deniedFolder;
 };
 
 // One or two plain sentences for the user: what is wrong and what to do.

@@ -57,6 +57,17 @@ void AddNames(const std::string& path, std::vector<std::string>& names) {
     add(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
+// The first folder on the path that this user may not enter (search), or
+// "" when there is none to blame.
+std::string FolderNotEntered(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::access(folder.c_str(), X_OK) != 0 && errno == EACCES) return folder;
+    }
+    return "";
+}
+
 std::string Describe(long pid) {
     const std::string program = ProcessName(pid);
     return Say(TextId::ProgramWithPid,
@@ -112,7 +123,13 @@ std::string ClaimDeviceLocks(const std::string& device, const std::vector<std::s
 void AddSystemFacts(OpenFailureFacts& facts) {
     facts.holder = LockHolder(facts.device);
     struct stat st {};
-    if (::stat(facts.device.c_str(), &st) != 0) return;
+    if (::stat(facts.device.c_str(), &st) != 0) {
+        const int why = errno;
+        facts.unreachable = std::strerror(why);
+        facts.pathMissing = why == ENOENT || why == ENOTDIR;
+        if (why == EACCES) facts.deniedFolder = FolderNotEntered(facts.device);
+        return;
+    }
     facts.accessDenied = ::access(facts.device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
     const passwd* owner = ::getpwuid(st.st_uid);
     facts.deviceOwner = owner != nullptr ? owner->pw_name : std::to_string(st.st_uid);

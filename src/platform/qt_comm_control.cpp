@@ -212,13 +212,17 @@ void QtCommControl::OnPortError(QSerialPort::SerialPortError error) {
     if (!m_port.isOpen()) return;
     // Qt reports a full output queue (EAGAIN) as a ResourceError too; that
     // one passes once the line drains and must not cost the port.
-    if (ProbeLine(m_port.handle()) == LineState::Full) {
+    const LineState state = ProbeLine(m_port.handle());
+    if (state == LineState::Full) {
         m_port.clearError();
         return;
     }
     // Qt keeps retrying a vanished device from the event loop, thousands of
     // times a second, until the port is closed; close it on the first report.
-    MarkLost(ToStd(m_port.errorString()));
+    // A device that hung up while its queue was full is reported by Qt with
+    // the full queue's EAGAIN, which would hide the loss: the hang-up is
+    // what happened.
+    MarkLost(state == LineState::Gone ? Say(TextId::DeviceHungUp) : ToStd(m_port.errorString()));
 }
 
 void QtCommControl::MarkLost(const std::string& reason) {

@@ -5,11 +5,12 @@
 
 namespace kiv {
 
-// The stop requests of a program without a window: SIGINT and SIGTERM on
-// Linux; Ctrl+C, Ctrl+Break and closing the console window on Windows.
-// They only raise a flag; the program looks at it between clock readings,
-// so the frame under way always completes. A write to a pipe whose reader
-// has gone fails with an error instead of ending the program.
+// The stop requests of a program without a window: SIGINT, SIGTERM and
+// SIGHUP (its terminal closed) on Linux; Ctrl+C, Ctrl+Break and closing
+// the console window on Windows. They only raise a flag; the program looks
+// at it between clock readings, so the frame under way always completes.
+// A write to a pipe whose reader has gone fails with an error instead of
+// ending the program.
 void InstallStopSignals();
 // How many stop requests have arrived so far.
 int StopSignalsReceived();

@@ -33,6 +33,12 @@ void InstallStopSignals() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // The terminal closing (SIGHUP) ends the run in order as well, with its
+    // count of what was not delivered; a program started to outlive its
+    // terminal (nohup) keeps ignoring it.
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) != 0 || hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &sa, nullptr);
     // A reader that goes away (a pipe into `head`) makes the write fail
     // instead of ending the program: the program reports it and ends its
     // run in order, with the frame under way finished.

@@ -12,7 +12,7 @@ namespace kiv {
 std::string ExampleDeviceName();
 // A few of them, the longer forms included.
 std::string ExampleDeviceNames();
-// "SIGINT or SIGTERM"; "Ctrl+C or Ctrl+Break".
+// "SIGINT, SIGTERM or SIGHUP"; "Ctrl+C or Ctrl+Break".
 std::string StopRequestNames();
 
 }  // namespace kiv

@@ -11,7 +11,7 @@ std::string ExampleDeviceNames() {
 }
 
 std::string StopRequestNames() {
-    return "SIGINT or SIGTERM";
+    return "SIGINT, SIGTERM or SIGHUP";
 }
 
 }  // namespace kiv

@@ -43,15 +43,27 @@ std::variant<fs::path, std::string> Destination(const std::string& path) {
     return path + ": " + Say(TextId::LogTooManyLinks);
 }
 
-// A name for the new file beside the destination that nothing else uses.
-fs::path TemporaryBeside(const fs::path& destination) {
+// A folder of the program's own beside the destination, made for this log
+// alone: making a folder fails where anything already stands, so the new
+// file inside it is one nobody else made or planted a link for, on every
+// system. Empty when no name was free or the folder cannot be made.
+fs::path PrivateFolderBeside(const fs::path& destination, std::error_code& ec) {
     std::random_device device;
     std::mt19937 pick(device());
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(pick()));
-    fs::path temporary = destination;
-    temporary += suffix;
-    return temporary;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(pick()));
+        fs::path folder = destination;
+        folder += suffix;
+        ec.clear();
+        if (fs::create_directory(folder, ec)) {
+            fs::permissions(folder, fs::perms::owner_all, ec);
+            return folder;
+        }
+        if (ec) return {};
+    }
+    ec = std::make_error_code(std::errc::file_exists);
+    return {};
 }
 
 std::string Reason() {
@@ -127,28 +139,35 @@ std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::stri
     auto destination = Destination(path);
     if (auto* refusal = std::get_if<std::string>(&destination)) return *refusal;
     const fs::path target = std::get<fs::path>(destination);
-    const fs::path temporary = TemporaryBeside(target);
 
     std::error_code ec;
+    const fs::path folder = PrivateFolderBeside(target, ec);
+    if (folder.empty()) return path + ": " + ec.message();
+    const fs::path temporary = folder / "log.csv";
+    const auto giveUp = [&](const std::string& reason) {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        return path + ": " + reason;
+    };
     {
         errno = 0;
         std::ofstream first(temporary, std::ios::out | std::ios::trunc);
-        if (!first) return path + ": " + Reason();
+        if (!first) return giveUp(Reason());
         FrameLog header(first);
         if (!header.WriteHeader(columns)) {
             first.close();
-            fs::remove(temporary, ec);
-            return path + ": " + header.failure();
+            return giveUp(header.failure());
         }
     }
+    // An earlier log keeps its permissions, as a setup file does.
+    const fs::file_status earlier = fs::status(target, ec);
+    if (!ec && earlier.type() == fs::file_type::regular)
+        fs::permissions(temporary, earlier.permissions(), ec);
     // Renaming a closed file works on every system; the frames then go on
     // at the end of the file under its final name.
     fs::rename(temporary, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return path + ": " + ec.message();
-    }
+    if (ec) return giveUp(ec.message());
+    fs::remove(folder, ec);
     errno = 0;
     auto file = std::make_unique<std::ofstream>(target, std::ios::out | std::ios::app);
     if (!*file) return path + ": " + Reason();

@@ -73,9 +73,12 @@ std::string WallClockUtcNow();
 // Opens a log at `path` with those columns, the way every file
 // of the program is written: only a regular file is replaced (a link leads
 // to the regular file it names), and an earlier file there is replaced only
-// once the new one holds its header. The header goes into a new file in the
-// same folder, which then takes the path's name; the frames follow in that
-// file. The path is UTF-8. Gives the log, or why it cannot be written.
+// once the new one holds its header. The header goes into a new file made
+// in a new folder of its own beside the path (so no file or link that
+// someone else made there is ever written through), which then takes the
+// path's name with the earlier file's permissions; the frames follow in
+// that file. kiv-cli's --log and the window's recording both open their
+// files here. The path is UTF-8. Gives the log, or why it cannot be written.
 std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::string& path,
                                                                  const LogColumns& columns);
 

@@ -4,16 +4,21 @@
 // nothing) is refused without being touched.
 #include "app/setup_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
+#include <thread>
+#include <variant>
 
 namespace kiv {
 namespace {
@@ -150,6 +155,93 @@ TEST_F(SetupWriteTest, ALinkPlantedAtATemporaryNameIsNotFollowed) {
     EXPECT_EQ(WriteSetupFile(out.string(), InitialSetup(), "kiv-test"), "");
     EXPECT_EQ(ReadFile(victim), "keep me");
     EXPECT_EQ(ReadFile(out), m_text);
+}
+
+}  // namespace
+}  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// Reading a setup: from a regular file or a pipe, up to the same limit;
+// what else stands at the path is named in one line, and nothing waits on
+// a device that never ends.
+TEST_F(SetupWriteTest, ASetupIsReadFromAFileOrAPipeAndADeviceIsNamed) {
+    const std::string setupText = "[send]\nslot1=7\nperiod=25\n";
+    const fs::path file = m_dir / "file.ini";
+    WriteFile(file, setupText);
+    const fs::path linkToZero = m_dir / "zero.ini";
+    fs::create_symlink("/dev/zero", linkToZero);
+    const struct {
+        std::string path;
+        std::string refusal;  // "" when the setup is read
+    } cases[] = {
+        {file.string(), ""},
+        {"/dev/zero", "/dev/zero: is a device; a setup is read only from a regular file or a pipe"},
+        {linkToZero.string(), linkToZero.string() +
+                                  ": is a link to /dev/zero, which is a device; a setup is read "
+                                  "only from a regular file or a pipe"},
+        {m_dir.string(),
+         m_dir.string() + ": is a folder; a setup is read only from a regular file or a pipe"},
+    };
+    for (const auto& c : cases) {
+        auto read = ReadSetupFile(c.path);
+        if (c.refusal.empty()) {
+            ASSERT_TRUE(std::holds_alternative<kiv::Setup>(read)) << std::get<std::string>(read);
+            EXPECT_EQ(std::get<kiv::Setup>(read).slotTexts[0], "7");
+            EXPECT_EQ(std::get<kiv::Setup>(read).period, "25");
+        } else {
+            ASSERT_TRUE(std::holds_alternative<std::string>(read)) << c.path;
+            EXPECT_EQ(std::get<std::string>(read), c.refusal);
+        }
+    }
+}
+
+TEST_F(SetupWriteTest, APipeIsReadUpToTheSizeLimit) {
+    const std::string setupText = "[send]\nslot1=9\n";
+    const struct {
+        std::string text;
+        bool read;
+    } cases[] = {
+        {setupText, true},
+        {setupText + "#" + std::string((1 << 20) - setupText.size() - 2, 'x') + "\n", true},
+        {setupText + "#" + std::string(1 << 20, 'x') + "\n", false},
+    };
+    // The reader leaves a writer that goes on past the limit: the writer's
+    // next write fails instead of ending the test program.
+    std::signal(SIGPIPE, SIG_IGN);
+    for (const auto& c : cases) {
+        const fs::path fifo = m_dir / "pipe";
+        fs::remove(fifo);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        // The writer may be cut off once the reader has seen too much. It
+        // waits for the reader to open the pipe, up to a bound that only
+        // keeps a reader that never comes from hanging the test.
+        std::thread writer([&] {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            int fd = -1;
+            while ((fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0 &&
+                   std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (fd < 0) return;
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            for (std::size_t at = 0; at < c.text.size();) {
+                const ssize_t n = ::write(fd, c.text.data() + at, c.text.size() - at);
+                if (n <= 0) break;
+                at += static_cast<std::size_t>(n);
+            }
+            ::close(fd);
+        });
+        auto read = ReadSetupFile(fifo.string());
+        writer.join();
+        if (c.read) {
+            ASSERT_TRUE(std::holds_alternative<kiv::Setup>(read)) << std::get<std::string>(read);
+            EXPECT_EQ(std::get<kiv::Setup>(read).slotTexts[0], "9");
+        } else {
+            ASSERT_TRUE(std::holds_alternative<std::string>(read));
+            EXPECT_EQ(std::get<std::string>(read), fifo.string() + ": too large for a setup file");
+        }
+    }
 }
 
 }  // namespace

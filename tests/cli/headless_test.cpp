@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <variant>
@@ -49,6 +50,33 @@ TEST(CliOptions, ParsesEveryOption) {
     EXPECT_TRUE(o.warnings.empty());
 }
 
+// Each whole-number rule takes both of its bounds: the lowest and the
+// highest value it names in its refusal are themselves accepted.
+TEST(CliOptions, AcceptsTheBoundsOfEveryWholeNumberRule) {
+    const struct {
+        std::vector<std::string> args;
+        std::function<bool(const CliOptions&)> took;
+    } cases[] = {
+        {{"--baud", "1"}, [](const CliOptions& o) { return o.baud == "1"; }},
+        {{"--baud", "4000000"}, [](const CliOptions& o) { return o.baud == "4000000"; }},
+        {{"--noise", "1"}, [](const CliOptions& o) { return o.noise == std::vector<int>{1}; }},
+        {{"--noise", "10"}, [](const CliOptions& o) { return o.noise == std::vector<int>{10}; }},
+        {{"--noise", "1,10"},
+         [](const CliOptions& o) {
+             return o.noise == std::vector<int>{1, 10};
+         }},
+        {{"--frames", "1"}, [](const CliOptions& o) { return o.frames == 1; }},
+        {{"--frames", "1000000000"}, [](const CliOptions& o) { return o.frames == 1000000000L; }},
+        {{"--seconds", "2000000"}, [](const CliOptions& o) { return o.seconds == 2000000.0; }},
+    };
+    for (const auto& c : cases) {
+        auto parsed = ParseCliOptions(c.args);
+        ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed))
+            << c.args[0] << " " << c.args[1] << ": " << std::get<std::string>(parsed);
+        EXPECT_TRUE(c.took(std::get<CliOptions>(parsed))) << c.args[0] << " " << c.args[1];
+    }
+}
+
 // Every refusal is one line that starts with the option at fault and says
 // which rule it broke.
 TEST(CliOptions, RejectsWithOneLineThatStartsWithTheOption) {
@@ -82,6 +110,8 @@ TEST(CliOptions, RejectsWithOneLineThatStartsWithTheOption) {
         {{"--noise", "11"}, "--noise \"11\": ", "1..10"},
         {{"--frames", "0"}, "--frames \"0\": ", "1..1000000000"},
         {{"--frames", "x"}, "--frames \"x\": ", "whole number"},
+        {{"--frames", "1000000001"}, "--frames \"1000000001\": ", "1..1000000000"},
+        {{"--seconds", "2000000.001"}, "--seconds \"2000000.001\": ", "at most 2000000"},
         {{"--seconds", "-1"}, "--seconds \"-1\": ", "above 0"},
         {{"--seconds", "nan"}, "--seconds \"nan\": ", "above 0"},
         {{"--log", ""}, "--log: ", "file name"},
@@ -371,6 +401,45 @@ struct Headless : testing::Rig {
     RememberingMessageBox remembering;
     HeadlessRun run{w, recorder, [this](const std::string& t) { errors.push_back(t); }};
 };
+
+// The report of frames left undelivered: its total is what it lists, the
+// frames still in the line are among those written, and the frame under
+// way is the one after the last written.
+TEST(CliOptions, TheUndeliveredReportAddsUp) {
+    const std::string why = "the line did not take them";
+    const struct {
+        long written, inLine, underWay;
+        std::string says;
+    } cases[] = {
+        {1000, 1000, 1,
+         "1001 frame(s) undelivered and dropped: the line did not take them (1000 frames "
+         "written, all of them not yet through the line, and frame 1001 under way)"},
+        {1000, 12, 1,
+         "13 frame(s) undelivered and dropped: the line did not take them (1000 frames written, "
+         "the last 12 of them not yet through the line, and frame 1001 under way)"},
+        {40, 3, 0,
+         "3 frame(s) undelivered and dropped: the line did not take them (40 frames written, the "
+         "last 3 of them not yet through the line)"},
+        {7, 0, 1,
+         "1 frame(s) undelivered and dropped: the line did not take them (7 frames written, frame "
+         "8 under way)"},
+        {0, 0, 1,
+         "1 frame(s) undelivered and dropped: the line did not take them (0 frames written, frame "
+         "1 under way)"},
+        {1, 1, 0,
+         "1 frame(s) undelivered and dropped: the line did not take them (1 frame written, not "
+         "yet through the line)"},
+        // More frames counted in the line than were written cannot be: the
+        // line holds at most what it was given.
+        {5, 9, 1,
+         "6 frame(s) undelivered and dropped: the line did not take them (5 frames written, all "
+         "of them not yet through the line, and frame 6 under way)"},
+        {5, 0, 0, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UndeliveredReport(c.written, c.inLine, c.underWay, why), c.says)
+            << c.written << " " << c.inLine << " " << c.underWay;
+}
 
 TEST(HeadlessRun, SendsTheRequestedFramesAndLogsThem) {
     Headless h;

@@ -6,14 +6,19 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -40,19 +45,51 @@ void KeepDescriptorsFromChildren() {
     closedir(dir);
 }
 
+// A device that vanishes, while frames flow or after its line was full for
+// a while, ends the run with the line-lost code and one line on standard
+// error that starts with the option and names the loss (not the full
+// queue's "Resource temporarily unavailable").
 TEST(KivCliLineFaults, ADeviceThatVanishesEndsTheRunWithTheLineLostCode) {
-    PtyPair device;
-    KeepDescriptorsFromChildren();
-    ChildProcess cli(KIV_CLI_PATH,
-                     {"--device", device.slavePath(), "--frame", "1,2,3", "--period", "1"});
-    const auto flowing = device.ReadExactly(30);
-    ASSERT_EQ(flowing.size(), 30U) << "no frames before the fault";
-    for (std::size_t i = 0; i < flowing.size(); ++i) ASSERT_EQ(flowing[i], i % 3 + 1) << i;
+    for (const bool fullFirst : {false, true}) {
+        SCOPED_TRACE(fullFirst ? "lost after a full line" : "lost while frames flow");
+        PtyPair device;
+        KeepDescriptorsFromChildren();
+        ChildProcess cli(KIV_CLI_PATH, {"--device", device.slavePath(), "--baud", "115200",
+                                        "--frame", "1,2,3", "--period", fullFirst ? "0" : "1"});
+        const auto flowing = device.ReadExactly(30);
+        ASSERT_EQ(flowing.size(), 30U) << "no frames before the fault";
+        for (std::size_t i = 0; i < flowing.size(); ++i) ASSERT_EQ(flowing[i], i % 3 + 1) << i;
+        if (fullFirst) {
+            // The fault comes once the line has stopped taking bytes, however
+            // long a loaded machine takes to fill it; the bound only keeps a
+            // broken run from hanging the test.
+            constexpr std::uint8_t kProbe = 0xEE;
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            bool full = false;
+            while (!(full = device.Unread() > 0 && device.TakesNoMore(kProbe)) &&
+                   std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ASSERT_TRUE(full) << "the line never filled";
+        }
 
-    device.CloseMaster();
-    // Wait guards against a hang; it is not a timing check.
-    EXPECT_EQ(cli.Wait(), 3) << cli.errors();
-    EXPECT_NE(cli.errors().find("the line was lost"), std::string::npos) << cli.errors();
+        device.CloseMaster();
+        // Wait guards against a hang; it is not a timing check.
+        EXPECT_EQ(cli.Wait(), kExitLineLost) << cli.errors();
+        std::istringstream said(cli.errors());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(said, line);)
+            if (line.rfind("kiv-cli: warning: ", 0) != 0) lines.push_back(line);
+        ASSERT_EQ(lines.size(), 1U) << cli.errors();
+        EXPECT_EQ(lines[0].rfind("kiv-cli: --device \"" + device.slavePath() +
+                                     "\": the line was lost while sending (",
+                                 0),
+                  0U)
+            << lines[0];
+        // The device as the user gave it, then what the system said.
+        EXPECT_NE(lines[0].find("(" + device.slavePath() + " was lost: "), std::string::npos)
+            << lines[0];
+        EXPECT_EQ(lines[0].find(std::strerror(EAGAIN)), std::string::npos) << lines[0];
+    }
 }
 
 TEST(KivCliLineFaults, AStopSignalEndsARunOnADeviceThatTakesNothing) {
@@ -100,8 +137,30 @@ TEST(KivCliLineFaults, AStopSignalEndsARunOnADeviceThatTakesNothing) {
         EXPECT_EQ(got.size(), static_cast<std::size_t>(lines - 1) * 10);
     } else {
         EXPECT_EQ(code, kExitUndelivered) << cli.errors();
-        EXPECT_NE(cli.errors().find("frame(s) undelivered and dropped"), std::string::npos)
-            << cli.errors();
+        // The report's figures agree with each other and with the log: its
+        // total is the frames left in the line plus the one under way, the
+        // frames written are the log's, and the frame under way is the next.
+        const std::regex report(
+            R"(kiv-cli: (\d+) frame\(s\) undelivered and dropped: [^(]*\((\d+) frames? written)"
+            R"((?:(?:, the last (\d+) of them|(, all of them)|(,)) not yet through the line)?)"
+            R"((?:(?:, and|,) frame (\d+) under way)?\)\n)");
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(cli.errors(), m, report)) << cli.errors();
+        const long total = std::stol(m[1]);
+        const long written = std::stol(m[2]);
+        const long inLine = m[3].matched                     ? std::stol(m[3])
+                            : (m[4].matched || m[5].matched) ? written
+                                                             : 0;
+        const long underWay = m[6].matched ? 1 : 0;
+        EXPECT_EQ(total, inLine + underWay) << cli.errors();
+        EXPECT_LE(inLine, written) << cli.errors();
+        if (m[6].matched) {
+            EXPECT_EQ(std::stol(m[6]), written + 1) << cli.errors();
+        }
+        std::ifstream in(log);
+        const auto lines =
+            std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n');
+        EXPECT_EQ(written, static_cast<long>(lines - 1)) << cli.errors();
     }
     std::remove(log.c_str());
 }
@@ -174,6 +233,60 @@ TEST(KivCliLineFaults, WarnsOnceWhenTheRateCannotCarryThePlan) {
         EXPECT_EQ(cli.Wait(), kExitOk) << cli.errors();
         EXPECT_EQ(cli.errors(), c.warning);
     }
+}
+
+// A device path that leads to no device is reported with what the system
+// said about the path, never as a device in use: a folder on the way this
+// user may not enter (with a link behind it, or nothing), and a name longer
+// than the system takes. A folder shut to its user needs a user other than
+// root: as root, kiv-cli runs as nobody for those cases.
+TEST(KivCliLineFaults, ADeviceThatCannotBeReachedIsNotCalledInUse) {
+    const std::string dir =
+        ::testing::TempDir() + "kiv-unreachable-" + std::to_string(::getpid()) + "/";
+    const std::string locked = dir + "locked";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(locked);
+    std::filesystem::create_symlink("/dev/null", locked + "/ttyUSB0");
+    const bool root = ::geteuid() == 0;
+    ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), root ? 0700 : 0), 0);
+    const std::vector<std::string> asAnother =
+        root ? std::vector<std::string>{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                        "--clear-groups"}
+             : std::vector<std::string>{};
+    const std::string longName = ::testing::TempDir() + std::string(300, 'a');
+    const struct {
+        std::string device;
+        bool shutFolder;
+        std::string says;
+    } cases[] = {
+        {locked + "/ttyUSB0", true,
+         "cannot be reached: this user may not enter the folder " + locked +
+             " (the system said: Permission denied)"},
+        {locked + "/missing", true,
+         "cannot be reached: this user may not enter the folder " + locked +
+             " (the system said: Permission denied)"},
+        {longName, false, "cannot be reached (the system said: File name too long)"},
+        {longName + "/ttyUSB0", false, "cannot be reached (the system said: File name too long)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device.substr(0, 80));
+        if (c.shutFolder && root && !std::filesystem::exists(asAnother[0])) {
+            ADD_FAILURE() << "no setpriv to run kiv-cli as another user";
+            continue;
+        }
+        std::vector<std::string> args = c.shutFolder ? asAnother : std::vector<std::string>{};
+        args.insert(args.end(), {KIV_CLI_PATH, "--device", c.device, "--frames", "1"});
+        const std::string program = args.front();
+        args.erase(args.begin());
+        ChildProcess cli(program, args);
+        EXPECT_EQ(cli.Wait(), kExitPortFailed) << cli.errors();
+        EXPECT_NE(cli.errors().find(c.says), std::string::npos) << cli.errors();
+        EXPECT_EQ(cli.errors().find("in use"), std::string::npos) << cli.errors();
+        EXPECT_EQ(std::count(cli.errors().begin(), cli.errors().end(), '\n'), 1) << cli.errors();
+    }
+    ::chmod(locked.c_str(), 0700);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +39,15 @@ OpenFailureFacts Facts(OpenProblem problem, std::string holder = {}, bool denied
     f.deviceGroup = std::move(group);
     f.deviceMode = mode;
     f.deviceOwner = std::move(owner);
+    return f;
+}
+
+// Qt said the device is in use, but the path does not reach one.
+OpenFailureFacts Unreachable(std::string why, bool missing, std::string folder) {
+    OpenFailureFacts f = Facts(OpenProblem::Busy);
+    f.unreachable = std::move(why);
+    f.pathMissing = missing;
+    f.deniedFolder = std::move(folder);
     return f;
 }
 
@@ -99,7 +109,28 @@ INSTANTIATE_TEST_SUITE_P(
                    "parity, data or stop bits."},
         ReasonCase{"NotASerialPort", Facts(OpenProblem::NotSerial),
                    "COM1 (/dev/ttyUSB0) is not a serial port (the system said: Permission "
-                   "error while locking the device). Name the device of a serial port."}),
+                   "error while locking the device). Name the device of a serial port."},
+        // A path that does not lead to a device is not a device in use.
+        ReasonCase{"AFolderOnThePathIsClosed",
+                   Unreachable("Permission denied", false, "/home/ann/private"),
+                   "COM1 (/dev/ttyUSB0) cannot be reached: this user may not enter the folder "
+                   "/home/ann/private (the system said: Permission denied). Ask the system's "
+                   "administrator for access, or name a device outside it."},
+        ReasonCase{"NothingAtThePath", Unreachable("No such file or directory", true, ""),
+                   "COM1 (/dev/ttyUSB0): there is no such device. Plug the adapter in, or make "
+                   "sure the port number names the device you mean (the system said: No such "
+                   "file or directory)."},
+        ReasonCase{"ANameTooLong", Unreachable("File name too long", false, ""),
+                   "COM1 (/dev/ttyUSB0) cannot be reached (the system said: File name too "
+                   "long). Make sure the path names the device you mean."},
+        ReasonCase{"AHolderIsNamedFirst",
+                   [] {
+                       OpenFailureFacts f = Unreachable("Permission denied", false, "/x");
+                       f.holder = "minicom (process 4242)";
+                       return f;
+                   }(),
+                   "COM1 (/dev/ttyUSB0) is held by another program: minicom (process 4242). "
+                   "Close that program, then open the port again."}),
     [](const ::testing::TestParamInfo<ReasonCase>& info) { return info.param.name; });
 
 struct LockCase {
@@ -268,6 +299,32 @@ TEST(DeviceFacts, OwnerGroupAndModeComeFromTheDevice) {
     const group* g = ::getgrgid(st.st_gid);
     EXPECT_EQ(facts.deviceGroup, g != nullptr ? g->gr_name : std::to_string(st.st_gid));
     EXPECT_FALSE(facts.accessDenied) << "the owner may read and write it";
+}
+
+// The path's own faults, in the system's words: what is not there, and a
+// name longer than the system takes. (A folder this user may not enter
+// needs a user other than the folder's owner: the kiv-cli test runs one.)
+TEST(DeviceFacts, APathThatReachesNoDeviceSaysWhy) {
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    const struct {
+        std::string device;
+        std::string unreachable;
+        bool missing;
+    } cases[] = {
+        {folder + "/kiv-no-such-device-" + std::to_string(::getpid()), std::strerror(ENOENT), true},
+        {folder + "/" + std::string(300, 'a'), std::strerror(ENAMETOOLONG), false},
+        {folder + "/" + std::string(300, 'a') + "/ttyUSB0", std::strerror(ENAMETOOLONG), false},
+        {"/etc/passwd/ttyUSB0", std::strerror(ENOTDIR), true},
+    };
+    for (const auto& c : cases) {
+        OpenFailureFacts facts;
+        facts.device = c.device;
+        AddSystemFacts(facts);
+        EXPECT_EQ(facts.unreachable, c.unreachable) << c.device;
+        EXPECT_EQ(facts.pathMissing, c.missing) << c.device;
+        EXPECT_EQ(facts.deniedFolder, "") << c.device;
+        EXPECT_EQ(facts.deviceMode, -1) << c.device;
+    }
 }
 
 }  // namespace
