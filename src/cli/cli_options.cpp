@@ -415,8 +415,8 @@ const CliOption kOptionRows[] = {
      "and, with a frame format, the whole frame in hex\n"
      "--log - writes it to standard output (the other\n"
      "output then goes to standard error); a pipe a program\n"
-     "reads and /dev/null are written straight, only a regular\n"
-     "file is replaced, anything else is refused at once; a\n"
+     "reads and the null device are written straight, only a\n"
+     "regular file is replaced, anything else is refused; a\n"
      "log that cannot be written ends the run after the frame\n"
      "just sent",
      CliHelpSection::Other,

@@ -25,12 +25,10 @@ int main(int argc, char** argv) {
     auto parsed = ParseCliOptions(args);
     // Values in messages come from the user and from files: whatever they
     // hold, a message stays one line that the terminal shows as it is.
-    // Written through stdio, not std::cerr, which the run quiets while the
-    // window's own code sends (kiv-cli says what happened in its own line).
+    // Written past std::cerr, which the run quiets while the window's own
+    // code sends (kiv-cli says what happened in its own line).
     auto err = [](const std::string& text) {
-        const std::string line = "kiv-cli: " + OneLine(text) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
+        WriteStandardError("kiv-cli: " + OneLine(text) + "\n");
     };
     if (auto* e = std::get_if<std::string>(&parsed)) {
         err(*e);

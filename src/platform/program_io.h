@@ -22,4 +22,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // for a reader that has gone. Call it first thing in main.
 void SetUpStandardStreams();
 
+// Writes `text` on standard error at once, as SetUpStandardStreams shows
+// it, whatever std::cerr is pointed at meanwhile (a run may quiet it).
+void WriteStandardError(const std::string& text);
+
 }  // namespace kiv

@@ -1,6 +1,8 @@
 // The terminal and the file system take UTF-8 bytes as they are.
 #include "platform/program_io.h"
 
+#include <cstdio>
+
 namespace kiv {
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
@@ -8,5 +10,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 }
 
 void SetUpStandardStreams() {}
+
+void WriteStandardError(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
 
 }  // namespace kiv

@@ -137,6 +137,13 @@ class StandardStreamBuffer final : public std::streambuf {
     char m_buffer[4096];
 };
 
+StandardStreamBuffer& ErrorBuffer() {
+    // Never freed: std::cerr may be flushed as the program ends, after
+    // every object of ours is gone.
+    static auto* err = new StandardStreamBuffer(STD_ERROR_HANDLE);
+    return *err;
+}
+
 }  // namespace
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
@@ -150,14 +157,17 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 }
 
 void SetUpStandardStreams() {
-    // Never freed: std::cout is flushed as the program ends, after every
-    // object of ours is gone.
     static auto* out = new StandardStreamBuffer(STD_OUTPUT_HANDLE);
-    static auto* err = new StandardStreamBuffer(STD_ERROR_HANDLE);
     std::cout.flush();
     std::cerr.flush();
     std::cout.rdbuf(out);
-    std::cerr.rdbuf(err);
+    std::cerr.rdbuf(&ErrorBuffer());
+}
+
+void WriteStandardError(const std::string& text) {
+    StandardStreamBuffer& err = ErrorBuffer();
+    err.sputn(text.data(), static_cast<std::streamsize>(text.size()));
+    err.pubsync();
 }
 
 }  // namespace kiv

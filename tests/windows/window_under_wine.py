@@ -59,11 +59,13 @@ TEXT_AREAS = {
     "the slot labels (第1个字节 ...)": (8, 62, 56, 110),
 }
 # The insides of the boxes that start filled: slots 1..4 and the period.
+# Each reaches a few pixels above the box: where the tab strip needs a
+# smaller type to fit every caption, the pages start that much higher.
 FILLED_BOXES = {
-    "slot 1 (5)": (70, 65, 50, 16),
-    "slot 2 (6)": (70, 88, 50, 16),
-    "slot 3 (sinx1)": (70, 111, 50, 16),
-    "slot 4 (sinx2)": (70, 134, 50, 16),
+    "slot 1 (5)": (70, 61, 50, 20),
+    "slot 2 (6)": (70, 84, 50, 20),
+    "slot 3 (sinx1)": (70, 107, 50, 20),
+    "slot 4 (sinx2)": (70, 130, 50, 20),
     "the period (10)": (429, 47, 60, 16),
 }
 # Qt's default font engine on Windows draws through GDI; Wine's GDI leaves
