@@ -1,7 +1,7 @@
 // The terminal and the file system take UTF-8 bytes as they are.
-#include "platform/program_io.h"
-
 #include <cstdio>
+
+#include "platform/program_io.h"
 
 namespace kiv {
 
