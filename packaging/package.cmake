@@ -6,6 +6,17 @@ include(GNUInstallDirs)
 set(KIV_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kiv)
 set(KIV_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package-files)
 
+# The changelog's date is the source's, not the build's: SOURCE_DATE_EPOCH
+# when set (CMake's TIMESTAMP honours it), else the last commit's time, so
+# that the same source gives the same package.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct
+                  OUTPUT_VARIABLE KIV_COMMIT_TIME OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE KIV_GIT_RESULT ERROR_QUIET)
+  if(KIV_GIT_RESULT EQUAL 0 AND KIV_COMMIT_TIME MATCHES "^[0-9]+$")
+    set(ENV{SOURCE_DATE_EPOCH} ${KIV_COMMIT_TIME})
+  endif()
+endif()
 string(TIMESTAMP KIV_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in
                ${KIV_PACKAGE_DIR}/changelog @ONLY)
@@ -54,8 +65,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The window needs a platform plugin, which Qt's libraries only recommend,
-# and a font with Chinese glyphs, or every label shows boxes. The toolkit's
-# Chinese catalogs put its standard buttons and dialogs in Chinese too.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+# and a font with Chinese glyphs, or every label shows boxes (an install
+# without recommends must still read). The toolkit's Chinese catalogs put
+# its standard buttons and dialogs in Chinese too; without them those stay
+# in English.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)

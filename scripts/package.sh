@@ -24,9 +24,17 @@ for arg in "$@"; do
     *) build=$arg ;;
   esac
 done
+# The package's dates are the source's: the last commit's time unless
+# SOURCE_DATE_EPOCH says otherwise. Configuring again stamps the changelog.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] && epoch=$(git log -1 --format=%ct 2>/dev/null); then
+  export SOURCE_DATE_EPOCH=$epoch
+fi
 if [ -z "$build" ]; then
+  # Only what the package holds: no tests, no benchmarks.
   build=build-package
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=OFF
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=OFF -DKIV_TESTS=OFF
+else
+  cmake -S . -B "$build" >/dev/null
 fi
 cmake --build "$build" -j2
 rm -f "$build"/kiv_*.deb
@@ -61,10 +69,12 @@ if [ "$contents" != "$expected" ]; then
 fi
 echo "package: contents as expected ($(echo "$contents" | wc -l) files)"
 depends=$(dpkg-deb -f "$deb" Depends)
-case "$depends" in
-  *libqt6widgets6*) ;;
-  *) echo "package: Depends lacks the Qt libraries: $depends" >&2; exit 1 ;;
-esac
+for needed in libqt6widgets6 "fonts-wqy-microhei | fonts-noto-cjk"; do
+  case "$depends" in
+    *"$needed"*) ;;
+    *) echo "package: Depends lacks $needed: $depends" >&2; exit 1 ;;
+  esac
+done
 echo "package: Depends: $depends"
 recommends=$(dpkg-deb -f "$deb" Recommends)
 case "$recommends" in
