@@ -31,8 +31,12 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ] && epoch=$(git log -1 --format=%ct 2>/dev/nul
 fi
 if [ -z "$build" ]; then
   # Only what the package holds: no tests, no benchmarks.
+  # Debian's flags with all hardening (BIND_NOW, fortified functions).
+  export DEB_BUILD_MAINT_OPTIONS=${DEB_BUILD_MAINT_OPTIONS:-hardening=+all}
   build=build-package
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=OFF -DKIV_TESTS=OFF
+  CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=OFF -DKIV_TESTS=OFF
 else
   cmake -S . -B "$build" >/dev/null
 fi
