@@ -73,6 +73,8 @@ enum class TextId {
     KindPipe,
     KindSocket,
     KindNotRegular,
+    // The window.
+    NoChineseFont,
     Count
 };
 
