@@ -16,7 +16,8 @@ declare -A purposes=(
   [run]="cmake g++ make qt6-base-dev qt6-serialport-dev qt6-qpa-plugins fonts-wqy-microhei qt6-translations-l10n"
   [test]="pkg-config libqt6test6 libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool clang-format g++-mingw-w64-x86-64-posix"
   [windows]="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine imagemagick"
-  [package]="dpkg-dev lintian"
+  # ccache: the package check's second build reuses the first one's compiles.
+  [package]="dpkg-dev debhelper lintian appstream ccache"
   [fuzz]="clang libclang-rt-14-dev"
 )
 order=(run test windows package fuzz)

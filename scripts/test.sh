@@ -23,8 +23,9 @@ cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2 --timeout 300
 bash scripts/test-windows.sh
 
-# The Debian package from the same build: contents, lintian, dependencies.
-bash scripts/package.sh --check build
+# The Debian package, built twice from its source package with Debian's
+# tools and compared; contents, lintian, AppStream, dependencies.
+bash scripts/package.sh --check
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-10} bash scripts/fuzz.sh
 
