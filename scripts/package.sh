@@ -19,6 +19,7 @@
 # install with an empty package status).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+began=$(date +%s)
 check=0
 for arg in "$@"; do
   case "$arg" in
@@ -44,7 +45,10 @@ if [ "$in_git" -eq 1 ]; then
     SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
   fi
   dirty=""
-  git diff --quiet HEAD -- 2>/dev/null || dirty=".dirty"
+  # Changed or new files go into the package too, so its version says so.
+  if ! git diff --quiet HEAD -- 2>/dev/null || [ -n "$(git ls-files --others --exclude-standard)" ]; then
+    dirty=".dirty"
+  fi
   if [ -z "$dirty" ] && git describe --exact-match --tags --match "v$release" >/dev/null 2>&1; then
     version=$release
   else
@@ -208,3 +212,4 @@ if ! apt-get install -s -q -o Dir::State::status="$empty" -o Debug::NoLocking=1 
 fi
 grep -q '^Inst kiv ' "$work/apt-simulation.txt" || { cat "$work/apt-simulation.txt" >&2; exit 1; }
 say "apt would install it on an empty Debian 12 with $(grep -c '^Inst ' "$work/apt-simulation.txt") packages"
+say "checked in $(($(date +%s) - began)) s"
