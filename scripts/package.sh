@@ -103,13 +103,14 @@ fi
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 deb_name="kiv_${version}_$arch.deb"
 # Builds the binary package from the source package, always in the same
-# folder, and keeps what it made in folder $1.
+# folder (named without the version, so that the compiler cache serves the
+# next commit's build too), and keeps what it made in folder $1.
 build_from_source() {
   local dir="$work/build" kept="$work/$1" log="$PWD/$work/$1/build.log"
   rm -rf "$dir"
   mkdir -p "$dir" "$kept"
-  dpkg-source -q -x "$dsc" "$dir/kiv-$version" >/dev/null
-  (cd "$dir/kiv-$version" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" \
+  dpkg-source -q -x "$dsc" "$dir/kiv" >/dev/null
+  (cd "$dir/kiv" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" \
     dpkg-buildpackage -us -uc -b > "$log" 2>&1) ||
     { tail -40 "$kept/build.log" >&2; fail "dpkg-buildpackage failed (log: $kept/build.log)"; }
   mv "$dir"/*.deb "$dir"/*.ddeb "$dir"/*.buildinfo "$dir"/*.changes "$kept/" 2>/dev/null || true
