@@ -80,8 +80,12 @@ if [ "$version" != "$release" ]; then
   {
     echo "kiv ($version) bookworm; urgency=medium"
     echo
-    echo "  * Built from commit $commit, not a release${dirty:+,}"
-    if [ -n "$dirty" ]; then echo "    with changes not yet committed."; fi
+    if [ -n "$dirty" ]; then
+      echo "  * Built from commit $commit, not a release,"
+      echo "    with changes not yet committed."
+    else
+      echo "  * Built from commit $commit, not a release."
+    fi
     echo
     echo " -- $maintainer  $(date -u -R -d "@$dated")"
     echo
