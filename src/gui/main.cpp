@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 #include "app/real_time_services.h"
@@ -217,6 +218,13 @@ int main(int argc, char** argv) {
     // program's own; kiv-cli keeps English.
     kiv::SetTextLanguage(kiv::TextLanguage::Chinese);
     kiv::SpeakChinese(app);
+    // In English: a terminal on a system without such a font could not show
+    // the Chinese form either.
+    if (!kiv::ChineseFontInstalled())
+        std::fprintf(
+            stderr, "kiv: %s\n",
+            std::string(kiv::TextForm(kiv::TextId::NoChineseFont, kiv::TextLanguage::English))
+                .c_str());
     const kiv::PortMap& ports = choices.ports;
 
     kiv::Model model;

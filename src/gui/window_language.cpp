@@ -2,11 +2,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 namespace kiv {
+
+bool ChineseFontInstalled() {
+    return !QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty();
+}
 
 QStringList ChineseCatalogFolders() {
     return {QStringLiteral(":/kiv/translations"),

@@ -14,6 +14,10 @@ namespace kiv {
 // those words in English and the program otherwise as it is.
 QStringList SpeakChinese(QApplication& app);
 
+// Whether any font the toolkit finds has Simplified Chinese glyphs: without
+// one, every label of the window shows as boxes.
+bool ChineseFontInstalled();
+
 // Where SpeakChinese looks for the catalogs, in order.
 QStringList ChineseCatalogFolders();
 

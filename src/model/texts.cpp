@@ -134,6 +134,11 @@ constexpr std::array<TextForms, static_cast<std::size_t>(TextId::Count)> kTexts 
     {TextId::KindPipe, "a pipe", "管道"},
     {TextId::KindSocket, "a socket", "套接字"},
     {TextId::KindNotRegular, "not a regular file", "非普通文件"},
+    {TextId::NoChineseFont,
+     "no installed font has Chinese glyphs, so the window's texts show as boxes; install "
+     "fonts-wqy-microhei or fonts-noto-cjk",
+     "没有装有中文字形的字体，窗口的文字会显示为方框；请安装 fonts-wqy-microhei 或 "
+     "fonts-noto-cjk"},
 }};
 
 constexpr bool InOrder() {

@@ -80,6 +80,8 @@ enum class TextId {
     KindPipe,
     KindSocket,
     KindNotRegular,
+    // The window.
+    NoChineseFont,
     Count
 };
 

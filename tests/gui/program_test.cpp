@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,60 @@ TEST(CommandLine, ToolkitArgumentsPassTheCheck) {
     EXPECT_TRUE(std::filesystem::exists(dir / "shots" / "8-frame.png"));
     std::filesystem::remove_all(dir);
 }
+
+// Without a font that has Chinese glyphs every label is a box: the window
+// says so on standard error, and only then. Each case gives the toolkit a
+// font configuration of its own with just the fonts named.
+struct FontCase {
+    const char* name;
+    std::vector<std::string> fonts;  // font files the configuration holds
+    bool warned;
+};
+void PrintTo(const FontCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FontsAtStart : public ::testing::TestWithParam<FontCase> {};
+
+TEST_P(FontsAtStart, WarnsOnlyWithoutChineseGlyphs) {
+    for (const std::string& font : GetParam().fonts)
+        if (!std::filesystem::exists(font)) GTEST_SKIP() << font << " is not installed";
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        ("kiv-font-test-" + std::to_string(::getpid()) + "-" + GetParam().name);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "fonts");
+    for (const std::string& font : GetParam().fonts)
+        std::filesystem::create_symlink(font,
+                                        dir / "fonts" / std::filesystem::path(font).filename());
+    std::ofstream(dir / "fonts.conf")
+        << "<?xml version=\"1.0\"?>\n<fontconfig><dir>" << (dir / "fonts").string()
+        << "</dir><cachedir>" << (dir / "cache").string() << "</cachedir></fontconfig>\n";
+    ::setenv("FONTCONFIG_FILE", (dir / "fonts.conf").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ChildProcess kiv(KIV_PATH,
+                     {"-platform", "offscreen", "--screenshots", (dir / "shots").string()});
+    const int code = kiv.Wait();
+    ::unsetenv("FONTCONFIG_FILE");
+    EXPECT_EQ(code, 0) << kiv.errors();
+    const std::string warning =
+        "kiv: no installed font has Chinese glyphs, so the window's texts show as boxes";
+    EXPECT_EQ(kiv.errors().find(warning) != std::string::npos, GetParam().warned) << kiv.errors();
+    std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, FontsAtStart,
+    ::testing::Values(
+        FontCase{"LatinOnly", {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"}, true},
+        FontCase{"NoFontAtAll", {}, true},
+        FontCase{"WithWenQuanYi",
+                 {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                  "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"},
+                 false}),
+    [](const ::testing::TestParamInfo<FontCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace kiv::testing
