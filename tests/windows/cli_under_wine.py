@@ -16,6 +16,7 @@ last line counts the checks; the exit status is 0 when all passed.
 """
 import argparse
 import os
+import re
 import signal
 import subprocess
 import sys
