@@ -50,7 +50,16 @@ def console_text(raw):
 def run_in_console(wine, args, ceiling=RUN_CEILING):
     """Runs a Wine program with a Linux terminal as its console, as a
     command prompt window would hold it; returns (exit code, what the
-    terminal shows)."""
+    terminal shows). kiv-cli has no exit code 1: exit 1 with nothing shown
+    is Wine's console failing to come up (seen once in a shared prefix on
+    a busy machine), and the run is made once more."""
+    rc, shown = run_in_console_once(wine, args, ceiling)
+    if rc == 1 and not shown.strip():
+        rc, shown = run_in_console_once(wine, args, ceiling)
+    return rc, shown
+
+
+def run_in_console_once(wine, args, ceiling):
     master, slave = os.openpty()
     proc = subprocess.Popen(["wine", *args], env=wine.env, stdin=slave, stdout=slave, stderr=slave)
     os.close(slave)
