@@ -14,7 +14,6 @@ port opens again.
 Uses $WINEPREFIX when set (booted already), else a throwaway prefix. The
 last line counts the checks; the exit status is 0 when all passed.
 """
-import argparse
 import os
 import re
 import signal
@@ -23,7 +22,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_rig import Checks, PtyLine, WinePrefix  # noqa: E402
+from wine_rig import Checks, PtyLine, WinePrefix, cli_pair_args  # noqa: E402
 
 # Noise stays off: it is random. Each set sends 40 frames or more. Parity
 # and 7 data bits are left out: Wine refuses them on a pseudo-terminal
@@ -170,17 +169,9 @@ def open_failures(checks, args, wine, held_line):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    root = os.path.join(here, "..", "..")
-    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("--exe", default=os.path.join(root, "build-windows", "kiv-cli.exe"))
-    p.add_argument("--linux-cli", default=os.path.join(root, "build", "src", "kiv-cli"))
-    args = p.parse_args()
-    args.exe = os.path.abspath(args.exe)
-    for path in (args.exe, args.linux_cli):
-        if not os.path.isfile(path):
-            print(f"cli_under_wine: {path} is missing", file=sys.stderr)
-            return 2
+    args = cli_pair_args(__doc__, "cli_under_wine")
+    if args is None:
+        return 2
 
     checks = Checks("kiv-cli.exe under Wine")
     started = time.monotonic()

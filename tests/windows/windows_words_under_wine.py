@@ -13,7 +13,6 @@ are; a closed standard output is said to be closed.
 Uses $WINEPREFIX when set (booted already), else a throwaway prefix. The
 last line counts the checks; the exit status is 0 when all passed.
 """
-import argparse
 import os
 import re
 import select
@@ -24,7 +23,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_rig import Checks, PtyLine, WinePrefix  # noqa: E402
+from wine_rig import Checks, PtyLine, WinePrefix, cli_pair_args  # noqa: E402
 
 PORT = "COM7"
 MISSING_PORT = "COM42"
@@ -201,17 +200,9 @@ def names_and_reasons(checks, args, wine, work):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    root = os.path.join(here, "..", "..")
-    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("--exe", default=os.path.join(root, "build-windows", "kiv-cli.exe"))
-    p.add_argument("--linux-cli", default=os.path.join(root, "build", "src", "kiv-cli"))
-    args = p.parse_args()
-    args.exe = os.path.abspath(args.exe)
-    for path in (args.exe, args.linux_cli):
-        if not os.path.isfile(path):
-            print(f"windows_words_under_wine: {path} is missing", file=sys.stderr)
-            return 2
+    args = cli_pair_args(__doc__, "windows_words_under_wine")
+    if args is None:
+        return 2
 
     checks = Checks("kiv-cli.exe speaks Windows")
     started = time.monotonic()

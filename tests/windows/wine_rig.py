@@ -6,10 +6,12 @@ Every wait here is for a condition, with a generous ceiling: Wine starts
 slowly on a loaded machine (several seconds for a program, more for a new
 prefix), and that must not fail a check.
 """
+import argparse
 import os
 import select
 import shutil
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -18,6 +20,23 @@ import tty
 # Ceilings, not expected durations.
 BOOT_CEILING = 300.0
 PROGRAM_START_CEILING = 120.0
+
+
+def cli_pair_args(doc, script):
+    """The --exe (kiv-cli.exe) and --linux-cli options of a script that sets
+    the two programs side by side; None, after saying which is missing,
+    when either file is not there."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    p = argparse.ArgumentParser(description=doc.split("\n\n")[0])
+    p.add_argument("--exe", default=os.path.join(root, "build-windows", "kiv-cli.exe"))
+    p.add_argument("--linux-cli", default=os.path.join(root, "build", "src", "kiv-cli"))
+    args = p.parse_args()
+    args.exe = os.path.abspath(args.exe)
+    for path in (args.exe, args.linux_cli):
+        if not os.path.isfile(path):
+            print(f"{script}: {path} is missing", file=sys.stderr)
+            return None
+    return args
 
 
 class WinePrefix:
