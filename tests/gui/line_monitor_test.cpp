@@ -36,6 +36,12 @@ void ApplyPlan(WindowRig& rig, const std::vector<std::string>& slotTexts,
     QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("Command7")), Qt::LeftButton);
 }
 
+// A line of the figures beside the chart, as the page shows it.
+QString Readout(LineMonitor* monitor, LineMonitor::ReadoutLine line) {
+    auto* lines = monitor->findChild<ReadoutLines*>(QStringLiteral("monitorReadout"));
+    return lines != nullptr ? lines->lines().value(line) : QStringLiteral("(no readout)");
+}
+
 void OpenPort(WindowRig& rig) {
     rig.selectPage(1);
     QTest::mouseClick(rig.find<QRadioButton>(QStringLiteral("Optionopen")), Qt::LeftButton);
@@ -110,7 +116,7 @@ TEST(LineMonitorTest, ChartHoldsTheBytesWrittenAcrossAPlanChange) {
         const std::vector<std::uint8_t>& last = rig.port.frames.back();
         QString decimal;
         for (std::uint8_t b : last) decimal += QString::number(b) + QLatin1Char(' ');
-        EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal),
+        EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal),
                   QStringLiteral("末帧  ") + decimal.trimmed());
     }
 }
@@ -134,7 +140,7 @@ TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
 
     const QString decimal = QStringLiteral("末帧  1 2 250");
     const QString hex = QStringLiteral("十六进制  01 02 FA");
-    const QString rates = monitor->readout(LineMonitor::kRates);
+    const QString rates = Readout(monitor, LineMonitor::kRates);
     const struct {
         QString decimal;
         QString hex;
@@ -148,9 +154,9 @@ TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
     };
     for (std::size_t n = 0; n < std::size(afterFrames); ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal), afterFrames[n].decimal);
-        EXPECT_EQ(monitor->readout(LineMonitor::kLastHex), afterFrames[n].hex);
-        EXPECT_EQ(monitor->readout(LineMonitor::kRates) != rates, afterFrames[n].ratesShown);
+        EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal), afterFrames[n].decimal);
+        EXPECT_EQ(Readout(monitor, LineMonitor::kLastHex), afterFrames[n].hex);
+        EXPECT_EQ(Readout(monitor, LineMonitor::kRates) != rates, afterFrames[n].ratesShown);
         now += 1;
         tap.Record(rig.model, later);
         QCoreApplication::processEvents();
@@ -159,8 +165,8 @@ TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
     rig.model.sendLoopActive = false;
     tap.EndSending();
     monitor->look();
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal), QStringLiteral("末帧  7 8 9"));
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastHex), QStringLiteral("十六进制  07 08 09"));
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal), QStringLiteral("末帧  7 8 9"));
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastHex), QStringLiteral("十六进制  07 08 09"));
 }
 
 // A frame in a format: the readout shows its parts apart, the chart only
@@ -179,9 +185,9 @@ TEST(LineMonitorTest, AFrameInAFormatShowsItsPartsAndChartsItsSlots) {
     now = 10;
     tap.Record(rig.model, request, PartsOf(format, 4));
     monitor->look();
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal),
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal),
               QStringLiteral("末帧  1 3 | 0 10 0 2 | 228 9"));
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastHex),
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastHex),
               QStringLiteral("十六进制  01 03 | 00 0A 00 02 | E4 09"));
     const auto charted = monitor->chart()->frames();
     ASSERT_FALSE(charted.empty());
@@ -250,7 +256,7 @@ TEST(LineMonitorTest, AnUnwritableRecordingIsNamedInRed) {
     dialog->selectFile(QStringLiteral("/nonexistent-dir/recording.csv"));
     QMetaObject::invokeMethod(dialog, "accept");
     EXPECT_FALSE(rig.window->monitor()->tap().recording());
-    auto* state = rig.find<QLabel>(QStringLiteral("monitorRecordState"));
+    auto* state = rig.find<QLabel>(QStringLiteral("monitorRecordFailure"));
     EXPECT_TRUE(state->text().startsWith(QStringLiteral("记录已停止：")))
         << state->text().toStdString();
     EXPECT_GT(state->text().size(), 6);
