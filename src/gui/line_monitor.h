@@ -103,6 +103,10 @@ class LineMonitor : public QWidget {
     // The monitor's own window (made at the first detach).
     QWidget* ownWindow() const { return m_window; }
 
+    // Why a recording to `path` did not start (`started` false) or stopped:
+    // the program's own sentence, the system's words only as a detail.
+    static QString RecordingFailure(const QString& path, const QString& reason, bool started);
+
     LineChart* chart() const { return m_chart; }
     enum ReadoutLine { kPointed, kLastDecimal, kLastHex, kRates, kReadoutLines };
     FrameTap& tap() { return m_tap; }
@@ -116,9 +120,7 @@ class LineMonitor : public QWidget {
     void startRecording(const QString& path);
     void recordingFailed(const QString& reason);
     void showRecording();
-    // Why a recording to `path` did not start (`started` false) or stopped:
-    // the program's own sentence, the system's words only as a detail.
-    static QString RecordingFailure(const QString& path, const QString& reason, bool started);
+
     void takeFrames();
     void takeArrived();
     // The lines of figures as they stand: the last frame, rates and counts.
