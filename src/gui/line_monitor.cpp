@@ -408,34 +408,18 @@ void LineMonitor::takeArrived() {
                                  std::chrono::steady_clock::now().time_since_epoch())
                                  .count();
     const QDateTime wallNow = QDateTime::currentDateTime();
-    // Lines of kArrivedPerLine bytes counted from the first byte of the
-    // line, each stamped with the time its first byte came; only the bytes
-    // of the last lines the page keeps are written out.
-    constexpr std::uint64_t kPerLine = kArrivedPerLine;
-    const std::uint64_t keptFrom =
-        arrived.total() > kPerLine * kArrivedLines
-            ? (arrived.total() - kPerLine * kArrivedLines) / kPerLine * kPerLine
-            : 0;
     QString text;
-    bool open = m_arrivedLineOpen && m_seenArrived >= std::max(arrived.oldest(), keptFrom);
-    for (const ArrivedChunk& chunk : arrived.chunks()) {
-        const std::uint64_t end = chunk.first + chunk.length;
-        if (end <= m_seenArrived || end <= keptFrom) continue;
-        const std::uint64_t from =
-            std::max({chunk.first, m_seenArrived, arrived.oldest(), keptFrom});
-        const QDateTime when = wallNow.addMSecs(-static_cast<qint64>(steadyNow - chunk.ms));
-        for (std::uint64_t at = from; at < end; ++at) {
-            if (!open || at % kPerLine == 0) {
-                if (!text.isEmpty() || !m_arrived->document()->isEmpty()) text += QLatin1Char('\n');
-                text += when.toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char(' ');
-                open = true;
-            }
-            text += QLatin1Char(' ') +
-                    QStringLiteral("%1").arg(arrived.At(at), 2, 16, QLatin1Char('0')).toUpper();
+    for (const ArrivedRow& row : m_arrivedRows.Take(arrived)) {
+        if (!row.continues) {
+            if (!text.isEmpty() || !m_arrived->document()->isEmpty()) text += QLatin1Char('\n');
+            const QDateTime when = wallNow.addMSecs(-static_cast<qint64>(steadyNow - row.ms));
+            text += when.toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char(' ');
         }
+        for (const std::uint8_t b : row.bytes)
+            text +=
+                QLatin1Char(' ') + QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
     }
     m_seenArrived = arrived.total();
-    m_arrivedLineOpen = open;
     if (text.isEmpty()) return;
     QTextCursor end(m_arrived->document());
     end.movePosition(QTextCursor::End);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gui/line_chart.h"
+#include "sending/arrived_rows.h"
 #include "sending/frame_tap.h"
 #include "sending/loopback_matcher.h"
 
@@ -83,7 +84,8 @@ class LineMonitor : public QWidget {
     static constexpr int kFiguresIntervalMs = 250;
     // Arrived lines kept on screen; the oldest go first.
     static constexpr int kArrivedLines = 200;
-    // Arrived bytes on a line, counted from the first byte of the line.
+    // Arrived bytes on a line, from stream positions that are multiples of
+    // it.
     static constexpr int kArrivedPerLine = 16;
 
     // Watches the frames `model` sends: the page's tap becomes the model's.
@@ -161,9 +163,7 @@ class LineMonitor : public QWidget {
     std::uint64_t m_seenFrames = 0;
     std::uint64_t m_seenMarks = 0;
     std::uint64_t m_seenArrived = 0;
-    // Whether the last line of arrived bytes ends with byte m_seenArrived - 1
-    // and so goes on with the next.
-    bool m_arrivedLineOpen = false;
+    ArrivedRows m_arrivedRows{kArrivedPerLine, kArrivedLines};
     // Ticks since the last look; a look asked of the tap and not had (no
     // frame left meanwhile) happens at once after a few.
     int m_ticksWithoutLook = 0;
