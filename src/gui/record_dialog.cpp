@@ -29,15 +29,19 @@ QVariant LocalFileColumns::data(const QModelIndex& index, int role) const {
     return QIdentityProxyModel::data(index, role);
 }
 
+void ListFilesInChinese(QFileDialog& dialog) {
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    dialog.setLocale(chinese);
+    dialog.setProxyModel(new LocalFileColumns(chinese, &dialog));
+}
+
 RecordDialog::RecordDialog(QWidget* parent)
     : QFileDialog(parent, QStringLiteral("记录到文件"), QString(),
-                  QStringLiteral("CSV (*.csv);;所有文件 (*)")) {
-    const QLocale chinese(QLocale::Chinese, QLocale::China);
-    setLocale(chinese);
+                  QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)")) {
     setAcceptMode(QFileDialog::AcceptSave);
     setOption(QFileDialog::DontUseNativeDialog);
     setDefaultSuffix(QStringLiteral("csv"));
-    setProxyModel(new LocalFileColumns(chinese, this));
+    ListFilesInChinese(*this);
 }
 
 QString RecordDialog::suffixFor(const QString& path) const {

@@ -19,6 +19,10 @@ class LocalFileColumns : public QIdentityProxyModel {
     QLocale m_locale;
 };
 
+// A file dialog of the window's in Chinese down to its list of files: its
+// locale, and the list's sizes, kinds and times.
+void ListFilesInChinese(QFileDialog& dialog);
+
 // The dialog that picks the file a recording goes to, in Chinese
 // throughout. A name without a suffix gets ".csv", unless it names
 // something that exists and is no regular file (a device such as

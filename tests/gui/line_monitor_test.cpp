@@ -18,9 +18,11 @@
 #include <QTest>
 #include <QTreeView>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "gui/record_dialog.h"
+#include "gui/setup_commands.h"
 #include "gui/window_rig.h"
 #include "serial/line_watch.h"
 #include "support/child_process.h"
@@ -529,9 +531,9 @@ TEST(LineMonitorTest, ARecordingGetsCsvOnlyWhereTheNameIsNoOtherFile) {
     }
 }
 
-// The record dialog's list gives sizes, kinds and times in Chinese, as the
+// The window's file dialogs list sizes, kinds and times in Chinese, as the
 // rest of the window, whatever language the system speaks.
-TEST(LineMonitorTest, TheRecordDialogListsFilesInChinese) {
+TEST(LineMonitorTest, TheFileDialogsListFilesInChinese) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QFile small(dir.filePath(QStringLiteral("small.csv")));
@@ -539,38 +541,56 @@ TEST(LineMonitorTest, TheRecordDialogListsFilesInChinese) {
     small.write("0123456789");
     small.close();
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-
-    WindowRig rig;
-    rig.selectPage(tab::kMonitor);
-    rig.click(QStringLiteral("monitorRecord"));
-    auto* dialog = rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
-    ASSERT_NE(dialog, nullptr);
-    dialog->setNameFilter(QStringLiteral("*"));
-    dialog->setDirectory(dir.path());
-    auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
-    ASSERT_NE(view, nullptr);
-    QAbstractItemModel* list = view->model();
-    QTRY_VERIFY_WITH_TIMEOUT(list->rowCount(view->rootIndex()) == 2, 20000);
+    const struct {
+        const char* name;
+        std::function<QFileDialog*(WindowRig&)> open;
+    } cases[] = {
+        {"the recording's",
+         [](WindowRig& rig) {
+             rig.selectPage(tab::kMonitor);
+             rig.click(QStringLiteral("monitorRecord"));
+             return rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
+         }},
+        {"the setup's",
+         [&dir](WindowRig& rig) {
+             rig.window->setups()->setSettingsFile(dir.filePath(QStringLiteral("settings.ini")));
+             rig.window->setups()->saveWithDialog();
+             return rig.find<QFileDialog>(QStringLiteral("setupDialog"));
+         }},
+    };
     // English: a word of Latin letters ("bytes", "Folder", "Dec", "AM").
     static const QRegularExpression english(QStringLiteral("[A-Za-z]{2,}"));
-    for (int row = 0; row < 2; ++row) {
-        const QModelIndex name = list->index(row, 0, view->rootIndex());
-        const QString file = name.data().toString();
-        SCOPED_TRACE(file.toStdString());
-        const QString size = name.siblingAtColumn(1).data().toString();
-        const QString kind = name.siblingAtColumn(2).data().toString();
-        // The time comes once the folder has been read.
-        QTRY_VERIFY_WITH_TIMEOUT(!name.siblingAtColumn(3).data().toString().isEmpty(), 20000);
-        const QString when = name.siblingAtColumn(3).data().toString();
-        EXPECT_FALSE(english.match(when).hasMatch()) << when.toStdString();
-        if (file == QStringLiteral("sub")) {
-            EXPECT_EQ(kind, QStringLiteral("文件夹"));
-            EXPECT_TRUE(size.isEmpty()) << size.toStdString();
-        } else {
-            EXPECT_EQ(file, QStringLiteral("small.csv"));
-            EXPECT_TRUE(size.contains(QStringLiteral("10"))) << size.toStdString();
-            EXPECT_FALSE(english.match(size).hasMatch()) << size.toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowRig rig;
+        QFileDialog* dialog = c.open(rig);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setNameFilter(QStringLiteral("*"));
+        dialog->setDirectory(dir.path());
+        auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        ASSERT_NE(view, nullptr);
+        QAbstractItemModel* list = view->model();
+        QTRY_VERIFY_WITH_TIMEOUT(list->rowCount(view->rootIndex()) == 2, 20000);
+        for (int row = 0; row < 2; ++row) {
+            const QModelIndex name = list->index(row, 0, view->rootIndex());
+            const QString file = name.data().toString();
+            SCOPED_TRACE(file.toStdString());
+            // The time comes once the folder has been read.
+            QTRY_VERIFY_WITH_TIMEOUT(!name.siblingAtColumn(3).data().toString().isEmpty(), 20000);
+            const QString size = name.siblingAtColumn(1).data().toString();
+            const QString kind = name.siblingAtColumn(2).data().toString();
+            const QString when = name.siblingAtColumn(3).data().toString();
+            EXPECT_FALSE(english.match(when).hasMatch()) << when.toStdString();
+            if (file == QStringLiteral("sub")) {
+                EXPECT_EQ(kind, QStringLiteral("文件夹"));
+                EXPECT_TRUE(size.isEmpty()) << size.toStdString();
+            } else {
+                EXPECT_EQ(file, QStringLiteral("small.csv"));
+                EXPECT_TRUE(size.contains(QStringLiteral("10"))) << size.toStdString();
+                EXPECT_FALSE(english.match(size).hasMatch()) << size.toStdString();
+            }
         }
+        dialog->reject();
     }
 }
 
