@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-2}
 build=${FUZZ_BUILD:-build-fuzz}
-all="number_text_fuzzer conversions_fuzzer signal_apply_fuzzer send_apply_fuzzer port_apply_fuzzer compute_frame_fuzzer cli_options_fuzzer setup_file_fuzzer port_assignment_fuzzer lock_file_fuzzer device_names_fuzzer loopback_matcher_fuzzer frame_format_fuzzer"
+all="number_text_fuzzer conversions_fuzzer signal_apply_fuzzer send_apply_fuzzer port_apply_fuzzer compute_frame_fuzzer cli_options_fuzzer setup_file_fuzzer port_assignment_fuzzer lock_file_fuzzer device_names_fuzzer loopback_matcher_fuzzer frame_format_fuzzer arrived_rows_fuzzer"
 targets=${FUZZ_TARGETS:-$all}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_FUZZ=ON -DKIV_WERROR=ON \

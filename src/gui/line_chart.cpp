@@ -17,6 +17,10 @@ constexpr std::array<QRgb, 10> kTraceColours = {
     0xff8c564b, 0xffe377c2, 0xff17becf, 0xffbcbd22, 0xff505050,
 };
 constexpr QRgb kMarkColour = 0xffb00000;
+constexpr int kMaxLanes = static_cast<int>(kTraceColours.size());
+// Rows kept free at the top and bottom of a lane, so that a trace at 255
+// or 0 stays clear of the plot's edge and of the next lane.
+constexpr int kLaneInset = 2;
 
 constexpr int kLeftMargin = 24;
 constexpr int kBottomMargin = 13;
@@ -71,9 +75,37 @@ void LineChart::addMark(double ms) {
 
 void LineChart::setLabels(const QStringList& labels) {
     if (labels == m_labels) return;
+    const int lanes = laneCount();
     m_labels = labels;
     m_backdrop = QImage();
+    // The traces drawn so far stand in lanes of the old height.
+    if (laneCount() != lanes) rebuild();
     update();
+}
+
+int LineChart::laneCount() const {
+    return m_labels.isEmpty() ? kMaxLanes : std::min<int>(m_labels.size(), kMaxLanes);
+}
+
+std::pair<int, int> LineChart::laneRows(int lane) const {
+    const int h = m_image.isNull() ? plotRect().height() : m_image.height();
+    const int n = laneCount();
+    const int top = lane * h / n;
+    const int bottom = (lane + 1) * h / n - 1;
+    // A lane too low for its insets still gets a row.
+    const int inset = std::min(kLaneInset, std::max(0, (bottom - top) / 3));
+    return {top + inset, std::max(top + inset, bottom - inset)};
+}
+
+QRgb LineChart::TraceColour(int trace) {
+    return kTraceColours[static_cast<std::size_t>(trace) % kTraceColours.size()];
+}
+
+QRgb LineChart::BandColour(int trace) {
+    // A third of the trace's colour on white.
+    const QRgb c = TraceColour(trace);
+    const auto pale = [](int v) { return (v + 2 * 255) / 3; };
+    return qRgb(pale(qRed(c)), pale(qGreen(c)), pale(qBlue(c)));
 }
 
 void LineChart::setSpanSeconds(int seconds) {
@@ -123,9 +155,9 @@ double LineChart::msAtX(int x) const {
     return (static_cast<double>(column) + 0.5) * msPerColumn();
 }
 
-int LineChart::yOf(int level) const {
-    const int h = m_image.height();
-    return (255 - level) * (h - 1) / 255;
+int LineChart::yOf(int level, int lane) const {
+    const auto [top, bottom] = laneRows(lane);
+    return top + (255 - level) * (bottom - top) / 255;
 }
 
 std::size_t LineChart::firstAtOrAfter(double ms) const {
@@ -156,7 +188,12 @@ void LineChart::rebuild() {
     // (where the traces come from); earlier marks count as drawn.
     const double from = (static_cast<double>(m_rightColumn - m_image.width() + 1)) * msPerColumn();
     const std::size_t lo = firstAtOrAfter(from);
-    const std::size_t first = lo > 0 ? lo - 1 : 0;
+    std::size_t first = lo > 0 ? lo - 1 : 0;
+    // A trace leaves a column at the mean of all the frames in it.
+    if (m_size > 0) {
+        const std::int64_t column = columnOf(at(first).ms);
+        while (first > 0 && columnOf(at(first - 1).ms) == column) --first;
+    }
     const double firstMs = m_size > 0 ? at(first).ms : from;
     while (m_marksDrawn < m_markTimes.size() && m_markTimes[m_marksDrawn] < firstMs) ++m_marksDrawn;
     m_drawn += first;
@@ -250,6 +287,16 @@ void LineChart::paintRun(int x, int y0, int y1, QRgb colour) {
     for (int y = top; y <= bottom; ++y) reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = colour;
 }
 
+void LineChart::clearLane(int x, int lane) {
+    if (x < 0 || x >= m_image.width()) return;
+    const int n = laneCount();
+    const int h = m_image.height();
+    for (int y = lane * h / n; y < (lane + 1) * h / n; ++y) {
+        QRgb& pixel = reinterpret_cast<QRgb*>(m_image.scanLine(y))[x];
+        if (pixel != kMarkColour) pixel = 0;
+    }
+}
+
 void LineChart::drawMark(std::int64_t column) {
     const int x = imageX(column);
     if (x < 0) return;
@@ -262,21 +309,45 @@ void LineChart::drawFrame(const ChartFrame& frame) {
     const std::int64_t column = columnOf(frame.ms);
     scrollTo(column);
     const int x = imageX(column);
+    const int lanes = laneCount();
     for (std::size_t k = 0; k < m_pens.size(); ++k) {
         Pen& pen = m_pens[k];
-        if (k >= frame.length) {
+        const int lane = static_cast<int>(k);
+        if (k >= frame.length || lane >= lanes) {
             pen = Pen{};
             continue;
         }
-        const int y = yOf(frame.bytes[k]);
-        const QRgb colour = kTraceColours[k];
+        const int level = frame.bytes[k];
+        if (pen.count > 0 && pen.column != column) {
+            // The column before is done: the line leaves it at its mean.
+            pen.lastY = yOf(static_cast<int>(pen.sum / pen.count), lane);
+            pen.lastColumn = pen.column;
+            pen.count = 0;
+        }
         // After a pause the trace starts again rather than bridge it.
         if (pen.lastY >= 0 && static_cast<double>(column - pen.lastColumn) * msPerColumn() > 1000.0)
-            pen = Pen{};
+            pen.lastY = -1;
+        if (pen.count == 0) {
+            pen.column = column;
+            pen.low = pen.high = level;
+            pen.sum = 0;
+        }
+        ++pen.count;
+        pen.sum += level;
+        pen.low = std::min(pen.low, level);
+        pen.high = std::max(pen.high, level);
+
         m_dirtyFrom = std::min(m_dirtyFrom, pen.lastY < 0 ? column : pen.lastColumn);
         m_dirtyTo = std::max(m_dirtyTo, column);
+        // The column is drawn again whole with every frame in it, so that
+        // a picture drawn bit by bit ends as one drawn at once.
+        clearLane(x, lane);
+        if (pen.high > pen.low)
+            paintRun(x, yOf(pen.high, lane), yOf(pen.low, lane), BandColour(lane));
+        const int y = yOf(static_cast<int>(pen.sum / pen.count), lane);
+        const QRgb colour = TraceColour(lane);
         if (pen.lastY < 0 || pen.lastColumn >= column - 1) {
-            // The same column or the next: a vertical run joins the levels.
+            // The next column: a vertical run joins the levels.
             paintRun(x, pen.lastY < 0 ? y : pen.lastY, y, colour);
         } else {
             // Frames further apart than a column (a long period or a wide
@@ -286,8 +357,6 @@ void LineChart::drawFrame(const ChartFrame& frame) {
             painter.setPen(QColor::fromRgba(colour));
             painter.drawLine(lastX, pen.lastY, x, y);
         }
-        pen.lastY = y;
-        pen.lastColumn = column;
     }
 }
 
@@ -353,22 +422,43 @@ void LineChart::drawBackdrop() {
     p.fillRect(plot, Qt::white);
     const QFontMetrics fm = fontMetrics();
     p.setFont(font());
-    for (const int level : {0, 64, 128, 192, 255}) {
-        const int y = plot.top() + yOf(level);
-        p.setPen(QColor(0xdd, 0xdd, 0xdd));
-        p.drawLine(plot.left(), y, plot.right(), y);
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(QRect(0, y - fm.height() / 2, kLeftMargin - 3, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
-    }
-    const int legendX = plot.right() + 6;
+    const int lanes = laneCount();
+    const int h = plot.height();
+    const QColor textColour = palette().color(QPalette::WindowText);
     const int rowHeight = std::max(fm.height(), 1);
-    for (int k = 0; k < m_labels.size() && k < static_cast<int>(kTraceColours.size()); ++k) {
-        const int y = plot.top() + k * rowHeight;
-        p.fillRect(legendX, y + rowHeight / 2 - 1, 8, 3, QColor::fromRgba(kTraceColours[k]));
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(QRect(legendX + 11, y, kLegendWidth - 12, rowHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter, m_labels[k]);
+    const int legendX = plot.right() + 6;
+    int legendFree = plot.top();  // the first row the next legend entry may use
+    for (int lane = 0; lane < lanes; ++lane) {
+        const auto [top, bottom] = laneRows(lane);
+        // The lanes apart, and a line at the middle level in each.
+        if (lane > 0) {
+            p.setPen(QColor(0xb8, 0xb8, 0xb8));
+            const int y = plot.top() + lane * h / lanes;
+            p.drawLine(plot.left(), y, plot.right(), y);
+        }
+        p.setPen(QColor(0xee, 0xee, 0xee));
+        p.drawLine(plot.left(), plot.top() + yOf(128, lane), plot.right(),
+                   plot.top() + yOf(128, lane));
+        // Levels beside a lane with room for two of them.
+        p.setPen(textColour);
+        if (bottom - top + 1 >= 2 * fm.height()) {
+            for (const int level : {0, 255}) {
+                const int y = plot.top() + yOf(level, lane);
+                const int boxTop = level == 255 ? y - 1 : y - fm.height() + 2;
+                p.drawText(QRect(0, boxTop, kLeftMargin - 3, fm.height()),
+                           Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
+            }
+        }
+        // The lane's name level with it, where the names before left room.
+        if (lane < m_labels.size()) {
+            const int y = std::max(legendFree, plot.top() + (top + bottom) / 2 - rowHeight / 2);
+            if (y + rowHeight > plot.bottom() + kBottomMargin) continue;
+            legendFree = y + rowHeight;
+            p.fillRect(legendX, y + rowHeight / 2 - 1, 8, 3, QColor::fromRgba(TraceColour(lane)));
+            p.setPen(textColour);
+            p.drawText(QRect(legendX + 11, y, kLegendWidth - 12, rowHeight),
+                       Qt::AlignLeft | Qt::AlignVCenter, m_labels[lane]);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kiv {
@@ -22,8 +23,12 @@ struct ChartFrame {
     bool operator==(const ChartFrame&) const = default;
 };
 
-// The bytes sent, one trace per byte of the frame (level 0..255 up, time
-// since sending started across), over the last 1, 10 or 60 seconds.
+// The bytes sent, one trace per byte of the frame, each in a lane of its own
+// (level 0..255 up within the lane, time since sending started across),
+// over the last 1, 10 or 60 seconds. Where a column of the picture spans
+// several frames, a trace shows the range of its levels there as a pale
+// band and their mean as the line, so that a wave faster than a column
+// stays readable instead of filling its lane.
 //
 // The send loop shares the window's thread, so the chart never draws what it
 // drew before: frames are only stored when they arrive, and refresh() (which
@@ -47,7 +52,8 @@ class LineChart : public QWidget {
     // The plan or the period changed at `ms`: a mark across the chart, and
     // the traces start again after it.
     void addMark(double ms);
-    // Names of the traces, one per byte of the frame ("3: sinx1").
+    // Names of the traces, one per byte of the frame ("3: sinx1"); one lane
+    // each (ten lanes while there are none).
     void setLabels(const QStringList& labels);
     const QStringList& labels() const { return m_labels; }
 
@@ -65,7 +71,6 @@ class LineChart : public QWidget {
 
     // The frames stored, oldest first.
     std::vector<ChartFrame> frames() const;
-    std::size_t frameCount() const { return m_size; }
     std::vector<double> marks() const;
 
     // The stored frame nearest to the time under x (widget coordinates) in
@@ -78,6 +83,13 @@ class LineChart : public QWidget {
 
     // The plot's area within the widget.
     QRect plotRect() const;
+    // The lanes across the plot, one per trace.
+    int laneCount() const;
+    // The rows of the picture lane `lane` draws levels 255 to 0 into.
+    std::pair<int, int> laneRows(int lane) const;
+    static QRgb TraceColour(int trace);
+    // The pale colour of a trace's band.
+    static QRgb BandColour(int trace);
     // The traces and marks as drawn so far, the plot's size.
     const QImage& picture() const { return m_image; }
     // Draws the whole span again from the frames stored.
@@ -110,7 +122,9 @@ class LineChart : public QWidget {
     // column the screen showed before it.
     void showDrawn(std::int64_t shownRight);
     void paintRun(int x, int y0, int y1, QRgb colour);
-    int yOf(int level) const;
+    // Clears what a trace drew in column x of its lane; marks stay.
+    void clearLane(int x, int lane);
+    int yOf(int level, int lane) const;
     void drawBackdrop();
     void paintBand(QPainter& p, const QRect& band);
     // Draws a line of text through a picture of it kept from its first
@@ -144,9 +158,14 @@ class LineChart : public QWidget {
     // The columns drawn into since the screen last caught up.
     std::int64_t m_dirtyFrom = 0;
     std::int64_t m_dirtyTo = 0;
-    // Per trace, the level it was last drawn at and in which column; -1
-    // where the trace starts afresh.
+    // Per trace, the levels of the column it draws into now, and where its
+    // line left the column before; lastY -1 where the trace starts afresh.
     struct Pen {
+        std::int64_t column = 0;
+        int count = 0;  // frames in `column`; 0 for none yet
+        int low = 0;
+        int high = 0;
+        std::int64_t sum = 0;
         int lastY = -1;
         std::int64_t lastColumn = 0;
     };

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -11,10 +12,15 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStackedLayout>
+#include <QTextCursor>
+#include <QTextLayout>
 #include <QVBoxLayout>
 #include <chrono>
 
+#include "gui/record_dialog.h"
 #include "model/model.h"
+#include "model/texts.h"
 #include "serial/comm_control.h"
 #include "serial/line_watch.h"
 
@@ -57,6 +63,51 @@ QStringList ToQt(const std::vector<std::string>& texts) {
 
 }  // namespace
 
+WrappedLabel::WrappedLabel(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setTextFormat(Qt::PlainText);
+}
+
+void WrappedLabel::setFullText(const QString& text) {
+    if (text == m_full && !text.isEmpty()) return;
+    m_full = text;
+    setToolTip(text);
+    wrap();
+}
+
+void WrappedLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    wrap();
+}
+
+void WrappedLabel::wrap() {
+    const QString shown = Wrap(m_full, font(), contentsRect().width(), kMaxLines);
+    if (shown != text()) setText(shown);
+}
+
+QString WrappedLabel::Wrap(const QString& text, const QFont& font, int width, int maxLines) {
+    if (text.isEmpty() || width <= 0 || maxLines <= 0) return text;
+    const QFontMetrics metrics(font);
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (lines.size() == maxLines - 1) {
+            // The last line room is left for: the rest, cut short if need be.
+            const QString rest = text.mid(line.textStart());
+            lines << metrics.elidedText(rest, Qt::ElideRight, width);
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines.join(QLatin1Char('\n'));
+}
+
 ReadoutLines::ReadoutLines(int lineCount, QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     QFont f = font();
@@ -87,50 +138,84 @@ void ReadoutLines::paintEvent(QPaintEvent* event) {
 }
 
 LineMonitor::LineMonitor(Model& model, QWidget* parent) : QWidget(parent), m_model(model) {
-    auto* column = new QVBoxLayout(this);
+    m_place = new QStackedLayout(this);
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("monitorBody"));
+    m_body->installEventFilter(this);
+    m_place->addWidget(m_body);
+
+    // The page while the monitor is in its own window.
+    m_away = new QWidget(this);
+    auto* awayColumn = new QVBoxLayout(m_away);
+    auto* awayText = new QLabel(QStringLiteral("线路监视在单独的窗口中。"), m_away);
+    awayText->setAlignment(Qt::AlignCenter);
+    awayColumn->addStretch(1);
+    awayColumn->addWidget(awayText);
+    auto* back = new QPushButton(QStringLiteral("放回此页"), m_away);
+    back->setObjectName(QStringLiteral("monitorAttach"));
+    back->setAutoDefault(false);
+    connect(back, &QPushButton::clicked, this, [this] { setDetached(false); });
+    awayColumn->addWidget(back, 0, Qt::AlignHCenter);
+    awayColumn->addStretch(1);
+    m_place->addWidget(m_away);
+
+    auto* column = new QVBoxLayout(m_body);
     column->setContentsMargins(6, 4, 6, 4);
     column->setSpacing(2);
 
     auto* controls = new QHBoxLayout;
     controls->setSpacing(6);
-    m_span = new QComboBox(this);
+    m_span = new QComboBox(m_body);
     m_span->setObjectName(QStringLiteral("monitorSpan"));
     for (const int seconds : kSpans) m_span->addItem(QStringLiteral("%1 秒").arg(seconds), seconds);
     m_span->setCurrentIndex(1);
     connect(m_span, &QComboBox::activated, this,
             [this](int index) { m_chart->setSpanSeconds(m_span->itemData(index).toInt()); });
     controls->addWidget(m_span);
-    m_freeze = new QCheckBox(QStringLiteral("冻结"), this);
+    m_freeze = new QCheckBox(QStringLiteral("冻结"), m_body);
     m_freeze->setObjectName(QStringLiteral("monitorFreeze"));
     connect(m_freeze, &QCheckBox::toggled, this, [this](bool on) { m_chart->setFrozen(on); });
     controls->addWidget(m_freeze);
-    m_record = new QPushButton(QStringLiteral("开始记录"), this);
+    m_record = new QPushButton(QStringLiteral("开始记录"), m_body);
     m_record->setObjectName(QStringLiteral("monitorRecord"));
     m_record->setAutoDefault(false);
     connect(m_record, &QPushButton::clicked, this, &LineMonitor::toggleRecording);
     controls->addWidget(m_record);
-    m_recordState = SmallLabel(QStringLiteral("monitorRecordState"), this);
+    m_recordState = SmallLabel(QStringLiteral("monitorRecordState"), m_body);
     controls->addWidget(m_recordState, 1);
+    m_detach = new QPushButton(QStringLiteral("单独窗口"), m_body);
+    m_detach->setObjectName(QStringLiteral("monitorDetach"));
+    m_detach->setAutoDefault(false);
+    m_detach->setToolTip(QStringLiteral("在可调整大小的单独窗口中显示线路监视"));
+    connect(m_detach, &QPushButton::clicked, this, [this] { setDetached(!detached()); });
+    controls->addWidget(m_detach);
     column->addLayout(controls);
+    m_recordFailure = new WrappedLabel(m_body);
+    m_recordFailure->setObjectName(QStringLiteral("monitorRecordFailure"));
+    m_recordFailure->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_recordFailure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_recordFailure->hide();
+    column->addWidget(m_recordFailure);
 
-    m_chart = new LineChart(this);
+    m_chart = new LineChart(m_body);
     m_chart->setObjectName(QStringLiteral("monitorChart"));
     column->addWidget(m_chart, 1);
-    m_readout = new ReadoutLines(kReadoutLines, this);
+    m_readout = new ReadoutLines(kReadoutLines, m_body);
     m_readout->setObjectName(QStringLiteral("monitorReadout"));
     connect(m_chart, &LineChart::pointed, m_readout,
             [this](const QString& text) { m_readout->setLine(kPointed, text); });
     column->addWidget(m_readout);
-    m_capacity = RedLabel(QStringLiteral("monitorCapacity"), this);
+    m_capacity = RedLabel(QStringLiteral("monitorCapacity"), m_body);
     column->addWidget(m_capacity);
 
-    m_arrived = new QPlainTextEdit(this);
+    m_arrived = new QPlainTextEdit(m_body);
     m_arrived->setObjectName(QStringLiteral("monitorArrived"));
     m_arrived->setReadOnly(true);
     m_arrived->setMaximumBlockCount(kArrivedLines);
     m_arrived->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_arrived->setPlaceholderText(QStringLiteral("收到的字节"));
-    m_arrived->setFixedHeight(m_arrived->fontMetrics().height() * 3 + 8);
+    m_arrived->setMinimumHeight(m_arrived->fontMetrics().height() * 3 + 8);
+    m_arrived->setMaximumHeight(m_arrived->fontMetrics().height() * 3 + 8);
     column->addWidget(m_arrived);
 
     QFont f = m_recordState->font();
@@ -161,15 +246,52 @@ LineMonitor::~LineMonitor() {
     if (m_model.frameTap == &m_tap) m_model.frameTap = nullptr;
 }
 
-void LineMonitor::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    look();
-    m_timer.start();
+bool LineMonitor::eventFilter(QObject* watched, QEvent* event) {
+    // The monitor looks while it is on screen, on its page or in its window.
+    if (watched == m_body && event->type() == QEvent::Show) {
+        look();
+        m_timer.start();
+    } else if (watched == m_body && event->type() == QEvent::Hide) {
+        m_timer.stop();
+    } else if (watched == m_window && event->type() == QEvent::Close) {
+        setDetached(false);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
-void LineMonitor::hideEvent(QHideEvent* event) {
-    m_timer.stop();
-    QWidget::hideEvent(event);
+bool LineMonitor::detached() const {
+    return m_window != nullptr && m_body->parentWidget() == m_window;
+}
+
+void LineMonitor::setDetached(bool detached) {
+    if (detached == this->detached()) return;
+    if (detached) {
+        if (m_window == nullptr) {
+            m_window = new QWidget(this, Qt::Window);
+            m_window->setObjectName(QStringLiteral("monitorWindow"));
+            m_window->setWindowTitle(QStringLiteral("线路监视"));
+            auto* layout = new QVBoxLayout(m_window);
+            layout->setContentsMargins(0, 0, 0, 0);
+            m_window->installEventFilter(this);
+            m_window->resize(std::max(900, width()), std::max(600, height()));
+        }
+        m_place->removeWidget(m_body);
+        m_window->layout()->addWidget(m_body);
+        m_body->show();
+        m_place->setCurrentWidget(m_away);
+        m_detach->setText(QStringLiteral("放回主窗口"));
+        m_detach->setToolTip(QStringLiteral("把线路监视放回主窗口的页面"));
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+        return;
+    }
+    m_window->layout()->removeWidget(m_body);
+    m_place->insertWidget(0, m_body);
+    m_place->setCurrentWidget(m_body);
+    m_detach->setText(QStringLiteral("单独窗口"));
+    m_detach->setToolTip(QStringLiteral("在可调整大小的单独窗口中显示线路监视"));
+    m_window->hide();
 }
 
 void LineMonitor::showCapacity(const QString& warning) {
@@ -286,22 +408,23 @@ void LineMonitor::takeArrived() {
                                  std::chrono::steady_clock::now().time_since_epoch())
                                  .count();
     const QDateTime wallNow = QDateTime::currentDateTime();
-    QStringList lines;
-    for (const ArrivedChunk& chunk : arrived.chunks()) {
-        const std::uint64_t end = chunk.first + chunk.length;
-        if (end <= m_seenArrived) continue;
-        const std::uint64_t from = std::max({chunk.first, m_seenArrived, arrived.oldest()});
-        QString hex;
-        for (std::uint64_t at = from; at < end; ++at) {
-            if (!hex.isEmpty()) hex += QLatin1Char(' ');
-            hex += QStringLiteral("%1").arg(arrived.At(at), 2, 16, QLatin1Char('0')).toUpper();
+    QString text;
+    for (const ArrivedRow& row : m_arrivedRows.Take(arrived)) {
+        if (!row.continues) {
+            if (!text.isEmpty() || !m_arrived->document()->isEmpty()) text += QLatin1Char('\n');
+            const QDateTime when = wallNow.addMSecs(-static_cast<qint64>(steadyNow - row.ms));
+            text += when.toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char(' ');
         }
-        const QDateTime when = wallNow.addMSecs(-static_cast<qint64>(steadyNow - chunk.ms));
-        lines << when.toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral("  ") + hex;
-        if (lines.size() > kArrivedLines) lines.removeFirst();
+        for (const std::uint8_t b : row.bytes)
+            text +=
+                QLatin1Char(' ') + QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
     }
     m_seenArrived = arrived.total();
-    if (!lines.isEmpty()) m_arrived->appendPlainText(lines.join(QLatin1Char('\n')));
+    if (text.isEmpty()) return;
+    QTextCursor end(m_arrived->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    m_arrived->ensureCursorVisible();
 }
 
 void LineMonitor::toggleRecording() {
@@ -313,12 +436,8 @@ void LineMonitor::toggleRecording() {
     if (m_dialog == nullptr) {
         // Not exec(): a nested event loop would hold the send loop's
         // handler inside it.
-        m_dialog = new QFileDialog(this, QStringLiteral("记录到文件"), QString(),
-                                   QStringLiteral("CSV (*.csv);;所有文件 (*)"));
+        m_dialog = new RecordDialog(this);
         m_dialog->setObjectName(QStringLiteral("monitorRecordDialog"));
-        m_dialog->setAcceptMode(QFileDialog::AcceptSave);
-        m_dialog->setDefaultSuffix(QStringLiteral("csv"));
-        m_dialog->setOption(QFileDialog::DontUseNativeDialog);
         connect(m_dialog, &QFileDialog::fileSelected, this, &LineMonitor::startRecording);
     }
     m_dialog->open();
@@ -326,28 +445,47 @@ void LineMonitor::toggleRecording() {
 
 void LineMonitor::startRecording(const QString& path) {
     const std::string why = m_tap.StartRecording(path.toStdString(), m_model);
-    m_failure = QString::fromStdString(why);
+    m_failure =
+        why.empty() ? QString() : RecordingFailure(path, QString::fromStdString(why), false);
     showRecording();
 }
 
 void LineMonitor::recordingFailed(const QString& reason) {
-    m_failure = reason;
+    m_failure = RecordingFailure(QString::fromStdString(m_tap.recordingPath()), reason, true);
     showRecording();
+}
+
+QString LineMonitor::RecordingFailure(const QString& path, const QString& reason, bool started) {
+    // A reason may start with the path it is about, which the sentence
+    // names already.
+    QString detail = reason.trimmed();
+    const QString prefix = path + QStringLiteral(": ");
+    if (!path.isEmpty() && detail.startsWith(prefix)) detail = detail.mid(prefix.size());
+    const std::string shownPath = QDir::toNativeSeparators(path).toStdString();
+    QString text = QString::fromStdString(
+        Say(started ? TextId::RecordingCannotWrite : TextId::RecordingCannotStart, {shownPath}));
+    // The program's own reasons are said in the window's language; the
+    // system's (in its own, mostly English) only as a detail after them.
+    bool programs = false;
+    for (const QChar c : detail) programs = programs || c.unicode() >= 0x2E80;
+    if (detail.isEmpty()) return text;
+    if (programs) return text + QStringLiteral("：") + detail;
+    return text + QString::fromStdString(Say(TextId::SystemSaid, {detail.toStdString()}));
 }
 
 void LineMonitor::showRecording() {
     const bool on = m_tap.recording();
     m_record->setText(on ? QStringLiteral("停止记录") : QStringLiteral("开始记录"));
-    if (!m_failure.isEmpty() && !on) {
-        m_recordState->setStyleSheet(QStringLiteral("color: #b00000"));
-        m_recordState->setText(QStringLiteral("记录已停止：%1").arg(m_failure));
-    } else {
-        m_recordState->setStyleSheet(QString());
-        m_recordState->setText(
-            on ? QStringLiteral("记录到 %1")
-                     .arg(QFileInfo(QString::fromStdString(m_tap.recordingPath())).fileName())
-               : QString());
-    }
+    const bool failed = !m_failure.isEmpty() && !on;
+    m_recordState->setText(
+        on ? QStringLiteral("记录到 %1")
+                 .arg(QFileInfo(QString::fromStdString(m_tap.recordingPath())).fileName())
+           : QString());
+    m_recordState->setToolTip(
+        on ? QDir::toNativeSeparators(QString::fromStdString(m_tap.recordingPath())) : QString());
+    m_recordFailure->setFullText(failed ? QStringLiteral("记录已停止：%1").arg(m_failure)
+                                        : QString());
+    m_recordFailure->setVisible(failed);
 }
 
 }  // namespace kiv

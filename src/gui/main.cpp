@@ -85,11 +85,21 @@ int SaveScreenshots(kiv::MainWindow& window, kiv::Model& model, const QString& d
         window.tabs()->setCurrentIndex(i);
         const bool framePage = example && i == kiv::tab::kFrame;
         if (framePage) ShowFrameExample(window, model, false);
-        if (window.tabs()->currentWidget() == window.monitor()) SendAWhile(window, model);
+        // The monitor as a user reads it: in its own window, sized beside
+        // the main one.
+        QWidget* shown = &window;
+        if (window.tabs()->currentWidget() == window.monitor()) {
+            window.monitor()->setDetached(true);
+            shown = window.monitor()->ownWindow();
+            shown->resize(1000, 640);
+            SendAWhile(window, model);
+        }
         for (int pass = 0; pass < 5; ++pass) QCoreApplication::processEvents();
         const QString file =
             QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(i + 1).arg(kPageFiles[i]));
-        if (!window.grab().save(file)) {
+        const bool saved = shown->grab().save(file);
+        if (shown != &window) window.monitor()->setDetached(false);
+        if (!saved) {
             std::fprintf(stderr, "kiv: cannot write %s\n", qPrintable(Printable(file)));
             return 1;
         }

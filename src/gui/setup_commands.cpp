@@ -12,6 +12,7 @@
 
 #include "app/setup_io.h"
 #include "gui/main_window.h"
+#include "gui/record_dialog.h"
 #include "model/messages.h"
 #include "sending/setup_load.h"
 
@@ -52,6 +53,7 @@ SetupCommands::SetupCommands(MainWindow& window, Model& model)
             &m_window, forSaving ? QStringLiteral("保存设置") : QStringLiteral("载入设置"), folder,
             kFilter);
         dialog->setObjectName(QStringLiteral("setupDialog"));
+        ListFilesInChinese(*dialog);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog->setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -139,6 +139,8 @@ constexpr std::array<TextForms, static_cast<std::size_t>(TextId::Count)> kTexts 
      "fonts-wqy-microhei or fonts-noto-cjk",
      "没有装有中文字形的字体，窗口的文字会显示为方框；请安装 fonts-wqy-microhei 或 "
      "fonts-noto-cjk"},
+    {TextId::RecordingCannotStart, "cannot record to %1", "不能记录到 %1"},
+    {TextId::RecordingCannotWrite, "could not write to %1", "无法写入 %1"},
 }};
 
 constexpr bool InOrder() {

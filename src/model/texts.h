@@ -82,6 +82,8 @@ enum class TextId {
     KindNotRegular,
     // The window.
     NoChineseFont,
+    RecordingCannotStart,
+    RecordingCannotWrite,
     Count
 };
 

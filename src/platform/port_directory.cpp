@@ -126,7 +126,7 @@ const std::string& PortDirectory::virtualPath(int port) const {
 
 std::string PortDirectory::Describe(int port) const {
     const PortMap map = CurrentMap();
-    if (!m_overrides.device(port).empty()) return m_overrides.device(port) + " (--port)";
+    if (!m_overrides.device(port).empty()) return m_overrides.device(port) + "（启动时指定）";
     if (map.isVirtual(port)) {
         const std::string& path = virtualPath(port);
         return path.empty() ? "虚拟端口" : "虚拟端口 " + path;

@@ -193,6 +193,130 @@ TEST(LineChartTest, PointerFindsTheFrameUnderIt) {
     EXPECT_EQ(chart.frames().back().count, 400u);
 }
 
+// The rows of `image` within `rows` where colour `c` shows, top first.
+std::vector<int> RowsWith(const QImage& image, QRgb c, int left = 0) {
+    std::vector<int> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = left; x < image.width(); ++x) {
+            if ((image.pixel(x, y) | 0xff000000u) == (c | 0xff000000u) &&
+                qAlpha(image.pixel(x, y)) != 0) {
+                rows.push_back(y);
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+// Every slot's trace stands in a band of rows of its own, the first slot's
+// at the top, and a trace at the top or bottom level is not hidden under
+// the plot's edge: on screen each trace shows, apart from every other.
+TEST(LineChartTest, EachSlotKeepsToALaneOfItsOwn) {
+    const struct {
+        const char* name;
+        int slotCount;
+        int height;
+        std::uint8_t level;
+    } cases[] = {
+        {"one slot at 255", 1, 150, 255},
+        {"one slot at 0", 1, 150, 0},
+        {"three slots at 255", 3, 150, 255},
+        {"ten slots at 0", 10, 150, 0},
+        {"ten slots at 255, a low chart", 10, 90, 255},
+        {"ten slots at 128, a tall chart", 10, 600, 128},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LineChart chart;
+        QStringList labels;
+        for (int k = 1; k <= c.slotCount; ++k) labels << QStringLiteral("%1: x").arg(k);
+        chart.setLabels(labels);
+        chart.resize(400, c.height);
+        chart.setSpanSeconds(1);
+        chart.rebuild();
+        for (int i = 0; i < 300; ++i)
+            chart.append(Frame(i + 1, i * 2.0, std::vector<std::uint8_t>(c.slotCount, c.level)));
+        chart.refresh();
+        const QImage shown = chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect plot = chart.plotRect();
+        const QImage inPlot = shown.copy(plot);
+        int lowestSoFar = -1;
+        for (int k = 0; k < c.slotCount; ++k) {
+            SCOPED_TRACE(k + 1);
+            const std::vector<int> rows = RowsWith(inPlot, LineChart::TraceColour(k), 1);
+            ASSERT_FALSE(rows.empty()) << "the trace is not shown";
+            EXPECT_GT(rows.front(), lowestSoFar) << "the trace shares rows with the one above";
+            EXPECT_GT(rows.front(), 0) << "the trace lies on the plot's top edge";
+            EXPECT_LT(rows.back(), inPlot.height() - 1) << "the trace lies on the bottom edge";
+            lowestSoFar = rows.back();
+        }
+    }
+}
+
+// A square wave of 1 ms frames: where many of its periods fall into one
+// column, the trace is a line with its range as a pale band around it,
+// not a lane filled solid; where a column holds part of one level only,
+// the wave is drawn at its two levels.
+TEST(LineChartTest, ASquareWaveStaysReadableAtEverySpan) {
+    const struct {
+        const char* name;
+        int spanSeconds;
+        int halfPeriodFrames;  // frames at each level
+        bool manyPerColumn;
+    } cases[] = {
+        {"10 s span, 100 Hz wave", 10, 5, true},     {"60 s span, 100 Hz wave", 60, 5, true},
+        {"60 s span, 10 Hz wave", 60, 50, true},     {"1 s span, 2 Hz wave", 1, 250, false},
+        {"10 s span, 0.5 Hz wave", 10, 1000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LineChart chart;
+        chart.setLabels({QStringLiteral("1: squx1")});
+        chart.resize(400, 150);
+        chart.setSpanSeconds(c.spanSeconds);
+        chart.rebuild();
+        const int frames = c.spanSeconds * 1000 + 500;
+        for (int i = 0; i < frames; ++i) {
+            const bool high = (i / c.halfPeriodFrames) % 2 == 0;
+            chart.append(Frame(i + 1, i, {static_cast<std::uint8_t>(high ? 255 : 0)}));
+            if (i % 97 == 0) chart.refresh();
+        }
+        chart.refresh();
+        const QImage& picture = chart.picture();
+        const QRgb line = LineChart::TraceColour(0);
+        const QRgb band = LineChart::BandColour(0);
+        // The columns with frames in them all along: the right half.
+        int fullest = 0;
+        int bandColumns = 0;
+        int topRow = picture.height();
+        int bottomRow = -1;
+        for (int x = picture.width() / 2; x < picture.width(); ++x) {
+            int lineRows = 0;
+            bool banded = false;
+            for (int y = 0; y < picture.height(); ++y) {
+                const QRgb p = picture.pixel(x, y);
+                if (p == line) {
+                    ++lineRows;
+                    topRow = std::min(topRow, y);
+                    bottomRow = std::max(bottomRow, y);
+                }
+                banded = banded || p == band;
+            }
+            fullest = std::max(fullest, lineRows);
+            bandColumns += banded;
+        }
+        const int lane = picture.height();
+        if (c.manyPerColumn) {
+            EXPECT_LE(fullest, lane / 10) << "the lane is filled";
+            EXPECT_GT(bandColumns, picture.width() / 4) << "the wave's range is not shown";
+        } else {
+            // Both levels drawn as the line, the top and the bottom of the lane.
+            EXPECT_LT(topRow, lane / 10);
+            EXPECT_GT(bottomRow, lane - lane / 10);
+        }
+    }
+}
+
 TEST(LineChartTest, DescribesAFrameInDecimalAndHex) {
     const struct {
         ChartFrame frame;

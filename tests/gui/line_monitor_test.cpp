@@ -1,19 +1,30 @@
 #include "gui/line_monitor.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "gui/record_dialog.h"
+#include "gui/setup_commands.h"
 #include "gui/window_rig.h"
+#include "serial/line_watch.h"
 #include "support/child_process.h"
 
 namespace kiv::testing {
@@ -34,6 +45,12 @@ void ApplyPlan(WindowRig& rig, const std::vector<std::string>& slotTexts,
     QTest::keyClick(periodBox, Qt::Key_Delete);
     QTest::keyClicks(periodBox, QString::fromStdString(period));
     QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("Command7")), Qt::LeftButton);
+}
+
+// A line of the figures beside the chart, as the page shows it.
+QString Readout(LineMonitor* monitor, LineMonitor::ReadoutLine line) {
+    auto* lines = monitor->findChild<ReadoutLines*>(QStringLiteral("monitorReadout"));
+    return lines != nullptr ? lines->lines().value(line) : QStringLiteral("(no readout)");
 }
 
 void OpenPort(WindowRig& rig) {
@@ -110,7 +127,7 @@ TEST(LineMonitorTest, ChartHoldsTheBytesWrittenAcrossAPlanChange) {
         const std::vector<std::uint8_t>& last = rig.port.frames.back();
         QString decimal;
         for (std::uint8_t b : last) decimal += QString::number(b) + QLatin1Char(' ');
-        EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal),
+        EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal),
                   QStringLiteral("末帧  ") + decimal.trimmed());
     }
 }
@@ -134,7 +151,7 @@ TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
 
     const QString decimal = QStringLiteral("末帧  1 2 250");
     const QString hex = QStringLiteral("十六进制  01 02 FA");
-    const QString rates = monitor->readout(LineMonitor::kRates);
+    const QString rates = Readout(monitor, LineMonitor::kRates);
     const struct {
         QString decimal;
         QString hex;
@@ -148,9 +165,9 @@ TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
     };
     for (std::size_t n = 0; n < std::size(afterFrames); ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal), afterFrames[n].decimal);
-        EXPECT_EQ(monitor->readout(LineMonitor::kLastHex), afterFrames[n].hex);
-        EXPECT_EQ(monitor->readout(LineMonitor::kRates) != rates, afterFrames[n].ratesShown);
+        EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal), afterFrames[n].decimal);
+        EXPECT_EQ(Readout(monitor, LineMonitor::kLastHex), afterFrames[n].hex);
+        EXPECT_EQ(Readout(monitor, LineMonitor::kRates) != rates, afterFrames[n].ratesShown);
         now += 1;
         tap.Record(rig.model, later);
         QCoreApplication::processEvents();
@@ -159,8 +176,8 @@ TEST(LineMonitorTest, WhileSendingTheFiguresFollowOneLinePerFrame) {
     rig.model.sendLoopActive = false;
     tap.EndSending();
     monitor->look();
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal), QStringLiteral("末帧  7 8 9"));
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastHex), QStringLiteral("十六进制  07 08 09"));
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal), QStringLiteral("末帧  7 8 9"));
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastHex), QStringLiteral("十六进制  07 08 09"));
 }
 
 // A frame in a format: the readout shows its parts apart, the chart only
@@ -179,9 +196,9 @@ TEST(LineMonitorTest, AFrameInAFormatShowsItsPartsAndChartsItsSlots) {
     now = 10;
     tap.Record(rig.model, request, PartsOf(format, 4));
     monitor->look();
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastDecimal),
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastDecimal),
               QStringLiteral("末帧  1 3 | 0 10 0 2 | 228 9"));
-    EXPECT_EQ(monitor->readout(LineMonitor::kLastHex),
+    EXPECT_EQ(Readout(monitor, LineMonitor::kLastHex),
               QStringLiteral("十六进制  01 03 | 00 0A 00 02 | E4 09"));
     const auto charted = monitor->chart()->frames();
     ASSERT_FALSE(charted.empty());
@@ -250,7 +267,7 @@ TEST(LineMonitorTest, AnUnwritableRecordingIsNamedInRed) {
     dialog->selectFile(QStringLiteral("/nonexistent-dir/recording.csv"));
     QMetaObject::invokeMethod(dialog, "accept");
     EXPECT_FALSE(rig.window->monitor()->tap().recording());
-    auto* state = rig.find<QLabel>(QStringLiteral("monitorRecordState"));
+    auto* state = rig.find<QLabel>(QStringLiteral("monitorRecordFailure"));
     EXPECT_TRUE(state->text().startsWith(QStringLiteral("记录已停止：")))
         << state->text().toStdString();
     EXPECT_GT(state->text().size(), 6);
@@ -332,6 +349,249 @@ TEST(LineMonitorTest, RecordingAgreesWithTheCliLog) {
         EXPECT_EQ(WithoutTimes(fromWindow[i]), WithoutTimes(fromCli[i])) << "line " << i;
     std::remove(cliLog.c_str());
     std::remove(windowLog.c_str());
+}
+
+// A port whose line brings back whatever the test puts into it.
+class WatchedComm : public FakeComm, public LineWatch {
+  public:
+    LineWatch* Watch() override { return this; }
+    const ArrivedStore& Arrived() override { return store; }
+    std::int64_t BytesQueued() override { return 0; }
+    ArrivedStore store;
+};
+
+// The lines of arrived bytes as the page shows them: the bytes of each,
+// after the time it starts with.
+std::vector<std::vector<int>> ArrivedLines(WindowRig& rig) {
+    static const QRegularExpression line(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  ((?:[0-9A-F]{2} ?)+)$"));
+    std::vector<std::vector<int>> lines;
+    const QString shown = rig.find<QPlainTextEdit>(QStringLiteral("monitorArrived"))->toPlainText();
+    for (const QString& text : shown.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = line.match(text);
+        EXPECT_TRUE(m.hasMatch()) << text.toStdString();
+        std::vector<int> bytes;
+        for (const QString& hex : m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            bytes.push_back(hex.toInt(nullptr, 16));
+        lines.push_back(bytes);
+    }
+    return lines;
+}
+
+// Bytes that come back are shown sixteen to a line, however the line
+// delivers them and whenever the page looks; the page keeps the newest
+// lines.
+TEST(LineMonitorTest, ArrivedBytesComeSixteenToALine) {
+    const struct {
+        const char* name;
+        std::vector<std::vector<int>> looks;  // chunk sizes arrived before each look
+    } cases[] = {
+        {"one short chunk", {{3}}},
+        {"a line and a half at once", {{24}}},
+        {"chunks across lines and looks", {{5}, {30}, {5}}},
+        {"whole lines", {{16}, {16}}},
+        {"many chunks in one look", {{1, 1, 1, 20, 7, 2}}},
+        {"more than the page keeps", {{16 * LineMonitor::kArrivedLines + 40}, {9}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowRig rig{WindowRig::Unstarted{}};
+        WatchedComm port;
+        rig.Start(port);
+        LineMonitor* monitor = rig.window->monitor();
+        std::vector<int> sent;
+        double ms = 0;
+        for (const std::vector<int>& look : c.looks) {
+            for (const int size : look) {
+                std::vector<std::uint8_t> chunk;
+                for (int i = 0; i < size; ++i) {
+                    chunk.push_back(static_cast<std::uint8_t>((sent.size() * 7 + 3) % 256));
+                    sent.push_back(chunk.back());
+                }
+                port.store.Add(ms += 1, chunk);
+            }
+            monitor->look();
+        }
+        const std::vector<std::vector<int>> lines = ArrivedLines(rig);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_LE(lines.size(), static_cast<std::size_t>(LineMonitor::kArrivedLines));
+        std::vector<int> shown;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            // Every line full but the last.
+            if (i + 1 < lines.size()) {
+                EXPECT_EQ(lines[i].size(), 16u) << "line " << i;
+            }
+            EXPECT_LE(lines[i].size(), 16u) << "line " << i;
+            shown.insert(shown.end(), lines[i].begin(), lines[i].end());
+        }
+        // The newest bytes, in order, none lost or doubled.
+        ASSERT_LE(shown.size(), sent.size());
+        EXPECT_EQ(shown, std::vector<int>(sent.end() - static_cast<std::ptrdiff_t>(shown.size()),
+                                          sent.end()));
+        EXPECT_EQ(lines.back().size(), sent.size() % 16 == 0 ? 16u : sent.size() % 16);
+    }
+}
+
+// The monitor opens in a window of its own, which the user sizes while the
+// main window keeps its size; it goes on looking there whichever page the
+// main window shows, and closing it brings it back to its page.
+TEST(LineMonitorTest, TheMonitorOpensInAWindowOfItsOwn) {
+    WindowRig rig;
+    LineMonitor* monitor = rig.window->monitor();
+    rig.selectPage(tab::kMonitor);
+    const QSize mainSize = rig.window->size();
+    const QSize chartOnPage = monitor->chart()->size();
+    rig.click(QStringLiteral("monitorDetach"));
+    QWidget* own = monitor->ownWindow();
+    ASSERT_NE(own, nullptr);
+    EXPECT_TRUE(monitor->detached());
+    EXPECT_TRUE(own->isWindow());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(own));
+    EXPECT_EQ(monitor->chart()->window(), own);
+    EXPECT_LT(own->minimumSize().width(), own->maximumSize().width());
+    own->resize(chartOnPage.width() + 600, chartOnPage.height() + 600);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor->chart()->height() > chartOnPage.height() + 300, 10000);
+    EXPECT_GT(monitor->chart()->plotRect().height(), chartOnPage.height() + 300);
+    EXPECT_EQ(rig.window->size(), mainSize);
+
+    // The main window on another page: frames sent still reach the chart.
+    rig.selectPage(0);
+    EXPECT_TRUE(own->isVisible());
+    FrameTap& tap = monitor->tap();
+    tap.BeginSending(rig.model);
+    tap.Record(rig.model, std::vector<std::uint8_t>{4, 5, 6});
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->chart()->frames().size(), std::size_t{1}, 10000);
+
+    own->close();
+    EXPECT_FALSE(monitor->detached());
+    EXPECT_FALSE(own->isVisible());
+    EXPECT_EQ(monitor->chart()->window(), rig.window.get());
+    rig.selectPage(tab::kMonitor);
+    EXPECT_TRUE(monitor->chart()->isVisible());
+    EXPECT_EQ(rig.window->size(), mainSize);
+    // And out again, at the size it was given.
+    rig.click(QStringLiteral("monitorDetach"));
+    EXPECT_TRUE(monitor->detached());
+    EXPECT_GT(monitor->ownWindow()->height(), chartOnPage.height() + 300);
+    rig.click(QStringLiteral("monitorDetach"));
+    EXPECT_FALSE(monitor->detached());
+}
+
+// The file a recording goes to gets ".csv" when its name has none, unless
+// the name is that of something there that is no regular file: that very
+// name is then refused, not another written in its place.
+TEST(LineMonitorTest, ARecordingGetsCsvOnlyWhereTheNameIsNoOtherFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0600),
+              0);
+    QFile regular(dir.filePath(QStringLiteral("data")));
+    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
+    regular.close();
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir.filePath(QStringLiteral("full"))));
+    const struct {
+        const char* name;
+        QString typed;
+        QString recordsTo;  // empty: refused
+    } cases[] = {
+        {"a new name", dir.filePath(QStringLiteral("run")),
+         dir.filePath(QStringLiteral("run.csv"))},
+        {"a name with its suffix", dir.filePath(QStringLiteral("run.txt")),
+         dir.filePath(QStringLiteral("run.txt"))},
+        {"a regular file without a suffix", dir.filePath(QStringLiteral("data")),
+         dir.filePath(QStringLiteral("data.csv"))},
+        {"a device", QStringLiteral("/dev/full"), QString()},
+        {"a link to a device", dir.filePath(QStringLiteral("full")), QString()},
+        {"a pipe", dir.filePath(QStringLiteral("pipe")), QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowRig rig;
+        rig.selectPage(tab::kMonitor);
+        rig.click(QStringLiteral("monitorRecord"));
+        auto* dialog = rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
+        ASSERT_NE(dialog, nullptr);
+        // What is replaced is the case's point, not the question whether to.
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        dialog->selectFile(c.typed);
+        QMetaObject::invokeMethod(dialog, "accept");
+        LineMonitor* monitor = rig.window->monitor();
+        auto* failure = rig.find<QLabel>(QStringLiteral("monitorRecordFailure"));
+        if (c.recordsTo.isEmpty()) {
+            EXPECT_FALSE(monitor->tap().recording());
+            EXPECT_TRUE(failure->toolTip().contains(c.typed)) << failure->toolTip().toStdString();
+            EXPECT_FALSE(failure->toolTip().contains(c.typed + QStringLiteral(".csv")))
+                << failure->toolTip().toStdString();
+            EXPECT_FALSE(QFileInfo::exists(c.typed + QStringLiteral(".csv")));
+        } else {
+            EXPECT_TRUE(monitor->tap().recording()) << failure->toolTip().toStdString();
+            EXPECT_EQ(QString::fromStdString(monitor->tap().recordingPath()), c.recordsTo);
+            monitor->tap().StopRecording();
+        }
+    }
+}
+
+// The window's file dialogs list sizes, kinds and times in Chinese, as the
+// rest of the window, whatever language the system speaks.
+TEST(LineMonitorTest, TheFileDialogsListFilesInChinese) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile small(dir.filePath(QStringLiteral("small.csv")));
+    ASSERT_TRUE(small.open(QIODevice::WriteOnly));
+    small.write("0123456789");
+    small.close();
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    const struct {
+        const char* name;
+        std::function<QFileDialog*(WindowRig&)> open;
+    } cases[] = {
+        {"the recording's",
+         [](WindowRig& rig) {
+             rig.selectPage(tab::kMonitor);
+             rig.click(QStringLiteral("monitorRecord"));
+             return rig.find<QFileDialog>(QStringLiteral("monitorRecordDialog"));
+         }},
+        {"the setup's",
+         [&dir](WindowRig& rig) {
+             rig.window->setups()->setSettingsFile(dir.filePath(QStringLiteral("settings.ini")));
+             rig.window->setups()->saveWithDialog();
+             return rig.find<QFileDialog>(QStringLiteral("setupDialog"));
+         }},
+    };
+    // English: a word of Latin letters ("bytes", "Folder", "Dec", "AM").
+    static const QRegularExpression english(QStringLiteral("[A-Za-z]{2,}"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowRig rig;
+        QFileDialog* dialog = c.open(rig);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setNameFilter(QStringLiteral("*"));
+        dialog->setDirectory(dir.path());
+        auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        ASSERT_NE(view, nullptr);
+        QAbstractItemModel* list = view->model();
+        QTRY_VERIFY_WITH_TIMEOUT(list->rowCount(view->rootIndex()) == 2, 20000);
+        for (int row = 0; row < 2; ++row) {
+            const QModelIndex name = list->index(row, 0, view->rootIndex());
+            const QString file = name.data().toString();
+            SCOPED_TRACE(file.toStdString());
+            // The time comes once the folder has been read.
+            QTRY_VERIFY_WITH_TIMEOUT(!name.siblingAtColumn(3).data().toString().isEmpty(), 20000);
+            const QString size = name.siblingAtColumn(1).data().toString();
+            const QString kind = name.siblingAtColumn(2).data().toString();
+            const QString when = name.siblingAtColumn(3).data().toString();
+            EXPECT_FALSE(english.match(when).hasMatch()) << when.toStdString();
+            if (file == QStringLiteral("sub")) {
+                EXPECT_EQ(kind, QStringLiteral("文件夹"));
+                EXPECT_TRUE(size.isEmpty()) << size.toStdString();
+            } else {
+                EXPECT_EQ(file, QStringLiteral("small.csv"));
+                EXPECT_TRUE(size.contains(QStringLiteral("10"))) << size.toStdString();
+                EXPECT_FALSE(english.match(size).hasMatch()) << size.toStdString();
+            }
+        }
+        dialog->reject();
+    }
 }
 
 }  // namespace

@@ -211,6 +211,18 @@ INSTANTIATE_TEST_SUITE_P(
                 walk(dialog);
                 dialog->reject();
             }},
+        // The file a recording goes to, chosen from the line monitor.
+        DialogCase{"RecordDialog",
+                   [](WindowRig& rig, std::function<void(QWidget*)> walk) {
+                       rig.selectPage(tab::kMonitor);
+                       rig.click(QStringLiteral("monitorRecord"));
+                       auto* dialog = rig.window->findChild<QFileDialog*>(
+                           QStringLiteral("monitorRecordDialog"));
+                       ASSERT_NE(dialog, nullptr);
+                       EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+                       walk(dialog);
+                       dialog->reject();
+                   }},
         // The device path asked for "其他路径...", as the port button asks it.
         DialogCase{"PathDialog",
                    [](WindowRig& rig, std::function<void(QWidget*)> walk) {

@@ -128,7 +128,7 @@ TEST_F(PortDirectoryTest, CommandLineOverridesWinForOneRunOnly) {
     directory.setOverrides(overrides);
     directory.Refresh();
     EXPECT_EQ(directory.CurrentMap().device(1), "/dev/pts/9");
-    EXPECT_EQ(directory.Describe(1), "/dev/pts/9 (--port)");
+    EXPECT_EQ(directory.Describe(1), "/dev/pts/9（启动时指定）");
     EXPECT_EQ(saved(1), "auto " + QString::fromStdString(kFtdiId));
 }
 
