@@ -17,6 +17,7 @@
 #include "model/model.h"
 #include "sending/send_loop.h"
 #include "serial/comm_control.h"
+#include "serial/line_watch.h"
 #include "serial/port_settings_text.h"
 
 namespace kiv::testing {
@@ -112,6 +113,13 @@ class FakeComm : public CommControl {
     void setPortOpen(bool v) override {
         Call(v ? "PortOpen=true" : "PortOpen=false");
         if (v && failOpen) Raise(ErrorKind::Port, "device missing");
+        if (!v && open) {
+            // The frames still queued never reach the line.
+            const std::size_t n = std::min(queueDepth, sinceOpen);
+            frames.resize(frames.size() - n);
+            droppedFrames += n;
+        }
+        sinceOpen = 0;
         open = v;
     }
     std::size_t Output(std::span<const std::uint8_t> bytes) override {
@@ -122,8 +130,10 @@ class FakeComm : public CommControl {
         const std::size_t n = std::min<std::size_t>(
             bytes.size(), static_cast<std::size_t>(std::max<int>(outBufferSize, 0)));
         frames.emplace_back(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        ++sinceOpen;
         return n;
     }
+    LineWatch* Watch() override { return watched ? &m_watch : nullptr; }
 
     std::vector<std::string> calls;
     std::vector<std::vector<std::uint8_t>> frames;
@@ -137,8 +147,27 @@ class FakeComm : public CommControl {
     int dropOutput = 0;  // the Output call whose frame is dropped; 0: none
     int commPort = 0;
     std::string settings;
+    // With `watched`, the port shows a line watch. The newest `queueDepth`
+    // frames taken since the last open wait in its queue, and a close drops
+    // them whole: `frames` keeps only what reached the line.
+    bool watched = false;
+    bool keepsToRate = true;
+    std::size_t queueDepth = 0;
+    std::uint64_t droppedFrames = 0;
+    ArrivedStore arrived;
 
   private:
+    struct Watched : LineWatch {
+        explicit Watched(FakeComm& c) : comm(c) {}
+        const ArrivedStore& Arrived() override { return comm.arrived; }
+        std::int64_t BytesQueued() override { return -1; }
+        std::uint64_t FramesDropped() override { return comm.droppedFrames; }
+        bool KeepsToRate() override { return comm.keepsToRate; }
+        FakeComm& comm;
+    };
+    Watched m_watch{*this};
+    std::size_t sinceOpen = 0;
+
     void Call(const std::string& what) {
         calls.push_back(what);
         if (failOn && what.rfind(*failOn, 0) == 0)

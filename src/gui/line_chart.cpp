@@ -386,10 +386,16 @@ QString LineChart::Describe(const ChartFrame& frame) {
         decimal += QString::number(frame.bytes[i]);
         hex += QStringLiteral("%1").arg(frame.bytes[i], 2, 16, QLatin1Char('0')).toUpper();
     }
-    return QStringLiteral("第 %1 帧  %2 s  %3  |  %4")
+    // A recording counts from its own start: the frame's row there is named
+    // too, so that it can be found in the file.
+    const QString recorded = frame.recorded == 0 ? QString()
+                                                 : QStringLiteral("  （记录第 %1 帧 %2 ms）")
+                                                       .arg(frame.recorded)
+                                                       .arg(frame.recordedMs, 0, 'f', 3);
+    return QStringLiteral("第 %1 帧  %2 s%3  %4  |  %5")
         .arg(frame.count)
         .arg(frame.ms / 1000.0, 0, 'f', 3)
-        .arg(decimal, hex);
+        .arg(recorded, decimal, hex);
 }
 
 void LineChart::resizeEvent(QResizeEvent* event) {

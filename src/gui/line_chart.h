@@ -19,6 +19,10 @@ struct ChartFrame {
     double ms = 0;            // when, in milliseconds since sending started
     std::uint8_t length = 0;  // bytes in the frame, up to 10
     std::array<std::uint8_t, 10> bytes{};
+    // Its number and time in the recording under way when it was sent; 0
+    // when it was not recorded.
+    std::uint64_t recorded = 0;
+    double recordedMs = 0;
 
     bool operator==(const ChartFrame&) const = default;
 };

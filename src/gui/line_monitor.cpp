@@ -51,6 +51,8 @@ ChartFrame ToChart(const SentFrame& f) {
     const auto own = f.Slots();
     c.length = static_cast<std::uint8_t>(std::min(own.size(), c.bytes.size()));
     std::copy_n(own.begin(), c.length, c.bytes.begin());
+    c.recorded = f.recorded;
+    c.recordedMs = f.recordedMs;
     return c;
 }
 
@@ -307,7 +309,13 @@ void LineMonitor::tick() {
         m_tap.AskAfterNextFrame();
         return;
     }
+    const bool stalled = m_model.sendLoopActive;
     look();
+    if (!stalled) return;
+    // No frame left for a few ticks (the line stalls, or the period is
+    // long): the figures cannot wait for one, they follow at once.
+    m_figuresToShow.clear();
+    for (const auto& [line, text] : figures()) m_readout->setLine(line, text);
 }
 
 void LineMonitor::frameLeft() {
@@ -361,24 +369,36 @@ std::vector<std::pair<LineMonitor::ReadoutLine, QString>> LineMonitor::figures()
     const std::int64_t queued = watch != nullptr ? watch->BytesQueued() : -1;
     rate +=
         queued >= 0 ? QStringLiteral("    待发 %1 字节").arg(queued) : QStringLiteral("    待发 —");
-    if (m_loopback.equal() + m_loopback.different() > 0)
-        rate += QStringLiteral("    回环 相同 %1 不同 %2")
-                    .arg(m_loopback.equal())
-                    .arg(m_loopback.different());
+    const LoopbackMatcher& loop = m_loopback;
+    if (loop.equal() + loop.different() + loop.missed() + loop.missedBytes() + loop.extraBytes() >
+        0) {
+        rate += QStringLiteral("    回环 相同 %1 不同 %2").arg(loop.equal()).arg(loop.different());
+        if (loop.missed() > 0) rate += QStringLiteral(" 漏 %1 帧").arg(loop.missed());
+        if (loop.missedBytes() > 0) rate += QStringLiteral(" 缺 %1 字节").arg(loop.missedBytes());
+        if (loop.extraBytes() > 0) rate += QStringLiteral(" 多 %1 字节").arg(loop.extraBytes());
+    }
     return {{kLastDecimal, QStringLiteral("末帧  %1").arg(decimal)},
             {kLastHex, QStringLiteral("十六进制  %1").arg(hex)},
             {kRates, rate}};
 }
 
 void LineMonitor::takeFrames() {
+    const SentFrames& sent = m_tap.frames();
     if (m_tap.session() != m_session) {
         // A new sending: its frames count from 1 and its times from 0.
         m_session = m_tap.session();
+        m_seenTakeBacks = m_tap.takeBacks();
         m_seenFrames = 0;
         m_seenMarks = 0;
         m_chart->clear();
+    } else if (m_tap.takeBacks() != m_seenTakeBacks) {
+        // Frames the chart shows never left: it is drawn again from the ring.
+        m_seenTakeBacks = m_tap.takeBacks();
+        m_seenFrames =
+            sent.total() > LineChart::kCapacity ? sent.total() - LineChart::kCapacity : 0;
+        m_seenMarks = 0;
+        m_chart->clear();
     }
-    const SentFrames& sent = m_tap.frames();
     for (std::uint64_t n = std::max(m_seenFrames + 1, sent.oldest()); n <= sent.total(); ++n) {
         if (const SentFrame* f = sent.Find(n)) m_chart->append(ToChart(*f));
     }

@@ -95,6 +95,9 @@ class LineMonitor : public QWidget {
     // Takes in what was sent and what arrived since the last look, and shows
     // it. Runs on the page's timer; tests call it to look at once.
     void look();
+    // The page's timer: looks now, or asks the tap for the next frame; when
+    // none left for a few ticks, looks and shows the figures at once.
+    void tick();
 
     // The red line about the line's rate; empty hides it.
     void showCapacity(const QString& warning);
@@ -127,8 +130,6 @@ class LineMonitor : public QWidget {
     void takeArrived();
     // The lines of figures as they stand: the last frame, rates and counts.
     std::vector<std::pair<ReadoutLine, QString>> figures() const;
-    // The page's timer: looks now, or asks the tap for the next frame.
-    void tick();
     // Called after a frame the page asked the tap for has left.
     void frameLeft();
 
@@ -160,6 +161,7 @@ class LineMonitor : public QWidget {
     // What the page has taken in: the tap's sending, its frames and marks by
     // number, the arrived bytes by stream position.
     std::uint64_t m_session = 0;
+    std::uint64_t m_seenTakeBacks = 0;
     std::uint64_t m_seenFrames = 0;
     std::uint64_t m_seenMarks = 0;
     std::uint64_t m_seenArrived = 0;

@@ -46,6 +46,8 @@ class PtyPort : public CommControl, public LineWatch {
     LineWatch* Watch() override { return this; }
     const ArrivedStore& Arrived() override;
     std::int64_t BytesQueued() override { return Queued(); }
+    // A pseudo-terminal takes bytes as fast as they come.
+    bool KeepsToRate() override { return false; }
 
     // Bytes written but not yet read by the receiver.
     int Queued() const;

@@ -91,6 +91,7 @@ class QtCommControl final : public CommControl, public LineWatch {
     LineWatch* Watch() override { return this; }
     const ArrivedStore& Arrived() override;
     std::int64_t BytesQueued() override { return pendingBytes(); }
+    std::uint64_t FramesDropped() override { return m_unsent.droppedFrames(); }
 
   private:
     void Open();

@@ -2,7 +2,9 @@
 
 #include <charconv>
 
+#include "serial/comm_control.h"
 #include "serial/line_capacity.h"
+#include "serial/line_watch.h"
 
 namespace kiv {
 namespace {
@@ -44,8 +46,12 @@ LineCapacity CapacityOf(const Model& w) {
     LineCapacity c;
     c.needed = BaudNeeded(FrameLength(w), format, w.sendPeriod);
     if (auto baud = Whole(AppliedEntry(w, 1)); baud && *baud > 0) c.portBaud = *baud;
-    // An unknown rate is not a slow one: nothing to warn about.
-    c.keepsUp = c.portBaud == 0 || LineKeepsUp(c.needed, c.portBaud);
+    // An unknown rate is not a slow one, and a line that takes bytes as
+    // fast as they come (the virtual port) has no rate to fall behind:
+    // nothing to warn about.
+    LineWatch* watch = w.MSComm1 != nullptr ? w.MSComm1->Watch() : nullptr;
+    c.paced = watch == nullptr || watch->KeepsToRate();
+    c.keepsUp = !c.paced || c.portBaud == 0 || LineKeepsUp(c.needed, c.portBaud);
     return c;
 }
 

@@ -13,12 +13,13 @@ namespace kiv {
 struct LineCapacity {
     std::optional<std::uint64_t> needed;  // empty: no rate keeps up (period 0)
     std::int64_t portBaud = 0;            // 0 when the applied rate is unknown
+    bool paced = true;                    // false: the open line ignores the rate
     bool keepsUp = true;
 };
 
 // From the applied plan (the whole frame's length in its format, and
-// sendPeriod) and the serial page's
-// applied choices (portChoices into the boxes' lists).
+// sendPeriod), the serial page's applied choices (portChoices into the
+// boxes' lists) and whether the port's line keeps to a rate at all.
 LineCapacity CapacityOf(const Model& w);
 
 // "" when the line keeps up; otherwise the one line the send page and the

@@ -70,6 +70,24 @@ std::string Reason() {
     return errno != 0 ? std::string(std::strerror(errno)) : Say(TextId::WriteError);
 }
 
+// A refused write's reason in the program's own words, where it has them.
+std::string KnownReason(int errnum) {
+    switch (errnum) {
+        case ENOSPC:
+            return Say(TextId::DiskFull);
+        case EFBIG:
+            return Say(TextId::FileTooLarge);
+#ifdef EDQUOT
+        case EDQUOT:
+            return Say(TextId::QuotaUsedUp);
+#endif
+        case EIO:
+            return Say(TextId::DiskIoError);
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
 std::string WallClockUtcNow() {
@@ -87,16 +105,77 @@ std::string WallClockUtcNow() {
     return text;
 }
 
+FrameLog::FrameLog(std::unique_ptr<std::ofstream> file, std::filesystem::path path,
+                   std::uint64_t size)
+    : m_out(file.get()),
+      m_file(std::move(file)),
+      m_path(std::move(path)),
+      m_size(size),
+      m_rowStarts(kRowsKept) {}
+
 bool FrameLog::Put(const std::string& text) {
     if (m_failed) return false;
     // A refusal leaves the system's reason in errno.
     errno = 0;
     *m_out << text;
     m_out->flush();
-    if (*m_out) return true;
-    m_failed = true;
-    m_failure = Reason();
+    if (*m_out) {
+        m_size += text.size();
+        return true;
+    }
+    Fail();
+    CutBack();
     return false;
+}
+
+void FrameLog::Fail() {
+    m_failed = true;
+    m_errno = errno;
+    m_failure = Reason();
+}
+
+void FrameLog::CutBack() {
+    if (!m_file) return;
+    // Closing first: what the stream still holds of the row must not reach
+    // the file after it was cut.
+    m_file->close();
+    std::error_code ec;
+    if (fs::file_size(m_path, ec) == m_size && !ec) return;
+    fs::resize_file(m_path, m_size, ec);
+    (ec ? m_rowLeft : m_rowCut) = true;
+}
+
+bool FrameLog::TakeBack(std::size_t rows) {
+    if (rows == 0 || m_failed) return !m_failed;
+    if (!m_file || rows > m_rows || rows > m_rowStarts.size()) {
+        m_failed = true;
+        m_failure = Say(TextId::RowsNotTakenBack);
+        return false;
+    }
+    m_file->flush();
+    const std::uint64_t first = m_rowStarts[(m_rows - rows) % m_rowStarts.size()];
+    std::error_code ec;
+    fs::resize_file(m_path, first, ec);
+    if (ec || !*m_file) {
+        m_failed = true;
+        m_errno = ec.value();
+        m_failure = ec ? ec.message() : Say(TextId::WriteError);
+        return false;
+    }
+    m_size = first;
+    m_rows -= rows;
+    return true;
+}
+
+std::string FrameLog::failureInWords() const {
+    std::string words = KnownReason(m_errno);
+    if (words.empty())
+        words = m_failure;
+    else if (!m_failure.empty())
+        words += Say(TextId::SystemSaid, {m_failure});
+    if (m_rowCut) words += Say(TextId::LastRowCutOff);
+    if (m_rowLeft) words += Say(TextId::LastRowLeftCut);
+    return words;
 }
 
 LogColumns LogColumnsOf(int slotCount, const FrameFormat& format) {
@@ -104,7 +183,7 @@ LogColumns LogColumnsOf(int slotCount, const FrameFormat& format) {
 }
 
 bool FrameLog::WriteHeader(const LogColumns& columns) {
-    m_wholeFrame = columns.wholeFrame;
+    m_columns = columns;
     std::string line = "frame,ms_since_start,wall_clock_utc";
     for (int i = 1; i <= columns.slotCount; ++i) line += ",slot" + std::to_string(i);
     if (columns.wholeFrame) line += ",frame_hex";
@@ -129,9 +208,16 @@ bool FrameLog::WriteFrame(std::int64_t number, double msSinceStart,
         std::min<std::size_t>(static_cast<std::size_t>(parts.ChecksumStart()), bytes.size());
     for (const std::uint8_t b : bytes.subspan(from, to - from))
         line += ',' + std::to_string(static_cast<int>(b));
-    if (m_wholeFrame)
+    if (m_columns.fixedSlots)
+        for (auto cell = static_cast<int>(to - from); cell < m_columns.slotCount; ++cell)
+            line += ',';
+    if (m_columns.wholeFrame)
         line += ',' + ByteListText(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    return Put(line + '\n');
+    const std::uint64_t start = m_size;
+    if (!Put(line + '\n')) return false;
+    if (!m_rowStarts.empty()) m_rowStarts[m_rows % m_rowStarts.size()] = start;
+    ++m_rows;
+    return true;
 }
 
 std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::string& path,
@@ -168,10 +254,12 @@ std::variant<std::unique_ptr<FrameLog>, std::string> OpenLogFile(const std::stri
     fs::rename(temporary, target, ec);
     if (ec) return giveUp(ec.message());
     fs::remove(folder, ec);
+    const std::uint64_t size = fs::file_size(target, ec);
+    if (ec) return path + ": " + ec.message();
     errno = 0;
     auto file = std::make_unique<std::ofstream>(target, std::ios::out | std::ios::app);
     if (!*file) return path + ": " + Reason();
-    auto log = std::make_unique<FrameLog>(std::move(file));
+    auto log = std::make_unique<FrameLog>(std::move(file), target, size);
     log->setColumns(columns);
     return log;
 }

@@ -2,8 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 namespace kiv {
+namespace {
+
+// Every slot a plan can fill has its column in a recording.
+constexpr int kRecordedSlots = 10;
+
+}  // namespace
 
 std::vector<std::string> SlotLabels(const Model& w) {
     std::vector<std::string> labels;
@@ -51,6 +58,7 @@ void FrameTap::MarkPlan(const Model& w, std::uint64_t firstFrame, double ms) {
         m_texts[i] = i < labels.size() ? w.slotText(static_cast<int>(i) + 1) : std::string();
         if (i < labels.size()) mark.labels[i] = labels[i];
     }
+    mark.texts = m_texts;
     m_marks.Push(std::move(mark));
 }
 
@@ -64,7 +72,7 @@ void FrameTap::Record(const Model& w, std::span<const std::uint8_t> bytes,
                       const FrameParts& parts) {
     const double now = Now();
     const double ms = now - m_start;
-    const SentFrame& frame = m_frames.Push(ms, bytes, parts);
+    SentFrame& frame = m_frames.Push(ms, bytes, parts);
     if (!PlanInForce(w)) MarkPlan(w, frame.number, ms);
     if (m_afterFrameAsked && afterFrame) {
         m_afterFrameAsked = false;
@@ -72,12 +80,50 @@ void FrameTap::Record(const Model& w, std::span<const std::uint8_t> bytes,
     }
     if (!m_log) return;
     ++m_recorded;
-    if (m_log->WriteFrame(static_cast<std::int64_t>(m_recorded), now - m_recordingStart,
-                          frame.Bytes(), frame.parts))
+    frame.recorded = m_recorded;
+    frame.recordedMs = now - m_recordingStart;
+    if (m_log->WriteFrame(static_cast<std::int64_t>(m_recorded), frame.recordedMs, frame.Bytes(),
+                          frame.parts))
         return;
-    const std::string reason = m_log->failure();
+    frame.recorded = 0;
+    RecordingFailed();
+}
+
+void FrameTap::RecordingFailed() {
+    const std::string reason = m_log->failureInWords();
     StopRecording();
     if (onRecordingFailed) onRecordingFailed(reason);
+}
+
+void FrameTap::TakeBack(std::uint64_t count) {
+    if (count == 0) return;
+    // Only the newest frames can be in the port's queue: those recorded
+    // are the newest rows of the recording.
+    std::uint64_t rows = 0;
+    for (std::uint64_t n = m_frames.total(); n > 0 && rows < count && rows < m_recorded; --n) {
+        const SentFrame* f = m_frames.Find(n);
+        if (f == nullptr || f->recorded == 0 || n + count <= m_frames.total()) break;
+        ++rows;
+    }
+    m_frames.DropNewest(static_cast<std::size_t>(std::min<std::uint64_t>(count, SIZE_MAX)));
+    ++m_takeBacks;
+    const std::size_t marks = m_marks.marks().size();
+    m_marks.DropAfter(m_frames.total());
+    if (m_marks.marks().size() != marks) {
+        // The plan in force is the last one whose frames left; the next
+        // frame marks its own when it differs.
+        if (m_marks.marks().empty()) {
+            m_slotCount = -1;
+        } else {
+            const PlanMark& last = m_marks.marks().back();
+            m_slotCount = last.slotCount;
+            m_period = last.period;
+            m_texts = last.texts;
+        }
+    }
+    if (!m_log || rows == 0) return;
+    m_recorded -= rows;
+    if (!m_log->TakeBack(static_cast<std::size_t>(rows))) RecordingFailed();
 }
 
 double FrameTap::MsSinceStart() const {
@@ -99,7 +145,9 @@ std::optional<double> FrameTap::PlannedFramesPerSecond(const Model& w) {
 
 std::string FrameTap::StartRecording(const std::string& path, const Model& w) {
     StopRecording();
-    auto opened = OpenLogFile(path, LogColumnsOf(w.slotCount, w.frameFormat));
+    LogColumns columns = LogColumnsOf(kRecordedSlots, w.frameFormat);
+    columns.fixedSlots = true;
+    auto opened = OpenLogFile(path, columns);
     if (auto* refusal = std::get_if<std::string>(&opened)) return *refusal;
     m_log = std::move(std::get<std::unique_ptr<FrameLog>>(opened));
     m_recordingPath = path;

@@ -45,12 +45,20 @@ class FrameTap {
     void Record(const Model& w, std::span<const std::uint8_t> bytes, const FrameParts& parts);
     // The same for a frame that is all slots.
     void Record(const Model& w, std::span<const std::uint8_t> bytes);
+    // The newest `count` frames recorded never left: the port dropped them
+    // from its queue (an apply opened it again). They go from the ring, the
+    // plan marks and the recording, and the next frame takes the first
+    // number freed.
+    void TakeBack(std::uint64_t count);
     // The send loop ended.
     void EndSending() { m_sending = false; }
 
     bool sending() const { return m_sending; }
     // Counts the send loops begun; a reader that sees it change starts over.
     std::uint64_t session() const { return m_session; }
+    // Counts the take-backs; a reader that sees it change reads the ring
+    // afresh.
+    std::uint64_t takeBacks() const { return m_takeBacks; }
     const SentFrames& frames() const { return m_frames; }
     const PlanMarks& planMarks() const { return m_marks; }
     // Milliseconds since sending started (0 before it ever did).
@@ -62,18 +70,21 @@ class FrameTap {
     // less (frames back to back).
     static std::optional<double> PlannedFramesPerSecond(const Model& w);
 
-    // Recording: the frames from now on go into a log at `path` (the same
-    // CSV as kiv-cli's --log; frames count from 1 and times from 0 at the
-    // start of the recording; with a frame format on at the start, every
-    // row also holds the whole frame in hex). Gives "" or why the file cannot be written;
-    // a recording under way is stopped first.
+    // Recording: the frames from now on go into a log at `path`: the CSV of
+    // kiv-cli's --log with a column for every one of the ten slots, so that
+    // every row holds as many cells as the header whatever plan an apply
+    // brings (a slot the plan leaves out is an empty cell). Frames count
+    // from 1 and times from 0 at the start of the recording; with a frame
+    // format on at the start, every row also holds the whole frame in hex.
+    // Gives "" or why the file cannot be written; a recording under way is
+    // stopped first.
     std::string StartRecording(const std::string& path, const Model& w);
     void StopRecording();
     bool recording() const { return m_log != nullptr; }
     const std::string& recordingPath() const { return m_recordingPath; }
-    std::uint64_t recordedFrames() const { return m_recorded; }
-    // Called, with the system's reason, when the recording's file refuses a
-    // write: the recording has stopped; sending goes on.
+    // Called, with the reason in the program's words, when the recording's
+    // file refuses a write: the recording has stopped, with whole rows
+    // only; sending goes on.
     std::function<void(const std::string& reason)> onRecordingFailed;
 
     // Calls afterFrame once, right after the next frame is recorded. A
@@ -86,6 +97,7 @@ class FrameTap {
     double Now() const { return m_msNow ? m_msNow() : SteadyNow(); }
     static double SteadyNow();
     bool PlanInForce(const Model& w) const;
+    void RecordingFailed();
     void MarkPlan(const Model& w, std::uint64_t firstFrame, double ms);
 
     SentFrames m_frames;
@@ -96,6 +108,7 @@ class FrameTap {
     bool m_begun = false;
     bool m_afterFrameAsked = false;
     std::uint64_t m_session = 0;
+    std::uint64_t m_takeBacks = 0;
     // The plan of the last mark, to notice an apply that changed it.
     std::int32_t m_slotCount = 0;
     std::int32_t m_period = 0;

@@ -13,6 +13,7 @@
 #include "model/texts.h"
 #include "sending/frame_tap.h"
 #include "serial/comm_control.h"
+#include "serial/line_watch.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
 #include "signal/frame_assembly.h"
@@ -103,6 +104,25 @@ struct LoopActive {
     Model& w;
 };
 
+// Frames the port took and then dropped from its queue unsent (an apply
+// opened it again) never left: the monitor is told to take them back, so
+// that its ring and its recording hold only what went on the line.
+class DroppedFrames {
+  public:
+    void Check(Model& w) {
+        LineWatch* watch = w.MSComm1->Watch();
+        const std::uint64_t dropped = watch != nullptr ? watch->FramesDropped() : 0;
+        if (watch == m_watch && dropped > m_seen && w.frameTap != nullptr)
+            w.frameTap->TakeBack(dropped - m_seen);
+        m_watch = watch;
+        m_seen = dropped;
+    }
+
+  private:
+    LineWatch* m_watch = nullptr;
+    std::uint64_t m_seen = 0;
+};
+
 }  // namespace
 
 SendEnd SendFrames(Model& w) {
@@ -118,7 +138,9 @@ SendEnd SendFrames(Model& w) {
         return SendEnd::AlreadySending;
     }
     LoopActive active(w);
+    DroppedFrames dropped;
     try {
+        dropped.Check(w);
         w.isSending = true;
         for (;;) {
             if (w.programEnded) return SendEnd::ProgramEnded;
@@ -184,13 +206,18 @@ SendEnd SendFrames(Model& w) {
                     w.frameFormat, std::span<const std::uint8_t>(w.frameBytes.values).first(length),
                     n);
                 // The monitor sees what the port took: nothing of a frame
-                // dropped because an apply opened the port again meanwhile.
+                // dropped because an apply opened the port again meanwhile,
+                // nor of the frames that waited in its queue then.
+                dropped.Check(w);
                 const std::size_t took = w.MSComm1->Output(frame.Bytes());
+                dropped.Check(w);
                 if (w.frameTap != nullptr && took > 0)
                     w.frameTap->Record(w, frame.Bytes().first(took), frame.parts);
             }
         }
     } catch (const KivError& e) {
+        // A close that ended the loop dropped the queue too.
+        dropped.Check(w);
         SetLamps(w, kBlack);
         // A device that went away under the loop (a cable pulled) leaves the
         // port closed; the window must not go on showing it open, or

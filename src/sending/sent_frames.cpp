@@ -7,15 +7,16 @@ namespace kiv {
 
 SentFrames::SentFrames(std::size_t capacity) : m_slots(std::max<std::size_t>(capacity, 1)) {}
 
-const SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes) {
+SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes) {
     FrameParts all;
     all.slotBytes = static_cast<int>(std::min<std::size_t>(bytes.size(), kMaxFrameBytes));
     return Push(ms, bytes, all);
 }
 
-const SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes,
-                                  const FrameParts& parts) {
+SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes,
+                            const FrameParts& parts) {
     ++m_total;
+    m_held = std::min(m_held + 1, m_slots.size());
     SentFrame& f = m_slots[static_cast<std::size_t>((m_total - 1) % m_slots.size())];
     f.number = m_total;
     f.ms = ms;
@@ -23,15 +24,21 @@ const SentFrame& SentFrames::Push(double ms, std::span<const std::uint8_t> bytes
     std::copy_n(bytes.begin(), n, f.bytes.begin());
     f.length = static_cast<std::uint8_t>(n);
     f.parts = parts;
+    f.recorded = 0;
+    f.recordedMs = 0.0;
     return f;
 }
 
 void SentFrames::Clear() {
     m_total = 0;
+    m_held = 0;
 }
 
-std::size_t SentFrames::size() const {
-    return static_cast<std::size_t>(std::min<std::uint64_t>(m_total, m_slots.size()));
+std::size_t SentFrames::DropNewest(std::size_t count) {
+    const std::size_t n = std::min(count, m_held);
+    m_total -= n;
+    m_held -= n;
+    return n;
 }
 
 const SentFrame* SentFrames::Find(std::uint64_t number) const {
@@ -84,6 +91,12 @@ std::string PartsText(std::span<const std::uint8_t> bytes, const FrameParts& par
         at = end;
     }
     return text;
+}
+
+void PlanMarks::DropAfter(std::uint64_t lastFrame) {
+    while (!m_marks.empty() && m_marks.back().firstFrame > lastFrame) {
+        m_marks.pop_back();
+    }
 }
 
 void PlanMarks::Push(PlanMark mark) {

@@ -20,6 +20,11 @@ struct SentFrame {
     std::uint8_t length = 0;   // bytes in use of `bytes`: what the port took
     std::array<std::uint8_t, kMaxFrameBytes> bytes{};
     FrameParts parts;  // the frame's format, as it was assembled
+    // Its row in the recording under way when it was sent: the frame's
+    // number there (0 when it was not recorded) and milliseconds since the
+    // recording started.
+    std::uint64_t recorded = 0;
+    double recordedMs = 0.0;
 
     std::span<const std::uint8_t> Bytes() const { return std::span(bytes).first(length); }
     // The slots' bytes alone, as far as the port took them.
@@ -51,15 +56,19 @@ class SentFrames {
     // Keeps the frame as number total() + 1; bytes past kMaxFrameBytes are
     // not kept. `parts` says where the slots lie; without it the frame is
     // all slots.
-    const SentFrame& Push(double ms, std::span<const std::uint8_t> bytes, const FrameParts& parts);
-    const SentFrame& Push(double ms, std::span<const std::uint8_t> bytes);
+    SentFrame& Push(double ms, std::span<const std::uint8_t> bytes, const FrameParts& parts);
+    SentFrame& Push(double ms, std::span<const std::uint8_t> bytes);
     void Clear();
+    // Forgets the newest `count` frames (all held, at most): frames that
+    // never left after all. The next push takes the first number freed.
+    // Gives how many went.
+    std::size_t DropNewest(std::size_t count);
 
     std::size_t capacity() const { return m_slots.size(); }
     // Frames pushed since the last clear, and so the newest frame's number.
     std::uint64_t total() const { return m_total; }
     // Frames held: the newest total(), at most capacity().
-    std::size_t size() const;
+    std::size_t size() const { return m_held; }
     // The oldest frame's number still held (total() + 1 when empty).
     std::uint64_t oldest() const { return m_total - size() + 1; }
     bool empty() const { return m_total == 0; }
@@ -81,6 +90,7 @@ class SentFrames {
 
     std::vector<SentFrame> m_slots;
     std::uint64_t m_total = 0;
+    std::size_t m_held = 0;
 };
 
 // Where an apply changed the frame plan or the period while sending.
@@ -90,6 +100,7 @@ struct PlanMark {
     std::int32_t slotCount = 0;
     std::int32_t period = 0;
     std::array<std::string, 10> labels;  // "3: sinx1", one per filled slot
+    std::array<std::string, 10> texts;   // the slots' texts as applied
 };
 
 // The last plan marks, oldest dropped.
@@ -100,6 +111,9 @@ class PlanMarks {
 
     void Push(PlanMark mark);
     void Clear() { m_marks.clear(); }
+    // Forgets the marks of plans whose first frame is past `lastFrame`:
+    // those frames never left. total() stays: a reader starts over.
+    void DropAfter(std::uint64_t lastFrame);
     // Oldest first.
     const std::vector<PlanMark>& marks() const { return m_marks; }
     // Marks pushed since the last clear, dropped ones included: a reader

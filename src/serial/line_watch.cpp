@@ -25,10 +25,4 @@ void ArrivedStore::Clear() {
     m_chunks.clear();
 }
 
-std::uint64_t ArrivedStore::CopyFrom(std::uint64_t from, std::vector<std::uint8_t>& out) const {
-    const std::uint64_t start = std::clamp(from, oldest(), m_total);
-    for (std::uint64_t at = start; at < m_total; ++at) out.push_back(At(at));
-    return start;
-}
-
 }  // namespace kiv

@@ -35,9 +35,6 @@ class ArrivedStore {
     std::uint64_t oldest() const { return m_total - m_held; }
     // The byte at a position held (oldest() <= at < total()).
     std::uint8_t At(std::uint64_t at) const { return m_bytes[at % m_bytes.size()]; }
-    // Copies the held bytes from position `from` on (from oldest() when it
-    // was dropped) into `out`; gives the position of the first byte copied.
-    std::uint64_t CopyFrom(std::uint64_t from, std::vector<std::uint8_t>& out) const;
     // The chunks whose bytes are still held in part or whole, oldest first.
     const std::deque<ArrivedChunk>& chunks() const { return m_chunks; }
 
@@ -59,6 +56,14 @@ class LineWatch {
     // Bytes handed over that wait to go out (the control's queue and the
     // device's own, where the system tells); -1 when not known.
     virtual std::int64_t BytesQueued() = 0;
+    // Frames handed over whole that a close dropped before any of their
+    // bytes left (an apply opening the port again), counted since the
+    // control was made. They were the newest handed over: a reader that
+    // saw a smaller count takes the difference back from its newest.
+    virtual std::uint64_t FramesDropped() { return 0; }
+    // False for a line that takes bytes as fast as they come whatever the
+    // rate (a pseudo-terminal): no baud rate is too slow for it.
+    virtual bool KeepsToRate() { return true; }
 };
 
 }  // namespace kiv

@@ -32,6 +32,8 @@ void UnsentFrames::Taken(std::size_t waiting) {
 
 void UnsentFrames::Close(const std::string& device, std::size_t waiting) {
     Taken(waiting);
+    for (const Piece& piece : m_pieces)
+        if (!piece.started) ++m_droppedFrames;
     if (!m_pieces.empty() && m_pieces.front().started) {
         KeepTail(device, m_pieces.front().bytes);
     } else {

@@ -43,6 +43,9 @@ class UnsentFrames {
     void Clear();
 
     std::size_t queued() const { return m_bytes; }
+    // Frames dropped whole by closes so far: handed over, and none of their
+    // bytes ever left. They are always the newest handed over.
+    std::uint64_t droppedFrames() const { return m_droppedFrames; }
     const std::vector<std::uint8_t>& keptTail() const { return m_tail; }
 
   private:
@@ -54,6 +57,7 @@ class UnsentFrames {
     std::size_t m_bytes = 0;
     std::string m_tailDevice;
     std::vector<std::uint8_t> m_tail;
+    std::uint64_t m_droppedFrames = 0;
 };
 
 }  // namespace kiv

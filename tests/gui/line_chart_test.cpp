@@ -317,6 +317,12 @@ TEST(LineChartTest, ASquareWaveStaysReadableAtEverySpan) {
     }
 }
 
+ChartFrame Recorded(ChartFrame frame, std::uint64_t number, double ms) {
+    frame.recorded = number;
+    frame.recordedMs = ms;
+    return frame;
+}
+
 TEST(LineChartTest, DescribesAFrameInDecimalAndHex) {
     const struct {
         ChartFrame frame;
@@ -326,6 +332,9 @@ TEST(LineChartTest, DescribesAFrameInDecimalAndHex) {
         {Frame(12345, 61234.5, {5, 6, 160, 255}),
          "第 12345 帧  61.234 s  5 6 160 255  |  05 06 A0 FF"},
         {Frame(7, 1.0, {}), "第 7 帧  0.001 s    |  "},
+        // A frame of the recording under way names its row there as well.
+        {Recorded(Frame(28294, 35011.2, {3}), 22978, 29635.548),
+         "第 28294 帧  35.011 s  （记录第 22978 帧 29635.548 ms）  3  |  03"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LineChart::Describe(c.frame), QString::fromUtf8(c.text));

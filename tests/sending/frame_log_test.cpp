@@ -13,6 +13,7 @@
 
 #include "app/startup.h"
 #include "fakes.h"
+#include "sending/frame_settings.h"
 #include "sending/frame_tap.h"
 #include "sending/send_content.h"
 #include "sending/send_loop.h"
@@ -229,11 +230,14 @@ TEST(FrameTapRecording, WritesTheFramesThePortTook) {
     r.Send(2);  // not recorded
     const auto lines = Lines(ReadAll(path));
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3,slot4");
+    EXPECT_EQ(lines[0],
+              "frame,ms_since_start,wall_clock_utc,slot1,slot2,slot3,slot4,slot5,slot6,slot7,"
+              "slot8,slot9,slot10");
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const auto& bytes = r.port.frames[i - 1];
         std::string tail;
         for (auto b : bytes) tail += "," + std::to_string(b);
+        tail += std::string(10 - bytes.size(), ',');
         EXPECT_EQ(lines[i].substr(0, lines[i].find(',')), std::to_string(i));
         EXPECT_EQ(lines[i].substr(lines[i].size() - tail.size()), tail) << lines[i];
     }
@@ -256,9 +260,165 @@ TEST(FrameTapRecording, AFileThatRefusesStopsTheRecordingNotTheSending) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
     EXPECT_EQ(r.port.frames.size(), 4u);
     ASSERT_EQ(reasons.size(), 1u);
-    EXPECT_EQ(reasons[0], "File too large");
+    EXPECT_EQ(reasons[0],
+              "the file has reached the largest size allowed (the system said: File too large)");
     EXPECT_FALSE(r.tap.recording());
     EXPECT_EQ(r.tap.frames().total(), 4u);
+}
+
+// The cells of a CSV line.
+std::vector<std::string> Cells(const std::string& line) {
+    std::vector<std::string> cells(1);
+    for (const char c : line) {
+        if (c == ',')
+            cells.emplace_back();
+        else
+            cells.back() += c;
+    }
+    return cells;
+}
+
+// A file that fills in the middle of a row keeps whole rows only, and says
+// why in the program's words, whatever part of the row it took.
+TEST(FrameTapRecording, AFileThatFillsMidRowKeepsWholeRowsOnly) {
+    // Every row is longer than 30 bytes: each of these cuts one.
+    for (const std::uint64_t room : {1u, 5u, 30u}) {
+        SCOPED_TRACE(room);
+        Recording r;
+        const fs::path path = r.folder.path / "rec.csv";
+        ASSERT_EQ(r.tap.StartRecording(path.string(), r.w), "");
+        std::vector<std::string> reasons;
+        r.tap.onRecordingFailed = [&](const std::string& reason) { reasons.push_back(reason); };
+        r.Send(2);
+        const std::string before = ReadAll(path);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const rlimit saved = limit;
+        limit.rlim_cur = static_cast<rlim_t>(before.size() + room);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        r.Send(4);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+        ASSERT_EQ(reasons.size(), 1u);
+        EXPECT_NE(reasons[0].find("the file has reached the largest size allowed"),
+                  std::string::npos)
+            << reasons[0];
+        EXPECT_NE(reasons[0].find("every row left is whole"), std::string::npos) << reasons[0];
+        const std::string after = ReadAll(path);
+        EXPECT_EQ(after, before);
+        const auto lines = Lines(after);
+        ASSERT_EQ(lines.size(), 3u);
+        for (const auto& line : lines) EXPECT_EQ(Cells(line).size(), Cells(lines[0]).size());
+    }
+}
+
+// A plan change while recording keeps every row to the header: one cell
+// per slot of ten, empty where the plan has fewer, and the whole frame last
+// when a frame format was on at the start.
+TEST(FrameTapRecording, EveryRowKeepsToTheHeaderAcrossPlanChanges) {
+    const struct {
+        const char* name;
+        bool format;
+        std::vector<std::vector<const char*>> plans;
+    } cases[] = {
+        {"ten slots, then nine, then three",
+         false,
+         {{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
+          {"1", "2", "3", "4", "5", "6", "7", "8", "9"},
+          {"200", "0", "255"}}},
+        {"one slot, then ten", false, {{"7"}, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}}},
+        {"with a frame format", true, {{"1", "2", "3", "4"}, {"9", "8"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recording r;
+        if (c.format) {
+            r.w.frameHeader.Text = "AA 55";
+            ASSERT_TRUE(ApplyFrameFormat(r.w));
+        }
+        const fs::path path = r.folder.path / "rec.csv";
+        ASSERT_EQ(r.tap.StartRecording(path.string(), r.w), "");
+        std::vector<std::size_t> slots;
+        for (const auto& plan : c.plans) {
+            for (int i = 1; i <= 10; ++i)
+                r.w.sendText1(i).Text = i <= static_cast<int>(plan.size()) ? plan[i - 1] : "";
+            ASSERT_TRUE(ApplySendSettings(r.w));
+            r.Send(3);
+            slots.insert(slots.end(), 3, plan.size());
+        }
+        r.tap.StopRecording();
+        const auto lines = Lines(ReadAll(path));
+        ASSERT_EQ(lines.size(), slots.size() + 1);
+        const auto header = Cells(lines[0]);
+        EXPECT_EQ(header.size(), 3u + 10u + (c.format ? 1u : 0u));
+        EXPECT_EQ(header[12], "slot10");
+        for (std::size_t row = 1; row < lines.size(); ++row) {
+            const auto cells = Cells(lines[row]);
+            ASSERT_EQ(cells.size(), header.size()) << lines[row];
+            for (std::size_t s = 0; s < 10; ++s)
+                EXPECT_EQ(cells[3 + s].empty(), s >= slots[row - 1]) << lines[row];
+        }
+    }
+}
+
+// Frames the port dropped from its queue when an apply opened it again
+// never left: the ring and the recording hold exactly what reached the
+// line, numbered without a gap.
+TEST(FrameTapRecording, FramesDroppedFromThePortsQueueAreTakenBack) {
+    const struct {
+        std::size_t queued;    // frames waiting in the port's queue
+        std::size_t reopenAt;  // the frame after which the port reopens
+        bool recording;
+    } cases[] = {
+        {0, 10, true},  {1, 10, true},  {4, 10, true},
+        {4, 10, false}, {20, 10, true},  // more queued than sent since the open: all of those
+        {3, 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.queued << " queued at " << c.reopenAt);
+        Recording r;
+        r.port.watched = true;
+        r.port.queueDepth = c.queued;
+        const fs::path path = r.folder.path / "rec.csv";
+        if (c.recording) {
+            ASSERT_EQ(r.tap.StartRecording(path.string(), r.w), "");
+        }
+        bool reopened = false;
+        std::size_t outputs = 0;
+        r.yielder.everyYield = [&] {
+            if (r.port.outputs != static_cast<int>(outputs)) outputs = r.port.outputs;
+            if (!reopened && outputs == c.reopenAt) {
+                // What an apply of a new frame length does to the port.
+                reopened = true;
+                r.port.setPortOpen(false);
+                r.port.setPortOpen(true);
+            }
+            if (outputs >= 20) pausesend_Click(r.w);
+        };
+        starsend_Click(r.w);
+        r.tap.StopRecording();
+        const std::size_t dropped = std::min(c.queued, c.reopenAt);
+        EXPECT_EQ(r.port.droppedFrames, dropped);
+        const SentFrames& ring = r.tap.frames();
+        ASSERT_EQ(ring.total(), r.port.frames.size());
+        for (std::uint64_t n = 1; n <= ring.total(); ++n) {
+            const SentFrame* f = ring.Find(n);
+            ASSERT_NE(f, nullptr);
+            EXPECT_EQ(std::vector<std::uint8_t>(f->Bytes().begin(), f->Bytes().end()),
+                      r.port.frames[n - 1])
+                << n;
+        }
+        if (!c.recording) continue;
+        const auto lines = Lines(ReadAll(path));
+        ASSERT_EQ(lines.size(), r.port.frames.size() + 1);
+        for (std::size_t row = 1; row < lines.size(); ++row) {
+            const auto cells = Cells(lines[row]);
+            EXPECT_EQ(cells[0], std::to_string(row));
+            EXPECT_EQ(cells[3], std::to_string(r.port.frames[row - 1][0])) << lines[row];
+            // The ring names each frame's row, as the chart's readout does.
+            EXPECT_EQ(ring.Find(row)->recorded, row);
+        }
+    }
 }
 
 TEST(FrameTapRecording, RefusedAtTheStart) {

@@ -126,10 +126,47 @@ TEST(SentFrames, AFrameShowsItsPartsApart) {
 
 TEST(PlanMarks, DropTheOldestButCountAll) {
     PlanMarks marks(2);
-    for (std::uint64_t i = 1; i <= 3; ++i) marks.Push({i, 0.0, 1, 1, {}});
+    for (std::uint64_t i = 1; i <= 3; ++i) marks.Push({i, 0.0, 1, 1, {}, {}});
     ASSERT_EQ(marks.marks().size(), 2u);
     EXPECT_EQ(marks.marks().front().firstFrame, 2u);
     EXPECT_EQ(marks.total(), 3u);
+    // Plans whose frames never left go; the count a reader saw stays.
+    marks.DropAfter(2);
+    ASSERT_EQ(marks.marks().size(), 1u);
+    EXPECT_EQ(marks.marks().back().firstFrame, 2u);
+    EXPECT_EQ(marks.total(), 3u);
+}
+
+// Frames that never left go from the newest end; the frames before them
+// keep their numbers and bytes, and the next frame takes the first number
+// freed.
+TEST(SentFrames, DropNewestFreesTheirNumbers) {
+    const struct {
+        std::size_t capacity, pushed, drop;
+        std::size_t dropped;
+        std::uint64_t total, oldest;
+    } cases[] = {
+        {16, 5, 0, 0, 5, 1}, {16, 5, 2, 2, 3, 1}, {16, 5, 9, 5, 0, 1},
+        {4, 10, 2, 2, 8, 7},  // the ring had wrapped: only what it holds is left
+        {4, 10, 4, 4, 6, 7}, {4, 10, 6, 4, 6, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.capacity << "/" << c.pushed << "-" << c.drop);
+        SentFrames ring(c.capacity);
+        for (std::size_t i = 1; i <= c.pushed; ++i)
+            ring.Push(static_cast<double>(i), Bytes{static_cast<std::uint8_t>(i)});
+        EXPECT_EQ(ring.DropNewest(c.drop), c.dropped);
+        EXPECT_EQ(ring.total(), c.total);
+        EXPECT_EQ(ring.oldest(), c.oldest);
+        for (std::uint64_t n = ring.oldest(); n <= ring.total(); ++n) {
+            ASSERT_NE(ring.Find(n), nullptr) << n;
+            EXPECT_EQ(ring.Find(n)->bytes[0], n) << n;
+        }
+        const SentFrame& next = ring.Push(100.0, Bytes{200});
+        EXPECT_EQ(next.number, c.total + 1);
+        EXPECT_EQ(ring.Newest()->bytes[0], 200);
+        EXPECT_EQ(ring.Find(c.total + 2), nullptr);
+    }
 }
 
 // A started window, port open, a tap attached, on the fake port.

@@ -35,7 +35,8 @@ TEST(ArrivedStore, KeepsTheNewestBytesByStreamPosition) {
         EXPECT_EQ(store.total(), c.total);
         EXPECT_EQ(store.oldest(), c.oldest);
         Bytes held;
-        EXPECT_EQ(store.CopyFrom(0, held), c.oldest);
+        for (std::uint64_t at = store.oldest(); at < store.total(); ++at)
+            held.push_back(store.At(at));
         EXPECT_EQ(held, c.held);
         ASSERT_EQ(store.chunks().size(), c.chunksHeld);
         if (!store.chunks().empty()) {
@@ -144,13 +145,13 @@ TEST(LoopbackMatcher, CountsFramesThatCameBack) {
          1,
          0},
         // Ring of 2: frame 1 is gone before it came back, and with it its
-        // length, so what follows no longer lines up.
+        // length; the frames still held are found again after its byte.
         {"ring overflowed",
          2,
          64,
          {{'s', {1}}, {'s', {2}}, {'s', {3}}, {'a', {1, 2, 3}}, {'u', {}}},
-         0,
          2,
+         0,
          1,
          1},
     };
@@ -193,6 +194,75 @@ TEST(LoopbackMatcher, ANewSessionStartsOverAfterTheBytesAlreadyThere) {
     arrived.Add(4.0, frame);
     matcher.Update(sent, 2, arrived);
     EXPECT_EQ(matcher.equal(), 1u);
+}
+
+// A frame of its own for every number, as sines and noise give: no two
+// frames of a few thousand are alike.
+Bytes Distinct(std::uint64_t n) {
+    Bytes f(10);
+    for (std::size_t i = 0; i < f.size(); ++i)
+        f[i] = static_cast<std::uint8_t>((n * (i + 3) + (n >> 8) * 31 + i * 17) & 0xFF);
+    return f;
+}
+
+// Long runs at the line's pace: the monitor looking late, and bytes lost,
+// added or changed on the way back every so often.
+TEST(LoopbackMatcher, FollowsTheFramesWhereverItStartsAndAfterABytesSlip) {
+    const struct {
+        const char* name;
+        bool constant;         // every frame alike (a constant plan)
+        std::uint64_t before;  // frames sent before the monitor's first look
+        std::uint64_t lag;     // of those, frames not back yet at the look
+        std::uint64_t after;   // frames sent after it
+        char damage;           // '-' a byte lost, '+' one added, '~' one changed
+        std::uint64_t every;   // every this many frames (0: none), at frame k * every + 25
+        std::uint64_t equal, different, missedBytes, extra;
+    } cases[] = {
+        {"looked at late", false, 400, 3, 200, ' ', 0, 203, 0, 0, 0},
+        {"looked at late, all frames alike", true, 400, 3, 200, ' ', 0, 203, 0, 0, 0},
+        {"looked at first", false, 0, 0, 500, ' ', 0, 500, 0, 0, 0},
+        {"a byte lost in every 50th frame", false, 0, 0, 500, '-', 50, 490, 10, 10, 0},
+        {"late, and a byte lost in every 50th", false, 300, 2, 500, '-', 50, 492, 10, 10, 0},
+        {"a byte added in every 50th frame", false, 0, 0, 500, '+', 50, 490, 10, 0, 10},
+        {"a byte changed in every 50th frame", false, 0, 0, 500, '~', 50, 490, 10, 0, 0},
+        {"a byte lost in every frame 100", false, 0, 0, 500, '-', 100, 495, 5, 5, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SentFrames sent;
+        ArrivedStore arrived;
+        LoopbackMatcher matcher;
+        double ms = 0.0;
+        const auto frame = [&c](std::uint64_t n) {
+            return c.constant ? Bytes(10, 5) : Distinct(n);
+        };
+        const auto comeBack = [&](std::uint64_t n) {
+            Bytes back = frame(n);
+            if (c.every > 0 && n % c.every == 25 % c.every && n > c.before) {
+                if (c.damage == '-') back.erase(back.begin() + 3);
+                if (c.damage == '+') back.insert(back.begin() + 3, 0xEE);
+                if (c.damage == '~') back[3] ^= 0x40;
+            }
+            arrived.Add(ms, back);
+        };
+        for (std::uint64_t n = 1; n <= c.before; ++n) sent.Push(ms += 1.0, frame(n));
+        for (std::uint64_t n = 1; n + c.lag <= c.before; ++n) comeBack(n);
+        matcher.Update(sent, 1, arrived);
+        // The rest comes back a few frames behind, looked at every 34th.
+        for (std::uint64_t n = c.before + 1; n <= c.before + c.after; ++n) {
+            sent.Push(ms += 1.0, frame(n));
+            if (n > c.lag) comeBack(n - c.lag);
+            if (n % 34 == 0) matcher.Update(sent, 1, arrived);
+        }
+        for (std::uint64_t n = c.before + c.after - c.lag + 1; n <= c.before + c.after; ++n)
+            comeBack(n);
+        matcher.Update(sent, 1, arrived);
+        EXPECT_EQ(matcher.equal(), c.equal);
+        EXPECT_EQ(matcher.different(), c.different);
+        EXPECT_EQ(matcher.missed(), 0u);
+        EXPECT_EQ(matcher.missedBytes(), c.missedBytes);
+        EXPECT_EQ(matcher.extraBytes(), c.extra);
+    }
 }
 
 }  // namespace

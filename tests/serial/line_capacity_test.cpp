@@ -99,6 +99,9 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
         // A frame format around the slots: its bytes count too.
         const char* header = "";
         const char* checksum = "";
+        // The port's line: 'r' keeps to the rate (a device), 'v' takes bytes
+        // as fast as they come (the virtual port), ' ' tells neither.
+        char line = ' ';
     } cases[] = {
         // 10 bytes x 10 bits every 1 ms at 115200: fine.
         {"1234567890", "1", 11, 0, 2, 0, "", ""},
@@ -119,10 +122,19 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
          "warning: the line needs at least 12000 baud for this plan (the port runs at 9600)",
          "AA 55 AA 55", "crc32"},
         {"1234", "10", 5, 0, 2, 0, "", "", "AA", "crc16-modbus"},  // 7 bytes: 7000
+        // A watched device keeps to its rate; the virtual port has none.
+        {"1234567890", "10", 5, 0, 2, 0, "需要至少 10000 波特",
+         "warning: the line needs at least 10000 baud for this plan (the port runs at 9600)", "",
+         "", 'r'},
+        {"1234567890", "10", 5, 0, 2, 0, "", "", "", "", 'v'},
+        {"1234567890", "1", 11, 2, 2, 1, "", "", "", "", 'v'},
+        {"1", "0", 11, 0, 2, 0, "", "", "", "", 'v'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.frame) + " every " + c.period);
         testing::StartedRig r;
+        r.port.watched = c.line != ' ';
+        r.port.keepsToRate = c.line != 'v';
         for (int i = 1; i <= 10; ++i) {
             const std::string frame = c.frame;
             r.w.sendText1(i).Text = i <= static_cast<int>(frame.size())
