@@ -89,7 +89,9 @@ bool LoopbackMatcher::FindFirst(const SentFrames& sent, const ArrivedStore& arri
                 settled = f->number + after <= sent.total();
             }
             if (chosen == nullptr) continue;
-            m_alikeAhead = alikeBefore;
+            // Only at the first match: later, the frames passed were
+            // counted as missed already.
+            m_alikeAhead = m_everSynced ? 0 : alikeBefore;
             PassOver(q);
             if (m_everSynced && chosen->number > m_nextFrame)
                 m_missed += chosen->number - m_nextFrame;
