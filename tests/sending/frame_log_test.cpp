@@ -350,7 +350,7 @@ TEST(FrameTapRecording, EveryRowKeepsToTheHeaderAcrossPlanChanges) {
         const auto lines = Lines(ReadAll(path));
         ASSERT_EQ(lines.size(), slots.size() + 1);
         const auto header = Cells(lines[0]);
-        EXPECT_EQ(header.size(), 3u + 10u + (c.format ? 1u : 0u));
+        ASSERT_EQ(header.size(), 3u + 10u + (c.format ? 1u : 0u));
         EXPECT_EQ(header[12], "slot10");
         for (std::size_t row = 1; row < lines.size(); ++row) {
             const auto cells = Cells(lines[row]);
