@@ -363,6 +363,62 @@ class WatchedComm : public FakeComm, public LineWatch {
     std::int64_t queued = 0;
 };
 
+// Frames taken back (the port dropped them at a reopen) leave the chart
+// and its marks; the frames that follow take their numbers, and the chart
+// holds exactly what left.
+TEST(LineMonitorTest, TheChartLetsGoOfFramesTakenBack) {
+    const struct {
+        const char* name;
+        int before, takenBack, after;
+        bool planChangeInTakenBack;  // a plan mark among the frames taken back
+        std::size_t marks;
+    } cases[] = {
+        {"a few frames", 10, 3, 4, false, 0},
+        {"all of them", 5, 5, 2, false, 0},
+        {"none", 6, 0, 2, false, 0},
+        {"with the plan they began", 10, 3, 4, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowRig rig;
+        LineMonitor* monitor = rig.window->monitor();
+        FrameTap& tap = monitor->tap();
+        tap.BeginSending(rig.model);
+        std::vector<std::vector<std::uint8_t>> left;
+        for (int i = 0; i < c.before; ++i) {
+            if (c.planChangeInTakenBack && i == c.before - c.takenBack + 1)
+                rig.model.sendPeriod += 1;  // an apply of a new period
+            const std::vector<std::uint8_t> frame = {static_cast<std::uint8_t>(i), 1};
+            tap.Record(rig.model, frame);
+            left.push_back(frame);
+            if (i % 3 == 0) monitor->look();
+        }
+        monitor->look();
+        tap.TakeBack(static_cast<std::uint64_t>(c.takenBack));
+        left.resize(left.size() - static_cast<std::size_t>(c.takenBack));
+        for (int i = 0; i < c.after; ++i) {
+            const std::vector<std::uint8_t> frame = {static_cast<std::uint8_t>(100 + i), 2};
+            tap.Record(rig.model, frame);
+            left.push_back(frame);
+        }
+        monitor->look();
+        const std::vector<ChartFrame> charted = monitor->chart()->frames();
+        ASSERT_EQ(charted.size(), left.size());
+        for (std::size_t i = 0; i < charted.size(); ++i) {
+            EXPECT_EQ(charted[i].count, i + 1);
+            EXPECT_EQ(std::vector<std::uint8_t>(charted[i].bytes.begin(),
+                                                charted[i].bytes.begin() + charted[i].length),
+                      left[i])
+                << i;
+        }
+        // A plan that began among the frames taken back is marked again
+        // with the first frame of it that left.
+        EXPECT_EQ(monitor->chart()->marks().size(),
+                  c.planChangeInTakenBack && c.after > 0 ? 1u : c.marks);
+        tap.EndSending();
+    }
+}
+
 // A line that stalls while sending goes on: no frame leaves, the bytes
 // wait. The figures follow the stall within a few of the page's ticks,
 // without a frame to wait for.
