@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "app/startup.h"
+#include "model/texts.h"
 #include "fakes.h"
 #include "sending/frame_settings.h"
 #include "sending/frame_tap.h"
@@ -110,6 +111,12 @@ TEST(FrameLog, TheFirstRefusalIsKeptWithItsReason) {
     EXPECT_EQ(log.failure(), "No space left on device");
     const std::uint8_t b[1] = {1};
     EXPECT_FALSE(log.WriteFrame(1, 0.0, b));
+    // The program names a full disk in its own words, in the window's
+    // language, the system's after them.
+    EXPECT_EQ(log.failureInWords(), "the disk is full (the system said: No space left on device)");
+    SetTextLanguage(TextLanguage::Chinese);
+    EXPECT_EQ(log.failureInWords(), "磁盘已满（系统提示：No space left on device）");
+    SetTextLanguage(TextLanguage::English);
 }
 
 // Where a log may go: a new or regular file, or a link to one (which stays
