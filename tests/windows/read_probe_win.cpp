@@ -84,7 +84,9 @@ int main(int argc, char** argv) {
     }
 
     std::vector<std::uint8_t> arrived;
-    watch->Arrived().CopyFrom(0, arrived);
+    const kiv::ArrivedStore& store = watch->Arrived();
+    for (std::uint64_t at = store.oldest(); at < store.total(); ++at)
+        arrived.push_back(store.At(at));
     std::printf("arrived: %s\nqueued: %lld\n", Hex(arrived).c_str(),
                 static_cast<long long>(queued));
     port.setPortOpen(false);
