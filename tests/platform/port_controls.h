@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/port_control_base.h"
+
+namespace kiv::testing {
+
+// A port control with what it needs around it: for an open, a device at
+// its CommPort 1 (the far end of a pseudo-terminal), kept alive in `line`.
+struct ControlUnderTest {
+    std::unique_ptr<PortControlBase> control;
+    std::shared_ptr<void> line;
+};
+
+// One kind of port control of this system, as the window and kiv-cli get it.
+struct PortControlKind {
+    const char* name;
+    std::function<ControlUnderTest()> make;
+};
+
+inline void PrintTo(const PortControlKind& kind, std::ostream* os) {
+    *os << kind.name;
+}
+
+// Every port control this system has: each runs the same rules tests.
+// Written once per system (port_controls_posix.cpp, port_controls_win.cpp).
+std::vector<PortControlKind> PortControlsOfThisSystem();
+
+}  // namespace kiv::testing
