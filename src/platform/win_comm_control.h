@@ -27,9 +27,6 @@ class WinCommControl final : public PortControlBase {
     explicit WinCommControl(PortMap map = PortMap());
     ~WinCommControl() override;
 
-    // Bytes Output accepted that wait in this program behind the write
-    // under way.
-    std::int64_t queuedBytes() const { return QueuedHere(); }
     // Bytes Output accepted that have not reached the line yet: those
     // waiting here, in the write under way and in the driver.
     std::int64_t pendingBytes() const override;

@@ -9,7 +9,7 @@
 #include <string>
 #include <tuple>
 
-#include "platform/comm_test_support.h"
+#include "model/errors.h"
 #include "platform/port_controls.h"
 
 namespace kiv::testing {
@@ -27,14 +27,24 @@ void PrintTo(const SetterCase& c, std::ostream* os) {
 
 class SetterRules : public ::testing::TestWithParam<std::tuple<PortControlKind, SetterCase>> {};
 
-TEST_P(SetterRules, AcceptOrRaiseAPortErrorAndLeaveThePortClosed) {
+TEST_P(SetterRules, AcceptOrRaiseAPortErrorThatNamesTheMember) {
     const auto& [kind, c] = GetParam();
     ControlUnderTest under = kind.make();
-    const auto raised = RaisedKind([&] { c.apply(*under.control); });
+    std::optional<KivError> raised;
+    try {
+        c.apply(*under.control);
+    } catch (const KivError& e) {
+        raised = e;
+    }
     if (c.accepted) {
-        EXPECT_EQ(raised, std::nullopt);
+        EXPECT_FALSE(raised) << raised->what();
     } else {
-        EXPECT_EQ(raised, ErrorKind::Port);
+        ASSERT_TRUE(raised) << c.call << " was accepted";
+        EXPECT_EQ(raised->kind(), ErrorKind::Port);
+        // The reason names the member refused, as the call's first word.
+        const std::string call = c.call;
+        const std::string member = call.substr(0, call.find(' '));
+        EXPECT_EQ(std::string(raised->what()).rfind(member + " ", 0), 0U) << raised->what();
     }
     EXPECT_FALSE(under.control->PortOpen());
 }
