@@ -28,20 +28,25 @@ class QtCommControl final : public PortControlBase {
     const QSerialPort& device() const { return m_port; }
 
   private:
+    // What QSerialPort does for each step of the base.
     bool IsOpen() const override { return m_port.isOpen(); }
     void OpenDevice() override;
-    void CloseDevice() override;
     void SendKeptTail() override;
-    void DiscardReceived() override;
-    void DiscardUnsent() override;
-    void ProbeLost() override;
-    std::int64_t QueuedHere() const override;
+    void CloseDevice() override;
+    // Qt's own queue stands in front of the device: a frame goes straight
+    // to the device only while that queue is empty.
     bool Idle() override { return m_port.bytesToWrite() == 0; }
+    std::int64_t QueuedHere() const override;
     void WriteNow(std::span<const std::uint8_t> frame) override;
     void WriteBehind(std::span<const std::uint8_t> frame, std::int64_t queued) override;
     void PushOut() override;
     void Block(std::uint32_t ms) override;
+    // The system is asked directly: Qt says nothing of a device that went
+    // away while idle.
+    void ProbeLost() override;
     void ReadArrived() override;
+    void DiscardReceived() override;
+    void DiscardUnsent() override;
 
     void OnPortError(QSerialPort::SerialPortError error);
     // started: the frame's front is on the line already (a kept tail).

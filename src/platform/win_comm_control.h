@@ -34,20 +34,24 @@ class WinCommControl final : public PortControlBase {
   private:
     struct Line;
 
+    // Each step of the base on the Win32 serial functions.
     bool IsOpen() const override { return m_line != nullptr; }
     void OpenDevice() override;
     void CloseDevice() override;
     void SendKeptTail() override;
-    void DiscardReceived() override;
-    void DiscardUnsent() override;
-    void ProbeLost() override;
+    // Writes are overlapped: one under way, the frames behind it queued
+    // here, and their completions taken by Settle.
     void Settle() override;
-    std::int64_t QueuedHere() const override;
     bool Idle() override;
     void WriteNow(std::span<const std::uint8_t> frame) override;
+    std::int64_t QueuedHere() const override;
     void WriteBehind(std::span<const std::uint8_t> frame, std::int64_t queued) override;
     void Block(std::uint32_t ms) override;
+    // ClearCommError tells of a pulled adapter before any write does.
+    void ProbeLost() override;
+    void DiscardUnsent() override;
     void ReadArrived() override;
+    void DiscardReceived() override;
 
     // The write under way ended: `error` from the system, `bytes` taken.
     void Completed(unsigned long error, unsigned long bytes);
