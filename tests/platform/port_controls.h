@@ -12,9 +12,12 @@ namespace kiv::testing {
 
 // A port control with what it needs around it: for an open, a device at
 // its CommPort 1 (the far end of a pseudo-terminal), kept alive in `line`.
+// The line is declared first so that it outlives the control: a device
+// that went away under an open port would leave the port's lock file
+// naming this process on a pty number the next test may be given.
 struct ControlUnderTest {
-    std::unique_ptr<PortControlBase> control;
     std::shared_ptr<void> line;
+    std::unique_ptr<PortControlBase> control;
 };
 
 // One kind of port control of this system, as the window and kiv-cli get it.

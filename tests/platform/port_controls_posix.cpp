@@ -24,11 +24,11 @@ std::vector<PortControlKind> PortControlsOfThisSystem() {
              auto cable = std::make_shared<PtyPair>();
              PortMap map;
              map.setDevice(1, cable->slavePath());
-             return ControlUnderTest{std::make_unique<QtCommControl>(map), cable};
+             return ControlUnderTest{cable, std::make_unique<QtCommControl>(map)};
          }},
         {"PtyPort",
          [] {
-             return ControlUnderTest{std::make_unique<PtyPort>(), {}};
+             return ControlUnderTest{{}, std::make_unique<PtyPort>()};
          }},
     };
 }

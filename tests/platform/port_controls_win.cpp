@@ -6,7 +6,7 @@ namespace kiv::testing {
 
 std::vector<PortControlKind> PortControlsOfThisSystem() {
     return {{"WinCommControl", [] {
-                 return ControlUnderTest{std::make_unique<WinCommControl>(), {}};
+                 return ControlUnderTest{{}, std::make_unique<WinCommControl>()};
              }}};
 }
 
