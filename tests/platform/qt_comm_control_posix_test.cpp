@@ -1,5 +1,3 @@
-#include "platform/qt_comm_control.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 
 #include "platform/comm_test_support.h"
 #include "platform/port_diagnosis.h"
+#include "platform/qt_comm_control.h"
 #include "support/pty_pair.h"
 
 namespace kiv {
