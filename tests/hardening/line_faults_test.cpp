@@ -313,11 +313,11 @@ INSTANTIATE_TEST_SUITE_P(EachPhaseOfACycle, DeviceVanishes,
                              return std::string(PhaseName(info.param));
                          });
 
-// The queue limit in force while the reader is away: the program's own, and
-// one that no whole number of 10-byte frames fills exactly.
+// The queue limit in force while the reader is away is the program's own,
+// 4096 bytes, which no whole number of 10-byte frames fills exactly (it
+// once was also tried at 1005, which the program no longer lets anyone set).
 struct QueueLimitCase {
     const char* name;
-    std::optional<qint64> limit;
 };
 
 void PrintTo(const QueueLimitCase& c, std::ostream* os) {
@@ -327,8 +327,7 @@ void PrintTo(const QueueLimitCase& c, std::ostream* os) {
 class StalledReader : public LineFaultTest, public ::testing::WithParamInterface<QueueLimitCase> {};
 
 TEST_P(StalledReader, GetsEveryFrameWholeAndInOrderWithinTheQueueLimit) {
-    const qint64 limit = GetParam().limit.value_or(QtCommControl::kDefaultQueueLimit);
-    if (GetParam().limit) m_control.setQueueLimit(limit);
+    const qint64 limit = QtCommControl::kQueueLimit;
     Optionopen_Click(m_w);
     ASSERT_TRUE(m_control.PortOpen()) << m_control.lastSystemError();
 
@@ -375,9 +374,7 @@ TEST_P(StalledReader, GetsEveryFrameWholeAndInOrderWithinTheQueueLimit) {
     ExpectWholeFramesInOrderFrom(0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Limits, StalledReader,
-                         ::testing::Values(QueueLimitCase{"Default", std::nullopt},
-                                           QueueLimitCase{"NotAMultipleOfTheFrame", 1005}),
+INSTANTIATE_TEST_SUITE_P(Limits, StalledReader, ::testing::Values(QueueLimitCase{"Default"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LineFaultTest, ADeviceHeldByAnotherProgramIsRefusedUntilItIsReleased) {
