@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "app/startup.h"
-#include "model/texts.h"
 #include "fakes.h"
+#include "model/texts.h"
 #include "sending/frame_settings.h"
 #include "sending/frame_tap.h"
 #include "sending/send_content.h"
