@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -15,9 +16,9 @@
 #include "app/startup.h"
 #include "gui/line_monitor.h"
 #include "gui/main_window.h"
-#include "gui/qt_message_box.h"
 #include "gui/setup_commands.h"
 #include "gui/window_language.h"
+#include "gui/wired_window.h"
 #include "model/frame_format.h"
 #include "model/model.h"
 #include "model/one_line.h"
@@ -246,15 +247,9 @@ int main(int argc, char** argv) {
     kiv::AssignedPortControl port(directory);
     services.Pace(port);
     port.setOpenReporter([&model](const std::string& text) { model.lampToolTip = text; });
-    kiv::MainWindow window(model);
-    kiv::QtMessageBox messageBox(&window);
-    services.With(&port, &messageBox).AttachTo(model);
-    services.yielder.setBeforeYield([&window] { window.pushModel(); });
-
-    kiv::StartUp(model);
-    window.pushModel();
-    window.attachPortDirectory(directory);
-    window.show();
+    const std::unique_ptr<kiv::WiredWindow> wired =
+        kiv::WireWindow(model, services, port, &directory);
+    kiv::MainWindow& window = wired->window();
     // Loaded once the window is up, so that a box about the file stands over
     // the window.
     const auto loadSetup = [&window, &choices] {

@@ -465,7 +465,7 @@ TEST(LineMonitorTest, TheMonitorOpensInAWindowOfItsOwn) {
     own->close();
     EXPECT_FALSE(monitor->detached());
     EXPECT_FALSE(own->isVisible());
-    EXPECT_EQ(monitor->chart()->window(), rig.window.get());
+    EXPECT_EQ(monitor->chart()->window(), rig.window);
     rig.selectPage(tab::kMonitor);
     EXPECT_TRUE(monitor->chart()->isVisible());
     EXPECT_EQ(rig.window->size(), mainSize);

@@ -65,15 +65,9 @@ struct DeviceWindow : WindowRig {
         directory.Refresh();
         services.Pace(devicePort);
         devicePort.setOpenReporter([this](const std::string& text) { model.lampToolTip = text; });
-        Start(devicePort);
-        window->attachPortDirectory(directory);
+        Start(devicePort, &directory);
     }
-    // The window goes before the port it was wired to.
-    ~DeviceWindow() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
+    ~DeviceWindow() { Stop(); }
 
     QComboBox* portBox() const { return find<QComboBox>(ControlName("Combo1", 0)); }
     QString described(int port) const {
@@ -109,7 +103,7 @@ struct DeviceWindow : WindowRig {
                     // closes first, as on a click. A context menu deletes
                     // itself and its entries once closed, so both happen in
                     // one go, before that deletion can run.
-                    QTimer::singleShot(0, window.get(),
+                    QTimer::singleShot(0, window,
                                        [menu = QPointer<QMenu>(menu),
                                         action = QPointer<QAction>(action), triggered] {
                                            if (action == nullptr) return;

@@ -51,8 +51,8 @@ struct FileChoice {
 
 void Press(WindowRig& rig, Qt::Key key) {
     rig.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
-    QTest::keyClick(rig.window.get(), key, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window));
+    QTest::keyClick(rig.window, key, Qt::ControlModifier);
 }
 
 void Type(WindowRig& rig, const QString& name, const QString& text) {

@@ -116,11 +116,7 @@ struct MissingDeviceRig : WindowRig {
         linePort = std::make_unique<QtCommControl>(map);
         Start(*linePort);
     }
-    ~MissingDeviceRig() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
+    ~MissingDeviceRig() { Stop(); }
     std::unique_ptr<QtCommControl> linePort;
 };
 
@@ -146,7 +142,7 @@ TEST_F(WindowLanguageTest, TheWindowShowsNoEnglishSentence) {
     EXPECT_FALSE(rig.find<QLabel>(QStringLiteral("portHint"))->text().isEmpty());
     for (int page = 0; page < kProgramPageCount; ++page) {
         rig.selectPage(page);
-        EXPECT_EQ(EnglishTexts(rig.window.get()), QStringList()) << "page " << page;
+        EXPECT_EQ(EnglishTexts(rig.window), QStringList()) << "page " << page;
     }
     auto* menu = rig.window->findChild<QMenu*>(QStringLiteral("setupMenu"));
     ASSERT_NE(menu, nullptr);
@@ -226,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The device path asked for "其他路径...", as the port button asks it.
         DialogCase{"PathDialog",
                    [](WindowRig& rig, std::function<void(QWidget*)> walk) {
-                       QInputDialog dialog(rig.window.get());
+                       QInputDialog dialog(rig.window);
                        dialog.setWindowTitle(QStringLiteral("COM1"));
                        dialog.setLabelText(QStringLiteral("COM1 的设备路径："));
                        WalkOpenDialog(&dialog, walk);

@@ -12,10 +12,9 @@
 #include <memory>
 
 #include "app/real_time_services.h"
-#include "app/startup.h"
 #include "fakes.h"
 #include "gui/main_window.h"
-#include "gui/qt_message_box.h"
+#include "gui/wired_window.h"
 #include "model/model.h"
 #include "platform/port_map.h"
 #include "platform/qt_comm_control.h"
@@ -27,19 +26,20 @@ namespace kiv::testing {
 // started up and shown.
 struct WindowRig {
     WindowRig() { Start(port); }
-    ~WindowRig() { services.yielder.setBeforeYield({}); }
 
-    // Wires the window to `windowPort` exactly as main() does, starts it up
-    // and shows it.
-    void Start(CommControl& windowPort) {
-        window = std::make_unique<MainWindow>(model);
-        messageBox = std::make_unique<QtMessageBox>(window.get());
-        services.With(&windowPort, messageBox.get()).AttachTo(model);
-        services.yielder.setBeforeYield([this] { window->pushModel(); });
-        StartUp(model);
-        window->pushModel();
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    // Wires the window to `windowPort` (and `directory`) through the
+    // program's own WireWindow, which starts it up and shows it.
+    void Start(CommControl& windowPort, PortDirectory* directory = nullptr) {
+        wired = WireWindow(model, services, windowPort, directory);
+        window = &wired->window();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+    // Takes the window down; a rig whose port is its own member calls it
+    // first thing in its destructor, since the window goes before the port
+    // it was wired to.
+    void Stop() {
+        wired.reset();
+        window = nullptr;
     }
 
     template <typename W>
@@ -61,8 +61,8 @@ struct WindowRig {
     Model model;
     FakeComm port;
     RealTimeServices services;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<QtMessageBox> messageBox;
+    std::unique_ptr<WiredWindow> wired;
+    MainWindow* window = nullptr;
 };
 
 // The window wired exactly as main() wires it, except that COM1 is the
@@ -75,12 +75,7 @@ struct PtyWindowRig : WindowRig {
         services.Pace(*linePort);
         Start(*linePort);
     }
-    // The window goes before the port it was wired to.
-    ~PtyWindowRig() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
+    ~PtyWindowRig() { Stop(); }
 
     PtyPair line;
     std::unique_ptr<QtCommControl> linePort;
