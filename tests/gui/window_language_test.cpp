@@ -135,8 +135,7 @@ TEST_F(WindowLanguageTest, TheWindowShowsNoEnglishSentence) {
 
     // A typed port brings the page's red line.
     auto* baud = rig.find<QComboBox>(QStringLiteral("Combo1(1)"));
-    baud->lineEdit()->selectAll();
-    QTest::keyClicks(baud->lineEdit(), QStringLiteral("12345"));
+    TypeInto(baud->lineEdit(), QStringLiteral("12345"));
     rig.click(QStringLiteral("Command1"));
     rig.window->pushModel();
     EXPECT_FALSE(rig.find<QLabel>(QStringLiteral("portHint"))->text().isEmpty());

@@ -53,6 +53,8 @@ struct WindowRig {
     void selectPage(int page) const;
     // A mouse click on the enabled button `name`.
     void click(const QString& name) const;
+    // Replaces the whole text of the box `name` by typing (TypeInto).
+    void type(const QString& name, const QString& text) const;
 
     // A rig for a port of the caller's own, started by Start().
     struct Unstarted {};
