@@ -21,16 +21,16 @@ struct BoxLabelRow {
     std::string_view label;
 };
 constexpr std::array<BoxLabelRow, 17> kBoxLabels = {{
-    {"sendText1", 0, "slot #"},
-    {"autosendtext1", 0, "period"},
-    {"Check2", 0, "noise box of slot #"},
-    {"Combo1", 1, "@ box"},
+    {"sendText1", tab::kSend, "slot #"},
+    {"autosendtext1", tab::kSend, "period"},
+    {"Check2", tab::kSend, "noise box of slot #"},
+    {"Combo1", tab::kSerial, "@ box"},
     {"fuction_t1", kSignalPage, "$ t1"},
     {"fuction_t2", kSignalPage, "$ t2"},
     {"fuction_t3", kSignalPage, "$ t3"},
     {"fuction_am", kSignalPage, "$ am"},
     {"fuction_a0", kSignalPage, "$ a0"},
-    {"Check1", 5, "slot #"},
+    {"Check1", tab::kNoise, "slot #"},
     {"frameHeader", tab::kFrame, "header"},
     {"frameCounter", tab::kFrame, "counter"},
     {"frameLengthByte", tab::kFrame, "length byte"},
@@ -44,13 +44,13 @@ constexpr std::array<BoxLabelRow, 17> kBoxLabels = {{
 int PageOf(Waveform waveform) {
     switch (waveform) {
         case Waveform::Sine:
-            return 2;
+            return tab::kSine;
         case Waveform::Rectangular:
-            return 3;
+            return tab::kRectangular;
         case Waveform::Sawtooth:
-            return 4;
+            return tab::kSawtooth;
         default:
-            return 5;
+            return tab::kNoise;
     }
 }
 
@@ -68,13 +68,13 @@ std::string BoxLabel(const std::string& box) {
     for (const BoxLabelRow& row : kBoxLabels) {
         if (row.control != control) continue;
         const bool signalRow = row.page == kSignalPage;
-        if (signalRow && (index < 1 || index > 10)) return box;
+        if (signalRow && (index < 1 || index > kSignalEntryCount)) return box;
         const int page = signalRow ? PageOf(SignalVariableOf(index).waveform) : row.page;
         std::string out = FreshWindow().tabpage(page).Caption + " page, ";
         for (char c : row.label) {
             if (c == '#')
                 out += std::to_string(index);
-            else if (c == '@' && index >= 0 && index <= 4)
+            else if (c == '@' && index >= 0 && index < kPortBoxCount)
                 out += FreshWindow().Label3(index).Caption;
             else if (c == '$')
                 out += SignalVariableOf(index).name;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "model/form.h"
+
 // The signal variables a slot can name, and the noise source: one row per
 // entry of signalParams. Composition, the signal pages, the window's
 // read-only boxes and kiv-cli all read this table. It lives with the model
@@ -44,7 +46,7 @@ constexpr std::uint8_t kSawtooth = kRectangular | 1U << kBoxT3;
 constexpr std::uint8_t kNoise = 1U << kBoxAm;
 }  // namespace signal_boxes
 
-inline constexpr std::array<SignalVariable, 10> kSignalVariables = {{
+inline constexpr std::array<SignalVariable, kSignalEntryCount> kSignalVariables = {{
     {"sinx1", 1, Waveform::Sine, signal_boxes::kSine},
     {"sinx2", 2, Waveform::Sine, signal_boxes::kSine},
     {"sinx3", 3, Waveform::Sine, signal_boxes::kSine},
