@@ -42,8 +42,8 @@ void StoreEntry(Model& w, int i, std::string& box) {
 Outcome ApplySignalSettings(Model& w) {
     std::string box;
     try {
-        for (int i = 1; i <= 10; ++i) ValidateEntry(w, i, box);
-        for (int i = 1; i <= 10; ++i) StoreEntry(w, i, box);
+        for (int i = 1; i <= kSignalEntryCount; ++i) ValidateEntry(w, i, box);
+        for (int i = 1; i <= kSignalEntryCount; ++i) StoreEntry(w, i, box);
         return Outcome::Done();
     } catch (const KivError& e) {
         ShowMessage(w, kSignalSettingsMessage);
