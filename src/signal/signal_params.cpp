@@ -22,7 +22,7 @@ void ValidateEntry(const Model& w, int i, std::string& box) {
     // 100.5 alone rounds into range.
     const double sum = ToReal(w.fuction_am(i).Text) + a0;
     const std::int32_t rounded = RealToInt32(sum);
-    if (rounded < 0 || rounded > 255) Raise(ErrorKind::Overflow, "am + a0 outside 0..255");
+    if (rounded < 0 || rounded > 255) Raise(ErrorKind::LevelSum, "am + a0 outside 0..255");
 }
 
 void StoreEntry(Model& w, int i, std::string& box) {
@@ -47,7 +47,7 @@ Outcome ApplySignalSettings(Model& w) {
         return Outcome::Done();
     } catch (const KivError& e) {
         ShowMessage(w, kSignalSettingsMessage);
-        return Outcome::Failed(box, e.what());
+        return Outcome::Failed(box, e);
     }
 }
 
