@@ -86,8 +86,9 @@ std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::str
                                       std::vector<std::string>& warnings) {
     const std::string option = "--frame " + Quoted(v);
     slots = Split(v, ',');
-    if (slots.size() > 10)
-        return option + ": at most 10 slots, got " + std::to_string(slots.size());
+    if (slots.size() > static_cast<std::size_t>(kSlotCount))
+        return option + ": at most " + std::to_string(kSlotCount) + " slots, got " +
+               std::to_string(slots.size());
     for (std::size_t i = 0; i < slots.size(); ++i) {
         if (auto fault = SlotFault(slots[i]))
             return option + ": slot " + std::to_string(i + 1) + " " + Quoted(slots[i]) + " " +
@@ -146,7 +147,7 @@ std::optional<std::string> PlanFault(const std::vector<std::string>& slots,
                                      std::vector<std::string>& notes) {
     std::size_t firstEmpty = 0;  // 1-based; 0: none
     std::vector<std::size_t> unsent;
-    for (std::size_t i = 0; i < 10; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kSlotCount); ++i) {
         const bool empty = i >= slots.size() || slots[i].empty();
         if (empty && firstEmpty == 0) firstEmpty = i + 1;
         if (!empty && firstEmpty != 0) unsent.push_back(i + 1);
@@ -264,14 +265,10 @@ const CliOption kOptionRows[] = {
      }},
     {"--parity", "无|奇|偶", "also n|o|e", CliHelpSection::Line,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
-         if (v == "n" || v == "无")
-             p.o.parity = "无";
-         else if (v == "o" || v == "奇")
-             p.o.parity = "奇";
-         else if (v == "e" || v == "偶")
-             p.o.parity = "偶";
-         else
-             return Given(a, v) + ": expected 无, 奇 or 偶 (or n, o, e)";
+         const ParityName* parity = FindParityWord(v);
+         if (parity == nullptr && v.size() == 1) parity = FindParityLetter(v[0]);
+         if (parity == nullptr) return Given(a, v) + ": expected 无, 奇 or 偶 (or n, o, e)";
+         p.o.parity = std::string(parity->word);
          return std::nullopt;
      }},
     {"--data-bits", "8", "6, 7 or 8", CliHelpSection::Line,
@@ -318,8 +315,10 @@ const CliOption kOptionRows[] = {
     {"--noise", "1,3", "slots that get noise added", CliHelpSection::Content,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
          for (const std::string& part : Split(v, ',')) {
-             auto slot = WholeNumber(part, 1, 10);
-             if (!slot) return Given(a, v) + ": slots are whole numbers 1..10, comma-separated";
+             auto slot = WholeNumber(part, 1, kSlotCount);
+             if (!slot)
+                 return Given(a, v) + ": slots are whole numbers 1.." + std::to_string(kSlotCount) +
+                        ", comma-separated";
              p.o.noise.push_back(static_cast<int>(*slot));
          }
          return std::nullopt;
@@ -483,8 +482,8 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
 
 const std::optional<std::string>& CliOptions::PortBoxText(int box) const {
     static const std::optional<std::string> kNone;
-    const std::optional<std::string>* const texts[5] = {&kNone, &baud, &parity, &dataBits,
-                                                        &stopBits};
+    const std::optional<std::string>* const texts[kPortBoxCount] = {&kNone, &baud, &parity,
+                                                                    &dataBits, &stopBits};
     return *texts[box];
 }
 
@@ -493,13 +492,13 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
     static const Model fresh;
     // The serial page: the window's entries, and for the rate any rate
     // --baud takes.
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         if (o.PortBoxText(i)) continue;
         const std::string& text = s.serial[static_cast<std::size_t>(i)];
         const auto& list = fresh.Combo1(i).List;
         if (std::find(list.begin(), list.end(), text) != list.end()) continue;
         const std::string shown = BoxLabel(IndexedName("Combo1", i)) + " " + Quoted(text) + ": ";
-        if (i == 1) {
+        if (i == kPortBoxBaud) {
             if (auto fault = BaudFault(text)) return shown + *fault;
             continue;
         }
@@ -509,7 +508,7 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
     }
     if (!o.frame) {
         std::vector<std::string> slots(s.slotTexts.begin(), s.slotTexts.end());
-        for (int i = 1; i <= 10; ++i) {
+        for (int i = 1; i <= kSlotCount; ++i) {
             const std::string& text = slots[static_cast<std::size_t>(i - 1)];
             if (auto fault = SlotFault(text))
                 return BoxLabel(IndexedName("sendText1", i)) + " " + Quoted(text) + " " + *fault;
@@ -534,7 +533,7 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
         if (auto fault = FrameFault(row.key, text))
             return BoxLabel(row.control) + " " + Quoted(text) + ": " + *fault;
     }
-    for (int entry = 1; entry <= 10; ++entry) {
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry) {
         for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
             const auto column = static_cast<std::size_t>(c);
@@ -551,10 +550,10 @@ std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
 }
 
 void OverlayOptions(Setup& setup, const CliOptions& o) {
-    for (int i = 1; i <= 4; ++i)
+    for (int i = kPortBoxBaud; i < kPortBoxCount; ++i)
         if (const auto& text = o.PortBoxText(i)) setup.serial[static_cast<std::size_t>(i)] = *text;
     if (o.frame) {
-        for (std::size_t i = 0; i < 10; ++i)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kSlotCount); ++i)
             setup.slotTexts[i] = i < o.frame->size() ? (*o.frame)[i] : "";
     }
     if (o.period) setup.period = *o.period;

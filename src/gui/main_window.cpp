@@ -204,7 +204,7 @@ void MainWindow::pushModel() {
 }
 
 void MainWindow::attachPortDirectory(PortDirectory& directory) {
-    auto* box = findChild<QComboBox*>(ControlName("Combo1", 0));
+    auto* box = findChild<QComboBox*>(ControlName("Combo1", kPortBoxPort));
     auto* button = new QToolButton(box->parentWidget());
     button->setObjectName(QStringLiteral("portDevices"));
     m_portBoxes->addWidget(button, 0, 2);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "model/form.h"
+
 // The signal variables a slot can name, and the noise source: one row per
 // entry of signalParams. Composition, the signal pages, the window's
 // read-only boxes and kiv-cli all read this table. It lives with the model
@@ -35,12 +37,14 @@ constexpr std::uint8_t kSawtooth = kRectangular | 1U << kBoxT3;
 constexpr std::uint8_t kNoise = 1U << kBoxAm;
 }  // namespace signal_boxes
 
-// One row per wave: which boxes of its rows the user may type into, which
-// the composition, the locked boxes, setup files, kiv-cli and the pictures
-// all read. A wave's times t1.. are the boxes it has before am; a picture
-// marks one segment of a period for each.
+// One row per wave: the page its rows are on and which of their boxes the
+// user may type into, which the composition, the locked boxes, setup files,
+// the box labels, kiv-cli and the window's pages and pictures all read. A
+// wave's times t1.. are the boxes it has before am; a picture marks one
+// segment of a period for each.
 struct WaveRow {
     Waveform waveform;
+    tab::Page page;
     std::uint8_t editable;  // bit (1 << ParamBox) set for a box the user may type into
 
     constexpr bool Editable(int box) const { return (editable >> box) & 1U; }
@@ -57,18 +61,18 @@ struct WaveRow {
 };
 
 inline constexpr std::array<WaveRow, 4> kWaves = {{
-    {Waveform::Sine, signal_boxes::kSine},
-    {Waveform::Rectangular, signal_boxes::kRectangular},
-    {Waveform::Sawtooth, signal_boxes::kSawtooth},
-    {Waveform::Noise, signal_boxes::kNoise},
+    {Waveform::Sine, tab::kSine, signal_boxes::kSine},
+    {Waveform::Rectangular, tab::kRectangular, signal_boxes::kRectangular},
+    {Waveform::Sawtooth, tab::kSawtooth, signal_boxes::kSawtooth},
+    {Waveform::Noise, tab::kNoise, signal_boxes::kNoise},
 }};
 
 // The row of `waveform`; a name that is no wave (Waveform::None) has every
-// box locked.
+// box locked and no page of its own (the send page, where it was typed).
 constexpr WaveRow WaveOf(Waveform waveform) {
     for (const WaveRow& row : kWaves)
         if (row.waveform == waveform) return row;
-    return {Waveform::None, 0};
+    return {Waveform::None, tab::kSend, 0};
 }
 
 struct SignalVariable {
@@ -79,7 +83,7 @@ struct SignalVariable {
     constexpr bool Editable(int box) const { return WaveOf(waveform).Editable(box); }
 };
 
-inline constexpr std::array<SignalVariable, 10> kSignalVariables = {{
+inline constexpr std::array<SignalVariable, kSignalEntryCount> kSignalVariables = {{
     {"sinx1", 1, Waveform::Sine},
     {"sinx2", 2, Waveform::Sine},
     {"sinx3", 3, Waveform::Sine},

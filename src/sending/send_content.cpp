@@ -40,7 +40,7 @@ void DisableSendButtons(Model& w) {
 Outcome ApplySendSettings(Model& w) {
     std::string box;
     try {
-        for (int i = 1; i <= 10; ++i)
+        for (int i = 1; i <= kSlotCount; ++i)
             if (ClassifySlot(w.sendText1(i).Text) == SlotKind::Invalid) {
                 box = IndexedName("sendText1", i);
                 Raise(ErrorKind::NotANumber, "holds neither a constant 0..255 nor a signal name");
@@ -51,7 +51,7 @@ Outcome ApplySendSettings(Model& w) {
         w.halfPeriod = HalfOf(w.sendPeriod);
 
         int count = 0;
-        while (count < 10 && !w.sendText1(count + 1).Text.empty()) {
+        while (count < kSlotCount && !w.sendText1(count + 1).Text.empty()) {
             ++count;
             w.slotText(count) = w.sendText1(count).Text;
         }

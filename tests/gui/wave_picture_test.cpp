@@ -52,30 +52,31 @@ TEST(WavePictureTest, PeriodSegmentsFollowTheStoredParameters) {
     }
 }
 
-// What a wave's rows hold decides what its picture draws: a segment of the
-// period for each time the user sets there, named after that time's box, and
-// levels only where there is an offset. Worked out by hand from the boxes each
-// page locks.
+// A wave's row names its page, and what its rows hold decides what its picture draws: a segment of
+// the period for each time the user sets there, named after that time's box, and levels only where
+// there is an offset. Worked out by hand from the boxes each page locks.
 TEST(WavePictureTest, EachWavesRowDecidesItsSegmentsAndLevels) {
     struct WaveCase {
         Waveform waveform;
+        int page;
         std::vector<std::string> times;
         bool hasOffset;
         int firstEntry;
         int lastEntry;
     };
     const WaveCase cases[] = {
-        {Waveform::Sine, {"t1"}, true, 1, 3},
-        {Waveform::Rectangular, {"t1", "t2"}, true, 4, 6},
-        {Waveform::Sawtooth, {"t1", "t2", "t3"}, true, 7, 9},
-        {Waveform::Noise, {}, false, 10, 10},
-        {Waveform::None, {}, false, 0, 0},
+        {Waveform::Sine, tab::kSine, {"t1"}, true, 1, 3},
+        {Waveform::Rectangular, tab::kRectangular, {"t1", "t2"}, true, 4, 6},
+        {Waveform::Sawtooth, tab::kSawtooth, {"t1", "t2", "t3"}, true, 7, 9},
+        {Waveform::Noise, tab::kNoise, {}, false, 10, 10},
+        {Waveform::None, tab::kSend, {}, false, 0, 0},
     };
     // Times every wave can draw a period from.
     const SignalParams drawable{10, 10, 10, 50, 20, 60};
     for (const WaveCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.waveform));
         const WaveRow wave = WaveOf(c.waveform);
+        EXPECT_EQ(wave.page, c.page);
         EXPECT_EQ(wave.TimeCount(), static_cast<int>(c.times.size()));
         EXPECT_EQ(wave.HasOffset(), c.hasOffset);
         EXPECT_EQ(FirstEntryOf(c.waveform), c.firstEntry);

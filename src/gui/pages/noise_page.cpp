@@ -33,7 +33,7 @@ QWidget* MainWindow::buildNoisePage() {
     auto* targets = Tight(new QHBoxLayout, 0, 4);
     targets->addWidget(
         addLabel(m_model.noiseTargetsLabel.Caption, QStringLiteral("noiseTargetsLabel"), page));
-    for (int i = 1; i <= 10; ++i)
+    for (int i = 1; i <= kSlotCount; ++i)
         targets->addWidget(addCheckBox(m_model.Check1(i), ControlName("Check1", i), page,
                                        [i](Model& m) { Check1_Click(m, i); }));
     targets->addStretch(1);

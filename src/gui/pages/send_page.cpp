@@ -38,15 +38,17 @@ QWidget* MainWindow::buildSendPage() {
 }
 
 QGridLayout* MainWindow::buildSlotGrid(QWidget* page) {
-    // Two columns of five slots, each a caption, its box and its tick.
+    // Two columns of half the slots each, a slot a caption, its box and its
+    // tick.
     auto* slotGrid = Tight(new QGridLayout, 0, 3);
     slotGrid->setHorizontalSpacing(6);
     slotGrid->addWidget(addLabel(m_model.Label53.Caption, QStringLiteral("Label53"), page), 0, 2);
     slotGrid->addWidget(addLabel(m_model.Label54.Caption, QStringLiteral("Label54"), page), 0, 6);
     const int boxWidth = fontMetrics().horizontalAdvance(QStringLiteral("sinx1")) * 2;
-    for (int slot = 1; slot <= 10; ++slot) {
-        const int row = (slot - 1) % 5 + 1;
-        const int col = slot <= 5 ? 0 : 4;
+    constexpr int kColumnSlots = kSlotCount / 2;
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        const int row = (slot - 1) % kColumnSlots + 1;
+        const int col = slot <= kColumnSlots ? 0 : 4;
         slotGrid->addWidget(
             addLabel(m_model.Label1(slot - 1).Caption, ControlName("Label1", slot - 1), page), row,
             col);

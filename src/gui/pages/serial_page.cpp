@@ -39,7 +39,7 @@ QWidget* MainWindow::buildSerialPage() {
 
 QGridLayout* MainWindow::buildPortBoxes(QWidget* page) {
     auto* boxes = Tight(new QGridLayout, 0, 6);
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         boxes->addWidget(addLabel(m_model.Label3(i).Caption, ControlName("Label3", i), page), i, 0);
         auto* combo = new QComboBox(page);
         combo->setObjectName(ControlName("Combo1", i));

@@ -13,8 +13,9 @@
 namespace kiv {
 namespace {
 
+// What differs between the three pages besides their wave's row (kWaves):
+// the form's names of their notes and of their apply button.
 struct SignalPage {
-    int page;
     Waveform waveform;
     std::vector<std::string> Model::*notes;
     const char* notesName;
@@ -24,17 +25,17 @@ struct SignalPage {
 };
 
 constexpr SignalPage kSignalPages[] = {
-    {tab::kSine, Waveform::Sine, &Model::sineNotes, "sineNotes", &Model::Command2, "Command2",
-     &Command2_Click},
-    {tab::kRectangular, Waveform::Rectangular, &Model::squareNotes, "squareNotes", &Model::Command3,
-     "Command3", &Command3_Click},
-    {tab::kSawtooth, Waveform::Sawtooth, &Model::sawtoothNotes, "sawtoothNotes", &Model::Command4,
-     "Command4", &Command4_Click},
+    {Waveform::Sine, &Model::sineNotes, "sineNotes", &Model::Command2, "Command2", &Command2_Click},
+    {Waveform::Rectangular, &Model::squareNotes, "squareNotes", &Model::Command3, "Command3",
+     &Command3_Click},
+    {Waveform::Sawtooth, &Model::sawtoothNotes, "sawtoothNotes", &Model::Command4, "Command4",
+     &Command4_Click},
 };
 
+// The row of the page whose wave's row names `page`.
 const SignalPage& SignalPageOf(int page) {
     for (const SignalPage& row : kSignalPages)
-        if (row.page == page) return row;
+        if (WaveOf(row.waveform).page == page) return row;
     return kSignalPages[0];
 }
 
@@ -44,7 +45,7 @@ QWidget* MainWindow::buildSignalPage(int pageIndex) {
     const SignalPage& spec = SignalPageOf(pageIndex);
     const int firstEntry = FirstEntryOf(spec.waveform);
     auto* page = new QWidget;
-    page->setProperty("kivPageIndex", spec.page);
+    page->setProperty("kivPageIndex", pageIndex);
     auto* row = Tight(new QHBoxLayout(page), 6, 10);
 
     auto* left = Tight(new QVBoxLayout, 0, 2);
@@ -56,8 +57,8 @@ QWidget* MainWindow::buildSignalPage(int pageIndex) {
 
     auto* right = Tight(new QVBoxLayout, 0, 6);
     auto* picture = new WavePicture(spec.waveform, page);
-    picture->setObjectName(ControlName("picture", spec.page));
-    m_pictures[static_cast<std::size_t>(spec.page)] = {picture, firstEntry};
+    picture->setObjectName(ControlName("picture", pageIndex));
+    m_pictures[static_cast<std::size_t>(pageIndex)] = {picture, firstEntry};
     right->addWidget(picture, 1);
     right->addWidget(
         addButton(m_model.*spec.apply, QString::fromLatin1(spec.applyName), page, spec.handler), 0,
