@@ -131,9 +131,7 @@ struct PageCase {
     int page;
     QStringList order;  // between the tab strip and "关闭程序"
 };
-void PrintTo(const PageCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 QStringList ParameterRows(int first, int last) {
     QStringList boxes;

@@ -261,9 +261,7 @@ struct BadParameterCase {
     const char* text;
     const char* apply;
 };
-void PrintTo(const BadParameterCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class BadParameterTest : public ::testing::TestWithParam<BadParameterCase> {};
 
@@ -329,10 +327,6 @@ struct MirrorCase {
     const char* clicked;
     const char* mirror;
 };
-void PrintTo(const MirrorCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class NoiseMirrorTest : public ::testing::TestWithParam<MirrorCase> {};
 
 TEST_P(NoiseMirrorTest, TickingOneRowTicksTheOther) {
@@ -375,10 +369,6 @@ struct ComboCase {
     const char* text;
     bool optionsEnabled;
 };
-void PrintTo(const ComboCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class ComboInputTest : public ::testing::TestWithParam<ComboCase> {};
 
 TEST_P(ComboInputTest, OnlyAPickGivesAListPosition) {
@@ -420,10 +410,6 @@ struct OpenCase {
     bool opened;
     std::size_t messages;
 };
-void PrintTo(const OpenCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class PortOpenTest : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(PortOpenTest, SelectingOpenShowsTheResultingLook) {

@@ -100,9 +100,7 @@ struct AnswerCase {
     const char* button;
     std::int32_t answer;
 };
-void PrintTo(const AnswerCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class QtMessageBoxTest : public ::testing::TestWithParam<AnswerCase> {};
 

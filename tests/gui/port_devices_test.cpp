@@ -249,9 +249,7 @@ struct ReassignCase {
     bool contextMenu;  // the box's context menu rather than the button beside it
 };
 
-void PrintTo(const ReassignCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class ReassignTest : public PortDevicesTest, public ::testing::WithParamInterface<ReassignCase> {};
 

@@ -154,9 +154,7 @@ struct DialogCase {
     std::function<void(WindowRig&, std::function<void(QWidget*)>)> open;
 };
 
-void PrintTo(const DialogCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class DialogLanguage : public WindowLanguageTest,
                        public ::testing::WithParamInterface<DialogCase> {};

@@ -19,6 +19,7 @@
 #include "platform/port_map.h"
 #include "platform/qt_comm_control.h"
 #include "support/pty_pair.h"
+#include "support/table_cases.h"
 
 namespace kiv::testing {
 
@@ -134,11 +135,5 @@ class Repeater {
 
 // Replaces the whole text of a box by typing, as a user does.
 void TypeInto(QLineEdit* edit, const QString& text);
-
-// Test names from a case's `name` field, stable from build to build.
-template <typename Case>
-std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
 
 }  // namespace kiv::testing

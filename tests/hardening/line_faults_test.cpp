@@ -32,6 +32,7 @@
 #include "serial/port_open_close.h"
 #include "signal/signal_params.h"
 #include "support/pty_pair.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -320,9 +321,7 @@ struct QueueLimitCase {
     std::optional<qint64> limit;
 };
 
-void PrintTo(const QueueLimitCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class StalledReader : public LineFaultTest, public ::testing::WithParamInterface<QueueLimitCase> {};
 

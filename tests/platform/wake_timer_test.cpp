@@ -17,6 +17,7 @@
 #include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
 #include "support/event_counter.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -31,9 +32,7 @@ struct MomentCase {
     std::optional<std::int64_t> moment;
 };
 
-void PrintTo(const MomentCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class WakeMomentTest : public ::testing::TestWithParam<MomentCase> {};
 
@@ -89,10 +88,6 @@ struct ArmCase {
     std::int64_t secondMs;
 };
 
-void PrintTo(const ArmCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class WakeTimerTest : public ::testing::TestWithParam<ArmCase> {};
 
 TEST_P(WakeTimerTest, WakesTheEventLoopOnceAtTheLatestMomentArmed) {
@@ -126,10 +121,6 @@ struct PaceCase {
     std::vector<std::int64_t> atMs;  // the moments asked for, one after the other's wake-up
     bool keepsPace;                  // one step apart throughout
 };
-
-void PrintTo(const PaceCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class WakeTimerPaceTest : public ::testing::TestWithParam<PaceCase> {};
 

@@ -11,6 +11,7 @@
 #include "sending/send_content.h"
 #include "serial/port_open_close.h"
 #include "signal/signal_params.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -324,8 +325,9 @@ struct MidWaitApply {
     std::string name;
     std::vector<std::string> newSlots;
     Bytes first, second;
-    friend void PrintTo(const MidWaitApply& c, std::ostream* os) { *os << c.name; }
 };
+
+using kiv::testing::PrintTo;
 
 class SendLoopMidWait : public ::testing::TestWithParam<MidWaitApply> {};
 
