@@ -1,7 +1,5 @@
 #include "cli/cli_run.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -19,6 +17,7 @@
 #include "model/texts.h"
 #include "model/utf8.h"
 #include "platform/log_stream.h"
+#include "platform/program_io.h"
 #include "platform/stop_signals.h"
 #include "sending/capacity_warning.h"
 #include "serial/port_open_close.h"
@@ -52,10 +51,8 @@ void StartHardStop() {
     std::thread([] {
         std::this_thread::sleep_for(kHardStop);
         if (g_finished) return;
-        static const char text[] =
-            "kiv-cli: stopped: the line held the program past its second; frames dropped\n";
-        [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, text, sizeof text - 1);
-        _exit(kExitUndelivered);
+        EndAtOnce("kiv-cli: stopped: the line held the program past its second; frames dropped\n",
+                  kExitUndelivered);
     }).detach();
 }
 
@@ -71,7 +68,7 @@ CliRun::CliRun(const CliOptions& o, std::function<void(const std::string&)> err)
       m_logToStdout(o.log && *o.log == "-"),
       m_info(m_logToStdout ? std::cerr : std::cout),
       m_statusStream(m_logToStdout ? stderr : stdout),
-      m_onTerminal(isatty(fileno(m_statusStream)) != 0) {
+      m_onTerminal(IsTerminal(m_statusStream)) {
     m_w.lampsOnShow = false;  // a run without a window has no lamps to show
 }
 

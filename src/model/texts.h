@@ -45,6 +45,13 @@ enum class TextId {
     DriverKeepsWrite,
     CannotDiscardReceived,
     CannotDiscardUnsent,
+    // A value a port control's member refuses (the program checks its own
+    // values first, so only a caller that skipped that meets these).
+    MemberNegative,
+    MemberNotZeroOrOne,
+    MemberOnlyZero,
+    MemberOutOfRange,
+    MemberNotLineSettings,
     SendingStopped,
     // Setup files.
     SetupLine,

@@ -1,6 +1,7 @@
 #include "platform/comm_control_rules.h"
 
 #include "model/errors.h"
+#include "model/texts.h"
 #include "platform/port_map.h"
 
 namespace kiv {
@@ -13,42 +14,48 @@ namespace {
 }  // namespace
 
 void CheckInBufferSize(std::int16_t bytes) {
-    if (bytes < 0) RaisePort("InBufferSize " + std::to_string(bytes) + " is negative");
+    if (bytes < 0) RaisePort(Say(TextId::MemberNegative, {"InBufferSize", std::to_string(bytes)}));
 }
 
 void CheckOutBufferSize(std::int16_t bytes) {
-    if (bytes < 0) RaisePort("OutBufferSize " + std::to_string(bytes) + " is negative");
+    if (bytes < 0) RaisePort(Say(TextId::MemberNegative, {"OutBufferSize", std::to_string(bytes)}));
 }
 
 void CheckInputMode(std::int32_t mode) {
-    if (mode != 0 && mode != 1) RaisePort("InputMode " + std::to_string(mode) + " is not 0 or 1");
+    if (mode != 0 && mode != 1)
+        RaisePort(Say(TextId::MemberNotZeroOrOne, {"InputMode", std::to_string(mode)}));
 }
 
 void CheckInputLen(std::int16_t len) {
-    if (len < 0) RaisePort("InputLen " + std::to_string(len) + " is negative");
+    if (len < 0) RaisePort(Say(TextId::MemberNegative, {"InputLen", std::to_string(len)}));
 }
 
 void CheckInBufferCount(std::int16_t count) {
-    if (count != 0) RaisePort("InBufferCount can only be set to 0, not " + std::to_string(count));
+    if (count != 0)
+        RaisePort(Say(TextId::MemberOnlyZero, {"InBufferCount", std::to_string(count)}));
 }
 
 void CheckOutBufferCount(std::int16_t count) {
-    if (count != 0) RaisePort("OutBufferCount can only be set to 0, not " + std::to_string(count));
+    if (count != 0)
+        RaisePort(Say(TextId::MemberOnlyZero, {"OutBufferCount", std::to_string(count)}));
 }
 
 void CheckRThreshold(std::int16_t threshold) {
-    if (threshold < 0) RaisePort("RThreshold " + std::to_string(threshold) + " is negative");
+    if (threshold < 0)
+        RaisePort(Say(TextId::MemberNegative, {"RThreshold", std::to_string(threshold)}));
 }
 
 void CheckCommPort(std::int16_t port) {
     if (port < PortMap::kFirstPort || port > PortMap::kLastPort) {
-        RaisePort("CommPort " + std::to_string(port) + " is not 1..4");
+        RaisePort(Say(TextId::MemberOutOfRange,
+                      {"CommPort", std::to_string(port), std::to_string(PortMap::kFirstPort),
+                       std::to_string(PortMap::kLastPort)}));
     }
 }
 
 LineSettings CheckSettings(const std::string& settings) {
     const auto parsed = ParseLineSettings(settings);
-    if (!parsed) RaisePort("Settings \"" + settings + "\" are not baud,parity,data,stop");
+    if (!parsed) RaisePort(Say(TextId::MemberNotLineSettings, {"Settings", settings}));
     return *parsed;
 }
 

@@ -9,8 +9,9 @@ namespace kiv {
 
 // What every port control accepts, whatever system drives the device: the
 // checks a setter makes before anything reaches the device, each raising
-// KivError(ErrorKind::Port) with what is wrong. KIV never reads the line,
-// so the receive-side members only have to hold sane values.
+// KivError(ErrorKind::Port) with what is wrong. KIV reads what comes back
+// (the line monitor's LineWatch) but sets none of the receive side's
+// behaviour, so the receive-side members only have to hold sane values.
 void CheckInBufferSize(std::int16_t bytes);
 void CheckOutBufferSize(std::int16_t bytes);
 // 0 text, 1 raw bytes: the two modes the control has.

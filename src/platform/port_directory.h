@@ -62,9 +62,6 @@ class PortDirectory {
     // redraw.
     std::uint64_t generation() const { return m_generation; }
 
-    // Why the last save failed; empty when it worked.
-    const std::string& saveError() const { return m_saveError; }
-
   private:
     void Save();
 
@@ -75,6 +72,7 @@ class PortDirectory {
     PortMap m_overrides = PortMap::Unassigned();
     std::array<std::string, 4> m_virtualPaths;
     std::uint64_t m_generation = 1;
+    // Why the last save failed, so that the same failure is said once.
     std::string m_saveError;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,14 @@ void SetUpStandardStreams();
 // Writes `text` on standard error at once, as SetUpStandardStreams shows
 // it, whatever std::cerr is pointed at meanwhile (a run may quiet it).
 void WriteStandardError(const std::string& text);
+
+// Whether `stream` shows on a terminal (a console) rather than going into a
+// file or a pipe.
+bool IsTerminal(std::FILE* stream);
+
+// Writes `text` (plain ASCII) on standard error and ends the program at
+// once with `exitCode`, from any thread, whatever the others are doing: no
+// stream, lock or destructor of the program is touched on the way out.
+[[noreturn]] void EndAtOnce(const char* text, int exitCode);
 
 }  // namespace kiv

@@ -1,5 +1,8 @@
 // The terminal and the file system take UTF-8 bytes as they are.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
 
 #include "platform/program_io.h"
 
@@ -14,6 +17,15 @@ void SetUpStandardStreams() {}
 void WriteStandardError(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
+}
+
+bool IsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) != 0;
+}
+
+void EndAtOnce(const char* text, int exitCode) {
+    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, text, std::strlen(text));
+    _exit(exitCode);
 }
 
 }  // namespace kiv

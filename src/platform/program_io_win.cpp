@@ -8,7 +8,9 @@
 #include <windows.h>
 
 // After windows.h, which it needs.
+#include <io.h>
 #include <shellapi.h>
+#include <stdlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -168,6 +170,15 @@ void WriteStandardError(const std::string& text) {
     StandardStreamBuffer& err = ErrorBuffer();
     err.sputn(text.data(), static_cast<std::streamsize>(text.size()));
     err.pubsync();
+}
+
+bool IsTerminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
+
+void EndAtOnce(const char* text, int exitCode) {
+    [[maybe_unused]] const int n = _write(2, text, static_cast<unsigned>(std::strlen(text)));
+    _exit(exitCode);
 }
 
 }  // namespace kiv

@@ -2,10 +2,8 @@
 
 #include <string>
 
-#include "model/platform.h"
+#include "platform/port_control_base.h"
 #include "platform/pty.h"
-#include "serial/comm_control.h"
-#include "serial/line_watch.h"
 
 namespace kiv {
 
@@ -13,40 +11,17 @@ namespace kiv {
 // pseudo-terminal, and a receiving program opens the slave's path. The slave
 // is kept open and raw here, so the line never falls back to cooked mode
 // (which would turn 0x0A into 0x0D 0x0A) between the receiver's opens.
-class PtyPort : public CommControl, public LineWatch {
+// Opening and closing it only let Output write or refuse: the line stays.
+class PtyPort final : public PortControlBase {
   public:
     // Creates the pseudo-terminal; raises KivError(Port) when none is left.
     PtyPort();
     ~PtyPort() override;
-    PtyPort(const PtyPort&) = delete;
-    PtyPort& operator=(const PtyPort&) = delete;
 
     // The path a receiver opens, e.g. /dev/pts/7.
     const std::string& SlavePath() const { return m_pty.slavePath(); }
-    // Lets the window run while a write waits for the receiver to catch up.
-    void setYielder(Yielder* yielder, MillisecondClock* clock) {
-        m_yielder = yielder;
-        m_clock = clock;
-    }
 
-    void setInBufferSize(std::int16_t bytes) override;
-    void setOutBufferSize(std::int16_t bytes) override;
-    void setInputMode(std::int32_t) override {}
-    void setInputLen(std::int16_t) override {}
-    void setInBufferCount(std::int16_t) override {}
-    void setOutBufferCount(std::int16_t) override {}
-    void setRThreshold(std::int16_t) override {}
-    void setCommPort(std::int16_t port) override;
-    void setSettings(const std::string& settings) override;
-    bool PortOpen() const override { return m_open; }
-    void setPortOpen(bool open) override { m_open = open; }
-    std::size_t Output(std::span<const std::uint8_t> bytes) override;
-
-    // What the receiver writes into the line, read when asked.
-    LineWatch* Watch() override { return this; }
-    const ArrivedStore& Arrived() override;
-    std::int64_t BytesQueued() override { return Queued(); }
-
+    std::int64_t pendingBytes() const override { return Queued(); }
     // Bytes written but not yet read by the receiver.
     int Queued() const;
     // Waits, at most `limitMs`, for the receiver to read what was sent:
@@ -62,18 +37,25 @@ class PtyPort : public CommControl, public LineWatch {
     bool ReceiverHolds();
 
   private:
-    void WaitForRoom(std::size_t bytes);
+    bool IsOpen() const override { return m_open; }
+    void OpenDevice() override;
+    void CloseDevice() override { m_open = false; }
+    // The line keeps what the receiver has not read, as a cable would.
+    void DiscardReceived() override {}
+    void DiscardUnsent() override {}
+    std::int64_t QueuedHere() const override { return Queued(); }
+    std::int64_t QueueLimit() const override;
+    void WriteBehind(std::span<const std::uint8_t> frame, std::int64_t queued) override;
+    void Block(std::uint32_t ms) override;
+    void ReadArrived() override;
+    TextId NotOpenText(bool waited) const override;
 
-    RawPty m_pty;
     bool HeldElsewhere() const;
 
-    ArrivedStore m_arrived;
+    RawPty m_pty;
     int m_openWatch = -1;  // inotify on the slave path, for ReceiverHolds
     bool m_held = false;
     bool m_open = false;
-    std::int16_t m_outBufferSize = 10;
-    Yielder* m_yielder = nullptr;
-    MillisecondClock* m_clock = nullptr;
 };
 
 }  // namespace kiv

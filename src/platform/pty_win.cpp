@@ -18,29 +18,30 @@ RawPty::~RawPty() = default;
 void RawPty::SetMasterNonBlocking() {}
 void RawPty::CloseMaster() {}
 
-PtyPort::PtyPort() {
-    Raise(ErrorKind::Port, NoPty());
+PtyPort::PtyPort() : PortControlBase(PortMap(), kPolledSlices) {
+    RaisePort(NoPty());
 }
 PtyPort::~PtyPort() = default;
-void PtyPort::setInBufferSize(std::int16_t) {}
-void PtyPort::setOutBufferSize(std::int16_t bytes) {
-    m_outBufferSize = bytes;
-}
-void PtyPort::setCommPort(std::int16_t) {}
-void PtyPort::setSettings(const std::string&) {}
-std::size_t PtyPort::Output(std::span<const std::uint8_t>) {
-    Raise(ErrorKind::Port, NoPty());
-}
 int PtyPort::Queued() const {
     return 0;
 }
 void PtyPort::Drain(int) const {}
-const ArrivedStore& PtyPort::Arrived() {
-    return m_arrived;
-}
 bool PtyPort::ReceiverHolds() {
     return true;
 }
-void PtyPort::WaitForRoom(std::size_t) {}
+void PtyPort::OpenDevice() {
+    RaisePort(NoPty());
+}
+TextId PtyPort::NotOpenText(bool) const {
+    return TextId::NoPseudoTerminals;
+}
+std::int64_t PtyPort::QueueLimit() const {
+    return 0;
+}
+void PtyPort::WriteBehind(std::span<const std::uint8_t>, std::int64_t) {
+    RaisePort(NoPty());
+}
+void PtyPort::Block(std::uint32_t) {}
+void PtyPort::ReadArrived() {}
 
 }  // namespace kiv

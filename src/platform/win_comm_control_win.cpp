@@ -17,11 +17,6 @@
 namespace kiv {
 namespace {
 
-// One wait slice while the queue is over its limit: short enough that the
-// window stays responsive and a freed line is noticed at once, long enough
-// that a stuck line costs no measurable CPU.
-constexpr std::uint32_t kYieldSliceMs = 5;
-constexpr DWORD kBlockingSliceMs = 10;
 // How long closing lets the frame being written finish, so the receiver does
 // not get its front part only; a line that takes longer is stuck anyway.
 constexpr DWORD kCloseWaitMs = 200;
@@ -107,22 +102,13 @@ struct WinCommControl::Line {
     }
 };
 
-WinCommControl::WinCommControl(PortMap map) : m_map(std::move(map)) {}
+WinCommControl::WinCommControl(PortMap map) : PortControlBase(std::move(map)) {}
 
 WinCommControl::~WinCommControl() {
-    if (m_line) Close();
+    if (m_line) CloseDevice();
 }
 
-void WinCommControl::setYielder(Yielder* yielder, MillisecondClock* clock) {
-    m_yielder = yielder;
-    m_clock = clock;
-}
-
-void WinCommControl::RaisePort(const std::string& what) const {
-    Raise(ErrorKind::Port, what);
-}
-
-std::int64_t WinCommControl::queuedBytes() const {
+std::int64_t WinCommControl::QueuedHere() const {
     return m_line ? m_line->queued : 0;
 }
 
@@ -139,70 +125,39 @@ std::int64_t WinCommControl::pendingBytes() const {
     return line.queued + underWay;
 }
 
-const ArrivedStore& WinCommControl::Arrived() {
-    if (!m_line) return m_arrived;
+void WinCommControl::ReadArrived() {
+    if (!m_line) return;
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(m_line->port, &errors, &status) || status.cbInQue == 0) return m_arrived;
+    if (!ClearCommError(m_line->port, &errors, &status) || status.cbInQue == 0) return;
     // The port's timeouts make a read return at once with what the driver
     // holds; its own event keeps it apart from the write under way.
     std::vector<std::uint8_t> buffer(std::min<DWORD>(status.cbInQue, 65536));
     OVERLAPPED reading{};
     reading.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (reading.hEvent == nullptr) return m_arrived;
+    if (reading.hEvent == nullptr) return;
     DWORD got = 0;
     bool done = ReadFile(m_line->port, buffer.data(), static_cast<DWORD>(buffer.size()), &got,
                          &reading) != 0;
     if (!done && GetLastError() == ERROR_IO_PENDING)
         done = GetOverlappedResult(m_line->port, &reading, &got, TRUE) != 0;
     CloseHandle(reading.hEvent);
-    if (done && got > 0) {
-        const double ms = std::chrono::duration<double, std::milli>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
-        m_arrived.Add(ms, std::span(buffer.data(), static_cast<std::size_t>(got)));
-    }
-    return m_arrived;
+    if (done) Arrive(std::span(buffer.data(), static_cast<std::size_t>(got)));
 }
 
-void WinCommControl::setInBufferSize(std::int16_t bytes) {
-    CheckInBufferSize(bytes);
-    m_inBufferSize = bytes;
-}
-
-// 0 is accepted and means that Output puts nothing on the line (it still
-// raises when the port is closed).
-void WinCommControl::setOutBufferSize(std::int16_t bytes) {
-    CheckOutBufferSize(bytes);
-    m_outBufferSize = bytes;
-}
-
-void WinCommControl::setInputMode(std::int32_t mode) {
-    CheckInputMode(mode);
-}
-
-void WinCommControl::setInputLen(std::int16_t len) {
-    CheckInputLen(len);
-}
-
-void WinCommControl::setInBufferCount(std::int16_t count) {
-    CheckInBufferCount(count);
-    if (m_line && !PurgeComm(m_line->port, PURGE_RXCLEAR)) {
+void WinCommControl::DiscardReceived() {
+    if (!PurgeComm(m_line->port, PURGE_RXCLEAR)) {
         RaisePort(
             Say(TextId::CannotDiscardReceived, {OpenPortLabel(), SystemErrorText(GetLastError())}));
     }
 }
 
-void WinCommControl::setOutBufferCount(std::int16_t count) {
-    CheckOutBufferCount(count);
-    if (!m_line) return;
+void WinCommControl::DiscardUnsent() {
     m_line->queue.clear();
     m_line->queued = 0;
-    m_unsent.Clear();
     // Discarding is what was asked for: the write under way goes too.
     if (!m_line->EndWrite(0)) {
-        MarkLost(Say(TextId::DriverKeepsWrite));
-        RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
+        RaiseLost(Say(TextId::DriverKeepsWrite));
     }
     // The frame given up is no frame's rest to send later.
     m_line->writing.clear();
@@ -213,37 +168,8 @@ void WinCommControl::setOutBufferCount(std::int16_t count) {
     }
 }
 
-void WinCommControl::setRThreshold(std::int16_t threshold) {
-    CheckRThreshold(threshold);
-}
-
-void WinCommControl::setCommPort(std::int16_t port) {
-    CheckCommPort(port);
-    m_commPort = port;
-}
-
-void WinCommControl::setSettings(const std::string& settings) {
-    m_settings = CheckSettings(settings);
-    m_settingsText = settings;
-}
-
-bool WinCommControl::PortOpen() const {
-    return m_line != nullptr;
-}
-
-void WinCommControl::setPortOpen(bool open) {
-    if (!open) {
-        if (m_line) Close();
-        m_lost = false;
-        return;
-    }
-    if (m_line) RaisePort(Say(TextId::PortAlreadyOpen, {OpenPortLabel()}));
-    Open();
-}
-
-void WinCommControl::Open() {
+void WinCommControl::OpenDevice() {
     const std::string device = m_map.device(m_commPort);
-    m_openPort = m_commPort;
     m_openDevice = device;
     m_openLabel = m_map.Label(m_commPort);
     auto line = std::make_unique<Line>();
@@ -288,21 +214,12 @@ void WinCommControl::Open() {
     PurgeComm(line->port, PURGE_TXCLEAR | PURGE_RXCLEAR);
     line->owner = this;
     m_line = std::move(line);
-    m_openOutBufferSize = m_outBufferSize;
-    m_lost = false;
     m_lastSystemError.clear();
-    ++m_session;
-    // The receiver on this port got a frame's front before the last close:
-    // its rest comes before anything else, so that every later byte stays
-    // where the receiver expects it.
-    if (std::vector<std::uint8_t> tail = m_unsent.TakeTail(device); !tail.empty()) {
-        m_line->writing = std::move(tail);
-        m_line->sent = 0;
-        if (const DWORD error = m_line->Issue(); error != 0) {
-            MarkLost(SystemErrorText(error));
-            RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
-        }
-    }
+}
+
+void WinCommControl::SendKeptTail() {
+    if (std::vector<std::uint8_t> tail = m_unsent.TakeTail(m_openDevice); !tail.empty())
+        Issue(std::move(tail));
 }
 
 void WinCommControl::RaiseOpenFailure(unsigned long error, bool settingsStage) {
@@ -327,7 +244,7 @@ void WinCommControl::RaiseNotSerial(unsigned long error) {
     RaisePort(ExplainOpenFailure(facts));
 }
 
-void WinCommControl::Close() {
+void WinCommControl::CloseDevice() {
     std::unique_ptr<Line> line = std::move(m_line);
     // A driver that keeps a cancelled write keeps its buffer too: that one
     // Line is left behind rather than freed under the system's hands, and
@@ -345,14 +262,6 @@ void WinCommControl::Close() {
     } else {
         m_unsent.Clear();
     }
-}
-
-void WinCommControl::MarkLost(const std::string& reason) {
-    m_lost = true;
-    m_lastSystemError = reason;
-    if (m_line) Close();
-    // The line is gone, and with it whatever receiver waited for a rest.
-    m_unsent.Clear();
 }
 
 void WinCommControl::Completed(unsigned long error, unsigned long bytes) {
@@ -383,80 +292,46 @@ void WinCommControl::StartNext() {
     if (const DWORD error = line.Issue(); error != 0) MarkLost(SystemErrorText(error));
 }
 
-void WinCommControl::RaiseIfNotWritable() {
-    if (!m_line) {
-        if (m_lost) RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
-        RaisePort(Say(TextId::PortNotOpen));
-    }
+void WinCommControl::Issue(std::vector<std::uint8_t> frame) {
+    m_line->writing = std::move(frame);
+    m_line->sent = 0;
+    if (const DWORD error = m_line->Issue(); error != 0) RaiseLost(SystemErrorText(error));
+}
+
+void WinCommControl::ProbeLost() {
     // A device that vanished while idle says so here rather than a frame
     // later.
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(m_line->port, &errors, &status)) {
-        MarkLost(SystemErrorText(GetLastError()));
-        RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
-    }
+    if (!ClearCommError(m_line->port, &errors, &status)) RaiseLost(SystemErrorText(GetLastError()));
 }
 
-void WinCommControl::WaitForRoom() {
-    if (m_yielder != nullptr && m_clock != nullptr) {
-        // The window keeps running; its handlers may close or reopen the
-        // port meanwhile, which the caller checks after every pass.
-        m_yielder->YieldUntil(m_clock->Now() + kYieldSliceMs);
-    } else {
-        Line::Settle(kBlockingSliceMs);
-    }
-}
-
-std::size_t WinCommControl::Output(std::span<const std::uint8_t> bytes) {
+void WinCommControl::Settle() {
     // A write that ended since the event loop last waited is taken now, so
     // the frame can go straight out.
     if (m_line && m_line->busy && HasOverlappedIoCompleted(&m_line->overlapped)) Line::Settle(0);
-    const auto count = [&] {
-        return std::min<std::size_t>(
-            bytes.size(), static_cast<std::size_t>(std::max<int>(m_openOutBufferSize, 0)));
-    };
-    if (m_line && !m_line->busy && m_line->queue.empty() && count() > 0) {
-        m_line->writing.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count()));
-        m_line->sent = 0;
-        if (const DWORD error = m_line->Issue(); error != 0) {
-            MarkLost(SystemErrorText(error));
-            RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
-        }
-        return m_line->writing.size();
+}
+
+bool WinCommControl::Idle() {
+    Settle();
+    return m_line && !m_line->busy && m_line->queue.empty();
+}
+
+void WinCommControl::Block(std::uint32_t ms) {
+    Line::Settle(ms);
+}
+
+void WinCommControl::WriteNow(std::span<const std::uint8_t> frame) {
+    Issue(std::vector<std::uint8_t>(frame.begin(), frame.end()));
+}
+
+void WinCommControl::WriteBehind(std::span<const std::uint8_t> frame, std::int64_t /*queued*/) {
+    if (!m_line->busy && m_line->queue.empty()) {
+        WriteNow(frame);
+        return;
     }
-    const std::uint64_t session = m_session;
-    for (;;) {
-        RaiseIfNotWritable();
-        if (m_line->busy && HasOverlappedIoCompleted(&m_line->overlapped)) Line::Settle(0);
-        if (!m_line) continue;
-        // The port was closed and opened again while the frame waited for
-        // room: the window does that to apply a new frame length, so the
-        // frame belongs to a plan no longer in force. It goes, whole, with
-        // the bytes the close dropped.
-        if (m_session != session) return 0;
-        const std::size_t n = count();
-        if (n == 0) return 0;
-        Line& line = *m_line;
-        const auto frame = bytes.first(n);
-        if (!line.busy && line.queue.empty()) {
-            line.writing.assign(frame.begin(), frame.end());
-            line.sent = 0;
-            if (const DWORD error = line.Issue(); error != 0) {
-                MarkLost(SystemErrorText(error));
-                RaisePort(Say(TextId::PortLost, {OpenPortLabel(), m_lastSystemError}));
-            }
-            return n;
-        }
-        // An empty queue always takes the frame, so a frame longer than the
-        // limit still goes out.
-        if (line.queued == 0 || line.queued + static_cast<std::int64_t>(n) <= m_queueLimit) {
-            line.queue.emplace_back(frame.begin(), frame.end());
-            line.queued += static_cast<std::int64_t>(n);
-            return n;
-        }
-        WaitForRoom();
-    }
+    m_line->queue.emplace_back(frame.begin(), frame.end());
+    m_line->queued += static_cast<std::int64_t>(frame.size());
 }
 
 }  // namespace kiv

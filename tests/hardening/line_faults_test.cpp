@@ -314,11 +314,11 @@ INSTANTIATE_TEST_SUITE_P(EachPhaseOfACycle, DeviceVanishes,
                              return std::string(PhaseName(info.param));
                          });
 
-// The queue limit in force while the reader is away: the program's own, and
-// one that no whole number of 10-byte frames fills exactly.
+// The queue limit in force while the reader is away is the program's own,
+// 4096 bytes, which no whole number of 10-byte frames fills exactly (it
+// once was also tried at 1005, which the program no longer lets anyone set).
 struct QueueLimitCase {
     const char* name;
-    std::optional<qint64> limit;
 };
 
 using kiv::testing::PrintTo;
@@ -326,8 +326,7 @@ using kiv::testing::PrintTo;
 class StalledReader : public LineFaultTest, public ::testing::WithParamInterface<QueueLimitCase> {};
 
 TEST_P(StalledReader, GetsEveryFrameWholeAndInOrderWithinTheQueueLimit) {
-    const qint64 limit = GetParam().limit.value_or(QtCommControl::kDefaultQueueLimit);
-    if (GetParam().limit) m_control.setQueueLimit(limit);
+    const qint64 limit = QtCommControl::kQueueLimit;
     Optionopen_Click(m_w);
     ASSERT_TRUE(m_control.PortOpen()) << m_control.lastSystemError();
 
@@ -374,9 +373,7 @@ TEST_P(StalledReader, GetsEveryFrameWholeAndInOrderWithinTheQueueLimit) {
     ExpectWholeFramesInOrderFrom(0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Limits, StalledReader,
-                         ::testing::Values(QueueLimitCase{"Default", std::nullopt},
-                                           QueueLimitCase{"NotAMultipleOfTheFrame", 1005}),
+INSTANTIATE_TEST_SUITE_P(Limits, StalledReader, ::testing::Values(QueueLimitCase{"Default"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LineFaultTest, ADeviceHeldByAnotherProgramIsRefusedUntilItIsReleased) {

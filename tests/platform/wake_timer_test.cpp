@@ -1,5 +1,5 @@
-// The yield's wake-up: the moment a wait ends, the kernel timer that wakes
-// the event loop at it, and the yield built on both.
+// The yield's wake-up: the moment a wait ends and the kernel timer that
+// wakes the event loop at it (the yield built on both: qt_yielder_test.cpp).
 #include "platform/wake_timer.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +11,11 @@
 #include <cstdint>
 #include <optional>
 #include <ostream>
-#include <thread>
 #include <vector>
 
-#include "platform/qt_yielder.h"
 #include "platform/steady_millisecond_clock.h"
-#include "support/event_counter.h"
 #include "support/table_cases.h"
+#include "support/watchdog.h"
 
 namespace kiv {
 namespace {
@@ -63,24 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         MomentCase{"HalfTheRangeAheadCountsAsPassed", 0, 0x80000000u, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Guards a wait that should end by itself: a timer that ends it anyway
-// after a long while, so a broken wake-up fails the test instead of
-// hanging it. Not a timing check. With a short time, it marks the end of a
-// quiet spell instead.
-class Watchdog {
-  public:
-    explicit Watchdog(int ms = 5000) {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { barked = true; });
-        m_timer.start(ms);
-    }
-    bool barked = false;
-
-  private:
-    QTimer m_timer;
-};
-
-using testing::EventCounter;
+using testing::Watchdog;
 
 struct ArmCase {
     const char* name;
@@ -163,55 +144,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PaceCase{"HalfPeriodsOfTwenty", {10, 20, 30, 40, 50, 60}, true},
                       PaceCase{"NoTwoStepsAlike", {20, 50, 60, 90, 95}, false}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(QtYielderWakeTest, ABoundThatHasPassedReturnsWithoutWaiting) {
-    SteadyMillisecondClock clock;
-    QtYielder yielder;
-    // Offsets from now that read as passed, the wrap among them; a yield
-    // that slept on any of them would wait for the watchdog.
-    for (const std::uint32_t offset : {0u, 0xFFFFFFFFu, 0x80000000u, 0x80000001u}) {
-        SCOPED_TRACE(offset);
-        Watchdog watchdog;
-        yielder.YieldUntil(clock.Now() + offset);
-        EXPECT_FALSE(watchdog.barked);
-    }
-}
-
-TEST(QtYielderWakeTest, ReturnsOnceTheClockReadsTheBound) {
-    SteadyMillisecondClock clock;
-    QtYielder yielder;
-    QCoreApplication::processEvents();
-    for (const std::uint32_t ahead : {1u, 2u, 7u, 30u}) {
-        SCOPED_TRACE(ahead);
-        Watchdog watchdog;
-        const std::uint32_t wakeAt = clock.Now() + ahead;
-        int passes = 0;
-        while (static_cast<std::int32_t>(wakeAt - clock.Now()) > 0 && !watchdog.barked) {
-            yielder.YieldUntil(wakeAt);
-            ++passes;
-        }
-        EXPECT_FALSE(watchdog.barked);
-        // One wake-up for the wait; a yield that polled, or woke before the
-        // clock read the bound, would come back many times.
-        EXPECT_LE(passes, 2);
-    }
-}
-
-TEST(QtYielderWakeTest, AnEventPostedFromAnotherThreadEndsTheWaitBeforeItsBound) {
-    SteadyMillisecondClock clock;
-    QtYielder yielder;
-    EventCounter counter;
-    Watchdog watchdog;
-    const std::uint32_t wakeAt = clock.Now() + 60'000;
-    std::thread poster([&counter] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
-    });
-    while (counter.count == 0 && !watchdog.barked) yielder.YieldUntil(wakeAt);
-    poster.join();
-    EXPECT_EQ(counter.count, 1);
-    EXPECT_FALSE(watchdog.barked) << "the yield slept through the event";
-}
 
 }  // namespace
 }  // namespace kiv

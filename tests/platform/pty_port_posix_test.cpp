@@ -1,8 +1,8 @@
-#include "platform/pty_port.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include "platform/pty_port.h"
 
 namespace kiv {
 namespace {

@@ -1,5 +1,3 @@
-#include "platform/pty_port.h"
-
 #include <dirent.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -8,14 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "model/errors.h"
 #include "model/texts.h"
-#include "serial/port_settings_text.h"
+#include "platform/comm_control_rules.h"
+#include "platform/pty_port.h"
 
 namespace kiv {
 namespace {
@@ -26,8 +24,8 @@ constexpr int kLineCapacity = 4000;
 
 }  // namespace
 
-PtyPort::PtyPort() {
-    if (!m_pty.ok()) Raise(ErrorKind::Port, Say(TextId::NoPseudoTerminal, {m_pty.error()}));
+PtyPort::PtyPort() : PortControlBase(PortMap(), kPolledSlices) {
+    if (!m_pty.ok()) RaisePort(Say(TextId::NoPseudoTerminal, {m_pty.error()}));
     m_pty.SetMasterNonBlocking();
     // Only opens and closes from now on are seen: this program's own slave
     // descriptor was opened with the pair, and stays open.
@@ -97,36 +95,23 @@ bool PtyPort::HeldElsewhere() const {
     return held;
 }
 
-void PtyPort::setInBufferSize(std::int16_t bytes) {
-    if (bytes < 0) Raise(ErrorKind::Port, "negative buffer size");
+void PtyPort::OpenDevice() {
+    m_openDevice = m_pty.slavePath();
+    m_openLabel = PortLabel(m_commPort, m_openDevice);
+    m_open = true;
 }
 
-void PtyPort::setOutBufferSize(std::int16_t bytes) {
-    if (bytes < 0) Raise(ErrorKind::Port, "negative buffer size");
-    m_outBufferSize = bytes;
+TextId PtyPort::NotOpenText(bool waited) const {
+    return waited ? TextId::PortClosedWhileWaiting : TextId::PortClosed;
 }
 
-void PtyPort::setCommPort(std::int16_t port) {
-    if (port < 1 || port > 4) Raise(ErrorKind::Port, "no such port");
-}
-
-void PtyPort::setSettings(const std::string& settings) {
-    // A pseudo-terminal has no baud rate, but a text the real port would
-    // refuse is refused here too.
-    if (!ParseLineSettings(settings)) Raise(ErrorKind::Port, "settings refused: " + settings);
-}
-
-const ArrivedStore& PtyPort::Arrived() {
+void PtyPort::ReadArrived() {
     std::uint8_t buffer[4096];
     for (;;) {
         const ssize_t n = read(m_pty.master(), buffer, sizeof buffer);
         if (n <= 0) break;
-        const double ms = std::chrono::duration<double, std::milli>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
-        m_arrived.Add(ms, std::span(buffer, static_cast<std::size_t>(n)));
+        Arrive(std::span(buffer, static_cast<std::size_t>(n)));
     }
-    return m_arrived;
 }
 
 int PtyPort::Queued() const {
@@ -145,30 +130,23 @@ void PtyPort::Drain(int limitMs) const {
     }
 }
 
-void PtyPort::WaitForRoom(std::size_t bytes) {
-    while (Queued() + static_cast<int>(bytes) > kLineCapacity) {
-        if (!m_open) Raise(ErrorKind::Port, Say(TextId::PortClosedWhileWaiting));
-        if (m_yielder != nullptr && m_clock != nullptr) {
-            m_yielder->YieldUntil(m_clock->Now() + 1);
-        } else {
-            usleep(1000);
-        }
-    }
+std::int64_t PtyPort::QueueLimit() const {
+    return kLineCapacity;
 }
 
-std::size_t PtyPort::Output(std::span<const std::uint8_t> bytes) {
-    if (!m_open) Raise(ErrorKind::Port, Say(TextId::PortClosed));
-    const std::size_t n =
-        std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(m_outBufferSize));
-    if (n == 0) return 0;
-    WaitForRoom(n);
+void PtyPort::Block(std::uint32_t ms) {
+    usleep(ms * 1000);
+}
+
+void PtyPort::WriteBehind(std::span<const std::uint8_t> frame, std::int64_t /*queued*/) {
+    const std::size_t n = frame.size();
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t w = write(m_pty.master(), bytes.data() + done, n - done);
+        const ssize_t w = write(m_pty.master(), frame.data() + done, n - done);
         if (w > 0) {
             done += static_cast<std::size_t>(w);
         } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
-            Raise(ErrorKind::Port, Say(TextId::WriteFailed, {std::strerror(errno)}));
+            RaisePort(Say(TextId::WriteFailed, {std::strerror(errno)}));
         } else {
             // Finish the frame: a part of one on the line would shift every
             // later byte for the receiver.
@@ -176,7 +154,6 @@ std::size_t PtyPort::Output(std::span<const std::uint8_t> bytes) {
             poll(&p, 1, 10);
         }
     }
-    return n;
 }
 
 }  // namespace kiv

@@ -1,5 +1,3 @@
-#include "platform/qt_comm_control.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 
 #include "platform/comm_test_support.h"
 #include "platform/port_diagnosis.h"
+#include "platform/qt_comm_control.h"
 #include "support/pty_pair.h"
 
 namespace kiv {
@@ -44,73 +43,6 @@ class QtCommControlTest : public ::testing::Test {
     PortMap m_map;
     QtCommControl m_control;
 };
-
-struct SetterCase {
-    const char* call;
-    std::function<void(QtCommControl&)> apply;
-    bool accepted;
-};
-
-void PrintTo(const SetterCase& c, std::ostream* os) {
-    *os << c.call;
-}
-
-class SetterValues : public ::testing::TestWithParam<SetterCase> {};
-
-TEST_P(SetterValues, AcceptOrRaiseAPortError) {
-    QtCommControl control;
-    const auto raised = RaisedKind([&] { GetParam().apply(control); });
-    if (GetParam().accepted) {
-        EXPECT_EQ(raised, std::nullopt);
-    } else {
-        EXPECT_EQ(raised, ErrorKind::Port);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, SetterValues,
-    ::testing::Values(
-        SetterCase{"InBufferSize 600", [](QtCommControl& c) { c.setInBufferSize(600); }, true},
-        SetterCase{"InBufferSize 0", [](QtCommControl& c) { c.setInBufferSize(0); }, true},
-        SetterCase{"InBufferSize -1", [](QtCommControl& c) { c.setInBufferSize(-1); }, false},
-        SetterCase{"OutBufferSize 10", [](QtCommControl& c) { c.setOutBufferSize(10); }, true},
-        SetterCase{"OutBufferSize 0", [](QtCommControl& c) { c.setOutBufferSize(0); }, true},
-        SetterCase{"OutBufferSize -1", [](QtCommControl& c) { c.setOutBufferSize(-1); }, false},
-        SetterCase{"OutBufferSize min", [](QtCommControl& c) { c.setOutBufferSize(-32768); },
-                   false},
-        SetterCase{"InputMode 1", [](QtCommControl& c) { c.setInputMode(1); }, true},
-        SetterCase{"InputMode 0", [](QtCommControl& c) { c.setInputMode(0); }, true},
-        SetterCase{"InputMode 2", [](QtCommControl& c) { c.setInputMode(2); }, false},
-        SetterCase{"InputMode -1", [](QtCommControl& c) { c.setInputMode(-1); }, false},
-        SetterCase{"InputLen 1", [](QtCommControl& c) { c.setInputLen(1); }, true},
-        SetterCase{"InputLen -1", [](QtCommControl& c) { c.setInputLen(-1); }, false},
-        SetterCase{"InBufferCount 0", [](QtCommControl& c) { c.setInBufferCount(0); }, true},
-        SetterCase{"InBufferCount 1", [](QtCommControl& c) { c.setInBufferCount(1); }, false},
-        SetterCase{"OutBufferCount 0", [](QtCommControl& c) { c.setOutBufferCount(0); }, true},
-        SetterCase{"OutBufferCount 5", [](QtCommControl& c) { c.setOutBufferCount(5); }, false},
-        SetterCase{"RThreshold 1", [](QtCommControl& c) { c.setRThreshold(1); }, true},
-        SetterCase{"RThreshold -1", [](QtCommControl& c) { c.setRThreshold(-1); }, false},
-        SetterCase{"CommPort 1", [](QtCommControl& c) { c.setCommPort(1); }, true},
-        SetterCase{"CommPort 4", [](QtCommControl& c) { c.setCommPort(4); }, true},
-        SetterCase{"CommPort 0", [](QtCommControl& c) { c.setCommPort(0); }, false},
-        SetterCase{"CommPort 5", [](QtCommControl& c) { c.setCommPort(5); }, false},
-        SetterCase{"CommPort -1", [](QtCommControl& c) { c.setCommPort(-1); }, false},
-        SetterCase{"Settings 9600,n,8,1", [](QtCommControl& c) { c.setSettings("9600,n,8,1"); },
-                   true},
-        SetterCase{"Settings 56000,o,6,2", [](QtCommControl& c) { c.setSettings("56000,o,6,2"); },
-                   true},
-        SetterCase{"Settings 9600,x,8,1", [](QtCommControl& c) { c.setSettings("9600,x,8,1"); },
-                   false},
-        SetterCase{"Settings 9600,n,9,1", [](QtCommControl& c) { c.setSettings("9600,n,9,1"); },
-                   false},
-        SetterCase{"Settings empty", [](QtCommControl& c) { c.setSettings(""); }, false}),
-    [](const auto& info) {
-        std::string name = info.param.call;
-        for (char& ch : name) {
-            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        }
-        return name;
-    });
 
 TEST_F(QtCommControlTest, OpensTheMappedDeviceWithTheGivenSettings) {
     PortMap map;
