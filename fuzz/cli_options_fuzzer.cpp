@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/cli_setup_values.h"
+#include "cli/cli_value_rules.h"
 #include "reference.h"
 
 namespace kiv::fuzz {
