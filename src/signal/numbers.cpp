@@ -144,10 +144,6 @@ std::int32_t ToInteger(std::string_view text) {
 std::uint8_t ToByte(std::string_view text) {
     return RealToByte(ToReal(text));
 }
-std::int16_t ToInt16(std::string_view text) {
-    return RealToInt16(ToReal(text));
-}
-
 std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
     std::int32_t r;
     if (__builtin_add_overflow(a, b, &r))

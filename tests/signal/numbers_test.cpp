@@ -87,8 +87,8 @@ TEST(Conversions, EachTargetTakesItsEdgesAndOverflowsJustBeyond) {
     EXPECT_EQ(ToByte("255"), 255);
     EXPECT_EQ(ToByte("254.5"), 254);
     EXPECT_EQ(ToByte("-0.5"), 0);
-    EXPECT_EQ(ToInt16("32767"), 32767);
-    EXPECT_EQ(ToInt16("-32768"), -32768);
+    EXPECT_EQ(RealToInt16(ToReal("32767")), 32767);
+    EXPECT_EQ(RealToInt16(ToReal("-32768")), -32768);
 
     const char* int32Overflow[] = {"2147483648", "2147483647.5", "-2147483649",
                                    "1e10",       "1e400",        "-1e400"};
@@ -97,7 +97,7 @@ TEST(Conversions, EachTargetTakesItsEdgesAndOverflowsJustBeyond) {
     const char* byteOverflow[] = {"256", "255.5", "-1", "-0.6", "1e3"};
     for (const char* t : byteOverflow)
         EXPECT_EQ(KindOf([&] { ToByte(t); }), ErrorKind::Overflow) << t;
-    EXPECT_EQ(KindOf([] { ToInt16("32768"); }), ErrorKind::Overflow);
+    EXPECT_EQ(KindOf([] { RealToInt16(ToReal("32768")); }), ErrorKind::Overflow);
     EXPECT_EQ(KindOf([] { ToInteger(""); }), ErrorKind::NotANumber);
 }
 
