@@ -170,7 +170,7 @@ void CheckSetupValuesOf(const std::string& text) {
     for (const std::string& slot : slots) FUZZ_CHECK(ValidSlot(slot), "setup slot " + Show(slot));
     FUZZ_CHECK(InRange(s.period, 0, kInt32Max), "setup period " + Show(s.period));
     FUZZ_CHECK(Digits(s.serial[1], kMinBaud, kMaxBaud), "setup baud " + Show(s.serial[1]));
-    for (int entry = 1; entry <= 10; ++entry)
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry)
         for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
             const std::string& v =
