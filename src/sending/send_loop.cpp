@@ -4,6 +4,7 @@
 #include <array>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -103,6 +104,110 @@ struct LoopActive {
     Model& w;
 };
 
+// Composes the cycle's frame for the plan in force, counts it and lights the
+// first lamps. Says which plan the frame belongs to.
+ComposedPlan ComposeCycleFrame(Model& w) {
+    ComputeFrame(w);
+    ComposedPlan composed = ComposedPlan::Of(w);
+    w.sendCount = w.sendCount + 1 >= kCountWrap ? 0 : w.sendCount + 1;
+    w.Tally1.Value = w.sendCount;
+    SetLamps(w, kLightGreen);
+    return composed;
+}
+
+// The cycle's two waits from t0: the half period, when the lamps change, and
+// the whole period, when the frame leaves. Unseen lamps need no wake-up at
+// the half period: the first wait then sleeps on towards the frame's moment,
+// so the thread wakes once per cycle. Events still end every yield early, and
+// the frame leaves when it always did. False when the program ended meanwhile.
+bool WaitCyclePeriod(Model& w, std::uint32_t t0) {
+    bool yielded = false;
+    WaitFor(
+        w, t0, [&] { return w.halfPeriod; },
+        [&] { return w.lampsOnShow ? w.halfPeriod : w.sendPeriod; }, yielded);
+    if (w.programEnded) return false;
+    SetLamps(w, kGreen);
+    WaitFor(
+        w, t0, [&] { return w.sendPeriod; }, [&] { return w.sendPeriod; }, yielded);
+    if (w.programEnded) return false;
+    // A period of 0 or less never waits; the window still gets its turn once
+    // per cycle so that pause and close keep working.
+    if (!yielded) w.yielder->YieldUntil(w.clock->Now());
+    return !w.programEnded;
+}
+
+// Writes the frame of time index n, wrapped in the frame format in force: a
+// frame-page apply during the waits takes effect with this frame, whole, as
+// the port's output buffer was sized for it. The counter is the frame's time
+// index.
+void WriteFrame(Model& w, std::int32_t n) {
+    if (w.slotCount <= 0) return;
+    const auto length = static_cast<std::size_t>(std::min(w.slotCount, kSlotCount));
+    const AssembledFrame frame = AssembleFrame(
+        w.frameFormat, std::span<const std::uint8_t>(w.frameBytes.values).first(length), n);
+    // The monitor sees what the port took: nothing of a frame dropped
+    // because an apply opened the port again meanwhile.
+    const std::size_t took = w.MSComm1->Output(frame.Bytes());
+    if (w.frameTap != nullptr && took > 0)
+        w.frameTap->Record(w, frame.Bytes().first(took), frame.parts);
+}
+
+// One send cycle: compose, wait, write. Empty while sending goes on, else
+// why the loop ends. A write the port refuses throws.
+std::optional<SendEnd> SendCycle(Model& w) {
+    if (w.programEnded) return SendEnd::ProgramEnded;
+    if (!w.isSending) return SendEnd::Paused;
+    const std::uint32_t t0 = w.clock->Now();
+    const std::int32_t n = w.sendCount;
+    ComposedPlan composed;
+    try {
+        composed = ComposeCycleFrame(w);
+    } catch (const KivError&) {
+        SetLamps(w, kBlack);
+        return SendEnd::FrameError;
+    }
+    if (!WaitCyclePeriod(w, t0)) return SendEnd::ProgramEnded;
+
+    // A send-page apply during the waits may have changed the plan: the
+    // frame composed at the cycle start then belongs to a plan that is no
+    // longer in force, and the port's output buffer now has the new frame
+    // length. Writing the old bytes would put a cut frame on the line
+    // (shorter plan) or the old frame followed by stale bytes of an earlier,
+    // longer plan (longer plan). So the frame is composed once more for the
+    // plan in force, at this cycle's frame time, and exactly its slotCount
+    // bytes are written: every byte on the line belongs to the plan it is
+    // sent under, and the frame is as long as the output buffer. A plan left
+    // alone keeps the frame composed at the cycle start.
+    if (!composed.InForce(w)) {
+        try {
+            ComposeAt(w, n);
+        } catch (const KivError&) {
+            SetLamps(w, kBlack);
+            return SendEnd::FrameError;
+        }
+    }
+    WriteFrame(w, n);
+    return std::nullopt;
+}
+
+// The end of a loop whose port refused a write.
+SendEnd EndOnLineLost(Model& w, const KivError& e) {
+    SetLamps(w, kBlack);
+    // A device that went away under the loop (a cable pulled) leaves the
+    // port closed; the window must not go on showing it open, or "串口打开"
+    // would look selected and could not be chosen again. A port the user
+    // closed ends the loop here too, and needs no word.
+    if (w.portOpened) {
+        // No box interrupts the user here; the lamps' tooltip and standard
+        // error keep what happened and when.
+        w.lampToolTip = Say(TextId::SendingStopped, {TimeOfDay(), e.what()});
+        // A typed device path in the reason is shown, not acted on.
+        std::cerr << "kiv: " << OneLine(w.lampToolTip) << std::endl;
+        if (!w.MSComm1->PortOpen()) Optionclose_Click(w);
+    }
+    return SendEnd::LineLost;
+}
+
 }  // namespace
 
 SendEnd SendFrames(Model& w) {
@@ -120,91 +225,10 @@ SendEnd SendFrames(Model& w) {
     LoopActive active(w);
     try {
         w.isSending = true;
-        for (;;) {
-            if (w.programEnded) return SendEnd::ProgramEnded;
-            if (!w.isSending) return SendEnd::Paused;
-            const std::uint32_t t0 = w.clock->Now();
-            const std::int32_t n = w.sendCount;
-            ComposedPlan composed;
-            try {
-                ComputeFrame(w);
-                composed = ComposedPlan::Of(w);
-            } catch (const KivError&) {
-                SetLamps(w, kBlack);
-                return SendEnd::FrameError;
-            }
-            w.sendCount = w.sendCount + 1 >= kCountWrap ? 0 : w.sendCount + 1;
-            w.Tally1.Value = w.sendCount;
-            SetLamps(w, kLightGreen);
-
-            // Unseen lamps need no wake-up at the half period: the first
-            // wait then sleeps on towards the frame's moment, so the thread
-            // wakes once per cycle. Events still end every yield early, and
-            // the frame leaves when it always did.
-            bool yielded = false;
-            WaitFor(
-                w, t0, [&] { return w.halfPeriod; },
-                [&] { return w.lampsOnShow ? w.halfPeriod : w.sendPeriod; }, yielded);
-            if (w.programEnded) return SendEnd::ProgramEnded;
-            SetLamps(w, kGreen);
-            WaitFor(
-                w, t0, [&] { return w.sendPeriod; }, [&] { return w.sendPeriod; }, yielded);
-            if (w.programEnded) return SendEnd::ProgramEnded;
-            // A period of 0 or less never waits; the window still gets its
-            // turn once per cycle so that pause and close keep working.
-            if (!yielded) w.yielder->YieldUntil(w.clock->Now());
-            if (w.programEnded) return SendEnd::ProgramEnded;
-
-            // A send-page apply during the waits may have changed the plan:
-            // the frame composed at the cycle start then belongs to a plan
-            // that is no longer in force, and the port's output buffer now
-            // has the new frame length. Writing the old bytes would put a
-            // cut frame on the line (shorter plan) or the old frame followed
-            // by stale bytes of an earlier, longer plan (longer plan). So the
-            // frame is composed once more for the plan in force, at this
-            // cycle's frame time, and exactly its slotCount bytes are
-            // written: every byte on the line belongs to the plan it is sent
-            // under, and the frame is as long as the output buffer. A plan
-            // left alone keeps the frame composed at the cycle start.
-            if (!composed.InForce(w)) {
-                try {
-                    ComposeAt(w, n);
-                } catch (const KivError&) {
-                    SetLamps(w, kBlack);
-                    return SendEnd::FrameError;
-                }
-            }
-            if (w.slotCount > 0) {
-                // The frame format in force now wraps the slots: a frame-page
-                // apply during the waits takes effect with this frame, whole,
-                // as the port's output buffer was sized for it. The counter
-                // is the frame's time index.
-                const auto length = static_cast<std::size_t>(std::min(w.slotCount, kSlotCount));
-                const AssembledFrame frame = AssembleFrame(
-                    w.frameFormat, std::span<const std::uint8_t>(w.frameBytes.values).first(length),
-                    n);
-                // The monitor sees what the port took: nothing of a frame
-                // dropped because an apply opened the port again meanwhile.
-                const std::size_t took = w.MSComm1->Output(frame.Bytes());
-                if (w.frameTap != nullptr && took > 0)
-                    w.frameTap->Record(w, frame.Bytes().first(took), frame.parts);
-            }
-        }
+        for (;;)
+            if (const std::optional<SendEnd> end = SendCycle(w)) return *end;
     } catch (const KivError& e) {
-        SetLamps(w, kBlack);
-        // A device that went away under the loop (a cable pulled) leaves the
-        // port closed; the window must not go on showing it open, or
-        // "串口打开" would look selected and could not be chosen again.
-        // A port the user closed ends the loop here too, and needs no word.
-        if (w.portOpened) {
-            // No box interrupts the user here; the lamps' tooltip and
-            // standard error keep what happened and when.
-            w.lampToolTip = Say(TextId::SendingStopped, {TimeOfDay(), e.what()});
-            // A typed device path in the reason is shown, not acted on.
-            std::cerr << "kiv: " << OneLine(w.lampToolTip) << std::endl;
-            if (!w.MSComm1->PortOpen()) Optionclose_Click(w);
-        }
-        return SendEnd::LineLost;
+        return EndOnLineLost(w, e);
     }
 }
 
