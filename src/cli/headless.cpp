@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "cli/cli_value_rules.h"
 #include "model/box_labels.h"
 #include "model/errors.h"
 #include "model/signal_table.h"

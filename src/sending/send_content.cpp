@@ -2,6 +2,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "model/texts.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
@@ -43,7 +44,7 @@ Outcome ApplySendSettings(Model& w) {
         for (int i = 1; i <= kSlotCount; ++i)
             if (ClassifySlot(w.sendText1(i).Text) == SlotKind::Invalid) {
                 box = IndexedName("sendText1", i);
-                Raise(ErrorKind::NotANumber, "holds neither a constant 0..255 nor a signal name");
+                Raise(ErrorKind::NotANumber, Say(TextId::SlotNeitherConstantNorSignal));
             }
         EnableSendButtons(w);
         box = "autosendtext1";

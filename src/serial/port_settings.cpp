@@ -42,13 +42,13 @@ Outcome ConfigurePort(Model& w) {
         for (std::int16_t n = 1; n <= kPortCount; ++n)
             if (portText == "COM" + std::to_string(n)) number = n;
         box = IndexedName("Combo1", kPortBoxPort);
-        if (number == 0) Raise(ErrorKind::Port, "unknown port " + portText);
+        if (number == 0) Raise(ErrorKind::Port, Say(TextId::UnknownPort, {portText}));
         port.setCommPort(number);
 
         box = IndexedName("Combo1", kPortBoxParity);
         const std::string& parityText = w.Combo1(kPortBoxParity).Text;
         const ParityName* parity = FindParityWord(parityText);
-        if (parity == nullptr) Raise(ErrorKind::Port, "unknown parity " + parityText);
+        if (parity == nullptr) Raise(ErrorKind::Port, Say(TextId::UnknownParity, {parityText}));
         box.clear();
         port.setSettings(w.Combo1(kPortBoxBaud).Text + "," + parity->letter + "," +
                          w.Combo1(kPortBoxDataBits).Text + "," + w.Combo1(kPortBoxStopBits).Text);

@@ -61,7 +61,7 @@ TEST(Model, SerialPageListsAndParitySpellings) {
 
 TEST(Model, UnusedParameterBoxesAreReadOnly) {
     Model w;
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         EXPECT_EQ(w.fuction_t2(i).Locked, i <= 3 || i == 10) << i;
         EXPECT_EQ(w.fuction_t3(i).Locked, i <= 6 || i == 10) << i;
         EXPECT_EQ(w.fuction_t1(i).Locked, i == 10) << i;
@@ -94,7 +94,7 @@ TEST(Model, ParameterBoxNamesAgree) {
         EXPECT_EQ(&ParamBoxColumn(w, box), &(w.*row.column));
         EXPECT_EQ(kParamBoxControls[static_cast<std::size_t>(box)], row.control);
         EXPECT_EQ(FindParamBox(row.key), box);
-        for (int entry = 1; entry <= 10; ++entry)
+        for (int entry = 1; entry <= kSignalEntryCount; ++entry)
             EXPECT_EQ(IsEditableParam(entry, box), !(w.*row.column)(entry).Locked) << entry;
     }
     for (const char* other : {"", "t4", "T1", "fuction_t1", "am "})

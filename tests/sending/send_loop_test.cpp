@@ -173,7 +173,7 @@ TEST(SendLoop, ErrorInTheFrameEndsTheLoopSilently) {
 
 TEST(SendLoop, NoSlotsWritesNothingButCounts) {
     Sending s;
-    for (int i = 1; i <= 10; ++i) s.w.sendText1(i).Text = "";
+    for (int i = 1; i <= kSlotCount; ++i) s.w.sendText1(i).Text = "";
     Command7_Click(s.w);
     int yields = 0;
     s.yielder.everyYield = [&] {
@@ -348,7 +348,7 @@ TEST_P(SendLoopMidWait, TheFrameOnTheLineIsTheNewPlansWhole) {
     s.RunFrames(2, [&] {
         if (applied || s.clock.now % 10 != 7) return;  // the second wait of the first cycle
         applied = true;
-        for (int i = 1; i <= 10; ++i)
+        for (int i = 1; i <= kSlotCount; ++i)
             s.w.sendText1(i).Text =
                 i <= static_cast<int>(c.newSlots.size()) ? c.newSlots[i - 1] : "";
         Command7_Click(s.w);
