@@ -19,6 +19,7 @@
 #include "gui/setup_commands.h"
 #include "gui/window_language.h"
 #include "gui/wired_window.h"
+#include "model/form.h"
 #include "model/frame_format.h"
 #include "model/model.h"
 #include "model/one_line.h"
@@ -114,10 +115,11 @@ struct CommandLine {
     QCommandLineParser parser;
     const QCommandLineOption portOption{
         QStringLiteral("port"),
-        QStringLiteral("Open DEVICE for port COMn (n 1..4) in this run, whatever is assigned "
+        QStringLiteral("Open DEVICE for port COMn (n 1..%1) in this run, whatever is assigned "
                        "to it; may be given once per port. The assignments themselves are "
-                       "made with the button beside the port box and kept in %1.")
-            .arg(QDir::toNativeSeparators(kiv::PortDirectory::DefaultSettingsFile())),
+                       "made with the button beside the port box and kept in %2.")
+            .arg(QString::number(kiv::kPortCount),
+                 QDir::toNativeSeparators(kiv::PortDirectory::DefaultSettingsFile())),
         QStringLiteral("COMn=DEVICE")};
     const QCommandLineOption screenshotOption{
         QStringLiteral("screenshots"),

@@ -75,6 +75,7 @@ class MainWindow : public QWidget {
     QWidget* buildNoisePage();
     QWidget* buildInstructionsPage();
     QWidget* buildFramePage();
+    QGridLayout* buildFrameFormatGrid(QWidget* page);
     QComboBox* addChoiceBox(ComboBox& box, const QString& name, QWidget* parent,
                             std::function<void(Model&)> handler = {});
 

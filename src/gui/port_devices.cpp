@@ -162,7 +162,8 @@ void PortDevicesBinding::fillMenu(QMenu* menu) {
     showDescriptions();
     const int port = chosenPort();
     if (port == 0) {
-        menu->addAction(QStringLiteral("请先在串口框中选择 COM1..COM4"))->setEnabled(false);
+        menu->addAction(QStringLiteral("请先在串口框中选择 COM1..COM%1").arg(kPortCount))
+            ->setEnabled(false);
         return;
     }
     menu->addSection(QStringLiteral("COM%1 使用：").arg(port));

@@ -27,7 +27,6 @@ class WiredWindow {
     WiredWindow& operator=(const WiredWindow&) = delete;
 
     MainWindow& window() const { return *m_window; }
-    QtMessageBox& messageBox() const { return *m_messageBox; }
 
   private:
     RealTimeServices& m_services;
