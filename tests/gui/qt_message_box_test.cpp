@@ -1,3 +1,5 @@
+#include "gui/qt_message_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -10,7 +12,6 @@
 #include <cstdint>
 #include <ostream>
 
-#include "gui/qt_message_box.h"
 #include "window_rig.h"
 
 namespace kiv::testing {
