@@ -95,8 +95,14 @@ std::size_t Columns(const std::string& text) {
 // An option's lines: its name and value, then its description, each further
 // line of it starting in the column of the first.
 std::string HelpLines(const CliOption& option, std::size_t column) {
-    std::string out = "  " + std::string(option.name);
-    if (!option.value.empty()) out += " " + std::string(option.value);
+    // Appended piece by piece: MinGW's g++ 12 at -O3 reports a false overlap
+    // (-Wrestrict) for "  " + std::string(...).
+    std::string out = "  ";
+    out += option.name;
+    if (!option.value.empty()) {
+        out += ' ';
+        out += option.value;
+    }
     if (option.help.empty()) return out + "\n";
     out.append(column > Columns(out) ? column - Columns(out) : 1, ' ');
     const std::string help = Filled(option.help);
