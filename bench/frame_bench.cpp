@@ -22,7 +22,7 @@ void Compose(benchmark::State& state) {
     kiv::ApplySignalSettings(w);
     const char* slots[10] = {"5",     "sinx1", "sinx2", "sinx3", "squx1",
                              "squx2", "trix1", "trix2", "trix3", "200.5"};
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kiv::kSlotCount; ++i) {
         w.slotText(i) = slots[i - 1];
         w.Check1(i).Value = state.range(0) != 0 ? 1 : 0;
     }
@@ -70,7 +70,7 @@ void TapRecord(benchmark::State& state) {
     kiv::Model w;
     const char* slots[10] = {"5",     "sinx1", "sinx2", "sinx3", "squx1",
                              "squx2", "trix1", "trix2", "trix3", "200"};
-    for (int i = 1; i <= 10; ++i) w.slotText(i) = slots[i - 1];
+    for (int i = 1; i <= kiv::kSlotCount; ++i) w.slotText(i) = slots[i - 1];
     w.slotCount = 10;
     w.sendPeriod = 1;
     kiv::FrameTap tap;

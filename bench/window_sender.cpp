@@ -70,7 +70,7 @@ bool Parse(int argc, char** argv, Plan& plan) {
 // Fills the send page's slots the way a user types them, and ticks noise.
 void FillSlots(kiv::Model& model, const Plan& plan) {
     if (plan.slotCount == 0) return;
-    for (int slot = 1; slot <= 10; ++slot) {
+    for (int slot = 1; slot <= kiv::kSlotCount; ++slot) {
         const auto& variable = kiv::kSignalVariables[static_cast<std::size_t>((slot - 1) % 9)];
         model.sendText1(slot).Text = slot <= plan.slotCount ? std::string(variable.name) : "";
     }

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/cli_setup_values.h"
+#include "cli/cli_value_rules.h"
 #include "reference.h"
 
 namespace kiv::fuzz {
@@ -168,7 +170,7 @@ void CheckSetupValuesOf(const std::string& text) {
     for (const std::string& slot : slots) FUZZ_CHECK(ValidSlot(slot), "setup slot " + Show(slot));
     FUZZ_CHECK(InRange(s.period, 0, kInt32Max), "setup period " + Show(s.period));
     FUZZ_CHECK(Digits(s.serial[1], kMinBaud, kMaxBaud), "setup baud " + Show(s.serial[1]));
-    for (int entry = 1; entry <= 10; ++entry)
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry)
         for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
             const std::string& v =

@@ -137,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     : in.ConsumeIntegral<std::int32_t>();
     w.slotCount = in.ConsumeIntegralInRange<std::int32_t>(0, 10);
     const auto ticks = in.ConsumeIntegral<std::uint16_t>();
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         w.Check1(i).Value = static_cast<int>((ticks >> i) & 1U);
         w.frameBytes(i) = in.ConsumeIntegral<std::uint8_t>();
         float r = in.ConsumeProbability<float>();
@@ -145,12 +145,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rig.random.values.push_back(r);
     }
     BoxTexts texts(in);
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         w.slotText(i) = texts.Next(
             std::string(kSignalVariables.at(in.ConsumeIntegralInRange<std::size_t>(0, 8)).name));
     }
     const std::int64_t time = std::int64_t{w.sendCount} * w.sendPeriod;
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         SignalParams& p = w.signalParams(i);
         switch (in.ConsumeIntegralInRange<int>(0, 2)) {
             case 0: {  // t1 and t1 + t2 next to the frame's phase
@@ -268,7 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FrameInputs inputs{std::span<const std::string>(w.slotText.values)
                            .first(static_cast<std::size_t>(w.slotCount)),
                        std::span<const SignalParams, 10>(w.signalParams.values)};
-    for (int i = 1; i <= 10; ++i) inputs.noise.at(i - 1U) = w.Check1(i).Value == 1;
+    for (int i = 1; i <= kSlotCount; ++i) inputs.noise.at(i - 1U) = w.Check1(i).Value == 1;
     inputs.previous = w.frameBytes.values;
     inputs.count = w.sendCount;
     inputs.period = w.sendPeriod;
@@ -308,7 +308,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!raised || *raised == ErrorKind::Overflow || *raised == ErrorKind::DivisionByZero ||
                    *raised == ErrorKind::FloatingPoint,
                "an undocumented error kind");
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         const bool computed = i <= w.slotCount && (!error || i < failedSlot);
         FUZZ_CHECK(w.frameBytes(i) == (computed ? bytes(i) : bytesBefore(i)),
                    "frameBytes(" + std::to_string(i) + ") is " + std::to_string(w.frameBytes(i)) +

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StartUp(w);
 
     // What earlier actions left.
-    for (int i = 0; i <= 4; ++i) w.portChoices(i) = in.ConsumeIntegral<std::uint8_t>();
+    for (int i = 0; i < kPortBoxCount; ++i) w.portChoices(i) = in.ConsumeIntegral<std::uint8_t>();
     w.Optionopen.Enabled = in.ConsumeBool();
     w.Optionclose.Enabled = in.ConsumeBool();
     w.portConfigured = in.ConsumeBool();
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rig.port.calls.clear();
 
     BoxTexts texts(in);
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         ComboBox& box = w.Combo1(i);
         const int last = static_cast<int>(box.List.size()) - 1;
         switch (in.ConsumeIntegralInRange<int>(0, 3)) {
@@ -92,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::array<std::uint8_t, 5> choicesBefore{};
-    for (int i = 0; i <= 4; ++i) choicesBefore[static_cast<std::size_t>(i)] = w.portChoices(i);
+    for (int i = 0; i < kPortBoxCount; ++i)
+        choicesBefore[static_cast<std::size_t>(i)] = w.portChoices(i);
     const bool openEnabledBefore = w.Optionopen.Enabled, closeEnabledBefore = w.Optionclose.Enabled;
     const bool configuredBefore = w.portConfigured;
     const int commPortBefore = rig.port.commPort;
@@ -150,14 +151,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Command1_Click(w);
 
     std::string page;
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         page += " [" + std::to_string(w.Combo1(i).ListIndex) + "]" + Show(w.Combo1(i).Text);
     }
     FUZZ_CHECK(rig.port.calls == calls, "port calls differ for" + page);
     FUZZ_CHECK(rig.box.shown.empty(), "the serial page's apply showed a message");
     FUZZ_CHECK(rig.port.commPort == commPort && rig.port.settings == settings,
                "the port holds other settings than were accepted for" + page);
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         const bool stored = typedBox < 0 || i < typedBox;
         const auto want = stored ? static_cast<std::uint8_t>(w.Combo1(i).ListIndex)
                                  : choicesBefore[static_cast<std::size_t>(i)];

@@ -42,7 +42,7 @@ struct Snapshot {
     std::string status;
 
     explicit Snapshot(Model& w, const testing::FakeComm& port) {
-        for (int i = 1; i <= 10; ++i) {
+        for (int i = 1; i <= kSlotCount; ++i) {
             slotText[static_cast<std::size_t>(i - 1)] = w.slotText(i);
             checkValue[static_cast<std::size_t>(i - 1)] = w.Check1(i).Value;
             checkValue[static_cast<std::size_t>(i + 9)] = w.Check2(i).Value;
@@ -65,7 +65,7 @@ struct Snapshot {
 
 std::string ShowAll(Model& w) {
     std::string s = "slots";
-    for (int i = 1; i <= 10; ++i) s += " " + Show(w.sendText1(i).Text);
+    for (int i = 1; i <= kSlotCount; ++i) s += " " + Show(w.sendText1(i).Text);
     return s + ", period " + Show(w.autosendtext1.Text);
 }
 
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     w.isSending = in.ConsumeBool();
     if (in.ConsumeBool()) {
         w.slotCount = in.ConsumeIntegralInRange<std::int32_t>(0, 10);
-        for (int i = 1; i <= 10; ++i) w.slotText(i) = in.ConsumeRandomLengthString(8);
+        for (int i = 1; i <= kSlotCount; ++i) w.slotText(i) = in.ConsumeRandomLengthString(8);
         w.sendPeriod = in.ConsumeIntegral<std::int32_t>();
         w.halfPeriod = in.ConsumeIntegral<std::int32_t>();
         w.sendCount = in.ConsumeIntegralInRange<std::int32_t>(0, 999999);
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto ticks = in.ConsumeIntegral<std::uint32_t>();
     const auto enabled = in.ConsumeIntegral<std::uint32_t>();
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         w.Check1(i).Value = w.Check2(i).Value = static_cast<int>((ticks >> i) & 1U);
         w.Check1(i).Enabled = (enabled >> i) & 1U;
         w.Check2(i).Enabled = (enabled >> (i + 10)) & 1U;
@@ -106,12 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rig.box.shown.clear();
 
     BoxTexts texts(in);
-    for (int i = 1; i <= 10; ++i) w.sendText1(i).Text = texts.Next(w.sendText1(i).Text);
+    for (int i = 1; i <= kSlotCount; ++i) w.sendText1(i).Text = texts.Next(w.sendText1(i).Text);
     w.autosendtext1.Text = texts.Next(w.autosendtext1.Text);
 
     const Snapshot before(w, rig.port);
     std::array<std::string, 10> typed;
-    for (int i = 1; i <= 10; ++i) typed[static_cast<std::size_t>(i - 1)] = w.sendText1(i).Text;
+    for (int i = 1; i <= kSlotCount; ++i)
+        typed[static_cast<std::size_t>(i - 1)] = w.sendText1(i).Text;
 
     // The expected outcome, from the page alone.
     bool slotsGood = true;
@@ -140,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Snapshot after(w, rig.port);
     const std::string page = ShowAll(w);
     FUZZ_CHECK(rig.port.calls == calls, "port calls differ for " + page);
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         FUZZ_CHECK(w.sendText1(i).Text == typed[static_cast<std::size_t>(i - 1)],
                    "the apply changed a slot box");
     }
@@ -151,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(after.slotCount == count, "slotCount " + std::to_string(after.slotCount) +
                                                  ", expected " + std::to_string(count) + " for " +
                                                  page);
-        for (int i = 1; i <= 10; ++i) {
+        for (int i = 1; i <= kSlotCount; ++i) {
             const auto k = static_cast<std::size_t>(i - 1);
             FUZZ_CHECK(after.slotText[k] == (i <= count ? typed[k] : before.slotText[k]),
                        "slotText(" + std::to_string(i) + ") is " + Show(after.slotText[k]));
@@ -187,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        after.isSending == before.isSending && after.lamp == before.lamp &&
                        after.status == before.status,
                    "a good apply changed the port's state");
-        for (int i = 1; i <= 10; ++i) {
+        for (int i = 1; i <= kSlotCount; ++i) {
             const bool inFrame = i <= count;
             FUZZ_CHECK(after.checkEnabled[static_cast<std::size_t>(i - 1)] == inFrame &&
                            after.checkEnabled[static_cast<std::size_t>(i + 9)] == inFrame,

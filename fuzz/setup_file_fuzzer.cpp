@@ -28,7 +28,7 @@ void CheckWrittenSetup(const Setup& setup) {
     Model w;
     PutSetupInBoxes(w, setup);
     FUZZ_CHECK(SetupFromBoxes(w) == setup, "the boxes do not give back the setup put in them");
-    for (int entry = 1; entry <= 10; ++entry)
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry)
         for (int c = 0; c < kParamBoxCount; ++c)
             if (!IsEditableParam(entry, c))
                 FUZZ_CHECK(setup.params[static_cast<std::size_t>(entry - 1)]
@@ -76,19 +76,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data + 1, size - 1);
     BoxTexts texts(in, 0);
     Model w;
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         if (in.ConsumeBool())
             w.Combo1(i).Pick(
                 in.ConsumeIntegralInRange<int>(0, static_cast<int>(w.Combo1(i).List.size()) - 1));
         else
             w.Combo1(i).Type(Short(texts.Next(w.Combo1(i).Text)));
     }
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         w.sendText1(i).Text = Short(texts.Next(w.sendText1(i).Text));
         w.Check2(i).Value = in.ConsumeBool() ? 1 : 0;
     }
     w.autosendtext1.Text = Short(texts.Next(w.autosendtext1.Text));
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         w.fuction_t1(i).Text = Short(texts.Next(w.fuction_t1(i).Text));
         w.fuction_am(i).Text = Short(texts.Next(w.fuction_am(i).Text));
         w.fuction_a0(i).Text = Short(texts.Next(w.fuction_a0(i).Text));
@@ -97,10 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckWrittenSetup(saved);
     Model loaded;
     PutSetupInBoxes(loaded, std::get<Setup>(ParseSetup(WriteSetup(saved, "fuzz"))));
-    for (int i = 1; i <= 10; ++i)
+    for (int i = 1; i <= kSlotCount; ++i)
         FUZZ_CHECK(loaded.sendText1(i).Text == w.sendText1(i).Text,
                    "slot " + std::to_string(i) + " changed: " + Show(w.sendText1(i).Text));
-    for (int i = 0; i <= 4; ++i)
+    for (int i = 0; i < kPortBoxCount; ++i)
         FUZZ_CHECK(
             loaded.Combo1(i).Text == w.Combo1(i).Text &&
                 (w.Combo1(i).ListIndex < 0 || loaded.Combo1(i).ListIndex == w.Combo1(i).ListIndex),

@@ -50,7 +50,7 @@ struct Expected {
 Expected Reference(Model& w, const std::array<SignalParams, 11>& before) {
     Expected e;
     e.store = before;
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         for (int c = 0; c < 3; ++c) {
             if (!RefTextToRange(Box(w, c, i).Text, kInt32Min, kInt32Max).ok()) {
                 e.message = true;
@@ -70,7 +70,7 @@ Expected Reference(Model& w, const std::array<SignalParams, 11>& before) {
             return e;
         }
     }
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         SignalParams& p = e.store[static_cast<std::size_t>(i)];
         p.t1 = static_cast<std::int32_t>(
             RefTextToRange(Box(w, 0, i).Text, kInt32Min, kInt32Max).value);
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The store an earlier apply left, or any values at all.
     if (in.ConsumeBool()) {
-        for (int i = 1; i <= 10; ++i) {
+        for (int i = 1; i <= kSignalEntryCount; ++i) {
             SignalParams& p = w.signalParams(i);
             p = {in.ConsumeIntegral<std::int32_t>(), in.ConsumeIntegral<std::int32_t>(),
                  in.ConsumeIntegral<std::int32_t>(), in.ConsumeIntegral<std::int32_t>(),
@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     BoxTexts texts(in);
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         for (int c = 0; c < 5; ++c) Box(w, c, i).Text = texts.Next(Box(w, c, i).Text);
         if (in.ConsumeIntegralInRange<int>(0, 3) == 3) {
             // Levels on the edge of am + a0 <= 255, am with a fraction.
@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::array<std::string, 50> typed;
     std::array<SignalParams, 11> before{};
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         before[static_cast<std::size_t>(i)] = w.signalParams(i);
         for (int c = 0; c < 5; ++c)
             typed[static_cast<std::size_t>((i - 1) * 5 + c)] = Box(w, c, i).Text;
@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                               Show(w.fuction_t1(1).Text) + " am " +
                                               Show(w.fuction_am(1).Text));
     }
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         const SignalParams& got = w.signalParams(i);
         const SignalParams& want = expected.store[static_cast<std::size_t>(i)];
         std::string texts;

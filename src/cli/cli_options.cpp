@@ -1,25 +1,15 @@
 #include "cli/cli_options.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <span>
 #include <string_view>
 
-#include "cli/exit_codes.h"
-#include "model/box_labels.h"
-#include "model/errors.h"
+#include "cli/cli_value_rules.h"
+#include "model/form.h"
 #include "model/frame_format.h"
+#include "model/one_line.h"
 #include "model/signal_table.h"
-#include "model/utf8.h"
-#include "platform/port_naming.h"
-#include "platform/system_words.h"
-#include "sending/send_content.h"
 #include "signal/numbers.h"
-
-#ifndef KIV_VERSION
-#define KIV_VERSION "unknown"
-#endif
 
 namespace kiv {
 namespace {
@@ -37,14 +27,6 @@ std::vector<std::string> Split(const std::string& text, char sep) {
     }
     parts.push_back(cur);
     return parts;
-}
-
-std::optional<long> WholeNumber(const std::string& text, long lo, long hi) {
-    long v = 0;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || v < lo || v > hi)
-        return std::nullopt;
-    return v;
 }
 
 std::variant<SignalSetting, std::string> ParseSet(const std::string& value) {
@@ -86,8 +68,9 @@ std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::str
                                       std::vector<std::string>& warnings) {
     const std::string option = "--frame " + Quoted(v);
     slots = Split(v, ',');
-    if (slots.size() > 10)
-        return option + ": at most 10 slots, got " + std::to_string(slots.size());
+    if (slots.size() > static_cast<std::size_t>(kSlotCount))
+        return option + ": at most " + std::to_string(kSlotCount) + " slots, got " +
+               std::to_string(slots.size());
     for (std::size_t i = 0; i < slots.size(); ++i) {
         if (auto fault = SlotFault(slots[i]))
             return option + ": slot " + std::to_string(i + 1) + " " + Quoted(slots[i]) + " " +
@@ -100,130 +83,6 @@ std::optional<std::string> CheckFrame(const std::string& v, std::vector<std::str
 }
 
 }  // namespace
-
-namespace {
-
-// "发送 page" from "发送 page, slot 1".
-std::string PageOfBox(const std::string& box) {
-    const std::string label = BoxLabel(box);
-    return label.substr(0, label.find(", "));
-}
-
-}  // namespace
-
-std::optional<std::string> BaudFault(const std::string& text) {
-    if (WholeNumber(text, kMinBaud, kMaxBaud)) return std::nullopt;
-    return "expected a whole number of bits per second, " + std::to_string(kMinBaud) + ".." +
-           std::to_string(kMaxBaud);
-}
-
-// The send period by the send page's number rule. The window accepts any
-// whole number of milliseconds; kiv-cli refuses a negative one, which would
-// send as fast as the line takes frames with the waveforms running backwards.
-std::optional<std::string> PeriodFault(const std::string& v, std::vector<std::string>& notes) {
-    const auto read = ReadNumber(v);
-    if (!read) return "not a number of milliseconds (digits, optional fraction)";
-    std::int32_t period = 0;
-    try {
-        period = ToInteger(v);
-    } catch (const KivError&) {
-        return "out of range (at most 2147483647 ms)";
-    }
-    if (period < 0) return "must not be negative";
-    if (*read != static_cast<double>(period))
-        notes.push_back("rounded to " + std::to_string(period) +
-                        " ms (halves go to the even neighbour)");
-    if (period == 0) notes.push_back("frames go out as fast as the line takes them");
-    return std::nullopt;
-}
-
-std::optional<std::string> SlotFault(const std::string& text) {
-    if (ClassifySlot(text) != SlotKind::Invalid) return std::nullopt;
-    return "is neither a constant 0..255 nor sinx1..3, squx1..3, trix1..3";
-}
-
-std::optional<std::string> PlanFault(const std::vector<std::string>& slots,
-                                     std::vector<std::string>& notes) {
-    std::size_t firstEmpty = 0;  // 1-based; 0: none
-    std::vector<std::size_t> unsent;
-    for (std::size_t i = 0; i < 10; ++i) {
-        const bool empty = i >= slots.size() || slots[i].empty();
-        if (empty && firstEmpty == 0) firstEmpty = i + 1;
-        if (!empty && firstEmpty != 0) unsent.push_back(i + 1);
-    }
-    // Without a slot the send loop would cycle for ever sending nothing.
-    if (firstEmpty == 1) return "slot 1 is empty, so there is no frame to send";
-    if (unsent.empty()) return std::nullopt;
-    std::string list;
-    for (std::size_t slot : unsent) list += (list.empty() ? "" : ", ") + std::to_string(slot);
-    notes.push_back("slot " + std::to_string(firstEmpty) + " is empty, so the frame ends at slot " +
-                    std::to_string(firstEmpty - 1) + " and " +
-                    (unsent.size() == 1 ? "slot " : "slots ") + list + " " +
-                    (unsent.size() == 1 ? "is" : "are") + " not sent");
-    return std::nullopt;
-}
-
-namespace {
-
-// "u8, u16le or u16be": the names of a table, none left out.
-template <typename Table>
-std::string NamesOf(const Table& table) {
-    std::vector<std::string> names;
-    for (const auto& k : table)
-        if (*k.name != '\0') names.emplace_back(k.name);
-    std::string out;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    return out;
-}
-
-template <typename Table>
-std::optional<std::string> ChoiceFault(const Table& table, const std::string& text) {
-    for (const auto& k : table)
-        if (text == k.name) return std::nullopt;
-    return "expected " + NamesOf(table);
-}
-
-}  // namespace
-
-std::optional<std::string> FrameFault(FrameSetupKey key, const std::string& text) {
-    switch (key) {
-        case FrameSetupKey::Header:
-        case FrameSetupKey::Trailer: {
-            std::string why;
-            if (ParseByteList(text, &why)) return std::nullopt;
-            return why;
-        }
-        case FrameSetupKey::Counter:
-            return ChoiceFault(kCounterKinds, text);
-        case FrameSetupKey::Length:
-            if (text == "0" || text == "1") return std::nullopt;
-            return "expected 1 (a length byte) or 0 (none)";
-        case FrameSetupKey::Checksum:
-            return ChoiceFault(kChecksumKinds, text);
-        case FrameSetupKey::ChecksumOrder:
-            return ChoiceFault(kByteOrders, text);
-        case FrameSetupKey::ChecksumFrom:
-            return ChoiceFault(kChecksumFroms, text);
-    }
-    return std::nullopt;
-}
-
-// Why a parameter text fails the signal pages' own reading, or nothing.
-std::optional<std::string> ParameterFault(const std::string& key, const std::string& text) {
-    if (!IsNumber(text)) return key + " " + Quoted(text) + " is not a number";
-    try {
-        if (key == "am" || key == "a0")
-            ToByte(text);
-        else
-            ToInteger(text);
-    } catch (const KivError&) {
-        return key + " " + Quoted(text) +
-               (key == "am" || key == "a0" ? " is outside 0..255"
-                                           : " is outside -2147483648..2147483647 ms");
-    }
-    return std::nullopt;
-}
 
 // The options read so far, and the warnings of the values that a later
 // option may still replace.
@@ -264,14 +123,10 @@ const CliOption kOptionRows[] = {
      }},
     {"--parity", "无|奇|偶", "also n|o|e", CliHelpSection::Line,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
-         if (v == "n" || v == "无")
-             p.o.parity = "无";
-         else if (v == "o" || v == "奇")
-             p.o.parity = "奇";
-         else if (v == "e" || v == "偶")
-             p.o.parity = "偶";
-         else
-             return Given(a, v) + ": expected 无, 奇 or 偶 (or n, o, e)";
+         const ParityName* parity = FindParityWord(v);
+         if (parity == nullptr && v.size() == 1) parity = FindParityLetter(v[0]);
+         if (parity == nullptr) return Given(a, v) + ": expected 无, 奇 or 偶 (or n, o, e)";
+         p.o.parity = std::string(parity->word);
          return std::nullopt;
      }},
     {"--data-bits", "8", "6, 7 or 8", CliHelpSection::Line,
@@ -318,8 +173,10 @@ const CliOption kOptionRows[] = {
     {"--noise", "1,3", "slots that get noise added", CliHelpSection::Content,
      [](CliParse& p, const std::string& a, const std::string& v) -> Rule {
          for (const std::string& part : Split(v, ',')) {
-             auto slot = WholeNumber(part, 1, 10);
-             if (!slot) return Given(a, v) + ": slots are whole numbers 1..10, comma-separated";
+             auto slot = WholeNumber(part, 1, kSlotCount);
+             if (!slot)
+                 return Given(a, v) + ": slots are whole numbers 1.." + std::to_string(kSlotCount) +
+                        ", comma-separated";
              p.o.noise.push_back(static_cast<int>(*slot));
          }
          return std::nullopt;
@@ -483,218 +340,9 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
 
 const std::optional<std::string>& CliOptions::PortBoxText(int box) const {
     static const std::optional<std::string> kNone;
-    const std::optional<std::string>* const texts[5] = {&kNone, &baud, &parity, &dataBits,
-                                                        &stopBits};
+    const std::optional<std::string>* const texts[kPortBoxCount] = {&kNone, &baud, &parity,
+                                                                    &dataBits, &stopBits};
     return *texts[box];
-}
-
-std::optional<std::string> CheckSetupValues(const Setup& s, const CliOptions& o,
-                                            std::vector<std::string>& notes) {
-    static const Model fresh;
-    // The serial page: the window's entries, and for the rate any rate
-    // --baud takes.
-    for (int i = 0; i <= 4; ++i) {
-        if (o.PortBoxText(i)) continue;
-        const std::string& text = s.serial[static_cast<std::size_t>(i)];
-        const auto& list = fresh.Combo1(i).List;
-        if (std::find(list.begin(), list.end(), text) != list.end()) continue;
-        const std::string shown = BoxLabel(IndexedName("Combo1", i)) + " " + Quoted(text) + ": ";
-        if (i == 1) {
-            if (auto fault = BaudFault(text)) return shown + *fault;
-            continue;
-        }
-        std::string entries;
-        for (const std::string& e : list) entries += (entries.empty() ? "" : ", ") + e;
-        return shown + "expected one of " + entries;
-    }
-    if (!o.frame) {
-        std::vector<std::string> slots(s.slotTexts.begin(), s.slotTexts.end());
-        for (int i = 1; i <= 10; ++i) {
-            const std::string& text = slots[static_cast<std::size_t>(i - 1)];
-            if (auto fault = SlotFault(text))
-                return BoxLabel(IndexedName("sendText1", i)) + " " + Quoted(text) + " " + *fault;
-        }
-        const std::string page = PageOfBox("sendText1(1)") + ": ";
-        std::vector<std::string> planNotes;
-        if (auto fault = PlanFault(slots, planNotes)) return page + *fault;
-        for (const std::string& note : planNotes) notes.push_back(page + note);
-    }
-    if (!o.period) {
-        const std::string shown = BoxLabel("autosendtext1") + " " + Quoted(s.period) + ": ";
-        std::vector<std::string> periodNotes;
-        if (auto fault = PeriodFault(s.period, periodNotes)) return shown + *fault;
-        for (const std::string& note : periodNotes) notes.push_back(shown + note);
-    }
-    for (const FrameSetupRow& row : kFrameSetupKeys) {
-        const std::string& text = FrameText(s, row.key);
-        // An order left out is the checksum's usual one.
-        if (o.frameFormat[static_cast<std::size_t>(row.key)] ||
-            (row.key == FrameSetupKey::ChecksumOrder && text.empty()))
-            continue;
-        if (auto fault = FrameFault(row.key, text))
-            return BoxLabel(row.control) + " " + Quoted(text) + ": " + *fault;
-    }
-    for (int entry = 1; entry <= 10; ++entry) {
-        for (int c = 0; c < kParamBoxCount; ++c) {
-            if (!IsEditableParam(entry, c)) continue;
-            const auto column = static_cast<std::size_t>(c);
-            const std::string& text = s.params[static_cast<std::size_t>(entry - 1)][column];
-            if (auto fault = ParameterFault(std::string(kParamBoxNames[column]), text)) {
-                // "正弦波设置 page, sinx1 t1" without the key, which the fault names.
-                const std::string label =
-                    BoxLabel(IndexedName(std::string(kParamBoxControls[column]), entry));
-                return label.substr(0, label.rfind(' ')) + ": " + *fault;
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-void OverlayOptions(Setup& setup, const CliOptions& o) {
-    for (int i = 1; i <= 4; ++i)
-        if (const auto& text = o.PortBoxText(i)) setup.serial[static_cast<std::size_t>(i)] = *text;
-    if (o.frame) {
-        for (std::size_t i = 0; i < 10; ++i)
-            setup.slotTexts[i] = i < o.frame->size() ? (*o.frame)[i] : "";
-    }
-    if (o.period) setup.period = *o.period;
-    if (!o.noise.empty()) {
-        setup.noise = {};
-        for (int slot : o.noise) setup.noise.at(static_cast<std::size_t>(slot - 1)) = true;
-    }
-    for (const FrameSetupRow& row : kFrameSetupKeys)
-        if (const auto& text = o.frameFormat[static_cast<std::size_t>(row.key)])
-            FrameText(setup, row.key) = *text;
-    for (const SignalSetting& s : o.sets)
-        for (const auto& [key, text] : s.fields)
-            setup.params.at(static_cast<std::size_t>(s.entry - 1))
-                .at(static_cast<std::size_t>(FindParamBox(key))) = text;
-}
-
-std::string CliVersion() {
-    return std::string("kiv-cli ") + KIV_VERSION;
-}
-
-namespace {
-
-// The blocks of --help, in order: a heading, the options listed under it
-// with their descriptions starting in `column`, and text after them.
-struct HelpBlock {
-    CliHelpSection section;
-    std::string_view heading;
-    std::size_t column;
-    std::string_view after;
-};
-
-constexpr HelpBlock kHelpBlocks[] = {
-    {CliHelpSection::Line, "Line settings (the serial page's texts):", 25,
-     R"(
-Without --device kiv-cli creates a virtual port and prints "sending on
-/dev/pts/N". Sending starts once a program has held that path open for a
-quarter of a second, so the receiver gets every frame from the first however
-late it opens it; a program that opens it only for a moment (such as
-"stty -F /dev/pts/N raw -echo") does not start it. Until then nothing is
-sent and the run's clock has not started.
-)"},
-    {CliHelpSection::Content, "Send content (the send page):", 28, ""},
-    {CliHelpSection::Frame, "Frame format (the frame format page; default: the slots alone):", 33,
-     R"(  In frame order: header, counter, length byte, slots, checksum, trailer.
-  --header "01 03" --frame 0,10,0,2 --checksum crc16-modbus sends the
-  Modbus request 01 03 00 0A 00 02 E4 09.
-)"},
-    {CliHelpSection::Signals, "Signal parameters (the signal pages), repeatable:", 0,
-     R"(  --set squx2=t1:20,t2:30
-  --set trix1=t1:50,t2:50,t3:50,am:60,a0:100
-  --set noise=am:10
-)"},
-    {CliHelpSection::Stopping, "Stopping (default: until {stop}):", 25,
-     R"(  {stop} end the run within a second:
-  the frame under way gets what is left of that second, and what cannot be
-  delivered in it is dropped and counted on standard error.
-)"},
-    {CliHelpSection::Setups, "Setups (files the window saves and opens, Ctrl+S / Ctrl+O):", 25, ""},
-    {CliHelpSection::Other, "Other:", 25, ""},
-};
-
-// The Line block's text where the system offers no virtual port.
-constexpr std::string_view kWithoutVirtualPort = R"(
-This system has no virtual port: name the port to send on with --device
-({devices}). --write-setup alone needs none: nothing is sent.
-)";
-
-// A help text with this system's words: its device names and how a user
-// stops a program.
-std::string Filled(std::string_view text) {
-    std::string out(text);
-    const std::pair<std::string_view, std::string> words[] = {
-        {"{devices}", ExampleDeviceNames()},
-        {"{device}", ExampleDeviceName()},
-        {"{stop}", StopRequestNames()},
-    };
-    for (const auto& [key, word] : words)
-        for (auto at = out.find(key); at != std::string::npos; at = out.find(key, at + word.size()))
-            out.replace(at, key.size(), word);
-    return out;
-}
-
-// Columns a terminal gives the text: the only characters beyond ASCII in
-// the help are Chinese, two columns wide.
-std::size_t Columns(const std::string& text) {
-    std::size_t columns = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = std::max<std::size_t>(Utf8SequenceAt(text, i), 1);
-        columns += n == 1 ? 1 : 2;
-        i += n;
-    }
-    return columns;
-}
-
-// An option's lines: its name and value, then its description, each further
-// line of it starting in the column of the first.
-std::string HelpLines(const CliOption& option, std::size_t column) {
-    std::string out = "  " + std::string(option.name);
-    if (!option.value.empty()) out += " " + std::string(option.value);
-    if (option.help.empty()) return out + "\n";
-    out.append(column > Columns(out) ? column - Columns(out) : 1, ' ');
-    const std::string help = Filled(option.help);
-    std::size_t at = 0;
-    for (;;) {
-        const std::size_t end = help.find('\n', at);
-        out += help.substr(at, end - at);
-        out += '\n';
-        if (end == std::string::npos) break;
-        out.append(column, ' ');
-        at = end + 1;
-    }
-    return out;
-}
-
-}  // namespace
-
-std::string CliUsage() {
-    std::string text = R"(kiv-cli: the KIV signal generator without a window.
-
-Usage: kiv-cli [options]          (--name=value works as well as --name value)
-
-)";
-    for (const HelpBlock& block : kHelpBlocks) {
-        text += Filled(block.heading) + "\n";
-        for (const CliOption& option : kCliOptions)
-            if (option.section == block.section) text += HelpLines(option, block.column);
-        const bool noVirtualPort = block.section == CliHelpSection::Line && !VirtualPortOffered();
-        text += Filled(noVirtualPort ? kWithoutVirtualPort : block.after) + "\n";
-    }
-    text += "Exit codes:\n";
-    for (const ExitCodeInfo& e : kExitCodes) {
-        std::string code = "  " + std::to_string(e.code);
-        code.resize(25, ' ');
-        text += code + e.meaning + "\n";
-    }
-    text += R"(
-Example:
-  kiv-cli --frame 5,6,sinx1,sinx2 --period 10 --set sinx1=t1:200 --frames 100
-)";
-    return text;
 }
 
 }  // namespace kiv

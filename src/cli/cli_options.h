@@ -75,41 +75,4 @@ inline constexpr std::string_view kVersionOption = "--version";
 // one line that starts with the option at fault and says which rule it broke.
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args);
 
-// kiv-cli's rules for the values a user gives, whichever way they arrive (an
-// option or a setup file). Each returns nothing when the value is accepted,
-// or the rule it broke, to follow the value in a message.
-std::optional<std::string> BaudFault(const std::string& text);
-// `notes` gets what an accepted period does that it may not seem to (a
-// fraction rounded, 0 sends as fast as the line goes).
-std::optional<std::string> PeriodFault(const std::string& text, std::vector<std::string>& notes);
-std::optional<std::string> SlotFault(const std::string& text);
-// A frame plan of ten slot texts (missing ones empty): the rule it breaks
-// when it has no slot to send, and in `notes` the slots it will not send
-// because an earlier one is empty (the frame ends at the first empty slot).
-std::optional<std::string> PlanFault(const std::vector<std::string>& slots,
-                                     std::vector<std::string>& notes);
-// A text for a key of the frame format ([frame] in a setup, the frame
-// options): a byte list for the header and trailer, one of the table's
-// names (or "" for none) for the choices, 0 or 1 for the length byte.
-std::optional<std::string> FrameFault(FrameSetupKey key, const std::string& text);
-// A signal parameter text for box "t1".."a0" by the signal pages' reading.
-std::optional<std::string> ParameterFault(const std::string& key, const std::string& text);
-
-// Lowest and highest baud rate kiv-cli passes on to the device.
-constexpr long kMinBaud = 1;
-constexpr long kMaxBaud = 4000000;
-
-// The setup's values judged by kiv-cli's rules, as if each had been given
-// as its option (values the options replace are not looked at): nothing
-// when all are accepted, otherwise the first fault, naming the page and box.
-// `notes` gets the warnings the options would give (a period rounded or 0,
-// slots after an empty one).
-std::optional<std::string> CheckSetupValues(const Setup& setup, const CliOptions& o,
-                                            std::vector<std::string>& notes);
-
-// The --help text.
-std::string CliUsage();
-// The --version line.
-std::string CliVersion();
-
 }  // namespace kiv

@@ -44,7 +44,7 @@ std::optional<int> RunSetupOptions(const CliOptions& o, Model& w,
     }
     // A rate beyond the window's list, from the file or --baud, is the
     // device's to judge, as --baud alone is.
-    AdmitBaudRate(w, setup.serial[1]);
+    AdmitBaudRate(w, setup.serial[kPortBoxBaud]);
     // Every page is applied, so a setup that the window would reject is
     // neither sent nor written.
     const Outcome loaded = LoadSetup(w, setup);

@@ -6,14 +6,11 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/cli_setup_values.h"
 #include "model/model.h"
 #include "model/setup_file.h"
 
 namespace kiv {
-
-// The options' texts written over a setup, the way they would be typed over
-// the boxes: what a command line describes on top of --setup.
-void OverlayOptions(Setup& setup, const CliOptions& o);
 
 // --setup and --write-setup, run after start-up: loads the setup the file
 // and the options describe into the window model (applying every page, the

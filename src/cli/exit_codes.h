@@ -2,7 +2,8 @@
 
 namespace kiv {
 
-// Exit codes of kiv-cli; --help and the README list them from here.
+// Exit codes of kiv-cli. --help lists them from kExitCodes below; the
+// README's table is written by hand and must be kept in step with it.
 enum CliExit {
     kExitOk = 0,           // done
     kExitBadInput = 2,     // usage error or a rejected value; nothing was sent

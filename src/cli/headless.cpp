@@ -1,6 +1,7 @@
 #include "cli/headless.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -9,7 +10,9 @@
 #include <iostream>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
+#include "cli/cli_value_rules.h"
 #include "model/box_labels.h"
 #include "model/errors.h"
 #include "model/signal_table.h"
@@ -59,10 +62,15 @@ class QuietStandardError {
     std::streambuf* m_saved;
 };
 
+// The option that sets each serial page box; --device stands in for the
+// port box.
+constexpr std::array<std::string_view, kPortBoxCount> kPortBoxOptions = {
+    "--device", "--baud", "--parity", "--data-bits", "--stop-bits"};
+
 }  // namespace
 
 void AdmitBaudRate(Model& w, const std::string& baud) {
-    ComboBox& c = w.Combo1(1);
+    ComboBox& c = w.Combo1(kPortBoxBaud);
     if (BaudFault(baud) || std::find(c.List.begin(), c.List.end(), baud) != c.List.end()) return;
     c.List.push_back(baud);
 }
@@ -169,7 +177,7 @@ std::size_t FrameRecorder::Output(std::span<const std::uint8_t> bytes) {
 void FrameRecorder::LogFrame(Clock::time_point now, std::span<const std::uint8_t> bytes) {
     const double ms = std::chrono::duration<double, std::milli>(now - m_start).count();
     m_frameLog->WriteFrame(m_frames, ms, bytes,
-                           PartsOf(m_w.frameFormat, std::clamp(m_w.slotCount, 0, 10)));
+                           PartsOf(m_w.frameFormat, std::clamp(m_w.slotCount, 0, kSlotCount)));
     CheckLog();
 }
 
@@ -198,11 +206,21 @@ int HeadlessRun::Prepare(const CliOptions& o) {
 }
 
 int HeadlessRun::PrepareSteps(const CliOptions& o) {
-    // The serial page: pick the entries. A baud rate the window does not
-    // list joins this run's list, so the device itself judges it.
-    const char* names[5] = {"--device", "--baud", "--parity", "--data-bits", "--stop-bits"};
+    // The pages in the order a user applies them: a step that fails has
+    // reported, and its exit code ends the run.
+    for (int (HeadlessRun::*step)(const CliOptions&) :
+         {&HeadlessRun::ApplySerialPage, &HeadlessRun::OpenThePort, &HeadlessRun::ApplySignalPages,
+          &HeadlessRun::ApplySendPage, &HeadlessRun::ApplyFramePage})
+        if (const int code = (this->*step)(o); code != kExitOk) return code;
+    recorder.setPeriodMs(w.sendPeriod);
+    return kExitOk;
+}
+
+int HeadlessRun::ApplySerialPage(const CliOptions& o) {
+    // Pick the entries. A baud rate the window does not list joins this
+    // run's list, so the device itself judges it.
     if (o.baud) AdmitBaudRate(w, *o.baud);
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = kPortBoxBaud; i < kPortBoxCount; ++i) {
         const std::optional<std::string>& text = o.PortBoxText(i);
         if (!text) continue;
         ComboBox& c = w.Combo1(i);
@@ -215,18 +233,22 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
         Combo1_Click(w, i);
     }
     const Outcome port = ApplyPortSettings(w);
-    if (!port) {
-        // A box to blame names its option; otherwise the port refused the
-        // settings text as a whole, and the rate is what a device refuses.
-        int index = 1;
-        for (int i = 1; i <= 4; ++i)
-            if (port.box == "Combo1(" + std::to_string(i) + ")") index = i;
-        err(std::string(names[index]) + " " + Quoted(w.Combo1(index).Text) +
-            ": the port refused the line settings " + w.Combo1(1).Text + "," + w.Combo1(2).Text +
-            "," + w.Combo1(3).Text + "," + w.Combo1(4).Text + ": " + port.reason);
-        return kExitBadInput;
-    }
+    if (port) return kExitOk;
+    // A box to blame names its option; otherwise the port refused the
+    // settings text as a whole, and the rate is what a device refuses.
+    int index = kPortBoxBaud;
+    for (int i = kPortBoxBaud; i < kPortBoxCount; ++i)
+        if (port.box == IndexedName("Combo1", i)) index = i;
+    std::string settings;
+    for (int i = kPortBoxBaud; i < kPortBoxCount; ++i)
+        settings += (i == kPortBoxBaud ? "" : ",") + w.Combo1(i).Text;
+    err(std::string(kPortBoxOptions[static_cast<std::size_t>(index)]) + " " +
+        Quoted(w.Combo1(index).Text) + ": the port refused the line settings " + settings + ": " +
+        port.reason);
+    return kExitBadInput;
+}
 
+int HeadlessRun::OpenThePort(const CliOptions& o) {
     portLabel = o.device ? "--device " + Quoted(*o.device) : std::string("the virtual port");
     devicePath = o.device.value_or("");
     Outcome open;
@@ -234,74 +256,73 @@ int HeadlessRun::PrepareSteps(const CliOptions& o) {
         QuietStandardError quiet;
         open = OpenPort(w);
     }
-    if (!open) {
-        err(portLabel + ": cannot be opened: " + Shown(open.reason) + WindowSaid());
-        return kExitPortFailed;
-    }
+    if (open) return kExitOk;
+    err(portLabel + ": cannot be opened: " + Shown(open.reason) + WindowSaid());
+    return kExitPortFailed;
+}
 
-    // The signal pages, one option at a time so that a failure names its option.
+int HeadlessRun::ApplySignalPages(const CliOptions& o) {
+    // One option at a time, so that a failure names its option.
     for (const SignalSetting& s : o.sets) {
         for (const auto& [key, text] : s.fields)
             ParamBoxColumn(w, FindParamBox(key))(s.entry).Text = text;
         const Outcome signal = ApplySignalSettings(w);
-        if (!signal) {
-            const std::string key = KeyOfBox(signal.box);
-            std::string rule = signal.reason;
-            if (rule.find("am + a0") != std::string::npos) rule = "am + a0 must lie within 0..255";
-            if (key == "t3") rule = "t1 + t2 + t3 must fit in 32 bits (" + rule + ")";
-            err(s.option + ": " + key + ": " + rule + WindowSaid());
-            return kExitBadInput;
-        }
+        if (signal) continue;
+        const std::string key = KeyOfBox(signal.box);
+        std::string rule = signal.reason;
+        if (signal.kind == ErrorKind::LevelSum) rule = "am + a0 must lie within 0..255";
+        if (key == "t3") rule = "t1 + t2 + t3 must fit in 32 bits (" + rule + ")";
+        err(s.option + ": " + key + ": " + rule + WindowSaid());
+        return kExitBadInput;
     }
+    return kExitOk;
+}
 
+int HeadlessRun::ApplySendPage(const CliOptions& o) {
     for (int slot : o.noise) {
         w.Check2(slot).Value = 1;
         Check2_Click(w, slot);
     }
-
     if (o.frame) {
-        for (int i = 1; i <= 10; ++i)
+        for (int i = 1; i <= kSlotCount; ++i)
             w.sendText1(i).Text = i <= static_cast<int>(o.frame->size())
                                       ? (*o.frame)[static_cast<std::size_t>(i - 1)]
                                       : "";
     }
     if (o.period) w.autosendtext1.Text = *o.period;
     const Outcome send = ApplySendSettings(w);
-    if (!send) {
-        if (const int slot = SlotOfBox(send.box)) {
-            err("--frame: slot " + std::to_string(slot) + " " + Quoted(w.sendText1(slot).Text) +
-                ": " + send.reason + WindowSaid());
-            return kExitBadInput;
-        }
-        if (send.box == "autosendtext1") {
-            err("--period " + Quoted(w.autosendtext1.Text) + ": " + send.reason + WindowSaid());
-            return kExitBadInput;
-        }
-        // Nothing typed is to blame: reopening for the new frame length failed.
-        err(portLabel + ": cannot be reopened for the frame length: " + Shown(send.reason) +
-            WindowSaid());
-        return kExitPortFailed;
+    if (send) return kExitOk;
+    if (const int slot = SlotOfBox(send.box)) {
+        err("--frame: slot " + std::to_string(slot) + " " + Quoted(w.sendText1(slot).Text) + ": " +
+            send.reason + WindowSaid());
+        return kExitBadInput;
     }
+    if (send.box == "autosendtext1") {
+        err("--period " + Quoted(w.autosendtext1.Text) + ": " + send.reason + WindowSaid());
+        return kExitBadInput;
+    }
+    // Nothing typed is to blame: reopening for the new frame length failed.
+    err(portLabel + ": cannot be reopened for the frame length: " + Shown(send.reason) +
+        WindowSaid());
+    return kExitPortFailed;
+}
 
-    // The frame format page, after the send page: the options over what the
-    // setup put in its boxes.
+int HeadlessRun::ApplyFramePage(const CliOptions& o) {
+    // After the send page: the options over what the setup put in its boxes.
     std::array<std::string, 7> frame = FrameTextsFromBoxes(w);
     for (std::size_t i = 0; i < frame.size(); ++i)
         if (o.frameFormat[i]) frame[i] = *o.frameFormat[i];
     PutFrameTextsInBoxes(w, frame);
     const Outcome format = ApplyFrameFormat(w);
-    if (!format) {
-        if (!format.box.empty()) {
-            // The options were read by the page's rules already: a setup's value.
-            err(BoxLabel(format.box) + ": " + format.reason + WindowSaid());
-            return kExitBadInput;
-        }
-        err(portLabel + ": cannot be reopened for the frame length: " + Shown(format.reason) +
-            WindowSaid());
-        return kExitPortFailed;
+    if (format) return kExitOk;
+    if (!format.box.empty()) {
+        // The options were read by the page's rules already: a setup's value.
+        err(BoxLabel(format.box) + ": " + format.reason + WindowSaid());
+        return kExitBadInput;
     }
-    recorder.setPeriodMs(w.sendPeriod);
-    return kExitOk;
+    err(portLabel + ": cannot be reopened for the frame length: " + Shown(format.reason) +
+        WindowSaid());
+    return kExitPortFailed;
 }
 
 int HeadlessRun::Send() {

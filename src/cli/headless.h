@@ -116,6 +116,13 @@ struct HeadlessRun {
 
   private:
     int PrepareSteps(const CliOptions& o);
+    // The steps of Prepare, each reporting its own failure: kExitOk or the
+    // exit code.
+    int ApplySerialPage(const CliOptions& o);
+    int OpenThePort(const CliOptions& o);
+    int ApplySignalPages(const CliOptions& o);
+    int ApplySendPage(const CliOptions& o);
+    int ApplyFramePage(const CliOptions& o);
     std::string WindowSaid() const;
     // A system reason with the device path it repeats cut as messages show it.
     std::string Shown(const std::string& reason) const;

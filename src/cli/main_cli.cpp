@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "cli/cli_help.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/exit_codes.h"

@@ -7,7 +7,7 @@
 
 namespace kiv {
 
-// A status lamp: a filled circle in the colour the model holds. backColor()
+// A status lamp: a filled circle in the colour the model holds. color()
 // follows at once; the circle is repainted at a screen's pace.
 class LampWidget : public QWidget {
     Q_OBJECT
@@ -16,7 +16,6 @@ class LampWidget : public QWidget {
 
     // colour as 0x00BBGGRR, the way the model stores it.
     void setBackColor(std::uint32_t colour);
-    std::uint32_t backColor() const { return m_colour; }
     QColor color() const;
 
     QSize sizeHint() const override;

@@ -12,7 +12,7 @@ namespace kiv {
 namespace {
 
 // Ten colours that stay apart on white, one per byte of the frame.
-constexpr std::array<QRgb, 10> kTraceColours = {
+constexpr std::array<QRgb, kSlotCount> kTraceColours = {
     0xff1f77b4, 0xffd62728, 0xff2ca02c, 0xffff7f0e, 0xff9467bd,
     0xff8c564b, 0xffe377c2, 0xff17becf, 0xffbcbd22, 0xff505050,
 };

@@ -11,14 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "model/form.h"
+
 namespace kiv {
 
 // One frame as it was handed to the port.
 struct ChartFrame {
     std::uint64_t count = 0;  // its number since sending started, from 1
     double ms = 0;            // when, in milliseconds since sending started
-    std::uint8_t length = 0;  // bytes in the frame, up to 10
-    std::array<std::uint8_t, 10> bytes{};
+    std::uint8_t length = 0;  // bytes in the frame, up to one a slot
+    std::array<std::uint8_t, kSlotCount> bytes{};
     // Its number and time in the recording under way when it was sent; 0
     // when it was not recorded.
     std::uint64_t recorded = 0;
@@ -173,7 +175,7 @@ class LineChart : public QWidget {
         int lastY = -1;
         std::int64_t lastColumn = 0;
     };
-    std::array<Pen, 10> m_pens{};
+    std::array<Pen, kSlotCount> m_pens{};
     int m_pointerX = -1;
 };
 

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -15,9 +16,10 @@
 #include "app/startup.h"
 #include "gui/line_monitor.h"
 #include "gui/main_window.h"
-#include "gui/qt_message_box.h"
 #include "gui/setup_commands.h"
 #include "gui/window_language.h"
+#include "gui/wired_window.h"
+#include "model/form.h"
 #include "model/frame_format.h"
 #include "model/model.h"
 #include "model/one_line.h"
@@ -113,10 +115,11 @@ struct CommandLine {
     QCommandLineParser parser;
     const QCommandLineOption portOption{
         QStringLiteral("port"),
-        QStringLiteral("Open DEVICE for port COMn (n 1..4) in this run, whatever is assigned "
+        QStringLiteral("Open DEVICE for port COMn (n 1..%1) in this run, whatever is assigned "
                        "to it; may be given once per port. The assignments themselves are "
-                       "made with the button beside the port box and kept in %1.")
-            .arg(QDir::toNativeSeparators(kiv::PortDirectory::DefaultSettingsFile())),
+                       "made with the button beside the port box and kept in %2.")
+            .arg(QString::number(kiv::kPortCount),
+                 QDir::toNativeSeparators(kiv::PortDirectory::DefaultSettingsFile())),
         QStringLiteral("COMn=DEVICE")};
     const QCommandLineOption screenshotOption{
         QStringLiteral("screenshots"),
@@ -246,15 +249,9 @@ int main(int argc, char** argv) {
     kiv::AssignedPortControl port(directory);
     services.Pace(port);
     port.setOpenReporter([&model](const std::string& text) { model.lampToolTip = text; });
-    kiv::MainWindow window(model);
-    kiv::QtMessageBox messageBox(&window);
-    services.With(&port, &messageBox).AttachTo(model);
-    services.yielder.setBeforeYield([&window] { window.pushModel(); });
-
-    kiv::StartUp(model);
-    window.pushModel();
-    window.attachPortDirectory(directory);
-    window.show();
+    const std::unique_ptr<kiv::WiredWindow> wired =
+        kiv::WireWindow(model, services, port, &directory);
+    kiv::MainWindow& window = wired->window();
     // Loaded once the window is up, so that a box about the file stands over
     // the window.
     const auto loadSetup = [&window, &choices] {

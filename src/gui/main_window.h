@@ -10,6 +10,7 @@
 #include "model/model.h"
 
 class QBoxLayout;
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -59,13 +60,22 @@ class MainWindow : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The program's page `page` (tab::kSend .. tab::kFrame); each builder
+    // lives in its own file under pages/.
+    QWidget* buildPage(int page);
     QWidget* buildSendPage();
+    QGridLayout* buildSlotGrid(QWidget* page);
+    QBoxLayout* buildSendControls(QWidget* page);
+    QBoxLayout* buildSendStatus(QWidget* page);
     QWidget* buildSerialPage();
-    QWidget* buildSignalPage(int page, int firstEntry, const std::vector<std::string>& notes,
-                             CommandButton& apply, const char* applyName, void (*handler)(Model&));
+    QGridLayout* buildPortBoxes(QWidget* page);
+    QWidget* buildOpenCloseGroup(QWidget* page);
+    // The sine, rectangular and sawtooth pages, from one table.
+    QWidget* buildSignalPage(int page);
     QWidget* buildNoisePage();
     QWidget* buildInstructionsPage();
     QWidget* buildFramePage();
+    QGridLayout* buildFrameFormatGrid(QWidget* page);
     QComboBox* addChoiceBox(ComboBox& box, const QString& name, QWidget* parent,
                             std::function<void(Model&)> handler = {});
 
@@ -75,6 +85,10 @@ class MainWindow : public QWidget {
     QWidget* addButton(CommandButton& button, const QString& name, QWidget* parent,
                        std::function<void(Model&)> handler);
     QWidget* addLabel(const std::string& caption, const QString& name, QWidget* parent);
+    QCheckBox* addCheckBox(CheckBox& box, const QString& name, QWidget* parent,
+                           std::function<void(Model&)> handler = {});
+    // A status lamp, showing what happened to the line as its tooltip.
+    QWidget* addLamp(Shape& shape, const QString& name, QWidget* parent);
     void addNotes(const std::vector<std::string>& notes, const QString& arrayName, QWidget* parent,
                   QBoxLayout* layout);
     void showPictureEntry(int page, int entry);

@@ -12,6 +12,7 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
+#include "model/form.h"
 #include "platform/port_directory.h"
 #include "platform/port_naming.h"
 
@@ -114,12 +115,12 @@ PortDevicesBinding::PortDevicesBinding(Model& model, PortDirectory& directory, Q
 }
 
 int PortDevicesBinding::chosenPort() const {
-    const int index = m_model.Combo1(0).ListIndex;
-    return index >= 0 && index < 4 ? index + 1 : 0;
+    const int index = m_model.Combo1(kPortBoxPort).ListIndex;
+    return index >= 0 && index < kPortCount ? index + 1 : 0;
 }
 
 void PortDevicesBinding::push() {
-    const bool enabled = m_model.Combo1(0).Enabled;
+    const bool enabled = m_model.Combo1(kPortBoxPort).Enabled;
     if (m_enabled != enabled) {
         m_button->setEnabled(enabled);
         m_enabled = enabled;
@@ -131,7 +132,7 @@ void PortDevicesBinding::showDescriptions() {
     m_shownGeneration = m_directory.generation();
     QStringList lines;
     int widest = 0;
-    for (int i = 0; i < m_box->count() && i < 4; ++i) {
+    for (int i = 0; i < m_box->count() && i < kPortCount; ++i) {
         const QString text = QString::fromStdString(m_directory.Describe(i + 1));
         const QString line = QStringLiteral("COM%1: %2").arg(i + 1).arg(text);
         widest = qMax(widest, m_box->fontMetrics().horizontalAdvance(text));
@@ -161,7 +162,8 @@ void PortDevicesBinding::fillMenu(QMenu* menu) {
     showDescriptions();
     const int port = chosenPort();
     if (port == 0) {
-        menu->addAction(QStringLiteral("请先在串口框中选择 COM1..COM4"))->setEnabled(false);
+        menu->addAction(QStringLiteral("请先在串口框中选择 COM1..COM%1").arg(kPortCount))
+            ->setEnabled(false);
         return;
     }
     menu->addSection(QStringLiteral("COM%1 使用：").arg(port));
@@ -170,7 +172,7 @@ void PortDevicesBinding::fillMenu(QMenu* menu) {
     auto* group = new QActionGroup(menu);
     for (const SerialDevice& device : m_directory.devices()) {
         QString text = QString::fromStdString(device.Summary());
-        for (int other = 1; other <= 4; ++other) {
+        for (int other = 1; other <= kPortCount; ++other) {
             const PortAssignment& a = ports[static_cast<std::size_t>(other - 1)];
             if (other != port && a.kind == PortAssignment::Kind::Device &&
                 a.identity == device.Identity())

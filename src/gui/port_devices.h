@@ -38,7 +38,7 @@ class PortDevicesBinding final : public QObject, public Binding {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // The chosen number 1..4, or 0 when the box holds a typed text.
+    // The chosen number 1..kPortCount, or 0 when the box holds a typed text.
     int chosenPort() const;
     void fillMenu(QMenu* menu);
     void askForPath(int port);

@@ -20,41 +20,18 @@ struct ButtonSpec {
     std::int32_t answer;
 };
 
-// The style word's low digit picks the buttons, in the order they appear.
-// Set 6 is the one every message of the program uses.
-const std::vector<ButtonSpec>& ButtonSet(std::int32_t set) {
-    static const std::array<std::vector<ButtonSpec>, 7> sets = {{
-        {{QMessageBox::Ok, "确定", kAnswerOk}},
-        {{QMessageBox::Ok, "确定", kAnswerOk}, {QMessageBox::Cancel, "取消", kAnswerCancel}},
-        {{QMessageBox::Abort, "中止", kAnswerAbort},
-         {QMessageBox::Retry, "重试", kAnswerRetry},
-         {QMessageBox::Ignore, "忽略", kAnswerIgnore}},
-        {{QMessageBox::Yes, "是", kAnswerYes},
-         {QMessageBox::No, "否", kAnswerNo},
-         {QMessageBox::Cancel, "取消", kAnswerCancel}},
-        {{QMessageBox::Yes, "是", kAnswerYes}, {QMessageBox::No, "否", kAnswerNo}},
-        {{QMessageBox::Retry, "重试", kAnswerRetry}, {QMessageBox::Cancel, "取消", kAnswerCancel}},
-        {{QMessageBox::Cancel, "取消", kAnswerCancel},
-         {QMessageBox::Retry, "重试", kAnswerTryAgain},
-         {QMessageBox::Ignore, "继续", kAnswerContinue}},
-    }};
-    const auto index = static_cast<std::size_t>(set);
-    return index < sets.size() ? sets[index] : sets[0];
-}
+// The buttons of the one set the program shows
+// (message_style::kCancelTryAgainContinue), in the order they appear.
+const std::array<ButtonSpec, 3> kButtons = {{
+    {QMessageBox::Cancel, "取消", kAnswerCancel},
+    {QMessageBox::Retry, "重试", kAnswerTryAgain},
+    {QMessageBox::Ignore, "继续", kAnswerContinue},
+}};
 
 QMessageBox::Icon IconOf(std::int32_t style) {
-    switch (style & 0x70) {
-        case 16:
-            return QMessageBox::Critical;
-        case 32:
-            return QMessageBox::Question;
-        case 48:
-            return QMessageBox::Warning;
-        case 64:
-            return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
-    }
+    return (style & message_style::kIconMask) == message_style::kIconCritical
+               ? QMessageBox::Critical
+               : QMessageBox::NoIcon;
 }
 
 // How long a box waits for its window to reach the screen: a window
@@ -102,7 +79,7 @@ std::int32_t QtMessageBox::ShowWithDetail(const std::string& text, std::int32_t 
                     QMessageBox::NoButton, m_parent);
     // The buttons stand in the order of the set whatever the desktop's
     // dialog layout: given one role, the button box keeps them as added.
-    const std::vector<ButtonSpec>& specs = ButtonSet(style & 0x0F);
+    const std::array<ButtonSpec, 3>& specs = kButtons;
     std::vector<QPushButton*> buttons;
     for (const ButtonSpec& spec : specs) {
         QPushButton* button = box.addButton(QString::fromUtf8(spec.label), QMessageBox::ActionRole);

@@ -7,9 +7,10 @@
 
 namespace kiv {
 
-// The message routine's box: modal, with the icon and the button set that
-// the style word asks for, buttons labelled in Chinese like the rest of the
-// window. The help file is not shown; no help file ships with the program.
+// The message routine's box: modal, with the stop icon and the buttons
+// Cancel, Try Again, Continue that every message of the program asks for,
+// labelled in Chinese like the rest of the window. The help file is not shown; no help file ships
+// with the program.
 class QtMessageBox : public MessageBoxService {
   public:
     explicit QtMessageBox(QWidget* parent = nullptr);
@@ -23,16 +24,6 @@ class QtMessageBox : public MessageBoxService {
 
   private:
     QPointer<QWidget> m_parent;
-};
-
-// Answer codes of the button sets besides the three the program names.
-enum ExtraMessageAnswer : std::int32_t {
-    kAnswerOk = 1,
-    kAnswerAbort = 3,
-    kAnswerRetry = 4,
-    kAnswerIgnore = 5,
-    kAnswerYes = 6,
-    kAnswerNo = 7,
 };
 
 }  // namespace kiv

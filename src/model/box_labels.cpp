@@ -21,16 +21,16 @@ struct BoxLabelRow {
     std::string_view label;
 };
 constexpr std::array<BoxLabelRow, 17> kBoxLabels = {{
-    {"sendText1", 0, "slot #"},
-    {"autosendtext1", 0, "period"},
-    {"Check2", 0, "noise box of slot #"},
-    {"Combo1", 1, "@ box"},
+    {"sendText1", tab::kSend, "slot #"},
+    {"autosendtext1", tab::kSend, "period"},
+    {"Check2", tab::kSend, "noise box of slot #"},
+    {"Combo1", tab::kSerial, "@ box"},
     {"fuction_t1", kSignalPage, "$ t1"},
     {"fuction_t2", kSignalPage, "$ t2"},
     {"fuction_t3", kSignalPage, "$ t3"},
     {"fuction_am", kSignalPage, "$ am"},
     {"fuction_a0", kSignalPage, "$ a0"},
-    {"Check1", 5, "slot #"},
+    {"Check1", tab::kNoise, "slot #"},
     {"frameHeader", tab::kFrame, "header"},
     {"frameCounter", tab::kFrame, "counter"},
     {"frameLengthByte", tab::kFrame, "length byte"},
@@ -39,20 +39,6 @@ constexpr std::array<BoxLabelRow, 17> kBoxLabels = {{
     {"frameChecksumFrom", tab::kFrame, "checksum range"},
     {"frameTrailer", tab::kFrame, "trailer"},
 }};
-
-// The page of each waveform's rows, by tab index.
-int PageOf(Waveform waveform) {
-    switch (waveform) {
-        case Waveform::Sine:
-            return 2;
-        case Waveform::Rectangular:
-            return 3;
-        case Waveform::Sawtooth:
-            return 4;
-        default:
-            return 5;
-    }
-}
 
 const Model& FreshWindow() {
     static const Model fresh;
@@ -68,13 +54,13 @@ std::string BoxLabel(const std::string& box) {
     for (const BoxLabelRow& row : kBoxLabels) {
         if (row.control != control) continue;
         const bool signalRow = row.page == kSignalPage;
-        if (signalRow && (index < 1 || index > 10)) return box;
-        const int page = signalRow ? PageOf(SignalVariableOf(index).waveform) : row.page;
+        if (signalRow && (index < 1 || index > kSignalEntryCount)) return box;
+        const int page = signalRow ? WaveOf(SignalVariableOf(index).waveform).page : row.page;
         std::string out = FreshWindow().tabpage(page).Caption + " page, ";
         for (char c : row.label) {
             if (c == '#')
                 out += std::to_string(index);
-            else if (c == '@' && index >= 0 && index <= 4)
+            else if (c == '@' && index >= 0 && index < kPortBoxCount)
                 out += FreshWindow().Label3(index).Caption;
             else if (c == '$')
                 out += SignalVariableOf(index).name;

@@ -15,6 +15,7 @@ enum class ErrorKind {
     FloatingPoint,   // invalid operation, division by zero or overflow in real arithmetic
     NoListPosition,  // a combo box whose text was typed rather than picked
     Port,            // the serial port refused an operation
+    LevelSum,        // a signal's am + a0 outside a byte's range
 };
 
 class KivError : public std::runtime_error {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/form.h"
+
 // The frame format: what goes around the slots of every frame so that a
 // receiver that checks its input takes it. In frame order: header, counter,
 // length byte, the slots, checksum, trailer; every part but the slots may be
@@ -35,7 +37,7 @@ enum class ChecksumFrom { Start, Payload };
 constexpr int kMaxFixedBytes = 8;
 // The longest frame: header, 16-bit counter, length byte, ten slots, a
 // 32-bit checksum and the trailer.
-constexpr int kMaxFrameBytes = kMaxFixedBytes + 2 + 1 + 10 + 4 + kMaxFixedBytes;
+constexpr int kMaxFrameBytes = kMaxFixedBytes + 2 + 1 + kSlotCount + 4 + kMaxFixedBytes;
 
 // Every counter kind: its name (kiv-cli's option value and the setup key's
 // value; "" for none), its width in bytes and the words the window shows.

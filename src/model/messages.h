@@ -3,14 +3,17 @@
 #include <cstdint>
 #include <string>
 
+#include "model/platform.h"
+
 // The program's message boxes: each action's one fixed message, with its
 // style and title. Every box the program shows is one of these.
 namespace kiv {
 
 struct Model;
 
-// Stop icon (16) with the buttons Cancel, Try Again, Continue (6).
-constexpr std::int32_t kStyleCriticalCancelRetryContinue = 22;
+// Stop icon with the buttons Cancel, Try Again, Continue: style 22.
+constexpr std::int32_t kStyleCriticalCancelRetryContinue =
+    message_style::kIconCritical | message_style::kCancelTryAgainContinue;
 
 struct Message {
     const char* text;

@@ -14,7 +14,7 @@ const char* const kTabCaptions[kProgramPageCount] = {
 struct ParamRow {
     const char *t1, *t2, *t3, *am, *a0;
 };
-const ParamRow kInitialParams[10] = {
+const ParamRow kInitialParams[kSignalEntryCount] = {
     {"100", "0", "0", "60", "100"},      {"500", "0", "0", "80", "100"},
     {"1000", "0", "0", "100", "100"},    {"50", "50", "0", "255", "0"},
     {"250", "250", "0", "255", "0"},     {"500", "500", "0", "255", "0"},
@@ -99,7 +99,8 @@ Model::Model() {
     }
     Command5.Caption = "关闭程序";
 
-    for (int i = 0; i <= 9; ++i) Label1(i).Caption = "第" + std::to_string(i + 1) + "个字节";
+    for (int i = 0; i < kSlotCount; ++i)
+        Label1(i).Caption = "第" + std::to_string(i + 1) + "个字节";
     sendText1(1).Text = "5";
     sendText1(2).Text = "6";
     sendText1(3).Text = "sinx1";
@@ -114,20 +115,21 @@ Model::Model() {
     Label49.Caption = "当前串口状态：";
     Label50.Caption = "COM1,9600,无,8,1,CLOSE!";
 
-    const char* const portLabels[5] = {"串口", "波特率", "校验位", "数据位", "停止位"};
-    for (int i = 0; i <= 4; ++i) Label3(i).Caption = portLabels[i];
-    Combo1(0).List = {"COM1", "COM2", "COM3", "COM4"};
-    Combo1(1).List = {"300",   "600",   "1200",  "2400",  "4800",  "9600",
-                      "19200", "38400", "43000", "56000", "57600", "115200"};
-    Combo1(2).List = {"无", "奇", "偶"};
-    Combo1(3).List = {"6", "7", "8"};
-    Combo1(4).List = {"1", "2"};
+    const char* const portLabels[kPortBoxCount] = {"串口", "波特率", "校验位", "数据位", "停止位"};
+    for (int i = 0; i < kPortBoxCount; ++i) Label3(i).Caption = portLabels[i];
+    for (int n = 1; n <= kPortCount; ++n)
+        Combo1(kPortBoxPort).List.push_back("COM" + std::to_string(n));
+    Combo1(kPortBoxBaud).List = {"300",   "600",   "1200",  "2400",  "4800",  "9600",
+                                 "19200", "38400", "43000", "56000", "57600", "115200"};
+    for (const ParityName& p : kParityNames) Combo1(kPortBoxParity).List.emplace_back(p.word);
+    Combo1(kPortBoxDataBits).List = {"6", "7", "8"};
+    Combo1(kPortBoxStopBits).List = {"1", "2"};
     Command1.Caption = "设置完毕!";
     Optionopen.Caption = "串口打开";
     Optionclose.Caption = "串口关闭";
     Optionclose.Value = true;
 
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         const ParamRow& r = kInitialParams[i - 1];
         fuction_t1(i).Text = r.t1;
         fuction_t2(i).Text = r.t2;
@@ -153,7 +155,7 @@ Model::Model() {
                      "0<=am+a0<=255"};
     noiseNotes = {amNote, "（等概率分布，白噪声）"};
     noiseTargetsLabel.Caption = "叠加对象：";
-    for (int i = 1; i <= 10; ++i) Check1(i).Caption = std::to_string(i);
+    for (int i = 1; i <= kSlotCount; ++i) Check1(i).Caption = std::to_string(i);
 
     instructionLabels = {{"使用说明"}, {"数字信号发生器"}, {"V1.0"}};
     Text2.Text = ManualText();
@@ -176,7 +178,7 @@ Model::Model() {
 }
 
 int FrameLength(const Model& w) {
-    return PartsOf(w.frameFormat, std::clamp(w.slotCount, 0, 10)).Total();
+    return PartsOf(w.frameFormat, std::clamp(w.slotCount, 0, kSlotCount)).Total();
 }
 
 void ShowInfo(Model& w) {
@@ -205,8 +207,8 @@ void ShowMessage(Model& w, const Message& message, const std::string& detail) {
     ShowInfo(w);
 }
 
-ControlArray<TextBox, 1, 10>& ParamBoxColumn(Model& w, int box) {
-    ControlArray<TextBox, 1, 10>* const columns[kParamBoxCount] = {
+ControlArray<TextBox, 1, kSignalEntryCount>& ParamBoxColumn(Model& w, int box) {
+    ControlArray<TextBox, 1, kSignalEntryCount>* const columns[kParamBoxCount] = {
         &w.fuction_t1, &w.fuction_t2, &w.fuction_t3, &w.fuction_am, &w.fuction_a0};
     return *columns[box];
 }

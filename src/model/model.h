@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/controls.h"
+#include "model/form.h"
 #include "model/frame_format.h"
 #include "model/platform.h"
 
@@ -28,11 +29,11 @@ struct SignalParams {
 };
 
 // Entries of signalParams: 1..3 sine, 4..6 rectangular, 7..9 sawtooth, 10 noise.
-constexpr int kNoiseEntry = 10;
+constexpr int kNoiseEntry = kSignalEntryCount;
 
 // The entry each serial page box Combo1(0..4) shows at start-up and after a
 // restore: COM1, 9600, 无, 8, 1.
-inline constexpr std::array<int, 5> kPortStartPositions = {0, 5, 0, 2, 0};
+inline constexpr std::array<int, kPortBoxCount> kPortStartPositions = {0, 5, 0, 2, 0};
 
 // A one-based array of shared values, written field(i) like the controls.
 template <typename T, int Lo, int Hi>
@@ -52,13 +53,13 @@ struct Model {
 
     // Tab strip: the seven pages, then the frame format page.
     TabStrip Tabmain;
-    ControlArray<Frame, 0, 7> tabpage;
+    ControlArray<Frame, 0, tab::kFrame> tabpage;
     CommandButton Command5;  // "关闭程序", outside the pages
 
     // Send page, tabpage(0).
-    ControlArray<Label, 0, 9> Label1;
-    ControlArray<TextBox, 1, 10> sendText1;
-    ControlArray<CheckBox, 1, 10> Check2;
+    ControlArray<Label, 0, kSlotCount - 1> Label1;
+    ControlArray<TextBox, 1, kSlotCount> sendText1;
+    ControlArray<CheckBox, 1, kSlotCount> Check2;
     Label Label53, Label54, Label2;
     TextBox autosendtext1;
     CommandButton Command7, starsend, pausesend, Command8;
@@ -67,17 +68,18 @@ struct Model {
     ControlArray<Shape, 0, 1> Shape1;  // 0 on the serial page, 1 on the send page
 
     // Serial page, tabpage(1).
-    ControlArray<Label, 0, 4> Label3;
-    ControlArray<ComboBox, 0, 4> Combo1;
+    ControlArray<Label, 0, kPortBoxCount - 1> Label3;
+    ControlArray<ComboBox, 0, kPortBoxCount - 1> Combo1;
     CommandButton Command1;
     OptionButton Optionopen, Optionclose;
 
     // Signal pages, tabpage(2..5): boxes indexed by signalParams entry.
-    ControlArray<TextBox, 1, 10> fuction_t1, fuction_t2, fuction_t3, fuction_am, fuction_a0;
+    ControlArray<TextBox, 1, kSignalEntryCount> fuction_t1, fuction_t2, fuction_t3, fuction_am,
+        fuction_a0;
     CommandButton Command2, Command3, Command4, Command6;
     std::vector<std::string> sineNotes, squareNotes, sawtoothNotes, noiseNotes;
     Label noiseTargetsLabel;  // "叠加对象："
-    ControlArray<CheckBox, 1, 10> Check1;
+    ControlArray<CheckBox, 1, kSlotCount> Check1;
 
     // Instructions page, tabpage(6).
     std::vector<Label> instructionLabels;  // title, name, version
@@ -100,14 +102,14 @@ struct Model {
     // clears it, so each message carries only its own.
     std::string msgDetail;
     float PI_SINGLE = 0.0f;
-    FieldArray<SignalParams, 1, 10> signalParams;
-    FieldArray<std::uint8_t, 1, 10> frameBytes;
+    FieldArray<SignalParams, 1, kSignalEntryCount> signalParams;
+    FieldArray<std::uint8_t, 1, kSlotCount> frameBytes;
     bool isSending = false;
     bool portOpened = false;
     std::int32_t sendCount = 0;
-    FieldArray<std::uint8_t, 0, 4> portChoices;
+    FieldArray<std::uint8_t, 0, kPortBoxCount - 1> portChoices;
     bool portConfigured = false;
-    FieldArray<std::string, 1, 10> slotText;
+    FieldArray<std::string, 1, kSlotCount> slotText;
     std::int32_t slotCount = 0;
     std::int32_t sendPeriod = 0;
     std::int32_t halfPeriod = 0;
@@ -147,25 +149,6 @@ struct Model {
 // A control of an array as the form writes it: "sendText1(3)".
 std::string IndexedName(const std::string& name, int index);
 
-// The pages of the tab strip by index: tabpage(kSend) .. tabpage(kFrame),
-// then the window's own line monitor, which no handler of the program knows.
-namespace tab {
-constexpr int kSend = 0;
-constexpr int kSerial = 1;
-constexpr int kSine = 2;
-constexpr int kRectangular = 3;
-constexpr int kSawtooth = 4;
-constexpr int kNoise = 5;
-constexpr int kInstructions = 6;
-constexpr int kFrame = 7;
-constexpr int kMonitor = 8;
-}  // namespace tab
-
-// The seven pages laid out before the frame format page.
-constexpr int kPageCount = 7;
-// Every page of the program, tabpage(0) .. tabpage(tab::kFrame).
-constexpr int kProgramPageCount = tab::kFrame + 1;
-
 // The whole frame's bytes for the applied plan and frame format: what the
 // port's output buffer holds.
 int FrameLength(const Model& w);
@@ -176,7 +159,7 @@ void ShowInfo(Model& w);
 
 // The column of parameter boxes of ParamBox `box` (see model/signal_table.h):
 // fuction_t1 for kBoxT1 .. fuction_a0 for kBoxA0.
-ControlArray<TextBox, 1, 10>& ParamBoxColumn(Model& w, int box);
+ControlArray<TextBox, 1, kSignalEntryCount>& ParamBoxColumn(Model& w, int box);
 
 // Sets both status lamps, the serial page's first.
 void SetLamps(Model& w, std::uint32_t colour);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
+
+#include "model/errors.h"
 
 namespace kiv {
 
@@ -13,10 +16,15 @@ struct Outcome {
     bool ok = true;
     std::string box;
     std::string reason;
+    // The kind of error behind a failure that an error raised.
+    std::optional<ErrorKind> kind;
 
     static Outcome Done() { return {}; }
     static Outcome Failed(std::string box, std::string reason) {
-        return {false, std::move(box), std::move(reason)};
+        return {false, std::move(box), std::move(reason), std::nullopt};
+    }
+    static Outcome Failed(std::string box, const KivError& error) {
+        return {false, std::move(box), error.what(), error.kind()};
     }
     explicit operator bool() const { return ok; }
 };

@@ -7,7 +7,19 @@
 // logic runs the same against the real window and against test fakes.
 namespace kiv {
 
-// Button codes a message box returns (the platform's numbering).
+// A message box's style word (the platform's numbering): the button set in
+// its low bits, the icon above them.
+namespace message_style {
+constexpr std::int32_t kButtonsMask = 0x0F;
+constexpr std::int32_t kIconMask = 0x70;
+// The one button set the program shows: Cancel, Try Again, Continue.
+constexpr std::int32_t kCancelTryAgainContinue = 6;
+// The one icon the program shows: the stop sign.
+constexpr std::int32_t kIconCritical = 16;
+}  // namespace message_style
+
+// Button codes a message box returns (the platform's numbering), for the
+// buttons of the program's set.
 enum MessageAnswer : std::int32_t {
     kAnswerCancel = 2,
     kAnswerTryAgain = 10,

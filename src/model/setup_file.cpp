@@ -13,7 +13,7 @@ namespace kiv {
 namespace {
 
 // The keys of the [serial] section, for Combo1(0..4).
-const char* const kSerialKeys[5] = {"port", "baud", "parity", "data_bits", "stop_bits"};
+const char* const kSerialKeys[kPortBoxCount] = {"port", "baud", "parity", "data_bits", "stop_bits"};
 
 // Signal sections are named after their row of the signal table, their keys
 // after the parameter boxes.
@@ -147,8 +147,8 @@ std::string DecodeValue(const std::string& raw, int line) {
     return out;
 }
 
-std::array<bool, 10> DecodeSlotList(const std::string& value, int line) {
-    std::array<bool, 10> ticks{};
+std::array<bool, kSlotCount> DecodeSlotList(const std::string& value, int line) {
+    std::array<bool, kSlotCount> ticks{};
     if (Trim(value).empty()) return ticks;
     std::size_t start = 0;
     for (;;) {
@@ -161,7 +161,7 @@ std::array<bool, 10> DecodeSlotList(const std::string& value, int line) {
             if (c < '0' || c > '9') digits = false;
         }
         if (digits) slot = std::stoi(part);
-        if (!digits || slot < 1 || slot > 10)
+        if (!digits || slot < 1 || slot > kSlotCount)
             Refuse(line, Say(TextId::SetupBadNoiseSlot, {Cut(part)}));
         ticks[static_cast<std::size_t>(slot - 1)] = true;
         if (comma == std::string::npos) break;
@@ -170,9 +170,9 @@ std::array<bool, 10> DecodeSlotList(const std::string& value, int line) {
     return ticks;
 }
 
-std::string EncodeSlotList(const std::array<bool, 10>& ticks) {
+std::string EncodeSlotList(const std::array<bool, kSlotCount>& ticks) {
     std::string out;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kSlotCount; ++i) {
         if (!ticks[static_cast<std::size_t>(i)]) continue;
         if (!out.empty()) out += ',';
         out += std::to_string(i + 1);
@@ -183,7 +183,7 @@ std::string EncodeSlotList(const std::array<bool, 10>& ticks) {
 // Where a key of a section goes.
 struct Target {
     std::string* text = nullptr;
-    std::array<bool, 10>* ticks = nullptr;
+    std::array<bool, kSlotCount>* ticks = nullptr;
     bool zeroOrOne = false;  // a box ticked (1) or not (0)
 };
 
@@ -195,14 +195,14 @@ struct SectionKeys {
 std::map<std::string, SectionKeys> KeysOf(Setup& s) {
     std::map<std::string, SectionKeys> sections;
     SectionKeys& serial = sections["serial"];
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kPortBoxCount; ++i)
         serial.keys[kSerialKeys[i]].text = &s.serial[static_cast<std::size_t>(i)];
     SectionKeys& send = sections["send"];
-    for (int i = 1; i <= 10; ++i)
+    for (int i = 1; i <= kSlotCount; ++i)
         send.keys["slot" + std::to_string(i)].text = &s.slotTexts[static_cast<std::size_t>(i - 1)];
     send.keys["period"].text = &s.period;
     send.keys["noise_slots"].ticks = &s.noise;
-    for (int entry = 1; entry <= 10; ++entry) {
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry) {
         SectionKeys& keys = sections[SectionOf(entry)];
         for (int c = 0; c < kParamBoxCount; ++c) {
             if (IsEditableParam(entry, c))
@@ -274,7 +274,7 @@ bool IsEditableParam(int entry, int column) {
 
 Setup InitialSetup() {
     Setup s = SetupFromBoxes(FreshWindow());
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kPortBoxCount; ++i)
         s.serial[static_cast<std::size_t>(i)] = FreshWindow().Combo1(i).List.at(
             static_cast<std::size_t>(kPortStartPositions[static_cast<std::size_t>(i)]));
     return s;
@@ -357,16 +357,16 @@ std::variant<Setup, SetupRefusal> ParseSetup(const std::string& text) {
 std::string WriteSetup(const Setup& s, const std::string& writer) {
     std::string out = "# " + FreshWindow().Caption + " setup, written by " + writer + "\n";
     out += "[serial]\n";
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kPortBoxCount; ++i)
         out += std::string(kSerialKeys[i]) + "=" + Encode(s.serial[static_cast<std::size_t>(i)]) +
                "\n";
     out += "\n[send]\n";
-    for (int i = 1; i <= 10; ++i)
+    for (int i = 1; i <= kSlotCount; ++i)
         out += "slot" + std::to_string(i) + "=" +
                Encode(s.slotTexts[static_cast<std::size_t>(i - 1)]) + "\n";
     out += "period=" + Encode(s.period) + "\n";
     out += "noise_slots=" + EncodeSlotList(s.noise) + "\n";
-    for (int entry = 1; entry <= 10; ++entry) {
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry) {
         out += "\n[" + SectionOf(entry) + "]\n";
         for (int c = 0; c < kParamBoxCount; ++c) {
             if (!IsEditableParam(entry, c)) continue;
@@ -390,13 +390,14 @@ std::string WriteSetup(const Setup& s, const std::string& writer) {
 
 Setup SetupFromBoxes(const Model& w) {
     Setup s;
-    for (int i = 0; i < 5; ++i) s.serial[static_cast<std::size_t>(i)] = w.Combo1(i).Text;
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i)
+        s.serial[static_cast<std::size_t>(i)] = w.Combo1(i).Text;
+    for (int i = 1; i <= kSlotCount; ++i) {
         s.slotTexts[static_cast<std::size_t>(i - 1)] = w.sendText1(i).Text;
         s.noise[static_cast<std::size_t>(i - 1)] = w.Check2(i).Value != 0;
     }
     s.period = w.autosendtext1.Text;
-    for (int entry = 1; entry <= 10; ++entry)
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry)
         for (int c = 0; c < kParamBoxCount; ++c)
             s.params[static_cast<std::size_t>(entry - 1)][static_cast<std::size_t>(c)] =
                 IsEditableParam(entry, c) ? BoxOf(w, entry, c).Text
@@ -406,7 +407,7 @@ Setup SetupFromBoxes(const Model& w) {
 }
 
 void PutSetupInBoxes(Model& w, const Setup& s) {
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         ComboBox& box = w.Combo1(i);
         const std::string& text = s.serial[static_cast<std::size_t>(i)];
         const auto it = std::find(box.List.begin(), box.List.end(), text);
@@ -415,12 +416,12 @@ void PutSetupInBoxes(Model& w, const Setup& s) {
         else
             box.Type(text);
     }
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         w.sendText1(i).Text = s.slotTexts[static_cast<std::size_t>(i - 1)];
         w.Check2(i).Value = s.noise[static_cast<std::size_t>(i - 1)] ? 1 : 0;
     }
     w.autosendtext1.Text = s.period;
-    for (int entry = 1; entry <= 10; ++entry)
+    for (int entry = 1; entry <= kSignalEntryCount; ++entry)
         for (int c = 0; c < kParamBoxCount; ++c)
             if (IsEditableParam(entry, c))
                 BoxOf(w, entry, c).Text =

@@ -50,13 +50,13 @@
 namespace kiv {
 
 struct Setup {
-    std::array<std::string, 5> serial;      // Combo1(0..4)
-    std::array<std::string, 10> slotTexts;  // sendText1(1..10)
-    std::string period;                     // autosendtext1
-    std::array<bool, 10> noise{};           // Check2(1..10) ticked
+    std::array<std::string, kPortBoxCount> serial;  // Combo1(0..4)
+    std::array<std::string, kSlotCount> slotTexts;  // sendText1(1..10)
+    std::string period;                             // autosendtext1
+    std::array<bool, kSlotCount> noise{};           // Check2(1..10) ticked
     // fuction_t1..fuction_a0 of entries 1..10, [entry - 1][column]. Read-only
     // boxes hold their fixed text "0".
-    std::array<std::array<std::string, kParamBoxCount>, 10> params;
+    std::array<std::array<std::string, kParamBoxCount>, kSignalEntryCount> params;
     // The frame format page's boxes, each by its name (FrameSetupKey).
     std::array<std::string, 7> frame;
 

@@ -161,6 +161,23 @@ constexpr std::array<TextForms, static_cast<std::size_t>(TextId::Count)> kTexts 
      "fonts-noto-cjk"},
     {TextId::RecordingCannotStart, "cannot record to %1", "不能记录到 %1"},
     {TextId::RecordingCannotWrite, "could not write to %1", "无法写入 %1"},
+    {TextId::NotANumber, "not a number: \"%1\"", "不是数字：“%1”"},
+    {TextId::NumberTooLarge, "number too large", "数值太大"},
+    {TextId::NotFiniteFor, "not a finite value for %1", "不是可换算为 %1 的有限值"},
+    {TextId::OutOfRangeFor, "value out of range for %1", "数值超出 %1 的范围"},
+    {TextId::A32BitInteger, "a 32-bit integer", "32 位整数"},
+    {TextId::A16BitInteger, "a 16-bit integer", "16 位整数"},
+    {TextId::AByte, "a byte", "字节"},
+    {TextId::AdditionOverflow, "integer overflow in addition", "整数加法溢出"},
+    {TextId::SubtractionOverflow, "integer overflow in subtraction", "整数减法溢出"},
+    {TextId::MultiplicationOverflow, "integer overflow in multiplication", "整数乘法溢出"},
+    {TextId::RemainderByZero, "remainder by zero", "求余时除数为零"},
+    {TextId::FloatingPointFault, "floating-point fault", "浮点运算错误"},
+    {TextId::LevelSumOutsideByte, "am + a0 outside 0..255", "am + a0 超出 0..255"},
+    {TextId::SlotNeitherConstantNorSignal, "holds neither a constant 0..255 nor a signal name",
+     "既不是 0..255 的常数，也不是信号名称"},
+    {TextId::UnknownPort, "unknown port %1", "未知串口 %1"},
+    {TextId::UnknownParity, "unknown parity %1", "未知校验位 %1"},
 }};
 
 constexpr bool InOrder() {

@@ -98,6 +98,24 @@ enum class TextId {
     NoChineseFont,
     RecordingCannotStart,
     RecordingCannotWrite,
+    // Numbers and the rules of the boxes: kiv-cli names them after the box
+    // at fault; the window shows its fixed message box instead.
+    NotANumber,
+    NumberTooLarge,
+    NotFiniteFor,
+    OutOfRangeFor,
+    A32BitInteger,
+    A16BitInteger,
+    AByte,
+    AdditionOverflow,
+    SubtractionOverflow,
+    MultiplicationOverflow,
+    RemainderByZero,
+    FloatingPointFault,
+    LevelSumOutsideByte,
+    SlotNeitherConstantNorSignal,
+    UnknownPort,
+    UnknownParity,
     Count
 };
 

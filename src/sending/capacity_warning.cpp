@@ -29,15 +29,11 @@ std::optional<std::int64_t> Whole(const std::string* text) {
 
 LineCapacity CapacityOf(const Model& w) {
     CharacterFormat format;
-    if (const std::string* parity = AppliedEntry(w, 2)) {
-        if (*parity == "奇")
-            format.parity = Parity::Odd;
-        else if (*parity == "偶")
-            format.parity = Parity::Even;
-    }
-    if (auto data = Whole(AppliedEntry(w, 3)); data && *data >= 5 && *data <= 8)
+    if (const std::string* word = AppliedEntry(w, kPortBoxParity))
+        if (const ParityName* parity = FindParityWord(*word)) format.parity = parity->parity;
+    if (auto data = Whole(AppliedEntry(w, kPortBoxDataBits)); data && *data >= 5 && *data <= 8)
         format.dataBits = static_cast<int>(*data);
-    if (const std::string* stop = AppliedEntry(w, 4)) {
+    if (const std::string* stop = AppliedEntry(w, kPortBoxStopBits)) {
         if (*stop == "1.5")
             format.stopHalfBits = 3;
         else if (*stop == "2")
@@ -45,7 +41,7 @@ LineCapacity CapacityOf(const Model& w) {
     }
     LineCapacity c;
     c.needed = BaudNeeded(FrameLength(w), format, w.sendPeriod);
-    if (auto baud = Whole(AppliedEntry(w, 1)); baud && *baud > 0) c.portBaud = *baud;
+    if (auto baud = Whole(AppliedEntry(w, kPortBoxBaud)); baud && *baud > 0) c.portBaud = *baud;
     // An unknown rate is not a slow one, and a line that takes bytes as
     // fast as they come (the virtual port) has no rate to fall behind:
     // nothing to warn about.

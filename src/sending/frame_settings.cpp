@@ -31,10 +31,10 @@ const char* ChecksumLabel(const ChecksumKind& k) {
 // A frame whose slots are filled as the next one would be, without noise:
 // the line shows the frame's shape, and sending keeps every random draw.
 std::vector<std::uint8_t> NextSlotsWithoutNoise(const Model& w) {
-    const int count = std::clamp(w.slotCount, 0, 10);
+    const int count = std::clamp(w.slotCount, 0, kSlotCount);
     FrameInputs in{
         std::span<const std::string>(w.slotText.values).first(static_cast<std::size_t>(count)),
-        std::span<const SignalParams, 10>(w.signalParams.values)};
+        std::span<const SignalParams, kSignalEntryCount>(w.signalParams.values)};
     in.previous = w.frameBytes.values;
     in.count = w.sendCount;
     in.period = w.sendPeriod;
@@ -146,7 +146,7 @@ void PutFrameFormatInBoxes(Model& w, const FrameFormat& format) {
 
 std::string FrameLayoutLine(const Model& w) {
     const FrameFormat& f = w.frameFormat;
-    const int slots = std::clamp(w.slotCount, 0, 10);
+    const int slots = std::clamp(w.slotCount, 0, kSlotCount);
     std::string layout;
     const auto part = [&](const std::string& text) {
         if (!layout.empty()) layout += " | ";

@@ -8,7 +8,7 @@ namespace kiv {
 namespace {
 
 // Every slot a plan can fill has its column in a recording.
-constexpr int kRecordedSlots = 10;
+constexpr int kRecordedSlots = kSlotCount;
 
 }  // namespace
 

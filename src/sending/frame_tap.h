@@ -112,7 +112,7 @@ class FrameTap {
     // The plan of the last mark, to notice an apply that changed it.
     std::int32_t m_slotCount = 0;
     std::int32_t m_period = 0;
-    std::array<std::string, 10> m_texts;
+    std::array<std::string, kSlotCount> m_texts;
 
     std::unique_ptr<FrameLog> m_log;
     std::string m_recordingPath;

@@ -2,6 +2,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "model/texts.h"
 #include "serial/comm_control.h"
 #include "serial/port_open_close.h"
 #include "signal/compute_frame.h"
@@ -40,10 +41,10 @@ void DisableSendButtons(Model& w) {
 Outcome ApplySendSettings(Model& w) {
     std::string box;
     try {
-        for (int i = 1; i <= 10; ++i)
+        for (int i = 1; i <= kSlotCount; ++i)
             if (ClassifySlot(w.sendText1(i).Text) == SlotKind::Invalid) {
                 box = IndexedName("sendText1", i);
-                Raise(ErrorKind::NotANumber, "holds neither a constant 0..255 nor a signal name");
+                Raise(ErrorKind::NotANumber, Say(TextId::SlotNeitherConstantNorSignal));
             }
         EnableSendButtons(w);
         box = "autosendtext1";
@@ -51,7 +52,7 @@ Outcome ApplySendSettings(Model& w) {
         w.halfPeriod = HalfOf(w.sendPeriod);
 
         int count = 0;
-        while (count < 10 && !w.sendText1(count + 1).Text.empty()) {
+        while (count < kSlotCount && !w.sendText1(count + 1).Text.empty()) {
             ++count;
             w.slotText(count) = w.sendText1(count).Text;
         }

@@ -49,12 +49,12 @@ void WaitFor(Model& w, std::uint32_t t0, Bound bound, Wake wake, bool& yielded) 
 // The frame plan a frame was composed for: its length and its slot texts.
 struct ComposedPlan {
     std::int32_t slotCount = 0;
-    std::array<std::string, 10> texts;
+    std::array<std::string, kSlotCount> texts;
 
     static ComposedPlan Of(const Model& w) {
         ComposedPlan plan;
         plan.slotCount = w.slotCount;
-        for (int i = 1; i <= w.slotCount && i <= 10; ++i)
+        for (int i = 1; i <= w.slotCount && i <= kSlotCount; ++i)
             plan.texts[static_cast<std::size_t>(i - 1)] = w.slotText(i);
         return plan;
     }
@@ -62,7 +62,7 @@ struct ComposedPlan {
     // as the frame's composition does not tell "SINX1" from "sinx1".
     bool InForce(const Model& w) const {
         if (w.slotCount != slotCount) return false;
-        for (int i = 1; i <= slotCount && i <= 10; ++i)
+        for (int i = 1; i <= slotCount && i <= kSlotCount; ++i)
             if (!SameIgnoringCase(texts[static_cast<std::size_t>(i - 1)], w.slotText(i)))
                 return false;
         return true;
@@ -162,7 +162,7 @@ bool WaitCyclePeriod(Model& w, std::uint32_t t0) {
 // index.
 void WriteFrame(Model& w, std::int32_t n, DroppedFrames& dropped) {
     if (w.slotCount <= 0) return;
-    const auto length = static_cast<std::size_t>(std::min(w.slotCount, 10));
+    const auto length = static_cast<std::size_t>(std::min(w.slotCount, kSlotCount));
     const AssembledFrame frame = AssembleFrame(
         w.frameFormat, std::span<const std::uint8_t>(w.frameBytes.values).first(length), n);
     // The monitor sees what the port took: nothing of a frame dropped

@@ -99,8 +99,8 @@ struct PlanMark {
     double ms = 0.0;               // when that plan came into force
     std::int32_t slotCount = 0;
     std::int32_t period = 0;
-    std::array<std::string, 10> labels;  // "3: sinx1", one per filled slot
-    std::array<std::string, 10> texts;   // the slots' texts as applied
+    std::array<std::string, kSlotCount> labels;  // "3: sinx1", one per filled slot
+    std::array<std::string, kSlotCount> texts;   // the slots' texts as applied
 };
 
 // The last plan marks, oldest dropped.

@@ -21,7 +21,7 @@ Outcome LoadSetup(Model& w, const Setup& setup) {
     PutSetupInBoxes(w, setup);
     // A pick in a port box locks the open and close options until the
     // serial page is applied, as it does for a user.
-    for (int i = 0; i <= 4; ++i) Combo1_Click(w, i);
+    for (int i = 0; i < kPortBoxCount; ++i) Combo1_Click(w, i);
     Check2_Click(w, 1);
 
     Outcome first = Outcome::Done();

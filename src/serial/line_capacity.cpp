@@ -14,10 +14,6 @@ std::uint64_t SaturatingProduct(std::uint64_t a, std::uint64_t b) {
 
 }  // namespace
 
-CharacterFormat FormatOf(const LineSettings& settings) {
-    return {settings.dataBits, settings.parity, settings.stopBits * 2};
-}
-
 std::uint32_t HalfBitsPerByte(const CharacterFormat& format) {
     if (format.dataBits < 1 || format.dataBits > 64 || format.stopHalfBits < 2 ||
         format.stopHalfBits > 8)

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "serial/port_settings_text.h"
+#include "model/form.h"
 
 namespace kiv {
 
@@ -15,8 +15,6 @@ struct CharacterFormat {
     Parity parity = Parity::None;
     int stopHalfBits = 2;  // 2: one stop bit, 3: one and a half, 4: two
 };
-
-CharacterFormat FormatOf(const LineSettings& settings);
 
 // Half bits one byte takes on the line; 0 for a format no port has (fewer
 // than 1 data bit or 1 stop bit).

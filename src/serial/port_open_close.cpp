@@ -13,7 +13,7 @@ namespace {
 
 void SetSettingsEnabled(Model& w, bool enabled) {
     w.Command1.Enabled = enabled;
-    for (int i = 0; i <= 4; ++i) w.Combo1(i).Enabled = enabled;
+    for (int i = 0; i < kPortBoxCount; ++i) w.Combo1(i).Enabled = enabled;
 }
 
 }  // namespace

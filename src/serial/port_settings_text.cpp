@@ -35,15 +35,12 @@ std::optional<LineSettings> ParseLineSettings(const std::string& text) {
     auto data = WholeNumber(parts[2], 5, 8);
     auto stop = WholeNumber(parts[3], 1, 2);
     if (!baud || !data || !stop) return std::nullopt;
-    if (parts[1] == "n" || parts[1] == "N") {
-        s.parity = Parity::None;
-    } else if (parts[1] == "o" || parts[1] == "O") {
-        s.parity = Parity::Odd;
-    } else if (parts[1] == "e" || parts[1] == "E") {
-        s.parity = Parity::Even;
-    } else {
-        return std::nullopt;
-    }
+    // The letter in either case.
+    char letter = parts[1].size() == 1 ? parts[1][0] : '\0';
+    if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter - 'A' + 'a');
+    const ParityName* parity = FindParityLetter(letter);
+    if (parity == nullptr) return std::nullopt;
+    s.parity = parity->parity;
     s.baud = *baud;
     s.dataBits = *data;
     s.stopBits = *stop;

@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-namespace kiv {
+#include "model/form.h"
 
-enum class Parity { None, Odd, Even };
+namespace kiv {
 
 // A settings text "baud,parity,data,stop" taken apart.
 struct LineSettings {

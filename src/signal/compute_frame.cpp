@@ -76,11 +76,11 @@ ComposedFrame ComposeFrame(const FrameInputs& in, RandomSource& random) {
 }
 
 void ComputeFrame(Model& w) {
-    const int count = std::clamp(w.slotCount, 0, 10);
+    const int count = std::clamp(w.slotCount, 0, kSlotCount);
     FrameInputs in{
         std::span<const std::string>(w.slotText.values).first(static_cast<std::size_t>(count)),
-        std::span<const SignalParams, 10>(w.signalParams.values)};
-    for (int i = 1; i <= 10; ++i)
+        std::span<const SignalParams, kSignalEntryCount>(w.signalParams.values)};
+    for (int i = 1; i <= kSlotCount; ++i)
         in.noise.at(static_cast<std::size_t>(i - 1)) = w.Check1(i).Value == 1;
     in.previous = w.frameBytes.values;
     in.count = w.sendCount;

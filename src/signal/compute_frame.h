@@ -30,10 +30,10 @@ bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 // Everything one frame is made of.
 struct FrameInputs {
-    std::span<const std::string> slots;        // the plan: the texts of slots 1..slotCount
-    std::span<const SignalParams, 10> params;  // signalParams(1..10)
-    std::array<bool, 10> noise{};              // slot i + 1 gets noise added
-    std::array<std::uint8_t, 10>
+    std::span<const std::string> slots;  // the plan: the texts of slots 1..slotCount
+    std::span<const SignalParams, kSignalEntryCount> params;  // signalParams(1..10)
+    std::array<bool, kSlotCount> noise{};                     // slot i + 1 gets noise added
+    std::array<std::uint8_t, kSlotCount>
         previous{};           // the last frame: a slot naming nothing keeps its byte
     std::int32_t count = 0;   // the frame's index (sendCount)
     std::int32_t period = 0;  // the send period in ms

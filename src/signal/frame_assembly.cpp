@@ -10,7 +10,7 @@ AssembledFrame AssembleFrame(const FrameFormat& format, std::span<const std::uin
                              std::int32_t count) {
     AssembledFrame frame;
     const std::span<const std::uint8_t> taken =
-        slots.first(std::min<std::size_t>(slots.size(), 10));
+        slots.first(std::min<std::size_t>(slots.size(), kSlotCount));
     const std::span<const std::uint8_t> header =
         std::span(format.header).first(std::min<std::size_t>(format.header.size(), kMaxFixedBytes));
     const std::span<const std::uint8_t> trailer =

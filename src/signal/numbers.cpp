@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/errors.h"
+#include "model/texts.h"
 
 namespace kiv {
 namespace {
@@ -108,33 +109,31 @@ double RoundHalfEven(double v) {
 
 namespace {
 template <typename T>
-T RealToIntegral(double v, const char* what) {
-    if (!std::isfinite(v))
-        Raise(ErrorKind::FloatingPoint, std::string("not a finite value for ") + what);
+T RealToIntegral(double v, TextId what) {
+    if (!std::isfinite(v)) Raise(ErrorKind::FloatingPoint, Say(TextId::NotFiniteFor, {Say(what)}));
     double r = RoundHalfEven(v);
     if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
         r > static_cast<double>(std::numeric_limits<T>::max())) {
-        Raise(ErrorKind::Overflow, std::string("value out of range for ") + what);
+        Raise(ErrorKind::Overflow, Say(TextId::OutOfRangeFor, {Say(what)}));
     }
     return static_cast<T>(r);
 }
 }  // namespace
 
 std::int32_t RealToInt32(double v) {
-    return RealToIntegral<std::int32_t>(v, "a 32-bit integer");
+    return RealToIntegral<std::int32_t>(v, TextId::A32BitInteger);
 }
 std::int16_t RealToInt16(double v) {
-    return RealToIntegral<std::int16_t>(v, "a 16-bit integer");
+    return RealToIntegral<std::int16_t>(v, TextId::A16BitInteger);
 }
 std::uint8_t RealToByte(double v) {
-    return RealToIntegral<std::uint8_t>(v, "a byte");
+    return RealToIntegral<std::uint8_t>(v, TextId::AByte);
 }
 
 double ToReal(std::string_view text) {
     auto v = ReadNumber(text);
-    if (!v)
-        Raise(ErrorKind::NotANumber, "not a number: \"" + std::string(text.substr(0, 40)) + "\"");
-    if (!std::isfinite(*v)) Raise(ErrorKind::Overflow, "number too large");
+    if (!v) Raise(ErrorKind::NotANumber, Say(TextId::NotANumber, {text.substr(0, 40)}));
+    if (!std::isfinite(*v)) Raise(ErrorKind::Overflow, Say(TextId::NumberTooLarge));
     return *v;
 }
 
@@ -144,45 +143,41 @@ std::int32_t ToInteger(std::string_view text) {
 std::uint8_t ToByte(std::string_view text) {
     return RealToByte(ToReal(text));
 }
-std::int16_t ToInt16(std::string_view text) {
-    return RealToInt16(ToReal(text));
-}
-
 std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
     std::int32_t r;
-    if (__builtin_add_overflow(a, b, &r))
-        Raise(ErrorKind::Overflow, "integer overflow in addition");
+    if (__builtin_add_overflow(a, b, &r)) Raise(ErrorKind::Overflow, Say(TextId::AdditionOverflow));
     return r;
 }
 
 std::int32_t CheckedSub(std::int32_t a, std::int32_t b) {
     std::int32_t r;
     if (__builtin_sub_overflow(a, b, &r))
-        Raise(ErrorKind::Overflow, "integer overflow in subtraction");
+        Raise(ErrorKind::Overflow, Say(TextId::SubtractionOverflow));
     return r;
 }
 
 std::int32_t CheckedMul(std::int32_t a, std::int32_t b) {
     std::int32_t r;
     if (__builtin_mul_overflow(a, b, &r))
-        Raise(ErrorKind::Overflow, "integer overflow in multiplication");
+        Raise(ErrorKind::Overflow, Say(TextId::MultiplicationOverflow));
     return r;
 }
 
 std::int32_t CheckedMod(std::int32_t a, std::int32_t b) {
-    if (b == 0) Raise(ErrorKind::DivisionByZero, "remainder by zero");
+    if (b == 0) Raise(ErrorKind::DivisionByZero, Say(TextId::RemainderByZero));
     // INT32_MIN % -1 is undefined in C++ although its value is 0.
     if (b == -1) return 0;
     return a % b;
 }
 
 std::uint8_t IntToByte(std::int64_t v) {
-    if (v < 0 || v > 255) Raise(ErrorKind::Overflow, "value out of range for a byte");
+    if (v < 0 || v > 255)
+        Raise(ErrorKind::Overflow, Say(TextId::OutOfRangeFor, {Say(TextId::AByte)}));
     return static_cast<std::uint8_t>(v);
 }
 
 double CheckReal(double v) {
-    if (!std::isfinite(v)) Raise(ErrorKind::FloatingPoint, "floating-point fault");
+    if (!std::isfinite(v)) Raise(ErrorKind::FloatingPoint, Say(TextId::FloatingPointFault));
     return v;
 }
 

@@ -28,7 +28,6 @@ std::uint8_t RealToByte(double v);
 double ToReal(std::string_view text);
 std::int32_t ToInteger(std::string_view text);
 std::uint8_t ToByte(std::string_view text);
-std::int16_t ToInt16(std::string_view text);
 
 // Checked 32-bit arithmetic.
 std::int32_t CheckedAdd(std::int32_t a, std::int32_t b);

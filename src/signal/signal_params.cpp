@@ -2,6 +2,7 @@
 
 #include "model/errors.h"
 #include "model/messages.h"
+#include "model/texts.h"
 #include "signal/numbers.h"
 
 namespace kiv {
@@ -22,7 +23,7 @@ void ValidateEntry(const Model& w, int i, std::string& box) {
     // 100.5 alone rounds into range.
     const double sum = ToReal(w.fuction_am(i).Text) + a0;
     const std::int32_t rounded = RealToInt32(sum);
-    if (rounded < 0 || rounded > 255) Raise(ErrorKind::Overflow, "am + a0 outside 0..255");
+    if (rounded < 0 || rounded > 255) Raise(ErrorKind::LevelSum, Say(TextId::LevelSumOutsideByte));
 }
 
 void StoreEntry(Model& w, int i, std::string& box) {
@@ -42,12 +43,12 @@ void StoreEntry(Model& w, int i, std::string& box) {
 Outcome ApplySignalSettings(Model& w) {
     std::string box;
     try {
-        for (int i = 1; i <= 10; ++i) ValidateEntry(w, i, box);
-        for (int i = 1; i <= 10; ++i) StoreEntry(w, i, box);
+        for (int i = 1; i <= kSignalEntryCount; ++i) ValidateEntry(w, i, box);
+        for (int i = 1; i <= kSignalEntryCount; ++i) StoreEntry(w, i, box);
         return Outcome::Done();
     } catch (const KivError& e) {
         ShowMessage(w, kSignalSettingsMessage);
-        return Outcome::Failed(box, e.what());
+        return Outcome::Failed(box, e);
     }
 }
 

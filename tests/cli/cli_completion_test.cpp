@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_help.h"
 #include "cli/cli_options.h"
 
 namespace kiv {

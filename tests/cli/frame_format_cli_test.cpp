@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/cli_help.h"
 #include "cli/cli_options.h"
 #include "cli/exit_codes.h"
 #include "fakes.h"

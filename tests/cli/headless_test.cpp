@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "app/startup.h"
+#include "cli/cli_help.h"
 #include "cli/cli_options.h"
 #include "fakes.h"
 #include "platform/port_naming.h"

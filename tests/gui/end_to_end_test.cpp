@@ -58,15 +58,6 @@ using Frame = std::vector<std::uint8_t>;
 
 // The window on a pseudo-terminal, driven as a user would.
 struct LineRig : PtyWindowRig {
-    void type(const QString& name, const QString& text) const {
-        auto* edit = find<QLineEdit>(name);
-        ASSERT_NE(edit, nullptr);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-    }
-
     // The first step of the instructions page: apply the port choices and
     // open the port.
     void openPort() const {

@@ -51,9 +51,7 @@ struct BadTextCase {
     const char* box;  // frameHeader or frameTrailer
     const char* text;
 };
-void PrintTo(const BadTextCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class FrameBadTextTest : public ::testing::TestWithParam<BadTextCase> {};
 

@@ -68,7 +68,7 @@ QString SendPageOrder(int usableChecks, bool sendButtons) {
 // keyboard user does: the arrow keys on the tab strip.
 void OpenPageByKeyboard(WindowRig& rig, int page) {
     rig.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window));
     QTabBar* bar = rig.window->tabs()->tabBar();
     bar->setFocus(Qt::TabFocusReason);
     for (int i = 0; i < page; ++i) QTest::keyClick(bar, Qt::Key_Right);
@@ -131,9 +131,7 @@ struct PageCase {
     int page;
     QStringList order;  // between the tab strip and "关闭程序"
 };
-void PrintTo(const PageCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 QStringList ParameterRows(int first, int last) {
     QStringList boxes;

@@ -35,15 +35,10 @@ void ApplyPlan(WindowRig& rig, const std::vector<std::string>& slotTexts,
                const std::string& period) {
     for (int slot = 1; slot <= 10; ++slot) {
         const auto i = static_cast<std::size_t>(slot - 1);
-        auto* box = rig.find<QLineEdit>(ControlName("sendText1", slot));
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Delete);
-        if (i < slotTexts.size()) QTest::keyClicks(box, QString::fromStdString(slotTexts[i]));
+        rig.type(ControlName("sendText1", slot),
+                 i < slotTexts.size() ? QString::fromStdString(slotTexts[i]) : QString());
     }
-    auto* periodBox = rig.find<QLineEdit>(QStringLiteral("autosendtext1"));
-    periodBox->selectAll();
-    QTest::keyClick(periodBox, Qt::Key_Delete);
-    QTest::keyClicks(periodBox, QString::fromStdString(period));
+    rig.type(QStringLiteral("autosendtext1"), QString::fromStdString(period));
     QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("Command7")), Qt::LeftButton);
 }
 
@@ -606,7 +601,7 @@ TEST(LineMonitorTest, TheMonitorOpensInAWindowOfItsOwn) {
     own->close();
     EXPECT_FALSE(monitor->detached());
     EXPECT_FALSE(own->isVisible());
-    EXPECT_EQ(monitor->chart()->window(), rig.window.get());
+    EXPECT_EQ(monitor->chart()->window(), rig.window);
     rig.selectPage(tab::kMonitor);
     EXPECT_TRUE(monitor->chart()->isVisible());
     EXPECT_EQ(rig.window->size(), mainSize);

@@ -25,6 +25,23 @@
 namespace kiv::testing {
 namespace {
 
+// The lamp paints the model's 0x00BBGGRR colour: red in the low byte.
+TEST(LampWidgetTest, PaintsTheModelsColourRedInTheLowByte) {
+    const struct {
+        std::uint32_t bgr;
+        QColor shown;
+    } cases[] = {
+        {0x000000FF, QColor(255, 0, 0)}, {0x0000FF00, QColor(0, 255, 0)},
+        {0x00FF0000, QColor(0, 0, 255)}, {0x0080C0FF, QColor(255, 192, 128)},
+        {0x00000000, QColor(0, 0, 0)},
+    };
+    LampWidget lamp;
+    for (const auto& c : cases) {
+        lamp.setBackColor(c.bgr);
+        EXPECT_EQ(lamp.color(), c.shown) << std::hex << c.bgr;
+    }
+}
+
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -151,7 +168,7 @@ TEST(MainWindowTest, EveryControlHasAWidgetShowingItsModelState) {
     for (int i = 0; i <= 1; ++i) {
         auto* lamp = rig.find<LampWidget>(ControlName("Shape1", i));
         ASSERT_NE(lamp, nullptr);
-        EXPECT_EQ(lamp->backColor(), m.Shape1(i).BackColor);
+        EXPECT_EQ(lamp->color(), ColorFromBgr(m.Shape1(i).BackColor));
     }
     auto* tally = rig.find<TallyDisplay>("Tally1");
     ASSERT_NE(tally, nullptr);
@@ -261,9 +278,7 @@ struct BadParameterCase {
     const char* text;
     const char* apply;
 };
-void PrintTo(const BadParameterCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class BadParameterTest : public ::testing::TestWithParam<BadParameterCase> {};
 
@@ -329,10 +344,6 @@ struct MirrorCase {
     const char* clicked;
     const char* mirror;
 };
-void PrintTo(const MirrorCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class NoiseMirrorTest : public ::testing::TestWithParam<MirrorCase> {};
 
 TEST_P(NoiseMirrorTest, TickingOneRowTicksTheOther) {
@@ -375,10 +386,6 @@ struct ComboCase {
     const char* text;
     bool optionsEnabled;
 };
-void PrintTo(const ComboCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class ComboInputTest : public ::testing::TestWithParam<ComboCase> {};
 
 TEST_P(ComboInputTest, OnlyAPickGivesAListPosition) {
@@ -420,10 +427,6 @@ struct OpenCase {
     bool opened;
     std::size_t messages;
 };
-void PrintTo(const OpenCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class PortOpenTest : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(PortOpenTest, SelectingOpenShowsTheResultingLook) {

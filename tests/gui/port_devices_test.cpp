@@ -65,15 +65,9 @@ struct DeviceWindow : WindowRig {
         directory.Refresh();
         services.Pace(devicePort);
         devicePort.setOpenReporter([this](const std::string& text) { model.lampToolTip = text; });
-        Start(devicePort);
-        window->attachPortDirectory(directory);
+        Start(devicePort, &directory);
     }
-    // The window goes before the port it was wired to.
-    ~DeviceWindow() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
+    ~DeviceWindow() { Stop(); }
 
     QComboBox* portBox() const { return find<QComboBox>(ControlName("Combo1", 0)); }
     QString described(int port) const {
@@ -109,7 +103,7 @@ struct DeviceWindow : WindowRig {
                     // closes first, as on a click. A context menu deletes
                     // itself and its entries once closed, so both happen in
                     // one go, before that deletion can run.
-                    QTimer::singleShot(0, window.get(),
+                    QTimer::singleShot(0, window,
                                        [menu = QPointer<QMenu>(menu),
                                         action = QPointer<QAction>(action), triggered] {
                                            if (action == nullptr) return;
@@ -255,9 +249,7 @@ struct ReassignCase {
     bool contextMenu;  // the box's context menu rather than the button beside it
 };
 
-void PrintTo(const ReassignCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class ReassignTest : public PortDevicesTest, public ::testing::WithParamInterface<ReassignCase> {};
 

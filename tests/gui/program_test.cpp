@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/table_cases.h"
 
 namespace kiv::testing {
 namespace {
@@ -18,9 +19,7 @@ struct AnswerCase {
     std::vector<std::string> args;
     const char* expected;  // a line of what it prints
 };
-void PrintTo(const AnswerCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class AnsweredWithoutADisplay : public ::testing::TestWithParam<AnswerCase> {};
 
@@ -139,10 +138,6 @@ struct FontCase {
     std::vector<std::string> fonts;  // font files the configuration holds
     bool warned;
 };
-void PrintTo(const FontCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class FontsAtStart : public ::testing::TestWithParam<FontCase> {};
 
 TEST_P(FontsAtStart, WarnsOnlyWithoutChineseGlyphs) {

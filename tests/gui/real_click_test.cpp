@@ -90,9 +90,7 @@ struct RealClickCase {
     bool programEnds;
 };
 
-void PrintTo(const RealClickCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class RealClickWhileSendingTest : public ::testing::TestWithParam<RealClickCase> {};
 

@@ -51,17 +51,8 @@ struct FileChoice {
 
 void Press(WindowRig& rig, Qt::Key key) {
     rig.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
-    QTest::keyClick(rig.window.get(), key, Qt::ControlModifier);
-}
-
-void Type(WindowRig& rig, const QString& name, const QString& text) {
-    auto* edit = rig.find<QLineEdit>(name);
-    ASSERT_NE(edit, nullptr) << name.toStdString();
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window));
+    QTest::keyClick(rig.window, key, Qt::ControlModifier);
 }
 
 TEST(SetupCommandsTest, CtrlSSavesWhatIsTypedAndCtrlOLoadsItIntoAnotherWindow) {
@@ -72,15 +63,15 @@ TEST(SetupCommandsTest, CtrlSSavesWhatIsTypedAndCtrlOLoadsItIntoAnotherWindow) {
     {
         WindowRig first;
         FileChoice choice(first, dir);
-        Type(first, "sendText1(2)", " 7 ");
-        Type(first, "sendText1(5)", "TRIX1");
-        Type(first, "autosendtext1", "20");
+        first.type("sendText1(2)", " 7 ");
+        first.type("sendText1(5)", "TRIX1");
+        first.type("autosendtext1", "20");
         first.selectPage(1);
         auto* parity = first.find<QComboBox>("Combo1(2)");
         parity->setCurrentIndex(1);
         emit parity->activated(1);
         first.selectPage(4);
-        Type(first, "fuction_t3(8)", "33");
+        first.type("fuction_t3(8)", "33");
         first.selectPage(0);
         QTest::mouseClick(first.find<QCheckBox>("Check2(4)"), Qt::LeftButton);
         choice.next = file;

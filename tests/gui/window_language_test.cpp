@@ -116,11 +116,7 @@ struct MissingDeviceRig : WindowRig {
         linePort = std::make_unique<QtCommControl>(map);
         Start(*linePort);
     }
-    ~MissingDeviceRig() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
+    ~MissingDeviceRig() { Stop(); }
     std::unique_ptr<QtCommControl> linePort;
 };
 
@@ -139,14 +135,13 @@ TEST_F(WindowLanguageTest, TheWindowShowsNoEnglishSentence) {
 
     // A typed port brings the page's red line.
     auto* baud = rig.find<QComboBox>(QStringLiteral("Combo1(1)"));
-    baud->lineEdit()->selectAll();
-    QTest::keyClicks(baud->lineEdit(), QStringLiteral("12345"));
+    TypeInto(baud->lineEdit(), QStringLiteral("12345"));
     rig.click(QStringLiteral("Command1"));
     rig.window->pushModel();
     EXPECT_FALSE(rig.find<QLabel>(QStringLiteral("portHint"))->text().isEmpty());
     for (int page = 0; page < kProgramPageCount; ++page) {
         rig.selectPage(page);
-        EXPECT_EQ(EnglishTexts(rig.window.get()), QStringList()) << "page " << page;
+        EXPECT_EQ(EnglishTexts(rig.window), QStringList()) << "page " << page;
     }
     auto* menu = rig.window->findChild<QMenu*>(QStringLiteral("setupMenu"));
     ASSERT_NE(menu, nullptr);
@@ -159,9 +154,7 @@ struct DialogCase {
     std::function<void(WindowRig&, std::function<void(QWidget*)>)> open;
 };
 
-void PrintTo(const DialogCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class DialogLanguage : public WindowLanguageTest,
                        public ::testing::WithParamInterface<DialogCase> {};
@@ -226,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The device path asked for "其他路径...", as the port button asks it.
         DialogCase{"PathDialog",
                    [](WindowRig& rig, std::function<void(QWidget*)> walk) {
-                       QInputDialog dialog(rig.window.get());
+                       QInputDialog dialog(rig.window);
                        dialog.setWindowTitle(QStringLiteral("COM1"));
                        dialog.setLabelText(QStringLiteral("COM1 的设备路径："));
                        WalkOpenDialog(&dialog, walk);

@@ -19,6 +19,12 @@ void WindowRig::click(const QString& name) const {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+void WindowRig::type(const QString& name, const QString& text) const {
+    auto* edit = find<QLineEdit>(name);
+    ASSERT_NE(edit, nullptr);
+    TypeInto(edit, text);
+}
+
 void TypeInto(QLineEdit* edit, const QString& text) {
     edit->setFocus();
     edit->selectAll();

@@ -12,14 +12,14 @@
 #include <memory>
 
 #include "app/real_time_services.h"
-#include "app/startup.h"
 #include "fakes.h"
 #include "gui/main_window.h"
-#include "gui/qt_message_box.h"
+#include "gui/wired_window.h"
 #include "model/model.h"
 #include "platform/port_map.h"
 #include "platform/qt_comm_control.h"
 #include "support/pty_pair.h"
+#include "support/table_cases.h"
 
 namespace kiv::testing {
 
@@ -27,19 +27,20 @@ namespace kiv::testing {
 // started up and shown.
 struct WindowRig {
     WindowRig() { Start(port); }
-    ~WindowRig() { services.yielder.setBeforeYield({}); }
 
-    // Wires the window to `windowPort` exactly as main() does, starts it up
-    // and shows it.
-    void Start(CommControl& windowPort) {
-        window = std::make_unique<MainWindow>(model);
-        messageBox = std::make_unique<QtMessageBox>(window.get());
-        services.With(&windowPort, messageBox.get()).AttachTo(model);
-        services.yielder.setBeforeYield([this] { window->pushModel(); });
-        StartUp(model);
-        window->pushModel();
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    // Wires the window to `windowPort` (and `directory`) through the
+    // program's own WireWindow, which starts it up and shows it.
+    void Start(CommControl& windowPort, PortDirectory* directory = nullptr) {
+        wired = WireWindow(model, services, windowPort, directory);
+        window = &wired->window();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+    // Takes the window down; a rig whose port is its own member calls it
+    // first thing in its destructor, since the window goes before the port
+    // it was wired to.
+    void Stop() {
+        wired.reset();
+        window = nullptr;
     }
 
     template <typename W>
@@ -53,6 +54,8 @@ struct WindowRig {
     void selectPage(int page) const;
     // A mouse click on the enabled button `name`.
     void click(const QString& name) const;
+    // Replaces the whole text of the box `name` by typing (TypeInto).
+    void type(const QString& name, const QString& text) const;
 
     // A rig for a port of the caller's own, started by Start().
     struct Unstarted {};
@@ -61,8 +64,8 @@ struct WindowRig {
     Model model;
     FakeComm port;
     RealTimeServices services;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<QtMessageBox> messageBox;
+    std::unique_ptr<WiredWindow> wired;
+    MainWindow* window = nullptr;
 };
 
 // The window wired exactly as main() wires it, except that COM1 is the
@@ -75,12 +78,7 @@ struct PtyWindowRig : WindowRig {
         services.Pace(*linePort);
         Start(*linePort);
     }
-    // The window goes before the port it was wired to.
-    ~PtyWindowRig() {
-        services.yielder.setBeforeYield({});
-        messageBox.reset();
-        window.reset();
-    }
+    ~PtyWindowRig() { Stop(); }
 
     PtyPair line;
     std::unique_ptr<QtCommControl> linePort;
@@ -137,11 +135,5 @@ class Repeater {
 
 // Replaces the whole text of a box by typing, as a user does.
 void TypeInto(QLineEdit* edit, const QString& text);
-
-// Test names from a case's `name` field, stable from build to build.
-template <typename Case>
-std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
 
 }  // namespace kiv::testing

@@ -19,7 +19,7 @@ TEST(WindowStateTest, MinimiseAndRestoreKeepTheSizeAndTheWindowWorks) {
     EXPECT_TRUE(rig.window->isMinimized());
 
     rig.window->showNormal();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window));
     EXPECT_FALSE(rig.window->isMinimized());
     EXPECT_EQ(rig.window->size(), fixed);
 

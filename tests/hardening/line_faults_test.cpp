@@ -32,6 +32,7 @@
 #include "serial/port_open_close.h"
 #include "signal/signal_params.h"
 #include "support/pty_pair.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -94,7 +95,7 @@ class LineFaultTest : public ::testing::Test {
         m_control.setYielder(&m_yielder, &m_clock);
         Services{&m_clock, &m_yielder, &m_random, &m_port, &m_box}.AttachTo(m_w);
         StartUp(m_w);
-        for (int i = 1; i <= 10; ++i) m_w.sendText1(i).Text = kSlots[i - 1];
+        for (int i = 1; i <= kSlotCount; ++i) m_w.sendText1(i).Text = kSlots[i - 1];
         SetPeriod(1);
         QObject::connect(
             &m_control.device(), &QSerialPort::errorOccurred,
@@ -320,9 +321,7 @@ struct QueueLimitCase {
     const char* name;
 };
 
-void PrintTo(const QueueLimitCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class StalledReader : public LineFaultTest, public ::testing::WithParamInterface<QueueLimitCase> {};
 

@@ -29,9 +29,39 @@ TEST(Model, ControlArraysKeepTheFormsIndexes) {
     EXPECT_EQ(w.Tabmain.Tabs.at(6), "使用说明");
 }
 
+// The serial page's fixed lists as the user sees them, and the parity
+// table's two spellings of each entry, both ways.
+TEST(Model, SerialPageListsAndParitySpellings) {
+    Model w;
+    EXPECT_EQ(w.Combo1(kPortBoxPort).List,
+              (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4"}));
+    EXPECT_EQ(w.Combo1(kPortBoxParity).List, (std::vector<std::string>{"无", "奇", "偶"}));
+    EXPECT_EQ(w.Combo1(kPortBoxStopBits).List, (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(w.Label3(kPortBoxCount - 1).Caption, "停止位");
+    struct Case {
+        const char* word;
+        char letter;
+        Parity parity;
+    };
+    for (const Case& c : {Case{"无", 'n', Parity::None}, Case{"奇", 'o', Parity::Odd},
+                          Case{"偶", 'e', Parity::Even}}) {
+        const ParityName* byWord = FindParityWord(c.word);
+        ASSERT_NE(byWord, nullptr) << c.word;
+        EXPECT_EQ(byWord->letter, c.letter) << c.word;
+        EXPECT_EQ(byWord->parity, c.parity) << c.word;
+        const ParityName* byLetter = FindParityLetter(c.letter);
+        ASSERT_NE(byLetter, nullptr) << c.letter;
+        EXPECT_EQ(byLetter->word, c.word) << c.letter;
+    }
+    for (const char* word : {"", "n", "N", "无 ", "odd"})
+        EXPECT_EQ(FindParityWord(word), nullptr) << word;
+    for (char letter : {'N', 'x', '\0', 'E'})
+        EXPECT_EQ(FindParityLetter(letter), nullptr) << letter;
+}
+
 TEST(Model, UnusedParameterBoxesAreReadOnly) {
     Model w;
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSignalEntryCount; ++i) {
         EXPECT_EQ(w.fuction_t2(i).Locked, i <= 3 || i == 10) << i;
         EXPECT_EQ(w.fuction_t3(i).Locked, i <= 6 || i == 10) << i;
         EXPECT_EQ(w.fuction_t1(i).Locked, i == 10) << i;
@@ -64,7 +94,7 @@ TEST(Model, ParameterBoxNamesAgree) {
         EXPECT_EQ(&ParamBoxColumn(w, box), &(w.*row.column));
         EXPECT_EQ(kParamBoxControls[static_cast<std::size_t>(box)], row.control);
         EXPECT_EQ(FindParamBox(row.key), box);
-        for (int entry = 1; entry <= 10; ++entry)
+        for (int entry = 1; entry <= kSignalEntryCount; ++entry)
             EXPECT_EQ(IsEditableParam(entry, box), !(w.*row.column)(entry).Locked) << entry;
     }
     for (const char* other : {"", "t4", "T1", "fuction_t1", "am "})

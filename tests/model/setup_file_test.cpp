@@ -45,11 +45,11 @@ TEST(SetupFile, SaveLoadSaveGivesTheSameFileAndTheSameBoxes) {
     PutSetupInBoxes(loaded, std::get<kiv::Setup>(parsed));
     EXPECT_EQ(WriteSetup(SetupFromBoxes(loaded), "test"), file);
 
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         EXPECT_EQ(loaded.sendText1(i).Text, edited.sendText1(i).Text) << i;
         EXPECT_EQ(loaded.Check2(i).Value, edited.Check2(i).Value) << i;
     }
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i < kPortBoxCount; ++i) {
         EXPECT_EQ(loaded.Combo1(i).Text, edited.Combo1(i).Text) << i;
         EXPECT_EQ(loaded.Combo1(i).ListIndex, edited.Combo1(i).ListIndex) << i;
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/table_cases.h"
+
 namespace kiv {
 namespace {
 
@@ -65,9 +67,7 @@ struct SayCase {
     std::string expected;
 };
 
-void PrintTo(const SayCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class SayTest : public ::testing::TestWithParam<SayCase> {};
 

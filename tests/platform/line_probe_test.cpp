@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/pty_pair.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -24,9 +25,7 @@ struct WriteCase {
     LineState state;
 };
 
-void PrintTo(const WriteCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class WriteToLineTest : public ::testing::TestWithParam<WriteCase> {};
 

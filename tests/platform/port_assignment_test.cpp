@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/table_cases.h"
+
 namespace kiv {
 namespace {
 
@@ -41,9 +43,7 @@ struct AssignCase {
     PortAssignments expected;
 };
 
-void PrintTo(const AssignCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class AssignNewDevicesTest : public ::testing::TestWithParam<AssignCase> {};
 

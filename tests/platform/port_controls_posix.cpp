@@ -14,6 +14,7 @@
 #include "platform/pty_port.h"
 #include "platform/qt_comm_control.h"
 #include "support/pty_pair.h"
+#include "support/table_cases.h"
 
 namespace kiv::testing {
 
@@ -49,9 +50,7 @@ struct OutBufferCase {
     std::size_t taken;
 };
 
-void PrintTo(const OutBufferCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class OutBufferSizeRules
     : public ::testing::TestWithParam<std::tuple<PortControlKind, OutBufferCase>> {};

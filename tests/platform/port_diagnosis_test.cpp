@@ -14,6 +14,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/table_cases.h"
+
 namespace kiv {
 namespace {
 
@@ -22,9 +24,7 @@ struct ReasonCase {
     OpenFailureFacts facts;
     const char* expected;
 };
-void PrintTo(const ReasonCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 OpenFailureFacts Facts(OpenProblem problem, std::string holder = {}, bool denied = false,
                        std::string group = {}, int mode = -1, std::string owner = "root") {
@@ -140,10 +140,6 @@ struct LockCase {
     std::string content;
     bool named;  // the holder is found
 };
-void PrintTo(const LockCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class LockFileHolder : public ::testing::TestWithParam<LockCase> {};
 
 TEST_P(LockFileHolder, NamesARunningHolderOnly) {

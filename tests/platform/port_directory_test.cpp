@@ -17,6 +17,7 @@
 #include "platform/comm_test_support.h"
 #include "support/fake_device_list.h"
 #include "support/port_reader.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -72,9 +73,7 @@ struct DefaultCase {
     const char* com1Device;
 };
 
-void PrintTo(const DefaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class VirtualDefaultTest : public PortDirectoryTest,
                            public ::testing::WithParamInterface<DefaultCase> {};
@@ -158,10 +157,6 @@ struct TypedPathCase {
     const char* link;  // a link at the assigned path pointing here; "" for none
     bool away;
 };
-
-void PrintTo(const TypedPathCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class TypedPathTest : public PortDirectoryTest,
                       public ::testing::WithParamInterface<TypedPathCase> {};

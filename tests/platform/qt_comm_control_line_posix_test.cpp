@@ -17,6 +17,7 @@
 #include "platform/event_loop_yielder.h"
 #include "platform/qt_comm_control.h"
 #include "support/pty_pair.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -226,9 +227,7 @@ struct ReopenCase {
     Reopen reopen;
 };
 
-void PrintTo(const ReopenCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class ReopenAfterACutTest : public ::testing::TestWithParam<ReopenCase> {};
 

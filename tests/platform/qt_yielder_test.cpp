@@ -1,8 +1,10 @@
 // The window's yield: one pass of Qt's event loop that sleeps until the next
-// event or the bound, whichever comes first, and never spins.
+// event or the bound, whichever comes first, and never spins; and the clock
+// it wakes by.
 #include "platform/qt_yielder.h"
 
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -21,6 +23,24 @@ namespace {
 // Signed distance from a to b on the wrapping 32-bit clock.
 std::int32_t Ahead(std::uint32_t a, std::uint32_t b) {
     return static_cast<std::int32_t>(b - a);
+}
+
+std::uint32_t PosixMilliseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000 +
+                                      static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000);
+}
+
+TEST(SteadyMillisecondClockTest, ReadsTheMonotonicClockInWholeMilliseconds) {
+    SteadyMillisecondClock clock;
+    for (int i = 0; i < 100; ++i) {
+        const std::uint32_t before = PosixMilliseconds();
+        const std::uint32_t now = clock.Now();
+        const std::uint32_t after = PosixMilliseconds();
+        ASSERT_GE(Ahead(before, now), 0);
+        ASSERT_GE(Ahead(now, after), 0);
+    }
 }
 
 class QtYielderPassedBound : public ::testing::TestWithParam<std::uint32_t> {};

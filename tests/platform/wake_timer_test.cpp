@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/steady_millisecond_clock.h"
+#include "support/table_cases.h"
 #include "support/watchdog.h"
 
 namespace kiv {
@@ -29,9 +30,7 @@ struct MomentCase {
     std::optional<std::int64_t> moment;
 };
 
-void PrintTo(const MomentCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class WakeMomentTest : public ::testing::TestWithParam<MomentCase> {};
 
@@ -70,10 +69,6 @@ struct ArmCase {
     std::int64_t secondMs;
 };
 
-void PrintTo(const ArmCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class WakeTimerTest : public ::testing::TestWithParam<ArmCase> {};
 
 TEST_P(WakeTimerTest, WakesTheEventLoopOnceAtTheLatestMomentArmed) {
@@ -107,10 +102,6 @@ struct PaceCase {
     std::vector<std::int64_t> atMs;  // the moments asked for, one after the other's wake-up
     bool keepsPace;                  // one step apart throughout
 };
-
-void PrintTo(const PaceCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class WakeTimerPaceTest : public ::testing::TestWithParam<PaceCase> {};
 

@@ -21,7 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 const Bytes kModbusRequest = {0x01, 0x03, 0x00, 0x0A, 0x00, 0x02, 0xE4, 0x09};
 
 void PutSlots(Model& w, const std::vector<std::string>& slots) {
-    for (int i = 1; i <= 10; ++i)
+    for (int i = 1; i <= kSlotCount; ++i)
         w.sendText1(i).Text = i <= static_cast<int>(slots.size()) ? slots[i - 1] : "";
 }
 

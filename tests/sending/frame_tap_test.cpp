@@ -200,7 +200,7 @@ TEST(FrameTap, HoldsTheBytesThePortTookAcrossPlanChanges) {
     std::size_t next = 0;
     s.yielder.everyYield = [&] {
         if (next < std::size(applies) && s.port.frames.size() >= applies[next].afterFrames) {
-            for (int i = 1; i <= 10; ++i)
+            for (int i = 1; i <= kSlotCount; ++i)
                 s.w.sendText1(i).Text = i <= static_cast<int>(applies[next].slots.size())
                                             ? applies[next].slots[static_cast<std::size_t>(i - 1)]
                                             : "";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "app/startup.h"
 #include "fakes.h"
@@ -94,6 +95,55 @@ TEST(Outcome, ApplySignalSettingsNamesTheBoxAtFault) {
              "fuction_t3(7)"},
         },
         &ApplySignalSettings, &kSignalSettingsMessage);
+}
+
+// The kind of error behind a refused signal page, which kiv-cli words its
+// rule by: the sum of am and a0 is a rule of its own.
+TEST(Outcome, ApplySignalSettingsGivesTheKindOfError) {
+    struct KindCase {
+        const char* name;
+        std::function<void(Started&)> spoil;
+        std::optional<ErrorKind> kind;
+    };
+    const KindCase cases[] = {
+        {"start-up pages", [](Started&) {}, std::nullopt},
+        {"am + a0 above a byte",
+         [](Started& r) {
+             r.w.fuction_am(2).Text = "100.5";
+             r.w.fuction_a0(2).Text = "155";
+         },
+         ErrorKind::LevelSum},
+        {"am + a0 just above a byte on the sawtooth page",
+         [](Started& r) {
+             r.w.fuction_am(9).Text = "128.4";
+             r.w.fuction_a0(9).Text = "128";
+         },
+         ErrorKind::LevelSum},
+        {"am + a0 a byte's top",
+         [](Started& r) {
+             r.w.fuction_am(9).Text = "127.4";
+             r.w.fuction_a0(9).Text = "128";
+         },
+         std::nullopt},
+        {"am alone above a byte", [](Started& r) { r.w.fuction_am(4).Text = "256"; },
+         ErrorKind::Overflow},
+        {"t1 not a number", [](Started& r) { r.w.fuction_t1(2).Text = "x"; },
+         ErrorKind::NotANumber},
+        {"cycle beyond 32 bits",
+         [](Started& r) {
+             r.w.fuction_t1(7).Text = "2000000000";
+             r.w.fuction_t2(7).Text = "2000000000";
+         },
+         ErrorKind::Overflow},
+    };
+    for (const KindCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Started r;
+        c.spoil(r);
+        const Outcome outcome = ApplySignalSettings(r.w);
+        EXPECT_EQ(outcome.ok, !c.kind.has_value());
+        EXPECT_EQ(outcome.kind, c.kind);
+    }
 }
 
 // ConfigurePort shows nothing: it reports through portConfigured.

@@ -18,7 +18,7 @@ namespace {
 
 struct Started : testing::StartedRig {
     void Slots(const std::vector<std::string>& texts) {
-        for (int i = 1; i <= 10; ++i)
+        for (int i = 1; i <= kSlotCount; ++i)
             w.sendText1(i).Text =
                 i <= static_cast<int>(texts.size()) ? texts[static_cast<std::size_t>(i - 1)] : "";
     }
@@ -83,7 +83,7 @@ TEST(SendContent, StartUpPageGivesFourSlots) {
     Started r;
     Command7_Click(r.w);
     EXPECT_EQ(r.w.slotCount, 4);
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         EXPECT_EQ(r.w.Check1(i).Enabled, i <= 4) << i;
         EXPECT_EQ(r.w.Check2(i).Enabled, i <= 4) << i;
     }
@@ -122,7 +122,8 @@ TEST(SendContent, AllSlotsEmptyGiveAnEmptyFrameAndStillEnableStart) {
     EXPECT_TRUE(r.box.shown.empty());
     EXPECT_EQ(r.w.slotCount, 0);
     EXPECT_EQ(r.port.outBufferSize, 0);
-    for (int i = 1; i <= 10; ++i) EXPECT_FALSE(r.w.Check1(i).Enabled || r.w.Check2(i).Enabled);
+    for (int i = 1; i <= kSlotCount; ++i)
+        EXPECT_FALSE(r.w.Check1(i).Enabled || r.w.Check2(i).Enabled);
     EXPECT_TRUE(r.w.starsend.Enabled);
 }
 
@@ -235,7 +236,7 @@ TEST(SendContent, BothNoiseRowsAgreeAfterEveryAction) {
         SCOPED_TRACE(c.name);
         Started r;
         c.act(r);
-        for (int i = 1; i <= 10; ++i) {
+        for (int i = 1; i <= kSlotCount; ++i) {
             SCOPED_TRACE(i);
             const bool ticked = std::find(c.ticked.begin(), c.ticked.end(), i) != c.ticked.end();
             EXPECT_EQ(r.w.Check2(i).Value, ticked ? 1 : 0);

@@ -11,6 +11,7 @@
 #include "sending/send_content.h"
 #include "serial/port_open_close.h"
 #include "signal/signal_params.h"
+#include "support/table_cases.h"
 
 namespace kiv {
 namespace {
@@ -172,7 +173,7 @@ TEST(SendLoop, ErrorInTheFrameEndsTheLoopSilently) {
 
 TEST(SendLoop, NoSlotsWritesNothingButCounts) {
     Sending s;
-    for (int i = 1; i <= 10; ++i) s.w.sendText1(i).Text = "";
+    for (int i = 1; i <= kSlotCount; ++i) s.w.sendText1(i).Text = "";
     Command7_Click(s.w);
     int yields = 0;
     s.yielder.everyYield = [&] {
@@ -324,8 +325,9 @@ struct MidWaitApply {
     std::string name;
     std::vector<std::string> newSlots;
     Bytes first, second;
-    friend void PrintTo(const MidWaitApply& c, std::ostream* os) { *os << c.name; }
 };
+
+using kiv::testing::PrintTo;
 
 class SendLoopMidWait : public ::testing::TestWithParam<MidWaitApply> {};
 
@@ -346,7 +348,7 @@ TEST_P(SendLoopMidWait, TheFrameOnTheLineIsTheNewPlansWhole) {
     s.RunFrames(2, [&] {
         if (applied || s.clock.now % 10 != 7) return;  // the second wait of the first cycle
         applied = true;
-        for (int i = 1; i <= 10; ++i)
+        for (int i = 1; i <= kSlotCount; ++i)
             s.w.sendText1(i).Text =
                 i <= static_cast<int>(c.newSlots.size()) ? c.newSlots[i - 1] : "";
         Command7_Click(s.w);

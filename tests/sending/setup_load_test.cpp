@@ -52,7 +52,7 @@ TEST(LoadSetup, PutsTheTextsInAndAppliesEveryPageWithoutOpeningThePort) {
     EXPECT_TRUE(rig.w.starsend.Enabled);
     EXPECT_EQ(rig.w.signalParams(5).cycle, 100);
     EXPECT_EQ(rig.w.signalParams(10).am, 20);
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         const int ticked = i == 2 || i == 8 ? 1 : 0;
         EXPECT_EQ(rig.w.Check2(i).Value, ticked) << i;
         EXPECT_EQ(rig.w.Check1(i).Value, ticked) << "the noise page's row follows, " << i;

@@ -80,13 +80,6 @@ TEST(LineCapacity, KeepingUp) {
     for (const auto& c : cases) EXPECT_EQ(LineKeepsUp(c.needed, c.baud), c.keepsUp) << c.baud;
 }
 
-TEST(LineCapacity, FormatFromSettingsText) {
-    const auto s = ParseLineSettings("19200,e,7,2");
-    ASSERT_TRUE(s);
-    const CharacterFormat f = FormatOf(*s);
-    EXPECT_EQ(HalfBitsPerByte(f), 2u * (1 + 7 + 1 + 2));
-}
-
 // The warning for the applied plan and the applied port choices; picks that
 // were not applied yet do not count.
 TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
@@ -122,6 +115,9 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
          "warning: the line needs at least 12000 baud for this plan (the port runs at 9600)",
          "AA 55 AA 55", "crc32"},
         {"1234", "10", 5, 0, 2, 0, "", "", "AA", "crc16-modbus"},  // 7 bytes: 7000
+        // 19200,e,7,2: 1 + 7 + 1 + 2 = 11 bits a byte, 10 x 11 x 1000 / 1.
+        {"1234567890", "1", 6, 2, 1, 1, "需要至少 110000 波特",
+         "warning: the line needs at least 110000 baud for this plan (the port runs at 19200)"},
         // A watched device keeps to its rate; the virtual port has none.
         {"1234567890", "10", 5, 0, 2, 0, "需要至少 10000 波特",
          "warning: the line needs at least 10000 baud for this plan (the port runs at 9600)", "",
@@ -135,7 +131,7 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
         testing::StartedRig r;
         r.port.watched = c.line != ' ';
         r.port.keepsToRate = c.line != 'v';
-        for (int i = 1; i <= 10; ++i) {
+        for (int i = 1; i <= kSlotCount; ++i) {
             const std::string frame = c.frame;
             r.w.sendText1(i).Text = i <= static_cast<int>(frame.size())
                                         ? std::string(1, frame[static_cast<std::size_t>(i - 1)])
@@ -146,13 +142,14 @@ TEST(CapacityWarning, ForTheAppliedPlanAndPort) {
         r.w.frameHeader.Text = c.header;
         r.w.frameChecksum.Text = *c.checksum != '\0' ? c.checksum : "无";
         ASSERT_TRUE(ApplyFrameFormat(r.w));
-        const int entries[5] = {0, c.baudEntry, c.parityEntry, c.dataEntry, c.stopEntry};
-        for (int box = 1; box <= 4; ++box) r.w.Combo1(box).Pick(entries[box]);
+        const int entries[kPortBoxCount] = {0, c.baudEntry, c.parityEntry, c.dataEntry,
+                                            c.stopEntry};
+        for (int box = kPortBoxBaud; box < kPortBoxCount; ++box) r.w.Combo1(box).Pick(entries[box]);
         ASSERT_TRUE(ApplyPortSettings(r.w));
         EXPECT_EQ(CapacityWarning(r.w), c.warning);
         EXPECT_EQ(CapacityWarningForConsole(r.w), c.console);
         // A faster rate picked but not applied changes nothing.
-        r.w.Combo1(1).Pick(0);
+        r.w.Combo1(kPortBoxBaud).Pick(0);
         EXPECT_EQ(CapacityWarning(r.w), c.warning);
     }
 }

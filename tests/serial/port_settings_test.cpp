@@ -22,7 +22,7 @@ TEST(PortSettings, StartUpConfiguresThePortInOrder) {
     };
     EXPECT_EQ(r.port.calls, expected);
     EXPECT_TRUE(r.w.portConfigured);
-    for (int i = 0; i <= 4; ++i)
+    for (int i = 0; i < kPortBoxCount; ++i)
         EXPECT_EQ(r.w.portChoices(i), (std::array<int, 5>{0, 5, 0, 2, 0}[i]));
     EXPECT_TRUE(r.w.Optionopen.Enabled);
     EXPECT_TRUE(r.w.Optionclose.Enabled);
@@ -43,7 +43,7 @@ TEST(PortSettings, SettingsTextFromThePicks) {
     for (const auto& c : cases) {
         Started r;
         const int picks[5] = {c.port, c.baud, c.parity, c.data, c.stop};
-        for (int i = 0; i <= 4; ++i) {
+        for (int i = 0; i < kPortBoxCount; ++i) {
             r.w.Combo1(i).Pick(picks[i]);
             Combo1_Click(r.w, i);
             EXPECT_FALSE(r.w.Optionopen.Enabled);
@@ -53,7 +53,7 @@ TEST(PortSettings, SettingsTextFromThePicks) {
         EXPECT_EQ(r.port.settings, c.settings);
         EXPECT_EQ(r.port.commPort, c.commPort);
         EXPECT_TRUE(r.w.Optionopen.Enabled && r.w.Optionclose.Enabled) << c.settings;
-        for (int i = 0; i <= 4; ++i) EXPECT_EQ(r.w.portChoices(i), picks[i]);
+        for (int i = 0; i < kPortBoxCount; ++i) EXPECT_EQ(r.w.portChoices(i), picks[i]);
     }
 }
 
@@ -130,7 +130,7 @@ TEST(PortOpenClose, OpenShowsTheOpenLook) {
     EXPECT_EQ(r.w.Shape1(0).BackColor, kGreen);
     EXPECT_EQ(r.w.Shape1(1).BackColor, kGreen);
     EXPECT_FALSE(r.w.Command1.Enabled);
-    for (int i = 0; i <= 4; ++i) EXPECT_FALSE(r.w.Combo1(i).Enabled);
+    for (int i = 0; i < kPortBoxCount; ++i) EXPECT_FALSE(r.w.Combo1(i).Enabled);
     EXPECT_TRUE(r.w.Optionopen.Value);
     EXPECT_FALSE(r.w.Optionclose.Value);
     EXPECT_TRUE(r.box.shown.empty());

@@ -121,7 +121,7 @@ TEST(Noise, NoisySlotsOfOneFrameGetDifferentOffsets) {
     NoisyFrames f;
     TimeSeededRandom real;
     f.w.random = &real;
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         f.w.slotText(i) = "128";
         f.w.Check1(i).Value = 1;
     }
@@ -130,7 +130,7 @@ TEST(Noise, NoisySlotsOfOneFrameGetDifferentOffsets) {
     for (int frame = 0; frame < 200; ++frame) {
         ComputeFrame(f.w);
         bool same = true;
-        for (int i = 2; i <= 10; ++i) same = same && f.w.frameBytes(i) == f.w.frameBytes(1);
+        for (int i = 2; i <= kSlotCount; ++i) same = same && f.w.frameBytes(i) == f.w.frameBytes(1);
         allEqual += same;
     }
     // Ten independent offsets agree with probability below 1e-8.
@@ -143,7 +143,7 @@ TEST(NoiseTargets, RowsMirrorEachOther) {
     Check2_Click(w, 3);
     w.Check1(7).Value = 1;
     Check1_Click(w, 7);
-    for (int j = 1; j <= 10; ++j) {
+    for (int j = 1; j <= kSlotCount; ++j) {
         const int expected = (j == 3 || j == 7) ? 1 : 0;
         EXPECT_EQ(w.Check1(j).Value, expected) << j;
         EXPECT_EQ(w.Check2(j).Value, expected) << j;

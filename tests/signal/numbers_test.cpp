@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "model/errors.h"
+#include "model/texts.h"
 
 namespace kiv {
 namespace {
@@ -87,8 +88,8 @@ TEST(Conversions, EachTargetTakesItsEdgesAndOverflowsJustBeyond) {
     EXPECT_EQ(ToByte("255"), 255);
     EXPECT_EQ(ToByte("254.5"), 254);
     EXPECT_EQ(ToByte("-0.5"), 0);
-    EXPECT_EQ(ToInt16("32767"), 32767);
-    EXPECT_EQ(ToInt16("-32768"), -32768);
+    EXPECT_EQ(RealToInt16(ToReal("32767")), 32767);
+    EXPECT_EQ(RealToInt16(ToReal("-32768")), -32768);
 
     const char* int32Overflow[] = {"2147483648", "2147483647.5", "-2147483649",
                                    "1e10",       "1e400",        "-1e400"};
@@ -97,8 +98,56 @@ TEST(Conversions, EachTargetTakesItsEdgesAndOverflowsJustBeyond) {
     const char* byteOverflow[] = {"256", "255.5", "-1", "-0.6", "1e3"};
     for (const char* t : byteOverflow)
         EXPECT_EQ(KindOf([&] { ToByte(t); }), ErrorKind::Overflow) << t;
-    EXPECT_EQ(KindOf([] { ToInt16("32768"); }), ErrorKind::Overflow);
+    EXPECT_EQ(KindOf([] { RealToInt16(ToReal("32768")); }), ErrorKind::Overflow);
     EXPECT_EQ(KindOf([] { ToInteger(""); }), ErrorKind::NotANumber);
+}
+
+// What a conversion or a checked operation says when it fails, in the
+// language in force: kiv-cli prints the English after the box at fault.
+TEST(Conversions, FailuresSayWhyInTheLanguageInForce) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        const char* name;
+        TextLanguage language;
+        std::function<void()> fail;
+        const char* said;
+    } cases[] = {
+        {"text", TextLanguage::English, [] { ToInteger("x1"); }, "not a number: \"x1\""},
+        {"text zh", TextLanguage::Chinese, [] { ToInteger("x1"); }, "不是数字：“x1”"},
+        {"long text cut", TextLanguage::English, [] { ToReal("y" + std::string(50, '9')); },
+         "not a number: \"y999999999999999999999999999999999999999\""},
+        {"huge", TextLanguage::English, [] { ToInteger("1e400"); }, "number too large"},
+        {"byte", TextLanguage::English, [] { ToByte("256"); }, "value out of range for a byte"},
+        {"byte zh", TextLanguage::Chinese, [] { ToByte("256"); }, "数值超出 字节 的范围"},
+        {"int32", TextLanguage::English, [] { ToInteger("1e10"); },
+         "value out of range for a 32-bit integer"},
+        {"int16 nan", TextLanguage::English, [nan] { RealToInt16(nan); },
+         "not a finite value for a 16-bit integer"},
+        {"int16 zh", TextLanguage::Chinese, [] { RealToInt16(40000.0); },
+         "数值超出 16 位整数 的范围"},
+        {"add", TextLanguage::English,
+         [] { CheckedAdd(std::numeric_limits<std::int32_t>::max(), 1); },
+         "integer overflow in addition"},
+        {"sub", TextLanguage::English,
+         [] { CheckedSub(std::numeric_limits<std::int32_t>::min(), 1); },
+         "integer overflow in subtraction"},
+        {"mul zh", TextLanguage::Chinese, [] { CheckedMul(65536, 65536); }, "整数乘法溢出"},
+        {"mod zh", TextLanguage::Chinese, [] { CheckedMod(1, 0); }, "求余时除数为零"},
+        {"int to byte", TextLanguage::English, [] { IntToByte(-1); },
+         "value out of range for a byte"},
+        {"real", TextLanguage::English, [nan] { CheckReal(nan); }, "floating-point fault"},
+    };
+    for (const auto& c : cases) {
+        SetTextLanguage(c.language);
+        std::string said;
+        try {
+            c.fail();
+        } catch (const KivError& e) {
+            said = e.what();
+        }
+        SetTextLanguage(TextLanguage::English);
+        EXPECT_EQ(said, c.said) << c.name;
+    }
 }
 
 TEST(Conversions, NonFiniteRealsAreFloatingPointFaults) {

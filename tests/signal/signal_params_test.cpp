@@ -32,7 +32,8 @@ TEST(SignalParams, StartUpFillsTheStoreFromTheInitialTexts) {
         {50, 50, 50, 60, 100, 150}, {100, 100, 100, 80, 100, 300}, {300, 300, 400, 100, 100, 1000},
         {0, 0, 0, 10, 0, 0},
     };
-    for (int i = 1; i <= 10; ++i) EXPECT_EQ(r.w.signalParams(i), expected[i - 1]) << "entry " << i;
+    for (int i = 1; i <= kSignalEntryCount; ++i)
+        EXPECT_EQ(r.w.signalParams(i), expected[i - 1]) << "entry " << i;
     EXPECT_TRUE(r.box.shown.empty());
 }
 
@@ -118,7 +119,8 @@ TEST(SignalParams, ValidationStopsAtTheFirstFaultAndStoresNothing) {
 TEST(SignalParams, CycleOverflowStoresPartially) {
     Started r;
     const auto before = r.w.signalParams;
-    for (int i = 1; i <= 10; ++i) r.w.fuction_am(i).Text = "1";  // new values everywhere
+    for (int i = 1; i <= kSignalEntryCount; ++i)
+        r.w.fuction_am(i).Text = "1";  // new values everywhere
     r.w.fuction_a0(10).Text = "0";
     r.w.fuction_t1(9).Text = "2147483647";
     r.w.fuction_t2(9).Text = "1";

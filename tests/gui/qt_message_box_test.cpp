@@ -1,56 +1,28 @@
+#include "gui/qt_message_box.h"
+
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QEvent>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
-#include <chrono>
 #include <cstdint>
 #include <ostream>
 
-#include "gui/qt_message_box.h"
-#include "platform/steady_millisecond_clock.h"
 #include "window_rig.h"
 
 namespace kiv::testing {
 namespace {
-
-std::uint32_t PosixMilliseconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000 +
-                                      static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000);
-}
-
-// Signed distance from a to b on the wrapping 32-bit clock.
-std::int32_t Ahead(std::uint32_t a, std::uint32_t b) {
-    return static_cast<std::int32_t>(b - a);
-}
-
-TEST(SteadyMillisecondClockTest, ReadsTheMonotonicClockInWholeMilliseconds) {
-    SteadyMillisecondClock clock;
-    for (int i = 0; i < 100; ++i) {
-        const std::uint32_t before = PosixMilliseconds();
-        const std::uint32_t now = clock.Now();
-        const std::uint32_t after = PosixMilliseconds();
-        ASSERT_GE(Ahead(before, now), 0);
-        ASSERT_GE(Ahead(now, after), 0);
-    }
-}
 
 struct AnswerCase {
     const char* name;
     const char* button;
     std::int32_t answer;
 };
-void PrintTo(const AnswerCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using kiv::testing::PrintTo;
 
 class QtMessageBoxTest : public ::testing::TestWithParam<AnswerCase> {};
 
