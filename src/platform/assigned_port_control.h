@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "model/form.h"
 #include "platform/device_comm_control.h"
 #include "platform/pty_port.h"
 #include "serial/comm_control.h"
@@ -75,7 +76,7 @@ class AssignedPortControl final : public CommControl {
     QObject m_context;
 
     int m_commPort = 1;
-    std::string m_settings = "9600,n,8,1";
+    std::string m_settings{kDefaultLineSettings};
     std::int16_t m_outBufferSize = DeviceCommControl::kDefaultOutBufferSize;
     std::string m_virtualError;
     Yielder* m_yielder = nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/form.h"
 #include "model/texts.h"
 #include "platform/port_map.h"
 #include "serial/comm_control.h"
@@ -158,7 +159,7 @@ class PortControlBase : public CommControl, public LineWatch {
     // What the next open uses.
     int m_commPort = 1;
     LineSettings m_settings;
-    std::string m_settingsText = "9600,n,8,1";
+    std::string m_settingsText{kDefaultLineSettings};
     std::int16_t m_outBufferSize = kDefaultOutBufferSize;
     std::int16_t m_inBufferSize = 0;
 

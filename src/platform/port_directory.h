@@ -70,7 +70,7 @@ class PortDirectory {
     std::vector<SerialDevice> m_devices;
     PortAssignments m_ports;
     PortMap m_overrides = PortMap::Unassigned();
-    std::array<std::string, 4> m_virtualPaths;
+    std::array<std::string, kPortCount> m_virtualPaths;
     std::uint64_t m_generation = 1;
     // Why the last save failed, so that the same failure is said once.
     std::string m_saveError;

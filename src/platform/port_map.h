@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+#include "model/form.h"
+
 namespace kiv {
 
 // Which device each of the window's port numbers COM1..COM4 opens. The
@@ -11,7 +13,7 @@ namespace kiv {
 class PortMap {
   public:
     static constexpr int kFirstPort = 1;
-    static constexpr int kLastPort = 4;
+    static constexpr int kLastPort = kPortCount;
 
     // COM1..COM4 open the system's own ports of those numbers: the on-board
     // serial ports /dev/ttyS0../dev/ttyS3 on Linux, COM1..COM4 on Windows.

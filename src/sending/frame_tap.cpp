@@ -14,7 +14,7 @@ constexpr int kRecordedSlots = kSlotCount;
 
 std::vector<std::string> SlotLabels(const Model& w) {
     std::vector<std::string> labels;
-    for (int i = 1; i <= std::min(w.slotCount, 10); ++i)
+    for (int i = 1; i <= std::min(w.slotCount, kSlotCount); ++i)
         labels.push_back(std::to_string(i) + ": " + w.slotText(i));
     return labels;
 }
@@ -40,7 +40,7 @@ void FrameTap::BeginSending(const Model& w) {
 
 bool FrameTap::PlanInForce(const Model& w) const {
     if (w.slotCount != m_slotCount || w.sendPeriod != m_period) return false;
-    for (int i = 1; i <= std::min(m_slotCount, 10); ++i)
+    for (int i = 1; i <= std::min(m_slotCount, kSlotCount); ++i)
         if (w.slotText(i) != m_texts[static_cast<std::size_t>(i - 1)]) return false;
     return true;
 }
