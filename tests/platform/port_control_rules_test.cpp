@@ -16,14 +16,12 @@ namespace kiv::testing {
 namespace {
 
 struct SetterCase {
-    const char* call;
+    const char* name;  // the call, as a refusal names it
     std::function<void(PortControlBase&)> apply;
     bool accepted;
 };
 
-void PrintTo(const SetterCase& c, std::ostream* os) {
-    *os << c.call;
-}
+using kiv::testing::PrintTo;
 
 class SetterRules : public ::testing::TestWithParam<std::tuple<PortControlKind, SetterCase>> {};
 
@@ -39,10 +37,10 @@ TEST_P(SetterRules, AcceptOrRaiseAPortErrorThatNamesTheMember) {
     if (c.accepted) {
         EXPECT_FALSE(raised) << raised->what();
     } else {
-        ASSERT_TRUE(raised) << c.call << " was accepted";
+        ASSERT_TRUE(raised) << c.name << " was accepted";
         EXPECT_EQ(raised->kind(), ErrorKind::Port);
         // The reason names the member refused, as the call's first word.
-        const std::string call = c.call;
+        const std::string call = c.name;
         const std::string member = call.substr(0, call.find(' '));
         EXPECT_EQ(std::string(raised->what()).rfind(member + " ", 0), 0U) << raised->what();
     }
@@ -95,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
             SetterCase{"Settings empty", [](PortControlBase& c) { c.setSettings(""); }, false})),
     [](const auto& info) {
         std::string name =
-            std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).call;
+            std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
         for (char& ch : name) {
             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
         }

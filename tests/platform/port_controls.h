@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/port_control_base.h"
+#include "support/table_cases.h"
 
 namespace kiv::testing {
 
@@ -25,10 +26,6 @@ struct PortControlKind {
     const char* name;
     std::function<ControlUnderTest()> make;
 };
-
-inline void PrintTo(const PortControlKind& kind, std::ostream* os) {
-    *os << kind.name;
-}
 
 // Every port control this system has: each runs the same rules tests.
 // Written once per system (port_controls_posix.cpp, port_controls_win.cpp).
