@@ -56,8 +56,9 @@ class WinCommControl final : public PortControlBase {
     // The write under way ended: `error` from the system, `bytes` taken.
     void Completed(unsigned long error, unsigned long bytes);
     void StartNext();
-    // Hands `frame` to the system as the next write.
-    void Issue(std::vector<std::uint8_t> frame);
+    // Hands `frame` to the system as the next write; `tail` when it is a
+    // kept frame's rest.
+    void Issue(std::vector<std::uint8_t> frame, bool tail = false);
     [[noreturn]] void RaiseOpenFailure(unsigned long error, bool settingsStage);
     [[noreturn]] void RaiseNotSerial(unsigned long error);
 

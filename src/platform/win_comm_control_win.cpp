@@ -48,6 +48,8 @@ struct WinCommControl::Line {
     // The frame the system is writing, and how much of it went out already.
     std::vector<std::uint8_t> writing;
     std::size_t sent = 0;
+    // `writing` is the rest of a frame whose front left before a close.
+    bool writingTail = false;
     bool busy = false;
     // Closing: a completion only says the write is over.
     bool closing = false;
@@ -219,7 +221,7 @@ void WinCommControl::OpenDevice() {
 
 void WinCommControl::SendKeptTail() {
     if (std::vector<std::uint8_t> tail = m_unsent.TakeTail(m_openDevice); !tail.empty())
-        Issue(std::move(tail));
+        Issue(std::move(tail), true);
 }
 
 void WinCommControl::RaiseOpenFailure(unsigned long error, bool settingsStage) {
@@ -246,22 +248,21 @@ void WinCommControl::RaiseNotSerial(unsigned long error) {
 
 void WinCommControl::CloseDevice() {
     std::unique_ptr<Line> line = std::move(m_line);
+    // The frames queued behind the write never left: they go whole, as the
+    // close means them to, and count as dropped, so that what the monitor
+    // shows and records lets go of them.
+    const std::size_t behind = line->queue.size();
     // A driver that keeps a cancelled write keeps its buffer too: that one
     // Line is left behind rather than freed under the system's hands, and
     // what of the frame it will still write is not known.
     if (!line->EndWrite(kCloseWaitMs)) {
         static_cast<void>(line.release());
-        m_unsent.Clear();
+        m_unsent.CloseWriting(m_openDevice, {}, 0, false, behind);
         return;
     }
-    // The frames behind the write go whole; the frame whose front the
-    // driver took keeps its rest for the next open of this port.
-    const std::vector<std::uint8_t>& frame = line->writing;
-    if (line->sent > 0 && line->sent < frame.size()) {
-        m_unsent.KeepTail(m_openDevice, std::span(frame).subspan(line->sent));
-    } else {
-        m_unsent.Clear();
-    }
+    // The frame whose front the driver took keeps its rest for the next
+    // open of this port.
+    m_unsent.CloseWriting(m_openDevice, line->writing, line->sent, line->writingTail, behind);
 }
 
 void WinCommControl::Completed(unsigned long error, unsigned long bytes) {
@@ -289,12 +290,14 @@ void WinCommControl::StartNext() {
     line.queue.pop_front();
     line.queued -= static_cast<std::int64_t>(line.writing.size());
     line.sent = 0;
+    line.writingTail = false;
     if (const DWORD error = line.Issue(); error != 0) MarkLost(SystemErrorText(error));
 }
 
-void WinCommControl::Issue(std::vector<std::uint8_t> frame) {
+void WinCommControl::Issue(std::vector<std::uint8_t> frame, bool tail) {
     m_line->writing = std::move(frame);
     m_line->sent = 0;
+    m_line->writingTail = tail;
     if (const DWORD error = m_line->Issue(); error != 0) RaiseLost(SystemErrorText(error));
 }
 

@@ -44,6 +44,21 @@ void UnsentFrames::Close(const std::string& device, std::size_t waiting) {
     m_bytes = 0;
 }
 
+void UnsentFrames::CloseWriting(const std::string& device, std::span<const std::uint8_t> writing,
+                                std::size_t sent, bool rest, std::size_t behind) {
+    m_pieces.clear();
+    m_bytes = 0;
+    m_droppedFrames += behind;
+    const bool started = sent > 0 || rest;
+    if (started && sent < writing.size()) {
+        KeepTail(device, writing.subspan(sent));
+        return;
+    }
+    if (sent == 0 && !writing.empty()) ++m_droppedFrames;
+    m_tail.clear();
+    m_tailDevice.clear();
+}
+
 void UnsentFrames::KeepTail(const std::string& device, std::span<const std::uint8_t> tail) {
     m_tail.assign(tail.begin(), tail.end());
     m_tailDevice = m_tail.empty() ? std::string() : device;

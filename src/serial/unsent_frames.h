@@ -38,6 +38,13 @@ class UnsentFrames {
     // empty when none was kept for that device. The kept tail is forgotten
     // either way: another device's receiver never saw the frame's front.
     std::vector<std::uint8_t> TakeTail(const std::string& device);
+    // The port on `device` of a control that keeps its own queue closes:
+    // `writing` was under way, of which `sent` bytes left (a kept frame's
+    // rest when `rest`), and `behind` frames waited behind it. The rest of
+    // a frame whose front left is kept for the device; every frame none of
+    // whose bytes left goes whole, and counts as dropped.
+    void CloseWriting(const std::string& device, std::span<const std::uint8_t> writing,
+                      std::size_t sent, bool rest, std::size_t behind);
     // Forgets everything, the kept tail too: the unsent bytes were
     // discarded on purpose, or the device was lost.
     void Clear();

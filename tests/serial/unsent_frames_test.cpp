@@ -77,6 +77,44 @@ TEST(UnsentFrames, ACloseKeepsOnlyTheRestOfTheFrameUnderWay) {
     }
 }
 
+// A control with a queue of its own (Windows' overlapped writes) tells at a
+// close what was under way and how many frames waited behind it: the frames
+// none of whose bytes left are dropped whole and counted, the rest of a
+// started frame is kept for the same device.
+TEST(UnsentFrames, AControlsOwnQueueDropsWholeFramesAndKeepsAStartedRest) {
+    const struct {
+        const char* name;
+        Bytes writing;
+        std::size_t sent;
+        bool rest;
+        std::size_t behind;
+        Bytes kept;
+        std::uint64_t dropped;
+    } cases[] = {
+        {"nothing under way", {}, 0, false, 0, {}, 0},
+        {"a frame none of which left, two behind", {1, 2, 3}, 0, false, 2, {}, 3},
+        {"a frame in part, one behind", {1, 2, 3}, 1, false, 1, {2, 3}, 1},
+        {"a frame whole, two behind", {1, 2, 3}, 3, false, 2, {}, 2},
+        {"a kept rest none of which left", {7, 8}, 0, true, 1, {7, 8}, 1},
+        {"a kept rest in part", {7, 8}, 1, true, 0, {8}, 0},
+        {"a kept rest whole", {7, 8}, 2, true, 0, {}, 0},
+        {"a write left to the system, three behind", {}, 0, false, 3, {}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        UnsentFrames unsent;
+        // What an earlier close kept and frames counted before both give way.
+        unsent.Add(Bytes{9, 9}, false);
+        unsent.Close("/dev/ttyS0", 2);
+        ASSERT_EQ(unsent.droppedFrames(), 1u);
+        unsent.Add(Bytes{5}, false);
+        unsent.CloseWriting("COM1", c.writing, c.sent, c.rest, c.behind);
+        EXPECT_EQ(unsent.queued(), 0u);
+        EXPECT_EQ(unsent.droppedFrames(), 1u + c.dropped);
+        EXPECT_EQ(unsent.TakeTail("COM1"), c.kept);
+    }
+}
+
 TEST(UnsentFrames, TheKeptTailGoesToTheSameDeviceOnly) {
     const struct {
         const char* name;
